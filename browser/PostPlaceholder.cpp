@@ -1,0 +1,63 @@
+#include "PostPlaceholder.h"
+
+#include "PostPathContext.h"
+#include "common/AppDirectory.h"
+#include "common/IdPlaceholder.h"
+#include "common/PlaceholderNotifier.h"
+#include "common/TemplateExpansion.h"
+
+namespace {
+
+bool resolvePostSet(const PostPathContext &post, const std::string &placeholder, std::string &value)
+{
+    if (IsIdPlaceholder(placeholder)) {
+        value = IdPlaceholderValue(std::to_string(post.topicid), IdPlaceholderCount(placeholder));
+    } else if (placeholder == "|ROOMID|") {
+        value = std::to_string(post.roomid);
+    } else if (placeholder == "|ROOMNAME|") {
+        value = post.roomname;
+    } else if (placeholder == "|TITLE|") {
+        value = post.title;
+    } else if (placeholder == "|ROOMID_PATH|") {
+        value = post.roomIdPath;
+    } else if (placeholder == "|ROOMNAME_PATH|") {
+        value = post.roomNamePath;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool resolveCommonSet(const std::string &placeholder, std::string &value)
+{
+    if (placeholder == "|APP_PATH|")
+        value = AppDirectory();
+    else if (placeholder == "|NEWLINE|")
+        value = "\r";
+    else if (placeholder == "|ENTER|")
+        value = "\n";
+    else if (placeholder == "|TAB|")
+        value = "\t";
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+int ResolvePostPlaceholder(void *context, std::int32_t kind, const std::string &placeholder,
+                           std::string &value)
+{
+    if (kind == notFoundKind && placeholder == "|NOT_FOUND_PATH|") {
+        if (const auto *missingPath = static_cast<const std::string *>(context))
+            value = *missingPath;
+        return PlaceholderResolved;
+    }
+    if (kind == postKind && context
+        && resolvePostSet(*static_cast<const PostPathContext *>(context), placeholder, value))
+        return PlaceholderResolved;
+    if (resolveCommonSet(placeholder, value))
+        return PlaceholderResolved;
+    NotifyUnknownPlaceholder(placeholder);
+    return PlaceholderUnknown;
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Kestrel's resolver. commonKind knows "|APP_PATH|" (without final separator),
+// "|NEWLINE|", "|ENTER|" and "|TAB|"; notFoundKind adds "|NOT_FOUND_PATH|" with a
+// const std::string* context; postKind adds the post placeholders with a
+// PostPathContext* context. Unknown placeholders are reported and dropped.
+int ResolvePostPlaceholder(void *context, std::int32_t kind, const std::string &placeholder,
+                           std::string &value);

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+// The directory of the running program's executable (GBK). With keepSeparator the
+// result ends in "/". Returns true when a separator was found after the first byte.
+bool GetAppDirectory(std::string &directory, bool keepSeparator);
+
+// Convenience forms for callers that only need the text.
+std::string AppDirectory(); // without the final separator
+std::string AppDirectoryWithSlash(); // with it
+
+// Lets tests stand a temporary folder in for the program's directory; an empty
+// text returns to the real one.
+void SetAppDirectoryOverride(const std::string &directory);

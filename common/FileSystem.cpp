@@ -1,0 +1,369 @@
+#include "FileSystem.h"
+
+#include "Codec.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace FileSystem {
+
+namespace {
+
+std::error_code lastError()
+{
+    return std::error_code(errno, std::generic_category());
+}
+
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool diskEntryExists(const std::string &diskPath)
+{
+    struct stat st;
+    return ::lstat(diskPath.c_str(), &st) == 0;
+}
+
+std::error_code writeAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        data.remove_prefix(std::size_t(n));
+    }
+    return {};
+}
+
+std::error_code writeFile(std::string_view path, std::string_view data, int flags)
+{
+    std::error_code error;
+    const int fd = openDescriptor(path, O_WRONLY | O_CREAT | flags, error);
+    if (fd < 0)
+        return error;
+    error = writeAll(fd, data);
+    if (::close(fd) != 0 && !error)
+        error = lastError();
+    return error;
+}
+
+// Pattern matching over GBK characters; both texts are lower case already.
+bool matchFrom(std::string_view pattern, std::string_view name)
+{
+    std::size_t p = 0, n = 0;
+    std::size_t starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = ++p;
+            starN = n;
+        } else if (p < pattern.size() && pattern[p] == '?') {
+            ++p;
+            n += Gbk::charLength(name, n);
+        } else if (p < pattern.size()) {
+            const std::size_t len = Gbk::charLength(pattern, p);
+            if (name.compare(n, len, pattern.substr(p, len)) == 0) {
+                p += len;
+                n += len;
+            } else if (starP != std::string_view::npos) {
+                p = starP;
+                starN += Gbk::charLength(name, starN);
+                n = starN;
+            } else {
+                return false;
+            }
+        } else if (starP != std::string_view::npos) {
+            p = starP;
+            starN += Gbk::charLength(name, starN);
+            n = starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+} // namespace
+
+std::string normalize(std::string_view path)
+{
+    std::string result(path);
+    std::replace(result.begin(), result.end(), '\\', '/');
+    return result;
+}
+
+std::string join(std::string_view directory, std::string_view name)
+{
+    std::string result = normalize(directory);
+    if (!result.empty() && result.back() != '/')
+        result += '/';
+    result += normalize(name);
+    return result;
+}
+
+std::string toDiskPath(std::string_view gbkPath)
+{
+    std::string path = normalize(gbkPath);
+    if (isAscii(path))
+        return path;
+    std::string utf8 = Gbk::toUtf8(path);
+    if (diskEntryExists(utf8))
+        return utf8;
+
+    // Some component may be a raw GBK name on disk: resolve one component at a time.
+    std::string resolved;
+    bool missing = false;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string component = path.substr(start, end - start);
+        if (start > 0)
+            resolved += '/';
+        if (isAscii(component) || missing) {
+            resolved += missing ? Gbk::toUtf8(component) : component;
+        } else {
+            const std::string asUtf8 = Gbk::toUtf8(component);
+            if (diskEntryExists(resolved + asUtf8)) {
+                resolved += asUtf8;
+            } else if (diskEntryExists(resolved + component)) {
+                resolved += component;
+            } else {
+                resolved += asUtf8;
+                missing = true;
+            }
+        }
+        start = end + 1;
+    }
+    return resolved;
+}
+
+std::string fromDiskName(std::string_view diskName)
+{
+    if (isAscii(diskName) || !Gbk::isValidUtf8(diskName))
+        return std::string(diskName);
+    return Gbk::fromUtf8(diskName);
+}
+
+QString toQtPath(std::string_view gbkPath)
+{
+    const std::string disk = toDiskPath(gbkPath);
+    return QFile::decodeName(QByteArray(disk.data(), qsizetype(disk.size())));
+}
+
+std::string fromQtPath(const QString &path)
+{
+    const QByteArray disk = QFile::encodeName(path);
+    return fromDiskName(std::string_view(disk.constData(), std::size_t(disk.size())));
+}
+
+bool exists(std::string_view path)
+{
+    struct stat st;
+    return !path.empty() && ::stat(toDiskPath(path).c_str(), &st) == 0;
+}
+
+bool isDirectory(std::string_view path)
+{
+    struct stat st;
+    return !path.empty() && ::stat(toDiskPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::error_code readWholeFile(std::string_view path, std::string &contents)
+{
+    std::error_code error;
+    const int fd = openDescriptor(path, O_RDONLY, error);
+    if (fd < 0)
+        return error;
+    std::string data;
+    struct stat st;
+    if (::fstat(fd, &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            return std::make_error_code(std::errc::is_a_directory);
+        }
+        if (st.st_size > 0)
+            data.reserve(std::size_t(st.st_size));
+    }
+    // Read to the real end: the file may change size while it is read.
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = lastError();
+            break;
+        }
+        if (n == 0)
+            break;
+        data.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    if (!error)
+        contents = std::move(data);
+    return error;
+}
+
+std::error_code writeWholeFile(std::string_view path, std::string_view data)
+{
+    return writeFile(path, data, O_TRUNC);
+}
+
+std::error_code createOrEmpty(std::string_view path)
+{
+    return writeFile(path, {}, O_TRUNC);
+}
+
+std::error_code appendToFile(std::string_view path, std::string_view data)
+{
+    return writeFile(path, data, O_APPEND);
+}
+
+bool isReadOnly(std::string_view path)
+{
+    struct stat st;
+    return ::stat(toDiskPath(path).c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
+}
+
+std::error_code clearReadOnly(std::string_view path)
+{
+    const std::string disk = toDiskPath(path);
+    struct stat st;
+    if (::stat(disk.c_str(), &st) != 0)
+        return lastError();
+    if ((st.st_mode & S_IWUSR) == 0 && ::chmod(disk.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0)
+        return lastError();
+    return {};
+}
+
+std::error_code setReadOnly(std::string_view path)
+{
+    const std::string disk = toDiskPath(path);
+    struct stat st;
+    if (::stat(disk.c_str(), &st) != 0)
+        return lastError();
+    if (::chmod(disk.c_str(), (st.st_mode & 07777) & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH)) != 0)
+        return lastError();
+    return {};
+}
+
+std::error_code removeFile(std::string_view path)
+{
+    if (::unlink(toDiskPath(path).c_str()) != 0)
+        return lastError();
+    return {};
+}
+
+std::error_code copyFile(std::string_view from, std::string_view to)
+{
+    std::error_code error;
+    std::filesystem::copy_file(toDiskPath(from), toDiskPath(to),
+                               std::filesystem::copy_options::none, error);
+    return error;
+}
+
+std::error_code moveFile(std::string_view from, std::string_view to)
+{
+    const std::string source = toDiskPath(from);
+    const std::string target = toDiskPath(to);
+    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return {};
+    if (errno == EINVAL || errno == ENOSYS) {
+        // The file system cannot refuse to replace by itself.
+        if (diskEntryExists(target))
+            return std::make_error_code(std::errc::file_exists);
+        if (::rename(source.c_str(), target.c_str()) == 0)
+            return {};
+    }
+    if (errno != EXDEV)
+        return lastError();
+    if (std::error_code error = copyFile(from, to))
+        return error;
+    if (::unlink(source.c_str()) != 0) {
+        const std::error_code error = lastError();
+        ::unlink(target.c_str());
+        return error;
+    }
+    return {};
+}
+
+std::error_code createDirectory(std::string_view path)
+{
+    if (::mkdir(toDiskPath(path).c_str(), 0777) != 0)
+        return lastError();
+    return {};
+}
+
+bool wildcardMatch(std::string_view pattern, std::string_view name)
+{
+    // As on Windows, "*.*" also matches names without a dot.
+    if (pattern == "*" || pattern == "*.*")
+        return true;
+    return matchFrom(Gbk::toLower(pattern), Gbk::toLower(name));
+}
+
+std::error_code listDirectory(std::string_view directory, std::string_view pattern,
+                              std::vector<DirectoryEntry> &entries)
+{
+    std::error_code error;
+    std::filesystem::directory_iterator it(toDiskPath(directory), error);
+    if (error)
+        return error;
+    std::vector<DirectoryEntry> found;
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(error)) {
+        if (error)
+            return error;
+        const std::string diskName = it->path().filename().native();
+        std::string name = fromDiskName(diskName);
+        if (!wildcardMatch(pattern, name))
+            continue;
+        std::error_code typeError;
+        found.push_back({std::move(name), it->is_directory(typeError)});
+    }
+    if (error)
+        return error;
+    std::sort(found.begin(), found.end(),
+              [](const DirectoryEntry &a, const DirectoryEntry &b) { return a.name < b.name; });
+    entries.insert(entries.end(), std::make_move_iterator(found.begin()),
+                   std::make_move_iterator(found.end()));
+    return {};
+}
+
+int openDescriptor(std::string_view path, int flags, std::error_code &error)
+{
+    if (path.empty()) {
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+        return -1;
+    }
+    int fd;
+    do {
+        fd = ::open(toDiskPath(path).c_str(), flags | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        error = lastError();
+    else
+        error.clear();
+    return fd;
+}
+
+std::string errorText(const std::error_code &error)
+{
+    return Gbk::fromQString(QString::fromLocal8Bit(error.message()));
+}
+
+} // namespace FileSystem

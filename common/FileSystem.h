@@ -1,0 +1,73 @@
+#pragma once
+
+// Every file operation of the programs. Paths are GBK texts with "\" or "/" as
+// separator; names on disk are UTF-8, except names that are not valid UTF-8 (an
+// archive unpacked without conversion), which are taken as GBK bytes as they stand.
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace FileSystem {
+
+// Turns every "\" into "/".
+std::string normalize(std::string_view path);
+
+// Joins a directory and a name with exactly one "/".
+std::string join(std::string_view directory, std::string_view name);
+
+// The bytes to hand to the operating system for a GBK path: each component is
+// looked up first in its UTF-8 form and then as raw GBK bytes.
+std::string toDiskPath(std::string_view gbkPath);
+
+// The GBK text for a name read from disk.
+std::string fromDiskName(std::string_view diskName);
+
+// Conversions for Qt APIs that take file paths (dialogs, URLs, database files).
+QString toQtPath(std::string_view gbkPath);
+std::string fromQtPath(const QString &path);
+
+bool exists(std::string_view path);
+bool isDirectory(std::string_view path);
+
+std::error_code readWholeFile(std::string_view path, std::string &contents);
+// Creates the file or empties an existing one, then writes data.
+std::error_code writeWholeFile(std::string_view path, std::string_view data);
+std::error_code createOrEmpty(std::string_view path);
+std::error_code appendToFile(std::string_view path, std::string_view data);
+
+// "Read-only" is the owner's write permission.
+bool isReadOnly(std::string_view path);
+std::error_code clearReadOnly(std::string_view path);
+std::error_code setReadOnly(std::string_view path);
+
+std::error_code removeFile(std::string_view path);
+// Fails with file_exists when the target exists.
+std::error_code copyFile(std::string_view from, std::string_view to);
+// Fails with file_exists when the target exists; works across file systems.
+std::error_code moveFile(std::string_view from, std::string_view to);
+// Creates one directory; its parent must exist.
+std::error_code createDirectory(std::string_view path);
+
+struct DirectoryEntry
+{
+    std::string name; // GBK
+    bool isDirectory = false;
+};
+
+// Lists the entries whose names match the wildcard pattern ("*" and "?", case
+// ignored as GBK lower case), sorted by name in byte order.
+std::error_code listDirectory(std::string_view directory, std::string_view pattern,
+                              std::vector<DirectoryEntry> &entries);
+bool wildcardMatch(std::string_view pattern, std::string_view name);
+
+// Opens a descriptor for CTextLineFile-style access (flags of open(2)).
+int openDescriptor(std::string_view path, int flags, std::error_code &error);
+
+// The reason of an error as GBK text, for messages.
+std::string errorText(const std::error_code &error);
+
+} // namespace FileSystem

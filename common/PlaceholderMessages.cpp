@@ -1,0 +1,25 @@
+#include "PlaceholderMessages.h"
+
+#include "Codec.h"
+#include "PlaceholderNotifier.h"
+#include "UiSeam.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+void InstallPlaceholderMessageBox()
+{
+    SetUnknownPlaceholderNotifier([](const std::string &placeholder) {
+        const QString text = Gbk::toQString(placeholder);
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return;
+        if (QThread::currentThread() == app->thread()) {
+            UiSeam::ShowMessage(nullptr, text, QMessageBox::Warning);
+            return;
+        }
+        QMetaObject::invokeMethod(
+                app, [text] { UiSeam::ShowMessage(nullptr, text, QMessageBox::Warning); },
+                Qt::QueuedConnection);
+    });
+}

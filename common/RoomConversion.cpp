@@ -1,0 +1,60 @@
+#include "RoomConversion.h"
+
+#include "AppDirectory.h"
+#include "CTextLineFile.h"
+#include "CommonTexts.h"
+
+#include <algorithm>
+
+namespace {
+constexpr std::int32_t LineCapacity = 4096;
+}
+
+std::string RoomConversionPath()
+{
+    return AppDirectoryWithSlash() + CommonText::ConversionFileName;
+}
+
+void LoadRoomConversion(std::vector<std::string> &roomIds, std::vector<std::string> &roomNames,
+                        PlaceholderResolver resolver)
+{
+    LoadRoomConversionFile(RoomConversionPath(), roomIds, roomNames, resolver);
+}
+
+void LoadRoomConversionFile(const std::string &path, std::vector<std::string> &roomIds,
+                            std::vector<std::string> &roomNames, PlaceholderResolver resolver)
+{
+    CTextLineFile file;
+    if (file.Open(path, CTextLineFile::EightBitText, CTextLineFile::OpenMode::ReadWriteKeep) != 0)
+        return;
+    std::string line;
+    std::string name;
+    std::int32_t status;
+    do {
+        std::int32_t length = 0;
+        status = file.ReadLine(line, LineCapacity, length);
+        if (length <= 0 || line.front() == '?')
+            continue;
+        const std::size_t bracket = line.find('<');
+        std::string roomId = line.substr(0, bracket);
+        const std::string rawName =
+                bracket == std::string::npos ? std::string() : line.substr(bracket + 1);
+        name.clear();
+        ExpandTemplate(rawName, name, nullptr, commonKind, resolver);
+        roomNames.push_back(name);
+        roomIds.push_back(std::move(roomId));
+    } while (status == CTextLineFile::LineRead);
+    file.Close();
+}
+
+const std::string *FindRoomIdByName(const std::vector<std::string> &roomIds,
+                                    const std::vector<std::string> &roomNames,
+                                    const std::string &roomName)
+{
+    const std::size_t count = std::min(roomIds.size(), roomNames.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        if (roomNames[i] == roomName)
+            return &roomIds[i];
+    }
+    return nullptr;
+}

@@ -1,0 +1,22 @@
+#include "TextFormat.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+std::string FormatText(const char *gbkFormat, ...)
+{
+    va_list args;
+    va_start(args, gbkFormat);
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, gbkFormat, copy);
+    va_end(copy);
+    std::string result;
+    if (length > 0) {
+        result.resize(std::size_t(length) + 1);
+        std::vsnprintf(result.data(), result.size(), gbkFormat, args);
+        result.resize(std::size_t(length));
+    }
+    va_end(args);
+    return result;
+}

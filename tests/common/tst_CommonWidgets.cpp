@@ -1,0 +1,160 @@
+#include "MessageBoxRecorder.h"
+#include "TestRegistry.h"
+#include "TestSupport.h"
+
+#include "common/CAboutDialog.h"
+#include "common/CMessageListBox.h"
+#include "common/CMessageOutput.h"
+#include "common/PlaceholderMessages.h"
+#include "common/PlaceholderNotifier.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+#include <thread>
+
+class TestCommonWidgets : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { dir_ = std::make_unique<TempAppDir>(); }
+    void cleanup() { dir_.reset(); }
+
+    void appendingNeitherSelectsNorScrolls()
+    {
+        CMessageListBox list;
+        list.resize(200, 120);
+        list.show();
+        for (int i = 0; i < 50; ++i)
+            list.AppendMessage("line " + std::to_string(i));
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QCOMPARE(list.verticalScrollBar()->value(), 0);
+        QVERIFY(list.selectedItems().isEmpty());
+        QCOMPARE(list.currentRow(), -1);
+        list.AppendMessage(gbk("中文消息"));
+        QCOMPARE(list.item(50)->text(), QString::fromUtf8("中文消息"));
+        QCOMPARE(list.verticalScrollBar()->value(), 0);
+        list.ClearMessages();
+        QCOMPARE(list.count(), 0);
+    }
+
+    void exportWritesGbkLinesAndConfirms()
+    {
+        MessageBoxRecorder recorder;
+        CMessageListBox list;
+        list.AppendMessage("first");
+        list.AppendMessage("");
+        list.AppendMessage("two\nlines");
+        list.AppendMessage(gbk("中文"));
+        const QString target = dir_->qtPath() + QStringLiteral("/out.txt");
+        recorder.queuePath(target);
+        list.ExportMessages();
+
+        QCOMPARE(recorder.fileDialogs().size(), 1);
+        const auto &dialog = recorder.fileDialogs().first();
+        QCOMPARE(dialog.kind, UiSeam::FileDialogCall::SaveFile);
+        QCOMPARE(dialog.fileName, QStringLiteral("ExportMsg"));
+        QCOMPARE(dialog.defaultSuffix, QStringLiteral("txt"));
+        QCOMPARE(dialog.filter, QString::fromUtf8("文本文件(*.txt);;所有文件 (*.*)"));
+        QVERIFY(dialog.confirmOverwrite);
+        QCOMPARE(readBytes(target), "first\r\ntwo\r\nlines\r\n" + gbk("中文") + "\r\n");
+        QCOMPARE(recorder.texts(),
+                 QStringList {QString::fromUtf8("消息已经成功导出到文件:\n") + target});
+    }
+
+    void emptyListExportsEmptyFile()
+    {
+        MessageBoxRecorder recorder;
+        CMessageListBox list;
+        const QString target = dir_->qtPath() + QStringLiteral("/empty.txt");
+        writeBytes(target, "old");
+        recorder.queuePath(target);
+        list.ExportMessages();
+        QCOMPARE(readBytes(target), std::string());
+        QCOMPARE(recorder.calls().size(), 1);
+    }
+
+    void cancelledExportDoesNothing()
+    {
+        MessageBoxRecorder recorder;
+        CMessageListBox list;
+        list.AppendMessage("x");
+        recorder.queuePath(QString());
+        list.ExportMessages();
+        QVERIFY(recorder.calls().isEmpty());
+    }
+
+    void failedExportSaysSoWithPath()
+    {
+        MessageBoxRecorder recorder;
+        CMessageListBox list;
+        list.AppendMessage("x");
+        const QString target = dir_->qtPath() + QStringLiteral("/missing/out.txt");
+        recorder.queuePath(target);
+        list.ExportMessages();
+        QCOMPARE(recorder.calls().size(), 1);
+        QVERIFY(recorder.lastText().contains(target));
+        QVERIFY(!recorder.lastText().contains(QString::fromUtf8("成功")));
+    }
+
+    void messageOutputTargetsAndDrops()
+    {
+        auto *list = new CMessageListBox;
+        auto *status = new QLabel(QString::fromUtf8("暂时没有文件在处理......"));
+        CMessageOutput output(list, status);
+        output.AddMessage(gbk("处理中"), true);
+        output.AddMessage("to list", false);
+        QCOMPARE(status->text(), QString::fromUtf8("处理中"));
+        QCOMPARE(list->count(), 1);
+        delete list;
+        delete status;
+        output.AddMessage("dropped", false); // the page is gone: nothing happens
+        output.AddMessage("dropped", true);
+    }
+
+    void aboutBoxShowsVersion()
+    {
+        CAboutDialog about(nullptr, QString::fromUtf8("关于 Quillery"),
+                           QString::fromUtf8("Quillery(测试版)"), QIcon());
+        QCOMPARE(about.windowTitle(), QString::fromUtf8("关于 Quillery"));
+        QCOMPARE(about.versionLabel()->text(),
+                 QString::fromUtf8("产品版本:%1.%2")
+                         .arg(QUILLERY_VERSION_MAJOR)
+                         .arg(QUILLERY_VERSION_MINOR));
+        const auto buttons = about.findChildren<QPushButton *>();
+        QCOMPARE(buttons.size(), 1);
+        QCOMPARE(buttons.first()->text(), QString::fromUtf8("确定"));
+        QStringList labels;
+        for (auto *label : about.findChildren<QLabel *>())
+            labels << label->text();
+        QVERIFY(labels.contains(QString::fromUtf8("Quillery(测试版)")));
+        QVERIFY(labels.contains(QString::fromUtf8("版本号:")));
+    }
+
+    void unknownPlaceholderShowsMessageBox()
+    {
+        MessageBoxRecorder recorder;
+        UiSeam::SetProgramCaption(QStringLiteral("Kestrel"));
+        InstallPlaceholderMessageBox();
+        NotifyUnknownPlaceholder("|ROOMNAME|");
+        QCOMPARE(recorder.texts(), QStringList {QStringLiteral("|ROOMNAME|")});
+        QCOMPARE(recorder.calls().first().caption, QStringLiteral("Kestrel"));
+
+        // From a worker the box is queued to the user-interface thread, never awaited.
+        std::thread worker([] { NotifyUnknownPlaceholder(gbk("|未知|")); });
+        worker.join();
+        QCOMPARE(recorder.calls().size(), 1);
+        QTRY_COMPARE(recorder.calls().size(), 2);
+        QCOMPARE(recorder.lastText(), QString::fromUtf8("|未知|"));
+        SetUnknownPlaceholderNotifier({});
+    }
+
+private:
+    std::unique_ptr<TempAppDir> dir_;
+};
+
+QUILLERY_REGISTER_TEST(TestCommonWidgets)
+#include "tst_CommonWidgets.moc"

@@ -1,0 +1,172 @@
+#include "TestRegistry.h"
+#include "TestSupport.h"
+
+#include "common/FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+class TestFileSystem : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        holder_ = std::make_unique<TempAppDir>();
+        QVERIFY(dir().isValid());
+    }
+    void cleanup() { holder_.reset(); }
+
+    void acceptsBackslashSeparators()
+    {
+        QCOMPARE(FileSystem::normalize("a\\b/c\\"), std::string("a/b/c/"));
+        QCOMPARE(FileSystem::join("dir\\", "sub\\f.txt"), std::string("dir/sub/f.txt"));
+        QCOMPARE(FileSystem::join("dir", "f"), std::string("dir/f"));
+        const std::string winStyle = dir().path() + "\\sub\\file.txt";
+        dir().write("sub/file.txt", "x");
+        QVERIFY(FileSystem::exists(winStyle));
+    }
+
+    void writesReadsAndAppends()
+    {
+        const std::string path = dir().file("data.bin");
+        QVERIFY(!FileSystem::exists(path));
+        QVERIFY(!FileSystem::writeWholeFile(path, std::string("ab\0c", 4)));
+        QVERIFY(!FileSystem::appendToFile(path, "de"));
+        std::string contents;
+        QVERIFY(!FileSystem::readWholeFile(path, contents));
+        QCOMPARE(contents, std::string("ab\0cde", 6));
+        QVERIFY(!FileSystem::createOrEmpty(path));
+        QVERIFY(!FileSystem::readWholeFile(path, contents));
+        QVERIFY(contents.empty());
+
+        std::string untouched = "kept";
+        QVERIFY(FileSystem::readWholeFile(dir().file("missing"), untouched));
+        QCOMPARE(untouched, std::string("kept"));
+        QVERIFY(FileSystem::readWholeFile(dir().path(), untouched)); // a directory
+    }
+
+    void queriesAndClearsReadOnly()
+    {
+        const std::string path = dir().file("ro.txt");
+        dir().write("ro.txt", "x");
+        QVERIFY(!FileSystem::isReadOnly(path));
+        QVERIFY(!FileSystem::setReadOnly(path));
+        QVERIFY(FileSystem::isReadOnly(path));
+        QVERIFY(!FileSystem::clearReadOnly(path));
+        QVERIFY(!FileSystem::isReadOnly(path));
+        QVERIFY(FileSystem::clearReadOnly(dir().file("none")));
+    }
+
+    void copyAndMoveRefuseToReplace()
+    {
+        const std::string a = dir().file("a.txt"), b = dir().file("b.txt"), c = dir().file("c.txt");
+        dir().write("a.txt", "A");
+        dir().write("b.txt", "B");
+        QCOMPARE(FileSystem::copyFile(a, b), std::make_error_code(std::errc::file_exists));
+        QCOMPARE(dir().read("b.txt"), std::string("B"));
+        QCOMPARE(FileSystem::moveFile(a, b), std::make_error_code(std::errc::file_exists));
+        QVERIFY(FileSystem::exists(a));
+        QVERIFY(!FileSystem::copyFile(a, c));
+        QCOMPARE(dir().read("c.txt"), std::string("A"));
+        QVERIFY(!FileSystem::removeFile(c));
+        QVERIFY(!FileSystem::moveFile(a, c));
+        QVERIFY(!FileSystem::exists(a));
+        QCOMPARE(dir().read("c.txt"), std::string("A"));
+        QVERIFY(FileSystem::removeFile(a));
+    }
+
+    void createsOneDirectory()
+    {
+        QVERIFY(!FileSystem::createDirectory(dir().file(gbk("新目录"))));
+        QVERIFY(FileSystem::isDirectory(dir().file(gbk("新目录"))));
+        QVERIFY(QDir(dir().qtPath() + QString::fromUtf8("/新目录")).exists());
+        QCOMPARE(FileSystem::createDirectory(dir().file(gbk("新目录"))),
+                 std::make_error_code(std::errc::file_exists));
+        QVERIFY(FileSystem::createDirectory(dir().file("no/parent")));
+    }
+
+    void listsWithCaseInsensitiveWildcardInNameOrder()
+    {
+        for (const char *name : {"b.htm", "A.HTM", "c.xml", "a2.Htm", "sub.htm"})
+            dir().write(name == std::string("sub.htm") ? "sub.htm/inner" : name, "x");
+        std::vector<FileSystem::DirectoryEntry> entries;
+        QVERIFY(!FileSystem::listDirectory(dir().path(), "*.htm", entries));
+        QStringList names;
+        for (const auto &e : entries)
+            names << show(e.name) + (e.isDirectory ? QStringLiteral("/") : QString());
+        QCOMPARE(names,
+                 (QStringList {QStringLiteral("A.HTM"), QStringLiteral("a2.Htm"),
+                               QStringLiteral("b.htm"), QStringLiteral("sub.htm/")}));
+        entries.clear();
+        QVERIFY(!FileSystem::listDirectory(dir().path(), "*.*", entries));
+        QCOMPARE(entries.size(), std::size_t(6)); // and Configs
+        QVERIFY(FileSystem::listDirectory(dir().file("missing"), "*", entries));
+    }
+
+    void matchesWildcards()
+    {
+        QVERIFY(FileSystem::wildcardMatch("*.htm", "X.HTM"));
+        QVERIFY(!FileSystem::wildcardMatch("*.htm", "x.html"));
+        QVERIFY(FileSystem::wildcardMatch("a?c", "abc"));
+        QVERIFY(FileSystem::wildcardMatch(gbk("?文"), gbk("中文"))); // ? is one character
+        QVERIFY(!FileSystem::wildcardMatch("?", gbk("中文")));
+        QVERIFY(FileSystem::wildcardMatch("*a*b*", "xxaxxbxx"));
+        QVERIFY(FileSystem::wildcardMatch(gbk("ｘ*"), gbk("Ｘ1")));
+        QVERIFY(FileSystem::wildcardMatch("*.*", "noextension"));
+    }
+
+    void storesChineseNamesAsUtf8()
+    {
+        const std::string path = dir().file(gbk("帖子/中文.htm"));
+        QVERIFY(!FileSystem::createDirectory(dir().file(gbk("帖子"))));
+        QVERIFY(!FileSystem::writeWholeFile(path, "x"));
+        QVERIFY(QFile::exists(dir().qtPath() + QString::fromUtf8("/帖子/中文.htm")));
+        std::vector<FileSystem::DirectoryEntry> entries;
+        QVERIFY(!FileSystem::listDirectory(dir().file(gbk("帖子")), "*", entries));
+        QCOMPARE(entries.size(), std::size_t(1));
+        QCOMPARE(entries[0].name, gbk("中文.htm"));
+    }
+
+    void opensRawGbkNamesOnDisk()
+    {
+        // An archive unpacked without conversion: the names on disk are GBK bytes.
+        const std::string rawDir = FileSystem::toDiskPath(dir().path()) + "/" + gbk("旧目录");
+        QCOMPARE(::mkdir(rawDir.c_str(), 0777), 0);
+        const std::string rawFile = rawDir + "/" + gbk("帖子.htm");
+        const int fd = ::open(rawFile.c_str(), O_CREAT | O_WRONLY, 0666);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, "raw", 3), ssize_t(3));
+        ::close(fd);
+
+        std::vector<FileSystem::DirectoryEntry> entries;
+        QVERIFY(!FileSystem::listDirectory(dir().path(), gbk("旧*"), entries));
+        QCOMPARE(entries.size(), std::size_t(1));
+        QCOMPARE(entries[0].name, gbk("旧目录"));
+        QVERIFY(entries[0].isDirectory);
+
+        const std::string gbkPath = dir().file(gbk("旧目录\\帖子.htm"));
+        QVERIFY(FileSystem::exists(gbkPath));
+        std::string contents;
+        QVERIFY(!FileSystem::readWholeFile(gbkPath, contents));
+        QCOMPARE(contents, std::string("raw"));
+        // A new file beside it keeps the raw folder and gets a UTF-8 name.
+        QVERIFY(!FileSystem::writeWholeFile(dir().file(gbk("旧目录/新.htm")), "n"));
+        QCOMPARE(::access((rawDir + "/新.htm").c_str(), F_OK), 0);
+        // QTemporaryDir cannot remove names that are not UTF-8.
+        ::unlink((rawDir + "/新.htm").c_str());
+        ::unlink(rawFile.c_str());
+        ::rmdir(rawDir.c_str());
+    }
+
+private:
+    std::unique_ptr<TempAppDir> holder_;
+    TempAppDir &dir() { return *holder_; }
+};
+
+QUILLERY_REGISTER_TEST(TestFileSystem)
+#include "tst_FileSystem.moc"

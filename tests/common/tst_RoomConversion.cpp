@@ -1,0 +1,123 @@
+#include "TestRegistry.h"
+#include "TestSupport.h"
+
+#include "common/FileSystem.h"
+#include "common/MessageExport.h"
+#include "common/RoomConversion.h"
+
+namespace {
+// Expands |UP| to "UP" so that the tests see the name part go through the expansion.
+int upResolver(void *, std::int32_t kind, const std::string &placeholder, std::string &value)
+{
+    if (kind != commonKind)
+        return 5;
+    if (placeholder == "|UP|") {
+        value = "UP";
+        return PlaceholderResolved;
+    }
+    return PlaceholderUnknown;
+}
+
+struct Table
+{
+    std::vector<std::string> ids, names;
+};
+
+Table load()
+{
+    Table t;
+    LoadRoomConversion(t.ids, t.names, upResolver);
+    return t;
+}
+} // namespace
+
+class TestRoomConversion : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { dir_ = std::make_unique<TempAppDir>(); }
+    void cleanup() { dir_.reset(); }
+
+    void splitsLinesAtFirstBracket()
+    {
+        dir_->write(
+                "RoomID-Name.txt",
+                "45<abc<def\r\n<abc\r\n45<\r\n?45<abc\r\n ?45<abc\r\n\r\nnobracket\r\n7<x|UP|y\r\n"
+                        + gbk("12<中文房间") + "\r\n");
+        const Table t = load();
+        QCOMPARE(t.ids,
+                 (std::vector<std::string> {"45", "", "45", " ?45", "nobracket", "7", "12"}));
+        QCOMPARE(t.names,
+                 (std::vector<std::string> {"abc<def", "abc", "", "abc", "", "xUPy",
+                                            gbk("中文房间")}));
+    }
+
+    void lastLineWithoutLineEndIsLoaded()
+    {
+        dir_->write("RoomID-Name.txt", "1<a\n2<b");
+        const Table t = load();
+        QCOMPARE(t.ids, (std::vector<std::string> {"1", "2"}));
+        QCOMPARE(t.names, (std::vector<std::string> {"a", "b"}));
+    }
+
+    void lookupTakesFirstEntry()
+    {
+        dir_->write("RoomID-Name.txt", "1<same\r\n2<same\r\n3<Other\r\n");
+        const Table t = load();
+        QCOMPARE(*FindRoomIdByName(t.ids, t.names, "same"), std::string("1"));
+        QVERIFY(!FindRoomIdByName(t.ids, t.names, "other")); // case matters
+        QCOMPARE(*FindRoomIdByName(t.ids, t.names, "Other"), std::string("3"));
+    }
+
+    void missingFileIsCreatedEmpty()
+    {
+        const std::string path = dir_->file("RoomID-Name.txt");
+        QVERIFY(!FileSystem::exists(path));
+        const Table t = load();
+        QVERIFY(t.ids.empty());
+        QVERIFY(FileSystem::exists(path));
+        QCOMPARE(dir_->read("RoomID-Name.txt"), std::string());
+    }
+
+    void tooLongLineEndsLoading()
+    {
+        dir_->write("RoomID-Name.txt", "1<a\r\n2<" + std::string(5000, 'n') + "\r\n3<c\r\n");
+        const Table t = load();
+        QCOMPARE(t.ids.size(), std::size_t(2));
+        QCOMPARE(t.names[1].size(), std::size_t(4095 - 2));
+    }
+
+    void binaryContentLoadsWithoutHarm()
+    {
+        std::string junk;
+        for (int i = 0; i < 20000; ++i)
+            junk += char((i * 7919) & 0xFF);
+        dir_->write("RoomID-Name.txt", junk);
+        Table t = load();
+        QCOMPARE(t.ids.size(), t.names.size());
+    }
+
+    void exportsMessageLines()
+    {
+        std::string why;
+        const std::string path = dir_->file("ExportMsg.txt");
+        QCOMPARE(WriteMessageLines(path, {"a", "", "b\nc", gbk("中文")}, why), 0L);
+        QCOMPARE(dir_->read("ExportMsg.txt"), "a\r\nb\r\nc\r\n" + gbk("中文") + "\r\n");
+        QCOMPARE(WriteMessageLines(path, {}, why), 0L);
+        QVERIFY(FileSystem::exists(path));
+        QCOMPARE(dir_->read("ExportMsg.txt"), std::string());
+    }
+
+    void exportFailureGivesReason()
+    {
+        std::string why;
+        QCOMPARE(WriteMessageLines(dir_->file("no/such/dir/x.txt"), {"a"}, why), 2401L);
+        QVERIFY(!why.empty());
+    }
+
+private:
+    std::unique_ptr<TempAppDir> dir_;
+};
+
+QUILLERY_REGISTER_TEST(TestRoomConversion)
+#include "tst_RoomConversion.moc"

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quillery needs when any of them is missing.
+# The one list of packages of the project; --fuzz adds the fuzzing tool chain.
+set -euo pipefail
+
+packages=(
+    build-essential cmake
+    qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite libqt6sql6-psql
+    xvfb xauth fonts-noto-cjk
+    postgresql
+)
+fuzz_packages=(clang libclang-rt-14-dev)
+
+if [[ ${1:-} == --fuzz ]]; then
+    packages+=("${fuzz_packages[@]}")
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+((${#missing[@]})) || exit 0
+
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
