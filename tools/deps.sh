@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake
-    qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite libqt6sql6-psql
+    qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite libqt6sql6-psql libqt6svg6
     xvfb xauth fonts-noto-cjk
     postgresql
 )
