@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QMainWindow;
+class QMenu;
+class QToolBar;
+
+// Kestrel's commands with their texts, prompts and tooltips, and the menus and the
+// toolbar that show them. The "所属类型" and "帖子功能" menus double as the context
+// menus of the room tree and the post list.
+class CKestrelCommands : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CKestrelCommands(QMainWindow *window);
+
+    QAction *exit;
+    QAction *toolBar;
+    QAction *statusBar;
+    QAction *roomProperties;
+    QAction *importToRoom;
+    QAction *import;
+    QAction *deletePosts;
+    QAction *movePosts;
+    QAction *firstPage;
+    QAction *nextPage;
+    QAction *previousPage;
+    QAction *findPosts;
+    QAction *about;
+    QAction *nextPane;
+    QAction *previousPane;
+
+    QMenu *roomMenu;
+    QMenu *postMenu;
+    QToolBar *mainToolBar;
+};

@@ -1,0 +1,179 @@
+#include "CMainFrame.h"
+
+#include "CKestrelCommands.h"
+#include "CLeftTreeView.h"
+#include "CMainStatusBar.h"
+#include "CRoomPropertiesDialog.h"
+#include "KestrelEvents.h"
+#include "KestrelTexts.h"
+#include "common/CAboutDialog.h"
+#include "common/Codec.h"
+#include "common/UiSeam.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLayout>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusTipEvent>
+#include <QTreeWidget>
+
+// The icons live in a static library: make sure its resources are linked in.
+static void initKestrelResources()
+{
+    Q_INIT_RESOURCE(kestrel);
+}
+
+namespace {
+QSplitter *paneSplitter(Qt::Orientation orientation, QWidget *parent)
+{
+    auto *splitter = new QSplitter(orientation, parent);
+    splitter->setHandleWidth(4);
+    splitter->setChildrenCollapsible(false);
+    splitter->setOpaqueResize(true);
+    return splitter;
+}
+} // namespace
+
+CMainFrame::CMainFrame()
+    : commands_(new CKestrelCommands(this))
+    , status_(new CMainStatusBar(this))
+{
+    initKestrelResources();
+    UiSeam::SetProgramCaption(QString::fromUtf8(KestrelText::ProgramCaption));
+    setWindowTitle(QString::fromUtf8(KestrelText::MainWindowTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/kestrel/Kestrel.svg")));
+    setStatusBar(status_);
+
+    columns_ = paneSplitter(Qt::Horizontal, this);
+    tree_ = new CLeftTreeView(this, columns_);
+    rows_ = paneSplitter(Qt::Vertical, columns_);
+    list_ = new QTreeWidget(rows_);
+    panel_ = new QWidget(rows_);
+    columns_->addWidget(tree_);
+    columns_->addWidget(rows_);
+    columns_->setStretchFactor(1, 1);
+    rows_->setStretchFactor(1, 1);
+    setCentralWidget(columns_);
+    tree_->setRoomMenu(commands_->roomMenu);
+
+    connect(commands_->statusBar, &QAction::toggled, status_, &QStatusBar::setVisible);
+    commands_->statusBar->setChecked(true);
+    connect(commands_->roomProperties, &QAction::triggered, this, &CMainFrame::ShowRoomProperties);
+    connect(commands_->about, &QAction::triggered, this, &CMainFrame::ShowAbout);
+    connect(commands_->nextPane, &QAction::triggered, this, [this] { MoveFocusToPane(1); });
+    connect(commands_->previousPane, &QAction::triggered, this, [this] { MoveFocusToPane(-1); });
+
+    // Commands whose work is not part of this version stay visible but disabled.
+    for (QAction *action :
+         {commands_->importToRoom, commands_->import, commands_->deletePosts, commands_->movePosts,
+          commands_->findPosts, commands_->firstPage, commands_->nextPage, commands_->previousPage})
+        action->setEnabled(false);
+
+    const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
+    resize(std::min(1200, available.width() * 9 / 10), std::min(800, available.height() * 9 / 10));
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::LoadConfiguration(const std::optional<std::string> &argument)
+{
+    std::string path, reason;
+    if (!tree_->LoadTreeConfig(argument, path, reason)) {
+        if (!reason.empty())
+            qWarning("%s: %s", qPrintable(Gbk::toQString(path)),
+                     qPrintable(Gbk::toQString(reason)));
+        UiSeam::ShowMessage(this,
+                            Gbk::toQString(path) + QString::fromUtf8(KestrelText::ConfigOpenError),
+                            QMessageBox::Critical);
+        return false;
+    }
+    tree_->SelectStartRoom();
+    return true;
+}
+
+bool CMainFrame::event(QEvent *event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        // Prompts go to the first pane; the other panes stay in place.
+        status_->SetPrompt(static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    if (event->type() == WM_OPEN_ROOM) {
+        OpenRoom(static_cast<CIndexEvent *>(event)->index());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!sized_) {
+        sized_ = true;
+        ApplyInitialPaneSizes();
+    }
+}
+
+void CMainFrame::ApplyInitialPaneSizes()
+{
+    if (layout())
+        layout()->activate();
+    const QSize client = columns_->size();
+    const int treeWidth = client.width() / 5;
+    columns_->setSizes(
+            {treeWidth, std::max(1, client.width() - treeWidth - columns_->handleWidth())});
+    const int listHeight = client.height() / 3;
+    rows_->setSizes({listHeight, std::max(1, client.height() - listHeight - rows_->handleWidth())});
+}
+
+void CMainFrame::OpenRoom(int recordIndex)
+{
+    if (recordIndex == currentRoomIndex_)
+        return;
+    const RoomRecord record = tree_->rooms().GetRoomRecord(recordIndex);
+    if (!record.treeItem)
+        return;
+    currentRoomIndex_ = recordIndex;
+    currentRootIndex_ = record.rootIndex & 0xFFFF;
+}
+
+void CMainFrame::ShowRoomProperties()
+{
+    const TreeItem room = tree_->SelectedRoom();
+    if (!room) {
+        UiSeam::ShowMessage(this, QString::fromUtf8(KestrelText::NoRoomSelected),
+                            QMessageBox::Warning);
+        return;
+    }
+    const RoomRecord record = tree_->rooms().GetRoomRecordOfItem(room);
+    CRoomPropertiesDialog dialog(this, Gbk::toQString(record.roomid),
+                                 Gbk::toQString(record.roomname),
+                                 Gbk::toQString(tree_->rooms().GetRootTable(record.rootIndex)));
+    UiSeam::ExecModal(dialog);
+}
+
+void CMainFrame::ShowAbout()
+{
+    CAboutDialog about(this, QString::fromUtf8(KestrelText::AboutTitle),
+                       QString::fromUtf8(KestrelText::AboutText), windowIcon(),
+                       QString::fromUtf8(KestrelText::AboutCopyright));
+    UiSeam::ExecModal(about);
+}
+
+void CMainFrame::MoveFocusToPane(int step)
+{
+    const QList<QWidget *> panes {tree_, list_, panel_};
+    int current = 0;
+    for (int i = 0; i < panes.size(); ++i) {
+        if (panes[i]->isAncestorOf(focusWidget()) || panes[i] == focusWidget())
+            current = i;
+    }
+    const int next = (current + step + int(panes.size())) % int(panes.size());
+    QWidget *target = panes[next];
+    if (target->focusPolicy() == Qt::NoFocus && target->focusProxy() == nullptr) {
+        if (QWidget *child = target->nextInFocusChain(); child && target->isAncestorOf(child))
+            target = child;
+    }
+    target->setFocus(Qt::ShortcutFocusReason);
+}

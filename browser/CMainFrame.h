@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <optional>
+#include <string>
+
+class CKestrelCommands;
+class CLeftTreeView;
+class CMainStatusBar;
+class QSplitter;
+
+// Kestrel's main window: the room tree on the left, the post list above the post
+// panel on the right, the commands, and the state of the current post query.
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Loads the tree configuration into the room tree and selects the start room.
+    // On failure shows the configuration error and returns false: the program ends.
+    bool LoadConfiguration(const std::optional<std::string> &argument);
+
+    CLeftTreeView *roomTree() const { return tree_; }
+    QWidget *postList() const { return list_; }
+    QWidget *postPanel() const { return panel_; }
+    CMainStatusBar *mainStatusBar() const { return status_; }
+    CKestrelCommands *commands() const { return commands_; }
+    QSplitter *columns() const { return columns_; }
+    QSplitter *rows() const { return rows_; }
+
+    int currentRoomIndex() const { return currentRoomIndex_; }
+    int currentRootIndex() const { return currentRootIndex_; }
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void OpenRoom(int recordIndex);
+    void ShowRoomProperties();
+    void ShowAbout();
+    void MoveFocusToPane(int step);
+    void ApplyInitialPaneSizes();
+
+    CKestrelCommands *commands_;
+    CMainStatusBar *status_;
+    QSplitter *columns_;
+    QSplitter *rows_;
+    CLeftTreeView *tree_;
+    QWidget *list_;
+    QWidget *panel_;
+    bool sized_ = false;
+
+    int currentRoomIndex_ = -1;
+    int currentRootIndex_ = 0;
+};

@@ -1,0 +1,396 @@
+#include "RoomModel.h"
+
+#include "KestrelTexts.h"
+#include "PostPlaceholder.h"
+#include "common/AppDirectory.h"
+#include "common/Codec.h"
+#include "common/FileSystem.h"
+#include "common/TemplateExpansion.h"
+
+#include <QDomDocument>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+
+struct RoomModel::RoomElement
+{
+    std::string label;
+    std::string table;
+    std::string roomidAttribute; // exactly as written, marker included
+    bool hasChildNodes = false;
+    std::vector<RoomElement> subRooms;
+    std::vector<std::string> rangeTexts; // read for top-level rooms only
+};
+
+namespace {
+
+// A forum tree is a handful of levels deep; a deeper file is not a configuration.
+constexpr int MaxNesting = 256;
+
+std::string elementText(const QDomElement &element)
+{
+    for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
+        if (child.isText() || child.isCDATASection())
+            return Gbk::fromQString(child.nodeValue());
+    }
+    return std::string();
+}
+
+} // namespace
+
+bool RoomModel::readRoomElement(const QDomElement &element, bool topLevel, int depth,
+                                std::string &reason, RoomElement &room)
+{
+    if (depth > MaxNesting) {
+        reason = "rooms nested more than " + std::to_string(MaxNesting) + " levels deep";
+        return false;
+    }
+    const QString roomName = QString::fromUtf8(KestrelText::ElementRoom);
+    const QString rangeName = QString::fromUtf8(KestrelText::ElementPostRange);
+    room.label = elementText(element);
+    room.table =
+            Gbk::fromQString(element.attribute(QString::fromUtf8(KestrelText::AttributeTable)));
+    room.roomidAttribute =
+            Gbk::fromQString(element.attribute(QString::fromUtf8(KestrelText::AttributeRoomId)));
+    room.hasChildNodes = element.hasChildNodes();
+    for (QDomElement child = element.firstChildElement(); !child.isNull();
+         child = child.nextSiblingElement()) {
+        if (child.tagName() == roomName) {
+            room.subRooms.emplace_back();
+            if (!readRoomElement(child, false, depth + 1, reason, room.subRooms.back()))
+                return false;
+        } else if (topLevel && child.tagName() == rangeName) {
+            room.rangeTexts.push_back(elementText(child));
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// A bound as the file writes it: decimal, a negative one wraps to a large unsigned value.
+bool parseBound(const std::string &field, std::uint32_t &value)
+{
+    const char *begin = field.c_str();
+    char *end = nullptr;
+    errno = 0;
+    const long long number = std::strtoll(begin, &end, 10);
+    if (end == begin || *end != '\0')
+        return false;
+    if (errno == ERANGE || number > std::numeric_limits<std::uint32_t>::max())
+        value = number < 0 ? 0 : std::numeric_limits<std::uint32_t>::max();
+    else
+        value = static_cast<std::uint32_t>(number);
+    return true;
+}
+
+bool parseRange(const std::string &text, PostRange &range)
+{
+    std::vector<std::string> fields;
+    std::size_t pos = 0;
+    while (fields.size() < 3) {
+        while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+            ++pos;
+        if (pos >= text.size())
+            break;
+        const std::size_t start = pos;
+        while (pos < text.size() && !std::isspace(static_cast<unsigned char>(text[pos])))
+            ++pos;
+        fields.push_back(text.substr(start, pos - start));
+    }
+    if (fields.size() < 3 || !parseBound(fields[0], range.low)
+        || !parseBound(fields[1], range.high))
+        return false;
+    range.pathTemplate = fields[2];
+    return true;
+}
+
+} // namespace
+
+void RoomModel::listSubRooms(const RoomElement &room, const std::string &parentPath,
+                             std::vector<std::string> &paths, std::vector<std::string> &roomids)
+{
+    for (const auto &sub : room.subRooms) {
+        std::string path = parentPath;
+        if (!path.empty())
+            path += KestrelText::SubRoomSeparator;
+        path += sub.label;
+        paths.push_back(path);
+        roomids.push_back(sub.roomidAttribute);
+        listSubRooms(sub, path, paths, roomids);
+    }
+}
+
+RoomModel::RoomModel() = default;
+RoomModel::~RoomModel() = default;
+
+std::string RoomModel::TreeConfigPath(const std::optional<std::string> &argument)
+{
+    return FileSystem::normalize(
+            AppDirectoryWithSlash()
+            + (argument ? *argument : std::string(KestrelText::DefaultTreeConfig)));
+}
+
+bool RoomModel::LoadTreeConfig(const std::string &path, std::string *reason)
+{
+    std::string bytes;
+    if (const std::error_code error = FileSystem::readWholeFile(path, bytes)) {
+        if (reason)
+            *reason = FileSystem::errorText(error);
+        return false;
+    }
+    QDomDocument document;
+    QString parseError;
+    int line = 0, column = 0;
+    if (!document.setContent(QByteArray(bytes.data(), qsizetype(bytes.size())), &parseError, &line,
+                             &column)) {
+        if (reason)
+            *reason = Gbk::fromQString(QStringLiteral("%1 (line %2, column %3)")
+                                               .arg(parseError)
+                                               .arg(line)
+                                               .arg(column));
+        return false;
+    }
+
+    const QString roomName = QString::fromUtf8(KestrelText::ElementRoom);
+    const QString connectionName = QString::fromUtf8(KestrelText::ElementConnection);
+    std::vector<RoomElement> elements;
+    std::vector<std::string> tables;
+    std::string connection;
+    const QDomElement root = document.documentElement();
+    for (QDomElement child = root.firstChildElement(); !child.isNull();
+         child = child.nextSiblingElement()) {
+        if (child.tagName() == roomName) {
+            elements.emplace_back();
+            std::string why;
+            if (!readRoomElement(child, true, 1, why, elements.back())) {
+                if (reason)
+                    *reason = why;
+                return false;
+            }
+        } else if (child.tagName() == connectionName) {
+            connection.clear();
+            ExpandTemplate(elementText(child), connection, nullptr, commonKind,
+                           ResolvePostPlaceholder);
+        }
+    }
+
+    rootElements_ = std::move(elements);
+    connectionString_ = std::move(connection);
+    for (const RoomElement &element : rootElements_) {
+        if (element.table.empty())
+            continue;
+        buildRoom(element, std::int32_t(tables_.size()), nullptr);
+        tables_.push_back(element.table);
+    }
+    return true;
+}
+
+void RoomModel::buildRoom(const RoomElement &element, std::int32_t rootIndex, RoomNode *parent)
+{
+    if (!element.hasChildNodes)
+        return;
+    RoomNode &node = nodes_.emplace_back();
+    node.parent = parent;
+    node.label = element.label;
+    node.recordIndex = int(records_.size());
+    (parent ? parent->children : topLevel_).push_back(&node);
+
+    RoomRecord record;
+    record.rootIndex = rootIndex;
+    record.treeItem = &node;
+    record.roomname = element.label;
+    // A "*" after the first character marks the start room and ends the id.
+    const std::size_t marker = element.roomidAttribute.find('*', 1);
+    if (marker != std::string::npos) {
+        startRoom_ = &node;
+        record.roomid = element.roomidAttribute.substr(0, marker);
+    } else {
+        record.roomid = element.roomidAttribute;
+    }
+    records_.push_back(std::move(record));
+
+    for (const RoomElement &sub : element.subRooms)
+        buildRoom(sub, rootIndex, &node);
+}
+
+const RoomModel::RoomElement *RoomModel::rootElement(std::int32_t rootIndex) const
+{
+    const std::size_t index = std::uint16_t(rootIndex);
+    return index < rootElements_.size() ? &rootElements_[index] : nullptr;
+}
+
+std::string RoomModel::GetConnectionString() const
+{
+    return connectionString_;
+}
+
+std::string RoomModel::GetRootTable(std::int32_t rootIndex) const
+{
+    const std::size_t index = std::uint16_t(rootIndex);
+    return index < tables_.size() ? tables_[index] : std::string();
+}
+
+RoomRecord RoomModel::GetRoomRecord(int index) const
+{
+    if (index < 0 || std::size_t(index) >= records_.size())
+        return RoomRecord();
+    return records_[std::size_t(index)];
+}
+
+RoomRecord RoomModel::GetRoomRecordOfItem(TreeItem item) const
+{
+    return item ? GetRoomRecord(item->recordIndex) : RoomRecord();
+}
+
+void RoomModel::ListRootRooms(std::vector<std::string> &names, std::vector<std::string> &tables,
+                              std::vector<std::string> *roomids) const
+{
+    for (std::size_t i = 0; i < rootElements_.size(); ++i) {
+        names.push_back(rootElements_[i].label);
+        tables.push_back(i < tables_.size() ? tables_[i] : std::string());
+        if (roomids)
+            roomids->push_back(rootElements_[i].roomidAttribute);
+    }
+}
+
+void RoomModel::ListSubRooms(std::int32_t rootIndex, std::vector<std::string> &paths,
+                             std::vector<std::string> &roomids) const
+{
+    if (const RoomElement *root = rootElement(rootIndex))
+        listSubRooms(*root, std::string(), paths, roomids);
+}
+
+std::string RoomModel::FindRoomName(const std::string &roomid) const
+{
+    for (const RoomRecord &record : records_) {
+        if (record.roomid == roomid)
+            return record.roomname;
+    }
+    return std::string();
+}
+
+int RoomModel::BuildRoomPaths(const std::string &roomid, std::string &namePath,
+                              std::string &idPath) const
+{
+    const RoomRecord *found = nullptr;
+    for (const RoomRecord &record : records_) {
+        if (record.roomid == roomid) {
+            found = &record;
+            break;
+        }
+    }
+    if (!found)
+        return 1;
+    std::string names, ids;
+    for (TreeItem node = found->treeItem; node; node = node->parent) {
+        const RoomRecord &record = records_[std::size_t(node->recordIndex)];
+        names.insert(0, record.roomname);
+        ids.insert(0, record.roomid);
+        if (node->parent) {
+            names.insert(0, 1, '\\');
+            ids.insert(0, 1, '\\');
+        }
+    }
+    namePath = std::move(names);
+    idPath = std::move(ids);
+    return 0;
+}
+
+int RoomModel::LoadPostRanges(std::int32_t rootIndex)
+{
+    const std::lock_guard lock(pathMutex_);
+    return loadPostRangesLocked(rootIndex);
+}
+
+int RoomModel::loadPostRangesLocked(std::int32_t rootIndex)
+{
+    ranges_.clear();
+    if (const RoomElement *root = rootElement(rootIndex)) {
+        for (const std::string &text : root->rangeTexts) {
+            PostRange range;
+            if (parseRange(text, range))
+                ranges_.push_back(std::move(range));
+        }
+    }
+    return int(ranges_.size());
+}
+
+std::vector<PostRange> RoomModel::PostRanges() const
+{
+    const std::lock_guard lock(pathMutex_);
+    return ranges_;
+}
+
+TreeItem RoomModel::FindChildItem(TreeItem parent, const std::string &text) const
+{
+    for (TreeItem child : parent ? parent->children : topLevel_) {
+        if (child->label == text)
+            return child;
+    }
+    return nullptr;
+}
+
+std::string RoomModel::expandPostPath(PostPathContext &context, const std::string &roomidText,
+                                      std::int32_t rootIndex, bool *matched)
+{
+    BuildRoomPaths(roomidText, context.roomNamePath, context.roomIdPath);
+    const std::lock_guard lock(pathMutex_);
+    loadPostRangesLocked(rootIndex);
+    for (const PostRange &range : ranges_) {
+        if (range.low <= context.topicid && context.topicid <= range.high) {
+            std::string path;
+            ExpandTemplate(range.pathTemplate, path, &context, postKind, ResolvePostPlaceholder);
+            *matched = true;
+            return path;
+        }
+    }
+    *matched = false;
+    return std::string();
+}
+
+std::string RoomModel::LocatePostFile(const PostRowInfo &row, std::int32_t rootIndex)
+{
+    PostPathContext context;
+    context.topicid = ParseTopicId(row.topicidText);
+    context.roomid = static_cast<std::uint32_t>(row.roomid);
+    context.roomname = row.roomname;
+    context.title = row.title;
+    bool matched = false;
+    return expandPostPath(context, std::to_string(row.roomid), rootIndex, &matched);
+}
+
+std::string RoomModel::GetExpectedPostPath(std::uint32_t topicid, std::int32_t rootIndex,
+                                           const std::string &roomid, const std::string &title)
+{
+    PostPathContext context;
+    context.title = title;
+    context.roomid = static_cast<std::uint32_t>(std::strtoul(roomid.c_str(), nullptr, 10));
+    context.roomname = FindRoomName(roomid);
+    context.topicid = topicid;
+    bool matched = false;
+    std::string path = expandPostPath(context, roomid, rootIndex, &matched);
+    return matched ? path : context.roomname;
+}
+
+std::uint32_t RoomModel::ParseTopicId(const std::string &text)
+{
+    // As a 32-bit strtoul with base 0 reads it: sign, "0x" hexadecimal, "0" octal,
+    // saturating on overflow.
+    std::size_t pos = 0;
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+        ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
+        negative = text[pos++] == '-';
+    if (pos >= text.size() || !std::isalnum(static_cast<unsigned char>(text[pos])))
+        return 0;
+    errno = 0;
+    const unsigned long long magnitude = std::strtoull(text.c_str() + pos, nullptr, 0);
+    if (errno == ERANGE || magnitude > std::numeric_limits<std::uint32_t>::max())
+        return std::numeric_limits<std::uint32_t>::max();
+    const auto value = static_cast<std::uint32_t>(magnitude);
+    return negative ? static_cast<std::uint32_t>(0u - value) : value;
+}
