@@ -9,6 +9,8 @@
 #include "common/CAboutDialog.h"
 #include "common/Codec.h"
 #include "common/UiSeam.h"
+#include "posts/CPostListView.h"
+#include "posts/CPostPanelFrame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,7 +18,6 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusTipEvent>
-#include <QTreeWidget>
 
 // The icons live in a static library: make sure its resources are linked in.
 static void initKestrelResources()
@@ -48,14 +49,15 @@ CMainFrame::CMainFrame()
     columns_ = paneSplitter(Qt::Horizontal, this);
     tree_ = new CLeftTreeView(this, columns_);
     rows_ = paneSplitter(Qt::Vertical, columns_);
-    list_ = new QTreeWidget(rows_);
-    panel_ = new QWidget(rows_);
+    list_ = new CPostListView(this, rows_);
+    panel_ = new CPostPanelFrame(rows_);
     columns_->addWidget(tree_);
     columns_->addWidget(rows_);
     columns_->setStretchFactor(1, 1);
     rows_->setStretchFactor(1, 1);
     setCentralWidget(columns_);
     tree_->setRoomMenu(commands_->roomMenu);
+    list_->setPostMenu(commands_->postMenu);
 
     connect(commands_->statusBar, &QAction::toggled, status_, &QStatusBar::setVisible);
     commands_->statusBar->setChecked(true);
@@ -103,6 +105,10 @@ bool CMainFrame::event(QEvent *event)
         OpenRoom(static_cast<CIndexEvent *>(event)->index());
         return true;
     }
+    if (event->type() == WM_OPEN_POST) {
+        OpenPostOfRow(static_cast<CIndexEvent *>(event)->index());
+        return true;
+    }
     return QMainWindow::event(event);
 }
 
@@ -136,6 +142,28 @@ void CMainFrame::OpenRoom(int recordIndex)
         return;
     currentRoomIndex_ = recordIndex;
     currentRootIndex_ = record.rootIndex & 0xFFFF;
+}
+
+void CMainFrame::OpenPostOfRow(int row)
+{
+    // Whatever fails on the way, the list and the panel stay as they were.
+    bool opened = false;
+    std::string why;
+    try {
+        if (row >= 0 && row < list_->topLevelItemCount()) {
+            const PostRowInfo info = list_->GetRowPostInfo(row);
+            const std::string path = tree_->rooms().LocatePostFile(info, currentRootIndex_);
+            opened = panel_->OpenPost(info.title, path, why);
+        }
+    } catch (const std::exception &error) {
+        why = error.what();
+    }
+    if (!opened) {
+        if (!why.empty())
+            qWarning("%s", qPrintable(Gbk::toQString(why)));
+        UiSeam::ShowMessage(this, QString::fromUtf8(KestrelText::OpenPostFailed),
+                            QMessageBox::Critical);
+    }
 }
 
 void CMainFrame::ShowRoomProperties()

@@ -8,6 +8,8 @@
 class CKestrelCommands;
 class CLeftTreeView;
 class CMainStatusBar;
+class CPostListView;
+class CPostPanelFrame;
 class QSplitter;
 
 // Kestrel's main window: the room tree on the left, the post list above the post
@@ -24,8 +26,8 @@ public:
     bool LoadConfiguration(const std::optional<std::string> &argument);
 
     CLeftTreeView *roomTree() const { return tree_; }
-    QWidget *postList() const { return list_; }
-    QWidget *postPanel() const { return panel_; }
+    CPostListView *postList() const { return list_; }
+    CPostPanelFrame *postPanel() const { return panel_; }
     CMainStatusBar *mainStatusBar() const { return status_; }
     CKestrelCommands *commands() const { return commands_; }
     QSplitter *columns() const { return columns_; }
@@ -40,6 +42,7 @@ protected:
 
 private:
     void OpenRoom(int recordIndex);
+    void OpenPostOfRow(int row);
     void ShowRoomProperties();
     void ShowAbout();
     void MoveFocusToPane(int step);
@@ -50,8 +53,8 @@ private:
     QSplitter *columns_;
     QSplitter *rows_;
     CLeftTreeView *tree_;
-    QWidget *list_;
-    QWidget *panel_;
+    CPostListView *list_;
+    CPostPanelFrame *panel_;
     bool sized_ = false;
 
     int currentRoomIndex_ = -1;

@@ -56,6 +56,13 @@ inline constexpr CommandText FindPosts {"查    找", "按照各种方式灵活�
 inline constexpr CommandText About {"关于 Kestrel(&A)...", "显示程序信息，版本号和版权", "关于"};
 inline constexpr const char FindToolButton[] = "查找";
 
+// Post panel
+inline constexpr CommandText SavePost {"保存", "保存帖子的修改", "保存对帖子的修改"};
+inline constexpr CommandText EditPost {"编辑", "编辑网页", "编辑网页"};
+inline constexpr CommandText FullScreenPost {"全屏", "把帖子成全屏显示", "全屏"};
+inline constexpr CommandText ClosePost {"关闭", "关闭当前显示的帖子", "关闭帖子"};
+inline constexpr const char PostViewTitle[] = "帖子浏览器";
+
 // About box
 inline constexpr const char AboutTitle[] = "关于 Quillery";
 inline constexpr const char AboutText[] = "Quillery(测试版)";

@@ -47,6 +47,8 @@ int RunWindowedProgram(int &argc, char **argv, const char *programName,
         reportNoDisplay();
         return 1;
     }
+    // Programs with an embedded web view need this before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     const QtMessageHandler previous = qInstallMessageHandler(startupMessageHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);

@@ -8,6 +8,8 @@
 #include "browser/CMainStatusBar.h"
 #include "browser/CRoomPropertiesDialog.h"
 #include "browser/KestrelEvents.h"
+#include "browser/posts/CPostListView.h"
+#include "browser/posts/CPostPanelFrame.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 
@@ -283,9 +285,11 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&frame));
         QCOMPARE(frame.commands()->nextPane->shortcut(), QKeySequence(Qt::Key_F6));
         QCOMPARE(frame.commands()->previousPane->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F6));
-        const auto focusedPane = [&frame]() -> QWidget * {
-            for (QWidget *pane :
-                 {static_cast<QWidget *>(frame.roomTree()), frame.postList(), frame.postPanel()}) {
+        QWidget *const tree = frame.roomTree();
+        QWidget *const list = frame.postList();
+        QWidget *const panel = frame.postPanel();
+        const auto focusedPane = [&]() -> QWidget * {
+            for (QWidget *pane : {tree, list, panel}) {
                 if (pane == QApplication::focusWidget()
                     || pane->isAncestorOf(QApplication::focusWidget()))
                     return pane;
@@ -293,15 +297,15 @@ private Q_SLOTS:
             return nullptr;
         };
         frame.roomTree()->setFocus();
-        QTRY_COMPARE(focusedPane(), static_cast<QWidget *>(frame.roomTree()));
+        QTRY_COMPARE(focusedPane(), tree);
         frame.commands()->nextPane->trigger();
-        QTRY_COMPARE(focusedPane(), frame.postList());
+        QTRY_COMPARE(focusedPane(), list);
         frame.commands()->nextPane->trigger();
-        QTRY_COMPARE(focusedPane(), frame.postPanel());
+        QTRY_COMPARE(focusedPane(), panel);
         frame.commands()->nextPane->trigger();
-        QTRY_COMPARE(focusedPane(), static_cast<QWidget *>(frame.roomTree()));
+        QTRY_COMPARE(focusedPane(), tree);
         frame.commands()->previousPane->trigger();
-        QTRY_COMPARE(focusedPane(), frame.postPanel());
+        QTRY_COMPARE(focusedPane(), panel);
     }
 
     void unreadableConfigurationEndsWithMessage()

@@ -1,0 +1,127 @@
+#include "CPostListView.h"
+
+#include "browser/KestrelEvents.h"
+#include "common/Codec.h"
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QMenu>
+
+namespace {
+constexpr int RoomIdRole = Qt::UserRole;
+}
+
+CPostListView::CPostListView(QObject *eventTarget, QWidget *parent)
+    : QTreeWidget(parent)
+    , eventTarget_(eventTarget)
+{
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    header()->setDefaultAlignment(Qt::AlignCenter);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    setSortingEnabled(false);
+
+    QPalette colours = palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
+    setPalette(colours);
+
+    SetupColumns();
+}
+
+void CPostListView::DeleteAllColumns()
+{
+    clear();
+    setColumnCount(0);
+}
+
+void CPostListView::SetupColumns()
+{
+    QStringList headers;
+    for (int slot : columns_.ShownSlots())
+        headers << Gbk::toQString(columns_.slot(slot).header);
+    setColumnCount(int(headers.size()));
+    setHeaderLabels(headers);
+}
+
+int CPostListView::ClientWidth() const
+{
+    return viewport()->width();
+}
+
+void CPostListView::ResizeColumns(int width)
+{
+    const std::vector<int> widths = columns_.ColumnWidths(width);
+    for (std::size_t i = 0; i < widths.size() && int(i) < columnCount(); ++i)
+        setColumnWidth(int(i), widths[i]);
+}
+
+void CPostListView::AddPostRow(const std::vector<std::optional<std::string>> &values,
+                               std::int32_t itemData)
+{
+    auto *item = new QTreeWidgetItem;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i])
+            item->setText(int(i), Gbk::toQString(*values[i]));
+        item->setTextAlignment(int(i), Qt::AlignCenter);
+    }
+    item->setData(0, RoomIdRole, itemData);
+    addTopLevelItem(item);
+}
+
+std::int32_t CPostListView::RowItemData(int row) const
+{
+    const QTreeWidgetItem *item = topLevelItem(row);
+    return item ? item->data(0, RoomIdRole).toInt() : 0;
+}
+
+PostRowInfo CPostListView::GetRowPostInfo(int row) const
+{
+    PostRowInfo info;
+    const QTreeWidgetItem *item = topLevelItem(row);
+    if (!item)
+        return info;
+    // By position: with the starting columns these are title, post ID and room.
+    info.title = Gbk::fromQString(item->text(0));
+    info.topicidText = Gbk::fromQString(item->text(1));
+    info.roomname = Gbk::fromQString(item->text(2));
+    info.roomid = RowItemData(row);
+    return info;
+}
+
+bool CPostListView::viewportEvent(QEvent *event)
+{
+    // The client area also changes when a scroll bar comes or goes.
+    if (event->type() == QEvent::Resize && ClientWidth() != lastClientWidth_) {
+        lastClientWidth_ = ClientWidth();
+        ResizeColumns(lastClientWidth_);
+    }
+    return QTreeWidget::viewportEvent(event);
+}
+
+void CPostListView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (event->button() != Qt::LeftButton || !eventTarget_)
+        return;
+    QTreeWidgetItem *marked = currentItem();
+    if (!marked)
+        return;
+    QCoreApplication::postEvent(eventTarget_,
+                                new CIndexEvent(WM_OPEN_POST, indexOfTopLevelItem(marked)));
+}
+
+void CPostListView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (postMenu_)
+        postMenu_->exec(event->globalPos());
+    event->accept();
+}

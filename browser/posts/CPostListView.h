@@ -1,0 +1,47 @@
+#pragma once
+
+#include "PostColumnTable.h"
+#include "browser/RoomModel.h"
+
+#include <QTreeWidget>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class QMenu;
+
+// The post list: one page of a query result in report view, with the columns the
+// result has. Double-click posts WM_OPEN_POST with the row of the selection mark.
+class CPostListView : public QTreeWidget
+{
+    Q_OBJECT
+public:
+    CPostListView(QObject *eventTarget, QWidget *parent = nullptr);
+
+    PostColumnTable &columnTable() { return columns_; }
+    const PostColumnTable &columnTable() const { return columns_; }
+
+    void DeleteAllColumns();
+    // One column per shown slot, in slot order.
+    void SetupColumns();
+    void ResizeColumns(int width);
+    // Appends a row; values are those of the shown slots (GBK), nullopt for NULL.
+    void AddPostRow(const std::vector<std::optional<std::string>> &values, std::int32_t itemData);
+    PostRowInfo GetRowPostInfo(int row) const;
+    std::int32_t RowItemData(int row) const;
+    int ClientWidth() const;
+
+    void setPostMenu(QMenu *menu) { postMenu_ = menu; }
+
+protected:
+    bool viewportEvent(QEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    QObject *eventTarget_;
+    QMenu *postMenu_ = nullptr;
+    PostColumnTable columns_;
+    int lastClientWidth_ = -1;
+};

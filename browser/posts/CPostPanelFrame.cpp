@@ -1,0 +1,129 @@
+#include "CPostPanelFrame.h"
+
+#include "CPostTabStrip.h"
+#include "CPostView.h"
+#include "NotFoundPage.h"
+#include "browser/KestrelTexts.h"
+#include "common/Codec.h"
+#include "common/FileSystem.h"
+
+#include <QAction>
+#include <QResizeEvent>
+#include <QSignalBlocker>
+
+CPostPanelFrame::CPostPanelFrame(QWidget *parent)
+    : QWidget(parent)
+    , strip_(new CPostTabStrip(this))
+    , view_(new CPostView(this))
+{
+    view_->setWindowTitle(QString::fromUtf8(KestrelText::PostViewTitle));
+    view_->setAccessibleName(view_->windowTitle());
+    setFocusProxy(view_);
+
+    connect(strip_->tabBar(), &QTabBar::currentChanged, this, [this](int index) {
+        if (index >= 0)
+            FitTabTitles(index);
+    });
+    connect(strip_, &CPostTabStrip::laidOut, this, [this] {
+        if (strip_->tabBar()->currentIndex() >= 0)
+            FitTabTitles(strip_->tabBar()->currentIndex());
+    });
+    connect(strip_->closeAction, &QAction::triggered, this, &CPostPanelFrame::ClosePost);
+    // Editing, saving and full screen are not part of this version.
+    for (QAction *action : {strip_->saveAction, strip_->editAction, strip_->fullScreenAction})
+        action->setEnabled(false);
+    ShowStartPage();
+}
+
+void CPostPanelFrame::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int w = event->size().width();
+    const int h = event->size().height();
+    strip_->setGeometry(0, 0, w, StripHeight);
+    view_->setGeometry(0, StripHeight + 1, w, std::max(0, h - StripHeight + 1));
+}
+
+bool CPostPanelFrame::OpenPost(const std::string &title, const std::string &path, std::string &why)
+{
+    std::string displayPath = path;
+    if (!FileSystem::exists(path)) {
+        displayPath = BuildNotFoundPage(path, why);
+        if (displayPath.empty())
+            return false;
+    }
+    const PostTabList::OpenResult opened = strip_->tabs().Open(title, displayPath);
+    QTabBar *bar = strip_->tabBar();
+    {
+        const QSignalBlocker quiet(bar);
+        const QString label = Gbk::toQString(title);
+        switch (opened.action) {
+        case PostTabList::OpenAction::Retitled:
+            bar->setTabText(opened.target, label);
+            break;
+        case PostTabList::OpenAction::Appended:
+            bar->addTab(label);
+            break;
+        case PostTabList::OpenAction::DroppedOldest:
+            for (int i = 0; i < bar->count(); ++i)
+                bar->setTabText(i, Gbk::toQString(strip_->tabs().entry(i).title));
+            break;
+        }
+    }
+    FitTabTitles(opened.target);
+    SelectTab(opened.target);
+    strip_->update();
+    return true;
+}
+
+void CPostPanelFrame::SelectTab(int index)
+{
+    // A selection made here is already rendered: no second round through the signal.
+    const QSignalBlocker quiet(strip_->tabBar());
+    strip_->tabBar()->setCurrentIndex(index);
+}
+
+void CPostPanelFrame::ClosePost()
+{
+    QTabBar *bar = strip_->tabBar();
+    const int selected = bar->currentIndex();
+    if (selected < 0)
+        return;
+    strip_->tabs().Close(selected);
+    {
+        const QSignalBlocker quiet(bar);
+        bar->removeTab(selected);
+    }
+    if (strip_->tabs().count() > 0) {
+        SelectTab(0);
+        FitTabTitles(0);
+    } else {
+        ShowStartPage();
+    }
+}
+
+void CPostPanelFrame::FitTabTitles(int selected)
+{
+    const PostTabList &tabs = strip_->tabs();
+    if (tabs.count() == 0 || selected < 0 || selected >= tabs.count())
+        return;
+    CPostTabBar *bar = strip_->tabBar();
+    std::vector<std::string> titles;
+    for (const auto &entry : tabs.entries())
+        titles.push_back(entry.title);
+    const std::vector<std::string> labels = FitTabLabels(
+            titles, selected, strip_->tabAreaWidth(), [bar](int, const std::string &label) {
+                return bar->WidthForLabel(Gbk::toQString(label));
+            });
+    {
+        const QSignalBlocker quiet(bar);
+        for (int i = 0; i < int(labels.size()) && i < bar->count(); ++i)
+            bar->setTabText(i, Gbk::toQString(labels[std::size_t(i)]));
+    }
+    view_->Navigate(FileSystem::toQtPath(tabs.entry(selected).displayPath));
+}
+
+void CPostPanelFrame::ShowStartPage()
+{
+    view_->Navigate(FileSystem::toQtPath(StartPagePath()));
+}

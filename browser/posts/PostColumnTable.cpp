@@ -1,0 +1,75 @@
+#include "PostColumnTable.h"
+
+#include "browser/PostListTexts.h"
+#include "common/Codec.h"
+
+#include <algorithm>
+
+namespace {
+// Sharing columns of a very narrow list still get this much.
+constexpr int MinimumSharedWidth = 20;
+} // namespace
+
+PostColumnTable::PostColumnTable()
+{
+    using namespace PostListText;
+    const struct
+    {
+        const char *field;
+        const char *header;
+        float width;
+        bool shown;
+    } initial[] = {
+            {"title", TitleHeader, 0.5f, true},  {"topicid", TopicIdHeader, 55, true},
+            {"roomid", RoomHeader, -1, true},    {"reply", ReplyHeader, 36, false},
+            {"username", UserHeader, -1, false}, {"createtime", CreatedHeader, -1, false},
+    };
+    for (std::size_t i = 0; i < std::size(initial); ++i)
+        slots_[i] = {initial[i].shown, initial[i].width, initial[i].field,
+                     Gbk::literal(initial[i].header)};
+}
+
+void PostColumnTable::RecomputeShown(const std::vector<std::string> &fieldNames)
+{
+    for (PostColumn &column : slots_) {
+        column.shown = !column.fieldName.empty()
+                && std::find(fieldNames.begin(), fieldNames.end(), column.fieldName)
+                        != fieldNames.end();
+    }
+}
+
+std::vector<int> PostColumnTable::ShownSlots() const
+{
+    std::vector<int> shown;
+    for (int i = 0; i < SlotCount; ++i) {
+        if (slots_[std::size_t(i)].shown)
+            shown.push_back(i);
+    }
+    return shown;
+}
+
+std::vector<int> PostColumnTable::ColumnWidths(int clientWidth) const
+{
+    int fixed = 0;
+    int sharing = 0;
+    for (int index : ShownSlots()) {
+        const float width = slots_[std::size_t(index)].width;
+        if (width >= 1)
+            fixed += int(width);
+        else if (width > 0)
+            fixed += int(width * float(clientWidth));
+        else
+            ++sharing;
+    }
+    int shared = sharing > 0 ? (clientWidth - fixed) / sharing : 0;
+    if (shared < 0)
+        shared = MinimumSharedWidth;
+    std::vector<int> widths;
+    for (int index : ShownSlots()) {
+        const float width = slots_[std::size_t(index)].width;
+        widths.push_back(width >= 1          ? int(width)
+                                 : width > 0 ? int(width * float(clientWidth))
+                                             : shared);
+    }
+    return widths;
+}
