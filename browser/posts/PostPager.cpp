@@ -1,0 +1,148 @@
+#include "PostPager.h"
+
+#include "browser/PostListTexts.h"
+#include "browser/db/CAdoRecordset.h"
+#include "common/Codec.h"
+#include "common/TextFormat.h"
+
+PostPager::PostPager(RoomNameLookup roomName)
+    : roomName_(std::move(roomName))
+{
+}
+
+PostPager::~PostPager() = default;
+
+std::unique_ptr<CAdoRecordset> &PostPager::ResultForQuery()
+{
+    if (result_ && result_->IsOpen())
+        result_->Close();
+    rowsShown_ = 0;
+    return result_;
+}
+
+bool PostPager::HasOpenResult() const { return result_ && result_->IsOpen(); }
+
+std::vector<std::string> PostPager::FieldNames() const
+{
+    std::vector<std::string> names;
+    if (HasOpenResult()) {
+        for (int i = 0; i < result_->FieldCount(); ++i)
+            names.push_back(result_->FieldName(i));
+    }
+    return names;
+}
+
+PostPage PostPager::readFailure(long code) const
+{
+    PostPage page;
+    page.status = FormatText(Gbk::literal(PostListText::ReadFailed).c_str(),
+                             result_->LastError().empty() ? std::to_string(code).c_str()
+                                                          : result_->LastError().c_str());
+    // One line is enough for a status pane.
+    for (char &c : page.status) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return page;
+}
+
+bool PostPager::readRow(const PostColumnTable &columns, const std::vector<int> &shown, PostListRow &row) const
+{
+    row.values.clear();
+    row.itemData = 0;
+    for (int slot : shown) {
+        const CAdoValue value = result_->Value(columns.slot(slot).fieldName);
+        if (slot != PostColumnTable::RoomIdSlot) {
+            row.values.push_back(value.IsNull() ? std::nullopt : std::optional<std::string>(value.Text()));
+            continue;
+        }
+        // The room column shows the room's name; the row keeps the number. A room id
+        // that is NULL or no number shows nothing.
+        long long number = 0;
+        if (value.IsNull() || !value.ToInt64(number)) {
+            row.values.push_back(std::string());
+            continue;
+        }
+        row.itemData = static_cast<std::int32_t>(number);
+        row.values.push_back(roomName_ ? roomName_(value.Text()) : std::string());
+    }
+    return true;
+}
+
+std::optional<PostPage> PostPager::FirstPage(const PostColumnTable &columns)
+{
+    if (!HasOpenResult())
+        return std::nullopt;
+    const int before = rowsShown_;
+    rowsShown_ = 0;
+    if (result_->RecordCount() < 1) {
+        std::optional<PostPage> page = NextPage(columns);
+        page->replaceRows = true; // an empty result empties the list
+        return page;
+    }
+    if (const long code = result_->MoveFirst()) {
+        rowsShown_ = before;
+        return readFailure(code);
+    }
+    return NextPage(columns);
+}
+
+std::optional<PostPage> PostPager::NextPage(const PostColumnTable &columns)
+{
+    if (!HasOpenResult())
+        return std::nullopt;
+    PostPage page;
+    const long count = result_->RecordCount();
+    if (result_->IsEOF()) {
+        page.status = FormatText(Gbk::literal(PostListText::LastPageReached).c_str(), count);
+        return page;
+    }
+    const std::vector<int> shown = columns.ShownSlots();
+    const int first = rowsShown_ + 1;
+    int moved = 0;
+    while (!result_->IsEOF() && int(page.rows.size()) < PageSize) {
+        PostListRow row;
+        readRow(columns, shown, row);
+        if (const long code = result_->MoveNext()) {
+            // Back to where the page began; those rows are still in the record set's window.
+            for (int i = 0; i < moved; ++i)
+                result_->MovePrevious();
+            return readFailure(code);
+        }
+        page.rows.push_back(std::move(row));
+        ++moved;
+    }
+    rowsShown_ += moved;
+    page.replaceRows = true;
+    page.status = FormatText(Gbk::literal(PostListText::PageShown).c_str(), count, first, rowsShown_);
+    return page;
+}
+
+std::optional<PostPage> PostPager::PreviousPage(const PostColumnTable &columns, int rowsInList)
+{
+    if (!HasOpenResult())
+        return std::nullopt;
+    const long count = result_->RecordCount();
+    if (rowsShown_ <= PageSize) {
+        PostPage page;
+        page.status = FormatText(Gbk::literal(PostListText::FirstPageReached).c_str(), count);
+        return page;
+    }
+    const int steps = PageSize + (rowsShown_ < count ? PageSize : rowsInList);
+    for (int i = 0; i < steps; ++i) {
+        if (const long code = result_->MovePrevious()) {
+            for (int k = 0; k < i; ++k)
+                result_->MoveNext();
+            return readFailure(code);
+        }
+    }
+    rowsShown_ -= steps;
+    std::optional<PostPage> page = NextPage(columns);
+    if (page && !page->replaceRows && !result_->IsEOF()) {
+        // The page could not be read: stand where the previous page ended again.
+        for (int i = 0; i < steps; ++i)
+            result_->MoveNext();
+        rowsShown_ += steps;
+    }
+    return page;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+// The query state of the post list: the current result and the page position, and
+// the three paging steps. Each step reads its rows first and hands back what the list
+// is to show, so a failure while reading leaves the list as it was.
+
+#include "PostColumnTable.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CAdoRecordset;
+
+struct PostListRow
+{
+    std::vector<std::optional<std::string>> values; // of the shown slots; nullopt for NULL
+    std::int32_t itemData = 0;                      // the post's roomid
+};
+
+struct PostPage
+{
+    bool replaceRows = false; // the list shows `rows` instead of what it shows now
+    std::vector<PostListRow> rows;
+    std::string status; // GBK, for the query status pane
+};
+
+class PostPager
+{
+public:
+    static constexpr int PageSize = 100;
+    using RoomNameLookup = std::function<std::string(const std::string &roomid)>;
+
+    explicit PostPager(RoomNameLookup roomName);
+    ~PostPager();
+
+    // The reference a query fills; the old result is closed first.
+    std::unique_ptr<CAdoRecordset> &ResultForQuery();
+    bool HasOpenResult() const;
+    const CAdoRecordset *result() const { return result_.get(); }
+    std::vector<std::string> FieldNames() const;
+    int rowsShown() const { return rowsShown_; }
+
+    // nullopt: there is no open result, nothing happens.
+    std::optional<PostPage> FirstPage(const PostColumnTable &columns);
+    std::optional<PostPage> NextPage(const PostColumnTable &columns);
+    std::optional<PostPage> PreviousPage(const PostColumnTable &columns, int rowsInList);
+
+private:
+    PostPage readFailure(long code) const;
+    bool readRow(const PostColumnTable &columns, const std::vector<int> &shown, PostListRow &row) const;
+
+    RoomNameLookup roomName_;
+    std::unique_ptr<CAdoRecordset> result_;
+    int rowsShown_ = 0;
+};
