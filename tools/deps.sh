@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake
     qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite libqt6sql6-psql libqt6svg6
-    xvfb xauth fonts-noto-cjk
+    xvfb xauth x11-utils fonts-noto-cjk
     postgresql
 )
 fuzz_packages=(clang libclang-rt-14-dev)
