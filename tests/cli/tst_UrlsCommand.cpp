@@ -231,6 +231,14 @@ private Q_SLOTS:
         const Run directory =
                 quillery({QStringLiteral("urls"), QStringLiteral("-o"), dir_->qtPath()});
         QCOMPARE(directory.status, 1);
+        if (QFileInfo::exists(QStringLiteral("/dev/full"))) {
+            const Run full = quillery(
+                    {QStringLiteral("urls"), QStringLiteral("-o"), QStringLiteral("/dev/full")});
+            QCOMPARE(full.status, 1);
+            QVERIFY2(full.errText().contains(u("写入帖子列表文件时出错")),
+                     qPrintable(full.errText()));
+            QVERIFY(full.out.isEmpty());
+        }
     }
 
     void programFolderGivesDefaultsAndServer()

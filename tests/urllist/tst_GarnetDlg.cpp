@@ -318,6 +318,11 @@ private Q_SLOTS:
         QVERIFY(dlg.grab().save(folder + QStringLiteral("/garnet.png")));
         dlg.formatList()->setCurrentIndex(1);
         QVERIFY(dlg.grab().save(folder + QStringLiteral("/garnet-xml.png")));
+        dlg.systemMenu()->popup(
+                dlg.menuButton()->mapToGlobal(QPoint(0, dlg.menuButton()->height())));
+        QVERIFY(QTest::qWaitForWindowExposed(dlg.systemMenu()));
+        QVERIFY(dlg.systemMenu()->grab().save(folder + QStringLiteral("/garnet-menu.png")));
+        dlg.systemMenu()->hide();
         CAboutDialog about(&dlg, u("关于 Garnet"),
                            u("Garnet  Lumora帖子URL列表生成器\nQuillery 离线帖子存档套件的一部分"),
                            dlg.windowIcon());

@@ -187,6 +187,24 @@ private Q_SLOTS:
         QVERIFY(!text.contains(QString::fromUtf8("完成")));
     }
 
+    void fullDiskIsReported()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full");
+        // Enough lines to pass the write buffer, so the failure comes from the loop.
+        UrlListRequest request {HtmlFormat, table_[HtmlFormat].lineTemplate, 1, 20000, "/dev/full"};
+        const UrlListResult result = GenerateUrlListFile(table_, request);
+        QCOMPARE(result.outcome, UrlListOutcome::CannotWrite);
+        QVERIFY(result.linesWritten < 20000);
+        const QString text = show(result.text);
+        QVERIFY2(text.startsWith(QString::fromUtf8(
+                         "写入帖子列表文件时出错,列表不完整:\n/dev/full\n原因: ")),
+                 qPrintable(text));
+        // A short list fails only when the file is closed.
+        request.lastId = 2;
+        QCOMPARE(GenerateUrlListFile(table_, request).outcome, UrlListOutcome::CannotWrite);
+    }
+
     void idsOutsideTheRangeAreRefused()
     {
         const QString prompt = QString::fromUtf8("“请填入一个在1和2147483646之间的整数。”");
