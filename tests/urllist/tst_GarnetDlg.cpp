@@ -294,17 +294,6 @@ private Q_SLOTS:
         QCOMPARE(recorder.calls().size(), 1);
     }
 
-    void serverSettingFeedsTheTemplates()
-    {
-        dir_->write("Configs/Garnet.ini", "[Server]\nBaseUrl=http://mirror.example:8080/\n");
-        CGarnetDlg dlg;
-        QCOMPARE(dlg.templateEdit()->text(),
-                 QStringLiteral("http://mirror.example:8080/expert/buildtopic1.asp?id=|ID|"));
-        dlg.formatList()->setCurrentIndex(1);
-        QCOMPARE(dlg.templateEdit()->text(),
-                 QStringLiteral("http://mirror.example:8080/Expert/topic/|ID4|/|ID|.xml"));
-    }
-
     // With QUILLERY_SHOTS set to a folder, pictures of the dialog for a person to look at.
     void screenshot()
     {
