@@ -9,25 +9,25 @@ QString text(const char *utf8, const QString &argument)
 }
 } // namespace
 
-OptionParser::OptionParser(std::vector<OptionSpec> specs)
-    : specs_(std::move(specs))
+OptionParser::OptionParser(std::vector<OptionDefinition> definitions)
+    : definitions_(std::move(definitions))
 {
 }
 
-const OptionSpec *OptionParser::findLong(const QString &name) const
+const OptionDefinition *OptionParser::findLong(const QString &name) const
 {
-    for (const OptionSpec &spec : specs_) {
-        if (spec.longName == name)
-            return &spec;
+    for (const OptionDefinition &definition : definitions_) {
+        if (definition.longName == name)
+            return &definition;
     }
     return nullptr;
 }
 
-const OptionSpec *OptionParser::findShort(QChar name) const
+const OptionDefinition *OptionParser::findShort(QChar name) const
 {
-    for (const OptionSpec &spec : specs_) {
-        if (!spec.shortName.isNull() && spec.shortName == name)
-            return &spec;
+    for (const OptionDefinition &definition : definitions_) {
+        if (!definition.shortName.isNull() && definition.shortName == name)
+            return &definition;
     }
     return nullptr;
 }
@@ -49,34 +49,34 @@ bool OptionParser::parse(const QStringList &arguments)
             continue;
         }
 
-        const OptionSpec *spec = nullptr;
+        const OptionDefinition *definition = nullptr;
         QString inlineValue;
         bool hasInlineValue = false;
         if (argument.startsWith(QLatin1String("--"))) {
             const qsizetype equals = argument.indexOf(u'=');
             const QString name = argument.mid(2, equals < 0 ? -1 : equals - 2);
-            spec = findLong(name);
-            if (spec && equals >= 0) {
+            definition = findLong(name);
+            if (definition && equals >= 0) {
                 inlineValue = argument.mid(equals + 1);
                 hasInlineValue = true;
             }
         } else {
-            spec = findShort(argument.at(1));
-            if (spec && argument.size() > 2) {
+            definition = findShort(argument.at(1));
+            if (definition && argument.size() > 2) {
                 inlineValue = argument.mid(2);
                 hasInlineValue = true;
             }
         }
-        if (!spec) {
+        if (!definition) {
             error_ = text(CliText::UnknownOption, argument);
             return false;
         }
-        if (!spec->takesValue) {
+        if (!definition->takesValue) {
             if (hasInlineValue) {
                 error_ = text(CliText::UnexpectedValue, argument);
                 return false;
             }
-            values_.insert(spec->longName, QString());
+            values_.insert(definition->longName, QString());
             continue;
         }
         if (!hasInlineValue) {
@@ -86,7 +86,7 @@ bool OptionParser::parse(const QStringList &arguments)
             }
             inlineValue = arguments.at(++i);
         }
-        values_.insert(spec->longName, inlineValue);
+        values_.insert(definition->longName, inlineValue);
     }
     return true;
 }

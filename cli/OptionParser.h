@@ -10,7 +10,7 @@
 
 #include <vector>
 
-struct OptionSpec
+struct OptionDefinition
 {
     QString longName; // without the dashes
     QChar shortName; // null for none
@@ -20,7 +20,7 @@ struct OptionSpec
 class OptionParser
 {
 public:
-    explicit OptionParser(std::vector<OptionSpec> specs);
+    explicit OptionParser(std::vector<OptionDefinition> definitions);
 
     // False on a wrong command line; error() tells why.
     bool parse(const QStringList &arguments);
@@ -31,10 +31,10 @@ public:
     const QString &error() const { return error_; }
 
 private:
-    const OptionSpec *findLong(const QString &name) const;
-    const OptionSpec *findShort(QChar name) const;
+    const OptionDefinition *findLong(const QString &name) const;
+    const OptionDefinition *findShort(QChar name) const;
 
-    std::vector<OptionSpec> specs_;
+    std::vector<OptionDefinition> definitions_;
     QHash<QString, QString> values_;
     QStringList positional_;
     QString error_;
