@@ -12,6 +12,7 @@ int main(int argc, char **argv)
         std::optional<std::string> argument;
         if (app.arguments().size() > 1)
             argument = FileSystem::fromQtPath(app.arguments().at(1));
+        QApplication::setDesktopFileName(QStringLiteral("kestrel"));
         CMainFrame frame;
         if (!frame.LoadConfiguration(argument))
             return 1;

@@ -1,0 +1,75 @@
+#include "CliTexts.h"
+#include "Subcommand.h"
+#include "Terminal.h"
+#include "UrlsCommand.h"
+
+namespace {
+
+QString generalUsage()
+{
+    QString usage = QString::fromUtf8(CliText::Usage);
+    for (const Subcommand &command : Subcommands()) {
+        usage += QStringLiteral("  %1  %2\n")
+                         .arg(QString::fromUtf8(command.name), -10)
+                         .arg(QString::fromUtf8(command.summary));
+    }
+    return usage + QString::fromUtf8(CliText::UsageFooter);
+}
+
+const Subcommand *findCommand(const QString &name)
+{
+    for (const Subcommand &command : Subcommands()) {
+        if (name == QString::fromUtf8(command.name))
+            return &command;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+const std::vector<Subcommand> &Subcommands()
+{
+    static const std::vector<Subcommand> commands {
+            UrlsCommand(),
+    };
+    return commands;
+}
+
+int UsageError(Terminal &terminal, const QString &command, const QString &problem)
+{
+    terminal.err(command + QStringLiteral(": ") + problem + u'\n'
+                 + QString::fromUtf8(CliText::SeeHelp).arg(command));
+    return ExitStatus::Usage;
+}
+
+int RunCommandLine(const QStringList &arguments, Terminal &terminal)
+{
+    const QString program = QStringLiteral("quillery");
+    if (arguments.isEmpty()) {
+        terminal.err(program + QStringLiteral(": ") + QString::fromUtf8(CliText::MissingCommand)
+                     + u'\n' + generalUsage());
+        return ExitStatus::Usage;
+    }
+    const QString &first = arguments.first();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")
+        || (first == QLatin1String("help") && arguments.size() == 1)) {
+        terminal.out(generalUsage());
+        return ExitStatus::Success;
+    }
+    if (first == QLatin1String("--version")) {
+        terminal.out(program + u' ' + QStringLiteral(QUILLERY_VERSION_TEXT));
+        return ExitStatus::Success;
+    }
+    // "quillery help urls" is "quillery urls --help".
+    if (first == QLatin1String("help")) {
+        const Subcommand *command = findCommand(arguments.at(1));
+        if (!command)
+            return UsageError(terminal, program,
+                              QString::fromUtf8(CliText::UnknownCommand).arg(arguments.at(1)));
+        return command->run({QStringLiteral("--help")}, terminal);
+    }
+    const Subcommand *command = findCommand(first);
+    if (!command)
+        return UsageError(terminal, program, QString::fromUtf8(CliText::UnknownCommand).arg(first));
+    return command->run(arguments.mid(1), terminal);
+}

@@ -1,0 +1,17 @@
+#include "CGarnetDlg.h"
+
+#include "common/GuiStartup.h"
+#include "common/UiSeam.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    return RunWindowedProgram(argc, argv, "Garnet", [](QApplication &) {
+        QApplication::setDesktopFileName(QStringLiteral("garnet"));
+        QApplication::setWindowIcon(GarnetIcon());
+        CGarnetDlg dialog;
+        UiSeam::ExecModal(dialog);
+        return 0;
+    });
+}
