@@ -6,8 +6,13 @@
 #include "CRoomPropertiesDialog.h"
 #include "KestrelEvents.h"
 #include "KestrelTexts.h"
+#include "PostListTexts.h"
+#include "browser/db/EmbeddedDatabase.h"
+#include "browser/posts/PostPager.h"
+#include "browser/posts/PostQuery.h"
 #include "common/CAboutDialog.h"
 #include "common/Codec.h"
+#include "common/TextFormat.h"
 #include "common/UiSeam.h"
 #include "posts/CPostListView.h"
 #include "posts/CPostPanelFrame.h"
@@ -39,6 +44,8 @@ QSplitter *paneSplitter(Qt::Orientation orientation, QWidget *parent)
 CMainFrame::CMainFrame()
     : commands_(new CKestrelCommands(this))
     , status_(new CMainStatusBar(this))
+    , pager_(std::make_unique<PostPager>(
+              [this](const std::string &roomid) { return tree_->rooms().FindRoomName(roomid); }))
 {
     initKestrelResources();
     UiSeam::SetProgramCaption(QString::fromUtf8(KestrelText::ProgramCaption));
@@ -63,6 +70,9 @@ CMainFrame::CMainFrame()
     commands_->statusBar->setChecked(true);
     connect(commands_->roomProperties, &QAction::triggered, this, &CMainFrame::ShowRoomProperties);
     connect(commands_->about, &QAction::triggered, this, &CMainFrame::ShowAbout);
+    connect(commands_->firstPage, &QAction::triggered, this, &CMainFrame::ShowFirstPage);
+    connect(commands_->nextPage, &QAction::triggered, this, &CMainFrame::ShowNextPage);
+    connect(commands_->previousPage, &QAction::triggered, this, &CMainFrame::ShowPreviousPage);
     connect(commands_->nextPane, &QAction::triggered, this, [this] { MoveFocusToPane(1); });
     connect(commands_->previousPane, &QAction::triggered, this, [this] { MoveFocusToPane(-1); });
 
@@ -90,8 +100,27 @@ bool CMainFrame::LoadConfiguration(const std::optional<std::string> &argument)
                             QMessageBox::Critical);
         return false;
     }
+    PrepareDatabase();
     tree_->SelectStartRoom();
     return true;
+}
+
+void CMainFrame::PrepareDatabase()
+{
+    // A new embedded database gets the post tables of the configuration; an existing
+    // one is left as it is.
+    std::vector<std::string> names, tables;
+    tree_->rooms().ListRootRooms(names, tables, nullptr);
+    std::vector<std::string> postTables;
+    for (const std::string &table : tables) {
+        if (!table.empty())
+            postTables.push_back(table);
+    }
+    std::string why;
+    if (EnsureEmbeddedDatabase(tree_->rooms().GetConnectionString(), postTables, why) != 0)
+        UiSeam::ShowMessage(
+                this, QString::fromUtf8(KestrelText::DatabaseNotCreated) + Gbk::toQString(why),
+                QMessageBox::Warning);
 }
 
 bool CMainFrame::event(QEvent *event)
@@ -142,6 +171,65 @@ void CMainFrame::OpenRoom(int recordIndex)
         return;
     currentRoomIndex_ = recordIndex;
     currentRootIndex_ = record.rootIndex & 0xFFFF;
+    RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(currentRootIndex_), record.roomid));
+}
+
+void CMainFrame::RunPostQuery(const std::string &sql)
+{
+    status_->SetQueryStatus(QString::fromUtf8(PostListText::Querying));
+    status_->repaint();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const PostQueryOutcome outcome =
+            RunPostQueryInto(*pager_, tree_->rooms().GetConnectionString(), sql);
+    if (outcome.stage == PostQueryOutcome::Done) {
+        list_->DeleteAllColumns();
+        list_->columnTable().RecomputeShown(pager_->FieldNames());
+        list_->SetupColumns();
+        list_->ResizeColumns(list_->ClientWidth());
+        ShowFirstPage();
+        QApplication::restoreOverrideCursor();
+        return;
+    }
+    // The message needs the normal cursor; the rows of the last query stay listed.
+    QApplication::restoreOverrideCursor();
+    if (!outcome.report.empty())
+        qWarning("%s", qPrintable(Gbk::toQString(outcome.report)));
+    const QString message = outcome.stage == PostQueryOutcome::OpenFailed
+            ? QString::fromUtf8(PostListText::OpenFailed)
+            : Gbk::toQString(
+                    FormatText(Gbk::literal(PostListText::QueryFailed).c_str(), sql.c_str()));
+    UiSeam::ShowMessage(this, message, QMessageBox::Critical);
+    status_->SetQueryStatus(Gbk::toQString(
+            FormatText(Gbk::literal(PostListText::QueryStatusError).c_str(), outcome.code)));
+}
+
+void CMainFrame::ApplyPage(const std::optional<PostPage> &page)
+{
+    if (!page)
+        return;
+    if (page->replaceRows) {
+        list_->setUpdatesEnabled(false);
+        list_->clear();
+        for (const PostListRow &row : page->rows)
+            list_->AddPostRow(row.values, row.itemData);
+        list_->setUpdatesEnabled(true);
+    }
+    status_->SetQueryStatus(Gbk::toQString(page->status));
+}
+
+void CMainFrame::ShowFirstPage()
+{
+    ApplyPage(pager_->FirstPage(list_->columnTable()));
+}
+
+void CMainFrame::ShowNextPage()
+{
+    ApplyPage(pager_->NextPage(list_->columnTable()));
+}
+
+void CMainFrame::ShowPreviousPage()
+{
+    ApplyPage(pager_->PreviousPage(list_->columnTable(), list_->topLevelItemCount()));
 }
 
 void CMainFrame::OpenPostOfRow(int row)

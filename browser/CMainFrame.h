@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -10,6 +11,8 @@ class CLeftTreeView;
 class CMainStatusBar;
 class CPostListView;
 class CPostPanelFrame;
+class PostPager;
+struct PostPage;
 class QSplitter;
 
 // Kestrel's main window: the room tree on the left, the post list above the post
@@ -35,6 +38,13 @@ public:
 
     int currentRoomIndex() const { return currentRoomIndex_; }
     int currentRootIndex() const { return currentRootIndex_; }
+    const PostPager &pager() const { return *pager_; }
+
+    // Runs a query of post rows and shows its first page (sql is GBK).
+    void RunPostQuery(const std::string &sql);
+    void ShowFirstPage();
+    void ShowNextPage();
+    void ShowPreviousPage();
 
 protected:
     bool event(QEvent *event) override;
@@ -47,6 +57,8 @@ private:
     void ShowAbout();
     void MoveFocusToPane(int step);
     void ApplyInitialPaneSizes();
+    void ApplyPage(const std::optional<PostPage> &page);
+    void PrepareDatabase();
 
     CKestrelCommands *commands_;
     CMainStatusBar *status_;
@@ -57,6 +69,7 @@ private:
     CPostPanelFrame *panel_;
     bool sized_ = false;
 
+    std::unique_ptr<PostPager> pager_;
     int currentRoomIndex_ = -1;
     int currentRootIndex_ = 0;
 };

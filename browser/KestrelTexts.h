@@ -22,6 +22,7 @@ inline constexpr const char CapsLockPane[] = "大写";
 inline constexpr const char NumLockPane[] = "数字";
 inline constexpr const char NoRoomSelected[] = "还没有选择类型,请先在左边的列表中选择一个类型";
 inline constexpr const char OpenPostFailed[] = "打开帖子时发生错误";
+inline constexpr const char DatabaseNotCreated[] = "无法创建数据库, 查询帖子将会失败:\n";
 inline constexpr const char NoDisplay[] =
         "Kestrel: no graphical display is available (set DISPLAY or WAYLAND_DISPLAY).";
 

@@ -1,6 +1,9 @@
 #include "SampleArchive.h"
 
 #include "browser/RoomModel.h"
+#include "browser/db/CAdoManager.h"
+#include "browser/db/CAdoRecordset.h"
+#include "browser/db/EmbeddedDatabase.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TextFormat.h"
@@ -15,7 +18,10 @@ namespace {
 class Random
 {
 public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
+    explicit Random(std::uint64_t seed)
+        : state_(seed)
+    {
+    }
     std::uint64_t next()
     {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -35,24 +41,28 @@ private:
     std::uint64_t state_;
 };
 
-const std::array<const char *, 18> Things{"内存管理", "字符串处理", "多线程", "异常处理", "性能优化",
-                                          "编码转换", "配置文件", "日志输出", "单元测试", "网络通信",
-                                          "文件读写", "正则表达式", "迭代器", "模板参数", "连接池",
-                                          "索引设计", "事务隔离", "中文乱码"};
-const std::array<const char *, 6> Actions{"实现", "优化", "调试", "理解", "配置", "移植"};
-const std::array<const char *, 6> Problems{"报错", "程序崩溃", "速度很慢", "内存泄漏", "结果不对",
-                                           "显示乱码"};
-const std::array<const char *, 16> Users{"小林", "老张", "codefox", "阿飞", "wangwei", "北极熊",
-                                         "sky_walker", "程序员小王", "dbadmin", "linux_fan", "青草",
-                                         "turing2002", "月光宝盒", "coder_li", "海边的风", "阿强"};
-const std::array<const char *, 6> Replies{"楼主可以先检查一下%s的设置, 很多时候问题出在这里。",
-                                          "我也遇到过, 后来升级到新版本就好了。",
-                                          "顶一下, 同问。",
-                                          "看看文档里关于%s的那一章, 写得很清楚。",
-                                          "把完整的错误信息贴出来看看, 这样不好判断。",
-                                          "写个最小的例子单独测试一下%s, 很快就能定位。"};
+const std::array<const char *, 18> Things {
+        "内存管理", "字符串处理", "多线程",   "异常处理", "性能优化", "编码转换",
+        "配置文件", "日志输出",   "单元测试", "网络通信", "文件读写", "正则表达式",
+        "迭代器",   "模板参数",   "连接池",   "索引设计", "事务隔离", "中文乱码"};
+const std::array<const char *, 6> Actions {"实现", "优化", "调试", "理解", "配置", "移植"};
+const std::array<const char *, 6> Problems {"报错",     "程序崩溃", "速度很慢",
+                                            "内存泄漏", "结果不对", "显示乱码"};
+const std::array<const char *, 16> Users {"小林",     "老张",      "codefox",    "阿飞",
+                                          "wangwei",  "北极熊",    "sky_walker", "程序员小王",
+                                          "dbadmin",  "linux_fan", "青草",       "turing2002",
+                                          "月光宝盒", "coder_li",  "海边的风",   "阿强"};
+const std::array<const char *, 6> Replies {"楼主可以先检查一下%s的设置, 很多时候问题出在这里。",
+                                           "我也遇到过, 后来升级到新版本就好了。",
+                                           "顶一下, 同问。",
+                                           "看看文档里关于%s的那一章, 写得很清楚。",
+                                           "把完整的错误信息贴出来看看, 这样不好判断。",
+                                           "写个最小的例子单独测试一下%s, 很快就能定位。"};
 
-std::string gbk(const char *utf8) { return Gbk::literal(utf8); }
+std::string gbk(const char *utf8)
+{
+    return Gbk::literal(utf8);
+}
 
 std::string makeTitle(Random &random, const std::string &room)
 {
@@ -78,11 +88,20 @@ std::string escapeMarkup(const std::string &text)
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -131,14 +150,17 @@ Body makeBody(const SamplePost &post)
     Body body;
     const std::string thing = gbk(random.pick(Things));
     body.paragraphs.push_back(gbk("我最近在做一个项目, 用到了") + post.roomname + gbk("。"));
-    body.paragraphs.push_back(gbk("遇到的问题是处理") + thing + gbk("的时候") + gbk(random.pick(Problems))
+    body.paragraphs.push_back(gbk("遇到的问题是处理") + thing + gbk("的时候")
+                              + gbk(random.pick(Problems))
                               + gbk(", 试过网上的几种办法, 都没有解决。"));
-    body.paragraphs.push_back(gbk("环境是 Windows 2000 加上最新的补丁, 编译器和数据库都是默认配置。"));
+    body.paragraphs.push_back(
+            gbk("环境是 Windows 2000 加上最新的补丁, 编译器和数据库都是默认配置。"));
     body.paragraphs.push_back(gbk("请各位高手指点一下, 先谢谢了!"));
     const int shown = std::min(post.reply, 4);
     for (int i = 0; i < shown; ++i) {
         const std::string format = gbk(random.pick(Replies));
-        body.replies.push_back({gbk(random.pick(Users)), timeAfter(post.createtime, 17 * (i + 1) + random.below(40)),
+        body.replies.push_back({gbk(random.pick(Users)),
+                                timeAfter(post.createtime, 17 * (i + 1) + random.below(40)),
                                 FormatText(format.c_str(), thing.c_str())});
     }
     return body;
@@ -147,25 +169,29 @@ Body makeBody(const SamplePost &post)
 std::string htmlPage(const SamplePost &post)
 {
     const Body body = makeBody(post);
-    std::string page = gbk("<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\">\r\n<title>")
+    std::string page = gbk("<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\" "
+                           "content=\"text/html; charset=gbk\">\r\n<title>")
             + escapeMarkup(post.title) + gbk(" - Lumora 技术社区</title>\r\n")
             + "<link rel=\"stylesheet\" href=\"../lumora.css\">\r\n</head>\r\n<body>\r\n"
-            + gbk("<div class=\"banner\"><img src=\"../images/logo.svg\" alt=\"Lumora\"> Lumora 技术社区 · 帖子存档</div>\r\n")
-            + gbk("<div class=\"crumbs\">所在论坛: <a class=\"room\">") + escapeMarkup(post.roomname) + "</a></div>\r\n"
-            + "<table class=\"topic\">\r\n"
-            + gbk("<tr><td class=\"label\">标题</td><td><h1 class=\"title\">") + escapeMarkup(post.title) + "</h1></td></tr>\r\n"
-            + gbk("<tr><td class=\"label\">楼主</td><td><span class=\"author\">") + escapeMarkup(post.username)
-            + "</span></td></tr>\r\n"
-            + gbk("<tr><td class=\"label\">回复</td><td><span class=\"replies\">") + std::to_string(post.reply)
-            + "</span></td></tr>\r\n"
-            + gbk("<tr><td class=\"label\">发表于</td><td><span class=\"posted\">") + post.createtime
-            + "</span></td></tr>\r\n</table>\r\n<div class=\"post\">\r\n";
+            + gbk("<div class=\"banner\"><img src=\"../images/logo.svg\" alt=\"Lumora\"> Lumora "
+                  "技术社区 · 帖子存档</div>\r\n")
+            + gbk("<div class=\"crumbs\">所在论坛: <a class=\"room\">")
+            + escapeMarkup(post.roomname) + "</a></div>\r\n" + "<table class=\"topic\">\r\n"
+            + gbk("<tr><td class=\"label\">标题</td><td><h1 class=\"title\">")
+            + escapeMarkup(post.title) + "</h1></td></tr>\r\n"
+            + gbk("<tr><td class=\"label\">楼主</td><td><span class=\"author\">")
+            + escapeMarkup(post.username) + "</span></td></tr>\r\n"
+            + gbk("<tr><td class=\"label\">回复</td><td><span class=\"replies\">")
+            + std::to_string(post.reply) + "</span></td></tr>\r\n"
+            + gbk("<tr><td class=\"label\">发表于</td><td><span class=\"posted\">")
+            + post.createtime + "</span></td></tr>\r\n</table>\r\n<div class=\"post\">\r\n";
     for (const std::string &paragraph : body.paragraphs)
         page += "<p>" + escapeMarkup(paragraph) + "</p>\r\n";
     page += "</div>\r\n";
     for (const Body::Reply &reply : body.replies)
-        page += "<div class=\"reply\"><div class=\"who\">" + escapeMarkup(reply.user) + gbk(" 回复于 ") + reply.time
-                + "</div><p>" + escapeMarkup(reply.text) + "</p></div>\r\n";
+        page += "<div class=\"reply\"><div class=\"who\">" + escapeMarkup(reply.user)
+                + gbk(" 回复于 ") + reply.time + "</div><p>" + escapeMarkup(reply.text)
+                + "</p></div>\r\n";
     page += "</body>\r\n</html>\r\n";
     return page;
 }
@@ -186,13 +212,15 @@ std::string xmlFile(const SamplePost &post)
         xml += "    <P>" + escapeMarkup(paragraph) + "</P>\r\n";
     xml += "  </Content>\r\n  <Replies>\r\n";
     for (const Body::Reply &reply : body.replies)
-        xml += "    <Reply><PostUserName>" + escapeMarkup(reply.user) + "</PostUserName><PostDateTime>" + reply.time
-                + "</PostDateTime><Content>" + escapeMarkup(reply.text) + "</Content></Reply>\r\n";
+        xml += "    <Reply><PostUserName>" + escapeMarkup(reply.user)
+                + "</PostUserName><PostDateTime>" + reply.time + "</PostDateTime><Content>"
+                + escapeMarkup(reply.text) + "</Content></Reply>\r\n";
     xml += "  </Replies>\r\n</Topic>\r\n";
     return xml;
 }
 
-const char *const HtmlStyle = R"(body { margin: 0; font-family: "SimSun", "Noto Serif CJK SC", serif; font-size: 14px; background: #f7f7f2; color: #222; }
+const char *const HtmlStyle =
+        R"(body { margin: 0; font-family: "SimSun", "Noto Serif CJK SC", serif; font-size: 14px; background: #f7f7f2; color: #222; }
 .banner { background: #1f4e79; color: #fff; padding: 8px 14px; font-size: 16px; font-weight: bold; }
 .banner img { vertical-align: middle; height: 22px; margin-right: 6px; }
 .crumbs { padding: 6px 14px; color: #555; }
@@ -206,7 +234,8 @@ h1.title { font-size: 18px; margin: 2px 0; color: #1f4e79; }
 .who { color: #777; font-size: 12px; }
 )";
 
-const char *const XmlStyle = R"(body { margin: 0; font-family: "Noto Sans CJK SC", sans-serif; font-size: 14px; background: #f3f5f8; color: #263040; }
+const char *const XmlStyle =
+        R"(body { margin: 0; font-family: "Noto Sans CJK SC", sans-serif; font-size: 14px; background: #f3f5f8; color: #263040; }
 .banner { background: #2b5797; color: #fff; padding: 8px 14px; font-size: 16px; }
 .meta { margin: 10px 16px 0 16px; color: #58657a; }
 .meta b { color: #2b5797; }
@@ -243,7 +272,8 @@ const char *const TopicXsl = R"(<?xml version="1.0" encoding="GBK"?>
 </xsl:stylesheet>
 )";
 
-const char *const Logo = R"(<svg xmlns="http://www.w3.org/2000/svg" width="64" height="22" viewBox="0 0 64 22">
+const char *const Logo =
+        R"(<svg xmlns="http://www.w3.org/2000/svg" width="64" height="22" viewBox="0 0 64 22">
 <rect width="64" height="22" rx="4" fill="#ffffff"/>
 <text x="32" y="16" font-family="sans-serif" font-size="13" font-weight="bold" fill="#1f4e79" text-anchor="middle">Lumora</text>
 </svg>
@@ -313,27 +343,31 @@ std::vector<SamplePost> MakeSamplePosts(RoomModel &rooms, int startRoomPosts)
         post.title = makeTitle(random, record.roomname);
         post.username = gbk(random.pick(Users));
         post.reply = random.below(5) == 0 ? 0 : random.between(1, 60);
-        post.path = rooms.GetExpectedPostPath(post.topicid, record.rootIndex, post.roomid, post.title);
+        post.path =
+                rooms.GetExpectedPostPath(post.topicid, record.rootIndex, post.roomid, post.title);
         posts.push_back(std::move(post));
     }
     // Creation times grow with the post IDs.
     std::vector<std::size_t> order(posts.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return posts[a].topicid < posts[b].topicid; });
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return posts[a].topicid < posts[b].topicid; });
     int minutes = 0;
     for (std::size_t index : order) {
         SamplePost &post = posts[index];
         minutes += random.between(30, 600);
         const int day = minutes / (24 * 60);
         const int year = post.isXml ? 2003 + day / 336 : 2001 + day / 336;
-        post.createtime = FormatText("%04d-%02d-%02d %02d:%02d:%02d", year, 1 + (day / 28) % 12, 1 + day % 28,
-                                     (minutes / 60) % 24, minutes % 60, random.below(60));
+        post.createtime =
+                FormatText("%04d-%02d-%02d %02d:%02d:%02d", year, 1 + (day / 28) % 12, 1 + day % 28,
+                           (minutes / 60) % 24, minutes % 60, random.below(60));
     }
     return posts;
 }
 
-int WriteSampleArchive(const std::vector<SamplePost> &posts, const std::string &sampleRoot, std::string &why)
+int WriteSampleArchive(const std::vector<SamplePost> &posts, const std::string &sampleRoot,
+                       std::string &why)
 {
     int written = 0;
     const auto write = [&](const std::string &path, const std::string &contents) {
@@ -360,10 +394,52 @@ std::vector<std::string> SampleInsertStatements(const std::vector<SamplePost> &p
 {
     std::vector<std::string> statements;
     for (const SamplePost &post : posts) {
-        statements.push_back("insert into " + post.table + " (topicid, title, roomid, username, reply, createtime) values ("
-                             + std::to_string(post.topicid) + ", " + quoteSql(post.title) + ", " + post.roomid + ", "
-                             + quoteSql(post.username) + ", " + std::to_string(post.reply) + ", "
-                             + quoteSql(post.createtime) + ")");
+        statements.push_back("insert into " + post.table
+                             + " (topicid, title, roomid, username, reply, createtime) values ("
+                             + std::to_string(post.topicid) + ", " + quoteSql(post.title) + ", "
+                             + post.roomid + ", " + quoteSql(post.username) + ", "
+                             + std::to_string(post.reply) + ", " + quoteSql(post.createtime) + ")");
     }
     return statements;
+}
+
+int FillSampleDatabase(const std::vector<SamplePost> &posts, const std::string &connectionString,
+                       std::string &why)
+{
+    std::vector<std::string> tables;
+    for (const SamplePost &post : posts) {
+        if (std::find(tables.begin(), tables.end(), post.table) == tables.end())
+            tables.push_back(post.table);
+    }
+    if (EnsureEmbeddedDatabase(connectionString, tables, why) != 0)
+        return -1;
+    CAdoManager ado;
+    if (ado.OpenAdoConnection(connectionString) != 0) {
+        why = ado.LastError();
+        return -1;
+    }
+    for (const std::string &table : tables) {
+        std::unique_ptr<CAdoRecordset> rows;
+        if (ado.ExecuteSql("select count(*) from " + table, rows, CAdoManager::CommandText) != 0) {
+            why = ado.LastError();
+            ado.CloseAdoConnection();
+            return -1;
+        }
+        long long count = 0;
+        if (rows->Value(0).ToInt64(count) && count > 0) {
+            ado.CloseAdoConnection();
+            return 0;
+        }
+    }
+    int inserted = 0;
+    for (const std::string &statement : SampleInsertStatements(posts)) {
+        if (ado.ExecuteSql(statement, CAdoManager::CommandText) != 0) {
+            why = ado.LastError();
+            ado.CloseAdoConnection();
+            return -1;
+        }
+        ++inserted;
+    }
+    ado.CloseAdoConnection();
+    return inserted;
 }

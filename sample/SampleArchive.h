@@ -14,14 +14,14 @@ class RoomModel;
 struct SamplePost
 {
     std::uint32_t topicid = 0;
-    std::string table;    // the post table of the room's top-level room
-    std::string roomid;   // GBK
+    std::string table; // the post table of the room's top-level room
+    std::string roomid; // GBK
     std::string roomname; // GBK
-    std::string title;    // GBK
+    std::string title; // GBK
     std::string username; // GBK
     int reply = 0;
     std::string createtime; // "YYYY-MM-DD hh:mm:ss"
-    std::string path;       // where the file lies (GBK)
+    std::string path; // where the file lies (GBK)
     bool isXml = false;
 };
 
@@ -36,3 +36,9 @@ int WriteSampleArchive(const std::vector<SamplePost> &posts, const std::string &
 
 // The INSERT statements that put the posts into their tables.
 std::vector<std::string> SampleInsertStatements(const std::vector<SamplePost> &posts);
+
+// Puts the posts into the database of the connection string when all their tables are
+// empty (a new archive); an archive that holds posts is left alone. Returns the number
+// of rows inserted, or -1 with the reason in `why`.
+int FillSampleDatabase(const std::vector<SamplePost> &posts, const std::string &connectionString,
+                       std::string &why);

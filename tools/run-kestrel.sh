@@ -5,8 +5,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/tools/deps.sh"
 "$root/tools/build.sh" "$root/build"
 app="$root/build/app"
-if [[ ! -x $app/Kestrel ]]; then
-    echo "Built the shared utilities; Kestrel itself is not part of this version yet."
-    exit 0
+# The first start fills the new embedded database with the sample archive's posts.
+"$root/build/tools/make_sample" --database "$app"
+if [[ $(id -u) -eq 0 ]]; then
+    export QTWEBENGINE_DISABLE_SANDBOX=1 # Chromium's sandbox refuses to run as root
 fi
 exec "$app/Kestrel" "$@"

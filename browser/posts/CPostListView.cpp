@@ -29,6 +29,13 @@ CPostListView::CPostListView(QObject *eventTarget, QWidget *parent)
     header()->setSectionsMovable(false);
     setSortingEnabled(false);
 
+    // The pixel widths of the columns were made for an 8-point font: seven-digit post
+    // IDs fit their 55 pixels.
+    QFont listFont = font();
+    if (listFont.pointSizeF() > 8)
+        listFont.setPointSizeF(8);
+    setFont(listFont);
+
     QPalette colours = palette();
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));

@@ -112,8 +112,8 @@ void CPostPanelFrame::FitTabTitles(int selected)
     for (const auto &entry : tabs.entries())
         titles.push_back(entry.title);
     const std::vector<std::string> labels = FitTabLabels(
-            titles, selected, strip_->tabAreaWidth(), [bar](int, const std::string &label) {
-                return bar->WidthForLabel(Gbk::toQString(label));
+            titles, selected, strip_->tabAreaWidth(), [bar](int index, const std::string &label) {
+                return bar->MeasureTab(index, Gbk::toQString(label));
             });
     {
         const QSignalBlocker quiet(bar);

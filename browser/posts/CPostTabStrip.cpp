@@ -4,12 +4,11 @@
 
 #include <QAction>
 #include <QResizeEvent>
+#include <QSignalBlocker>
 #include <QToolBar>
 #include <QToolButton>
 
 namespace {
-constexpr int TabPadding = 8;
-
 QAction *stripCommand(QObject *owner, const KestrelText::CommandText &text, const char *icon)
 {
     auto *action =
@@ -20,14 +19,16 @@ QAction *stripCommand(QObject *owner, const KestrelText::CommandText &text, cons
 }
 } // namespace
 
-int CPostTabBar::WidthForLabel(const QString &label) const
+int CPostTabBar::MeasureTab(int index, const QString &label)
 {
-    return fontMetrics().horizontalAdvance(label) + 2 * TabPadding;
+    const QSignalBlocker quiet(this);
+    setTabText(index, label);
+    return tabSizeHint(index).width();
 }
 
 QSize CPostTabBar::tabSizeHint(int index) const
 {
-    return QSize(WidthForLabel(tabText(index)), TabHeight);
+    return QSize(QTabBar::tabSizeHint(index).width(), TabHeight);
 }
 
 QSize CPostTabBar::minimumTabSizeHint(int) const

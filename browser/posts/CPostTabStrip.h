@@ -8,15 +8,16 @@
 class QAction;
 class QToolBar;
 
-// Tabs of a fixed height whose width follows their label, measured with the bar's
-// font; labels are never elided, they are cut by the panel.
+// Tabs of a fixed height whose width follows their label as the style draws it;
+// labels are never elided, they are cut by the panel.
 class CPostTabBar : public QTabBar
 {
     Q_OBJECT
 public:
     static constexpr int TabHeight = 22;
     using QTabBar::QTabBar;
-    int WidthForLabel(const QString &label) const;
+    // Gives the tab this label and measures the tab.
+    int MeasureTab(int index, const QString &label);
 
 protected:
     QSize tabSizeHint(int index) const override;

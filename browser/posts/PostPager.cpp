@@ -20,7 +20,10 @@ std::unique_ptr<CAdoRecordset> &PostPager::ResultForQuery()
     return result_;
 }
 
-bool PostPager::HasOpenResult() const { return result_ && result_->IsOpen(); }
+bool PostPager::HasOpenResult() const
+{
+    return result_ && result_->IsOpen();
+}
 
 std::vector<std::string> PostPager::FieldNames() const
 {
@@ -46,14 +49,16 @@ PostPage PostPager::readFailure(long code) const
     return page;
 }
 
-bool PostPager::readRow(const PostColumnTable &columns, const std::vector<int> &shown, PostListRow &row) const
+void PostPager::readRow(const PostColumnTable &columns, const std::vector<int> &shown,
+                        PostListRow &row) const
 {
     row.values.clear();
     row.itemData = 0;
     for (int slot : shown) {
         const CAdoValue value = result_->Value(columns.slot(slot).fieldName);
         if (slot != PostColumnTable::RoomIdSlot) {
-            row.values.push_back(value.IsNull() ? std::nullopt : std::optional<std::string>(value.Text()));
+            row.values.push_back(value.IsNull() ? std::nullopt
+                                                : std::optional<std::string>(value.Text()));
             continue;
         }
         // The room column shows the room's name; the row keeps the number. A room id
@@ -66,7 +71,6 @@ bool PostPager::readRow(const PostColumnTable &columns, const std::vector<int> &
         row.itemData = static_cast<std::int32_t>(number);
         row.values.push_back(roomName_ ? roomName_(value.Text()) : std::string());
     }
-    return true;
 }
 
 std::optional<PostPage> PostPager::FirstPage(const PostColumnTable &columns)
@@ -114,7 +118,8 @@ std::optional<PostPage> PostPager::NextPage(const PostColumnTable &columns)
     }
     rowsShown_ += moved;
     page.replaceRows = true;
-    page.status = FormatText(Gbk::literal(PostListText::PageShown).c_str(), count, first, rowsShown_);
+    page.status =
+            FormatText(Gbk::literal(PostListText::PageShown).c_str(), count, first, rowsShown_);
     return page;
 }
 

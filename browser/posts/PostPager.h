@@ -18,7 +18,7 @@ class CAdoRecordset;
 struct PostListRow
 {
     std::vector<std::optional<std::string>> values; // of the shown slots; nullopt for NULL
-    std::int32_t itemData = 0;                      // the post's roomid
+    std::int32_t itemData = 0; // the post's roomid
 };
 
 struct PostPage
@@ -51,7 +51,8 @@ public:
 
 private:
     PostPage readFailure(long code) const;
-    bool readRow(const PostColumnTable &columns, const std::vector<int> &shown, PostListRow &row) const;
+    void readRow(const PostColumnTable &columns, const std::vector<int> &shown,
+                 PostListRow &row) const;
 
     RoomNameLookup roomName_;
     std::unique_ptr<CAdoRecordset> result_;

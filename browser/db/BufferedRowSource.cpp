@@ -1,0 +1,42 @@
+#include "BufferedRowSource.h"
+
+#include "AdoTypes.h"
+
+#include "common/Codec.h"
+
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+
+std::unique_ptr<BufferedRowSource> BufferedRowSource::Read(DbEngine engine, QSqlQuery &query,
+                                                           DbError &error)
+{
+    auto source = std::make_unique<BufferedRowSource>();
+    const QSqlRecord record = query.record();
+    for (int i = 0; i < record.count(); ++i)
+        source->fields_.push_back(DbField {Gbk::fromQString(record.fieldName(i)),
+                                           AdoTypeOfField(engine, record.field(i))});
+    while (query.next()) {
+        DbRow row;
+        row.reserve(std::size_t(record.count()));
+        for (int c = 0; c < record.count(); ++c)
+            row.push_back(query.value(c));
+        source->rows_.push_back(std::move(row));
+    }
+    if (query.lastError().isValid()) {
+        error = DbErrorFromSql(engine, query.lastError());
+        return nullptr;
+    }
+    return source;
+}
+
+bool BufferedRowSource::read(long long first, long long wanted, std::vector<DbRow> &rows, DbError &)
+{
+    const long long end = std::min(count(), first + wanted);
+    for (long long i = std::max(first, 0LL); i < end; ++i)
+        rows.push_back(rows_[std::size_t(i)]);
+    return true;
+}

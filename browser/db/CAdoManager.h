@@ -1,0 +1,107 @@
+#pragma once
+
+// CAdoManager: every SQL statement of Kestrel goes through one of these. It wraps one
+// database connection and never lets a failure out: each operation returns a result
+// code and, on failure, leaves a report in Chinese (GBK) in LastError().
+//
+// Use: make one per task, OpenAdoConnection, one or more ExecuteSql, CloseAdoConnection
+// (also after a failed statement), let it go. Texts in and out are GBK: the SQL is
+// converted to Unicode for the database and field values back to GBK.
+//
+// Connection strings (see DbEndpoint.h for every key):
+//   Provider=SQLite;Data Source=<file>       the file must exist (see EmbeddedDatabase.h);
+//                                            WAL mode, synchronous=NORMAL
+//   Provider=PostgreSQL;Host=...;Port=...;Database=...;User ID=...;Password=...
+// Every statement commits on its own.
+//
+// Result codes:
+//   0    success
+//   31   OpenAdoConnection on an open connection, CloseAdoConnection without an open one
+//        (no report in these cases); any failure that is not the database's (for
+//        example std::bad_alloc), with the report below
+//   < 0  a database failure, reported. The code is a 32-bit HRESULT-like number widened
+//        to long:  0x80000000 | engine << 27 | native, so always negative:
+//          engine 1, SQLite:      native = SQLite's extended result code (e.g. 1 for
+//                                 "no such table", 1555 for a duplicate primary key,
+//                                 14 for a file that cannot be opened)
+//          engine 2, PostgreSQL:  native = the SQLSTATE read as a base-36 number
+//                                 ("42P01" -> 6844177); 08001 when no server could be
+//                                 reached, 08006 when the connection broke without one
+//          engine 0, this layer:  its own failures (DbError.h, LayerError): 1 malformed
+//                                 connection string, 2 unknown provider, 3 Qt Sql driver
+//                                 missing, 4 connection not open, 5 SQLite file removed
+//                                 while in use, 8 unsupported option word
+//        EngineOfCode / NativeOfCode (DbError.h) take a code apart.
+//
+// Reports (LastError(); never cleared on success), in the error block:
+//   错误号码  the code in decimal
+//   错误消息  the message for the code: "SQLITE_ERROR (1)", "SQLSTATE 42P01", the
+//            layer's own text; "Unknown error 0x..." when the driver gave no code
+//   错误描述  what went wrong: Qt's driver text and the database's own message, e.g.
+//            "Unable to execute statement: no such table: posts"
+//   错误来源  "SQLite (Qt QSQLITE)", "PostgreSQL (Qt QPSQL)" or "Kestrel CAdoManager"
+// Connection strings in reports show "***" for the value of Password/Pwd.
+//
+// Time-outs: ConnectionTimeout() (default 30 s) applies when opening: SQLite's busy
+// time-out, PostgreSQL's connect_timeout and statement_timeout. CommandTimeout()
+// (default 30 s) is applied before each statement when it differs. 0 waits without limit.
+//
+// Record sets are always client-side (cursor location 3): detached from this object,
+// owned by the caller, readable after CloseAdoConnection (CAdoRecordset.h). SQLite
+// record sets read on a connection of their own; PostgreSQL ones through a cursor on
+// this object's connection, which they keep alive after CloseAdoConnection.
+//
+// Threads: no locks; use an object from one thread at a time. The connection is made in
+// the thread that opens it and must be used from there until it is closed; open, use
+// and close again in another thread is fine.
+
+#include "CAdoRecordset.h"
+
+#include <memory>
+#include <string>
+
+class DbConnection;
+
+class CAdoManager
+{
+public:
+    CAdoManager();
+    virtual ~CAdoManager(); // closes
+    CAdoManager(const CAdoManager &) = delete;
+    CAdoManager &operator=(const CAdoManager &) = delete;
+
+    long OpenAdoConnection(const std::string &connectionString);
+    long CloseAdoConnection();
+
+    // Runs a statement; rows it returns are discarded.
+    long ExecuteSql(const std::string &sql, long options);
+    // Runs a statement into the caller's record set. An open record set in the
+    // reference is closed first; on success the reference holds the new one (closed for
+    // a statement without rows), on failure the old one, closed.
+    long ExecuteSql(const std::string &sql, std::unique_ptr<CAdoRecordset> &recordset,
+                    long options);
+
+    const std::string &LastError() const { return lastError_; }
+    bool IsOpen() const { return connection_ != nullptr; }
+
+    int ConnectionTimeout() const { return connectionTimeout_; }
+    void SetConnectionTimeout(int seconds) { connectionTimeout_ = seconds; }
+    int CommandTimeout() const { return commandTimeout_; }
+    void SetCommandTimeout(int seconds) { commandTimeout_ = seconds; }
+    int CursorLocation() const { return cursorLocation_; }
+
+    // The option word of ExecuteSql: 1 (the text is an SQL statement). Also accepted:
+    // -1 and 8 (unspecified / unknown command type) and 1 | 0x80 (no records wanted).
+    static constexpr long CommandText = 1;
+
+private:
+    long reportExecuteFailure(const char *header, const std::string &sql, const DbError &error);
+    bool prepareCommand(long options, DbError &error);
+    std::unique_ptr<CAdoRecordset> runQuery(const std::string &sql, DbError &error);
+
+    std::string lastError_;
+    int connectionTimeout_ = 30;
+    int commandTimeout_ = 30;
+    int cursorLocation_ = 3;
+    std::shared_ptr<DbConnection> connection_;
+};

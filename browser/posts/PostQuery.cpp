@@ -1,0 +1,29 @@
+#include "PostQuery.h"
+
+#include "PostPager.h"
+#include "browser/PostListTexts.h"
+#include "browser/db/CAdoManager.h"
+#include "common/Codec.h"
+#include "common/TextFormat.h"
+
+PostQueryOutcome RunPostQueryInto(PostPager &pager, const std::string &connectionString,
+                                  const std::string &sql)
+{
+    PostQueryOutcome outcome;
+    std::unique_ptr<CAdoRecordset> &result = pager.ResultForQuery();
+    CAdoManager ado;
+    if (const long code = ado.OpenAdoConnection(connectionString)) {
+        outcome = {PostQueryOutcome::OpenFailed, code, ado.LastError()};
+        return outcome;
+    }
+    const long code = ado.ExecuteSql(sql, result, CAdoManager::CommandText);
+    ado.CloseAdoConnection();
+    if (code)
+        outcome = {PostQueryOutcome::QueryFailed, code, ado.LastError()};
+    return outcome;
+}
+
+std::string RoomPostsQuery(const std::string &table, const std::string &roomid)
+{
+    return FormatText(Gbk::literal(PostListText::RoomQuery).c_str(), table.c_str(), roomid.c_str());
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+// Runs a post query into the pager's result: open the connection, execute, close.
+
+#include <string>
+
+class PostPager;
+
+struct PostQueryOutcome
+{
+    enum Stage { Done, OpenFailed, QueryFailed };
+    Stage stage = Done;
+    long code = 0;
+    std::string report; // the database layer's report of the failure (GBK)
+};
+
+PostQueryOutcome RunPostQueryInto(PostPager &pager, const std::string &connectionString,
+                                  const std::string &sql);
+
+// "select * from <table> where roomid=<roomid>"
+std::string RoomPostsQuery(const std::string &table, const std::string &roomid);
