@@ -77,9 +77,8 @@ CMainFrame::CMainFrame()
     connect(commands_->previousPane, &QAction::triggered, this, [this] { MoveFocusToPane(-1); });
 
     // Commands whose work is not part of this version stay visible but disabled.
-    for (QAction *action :
-         {commands_->importToRoom, commands_->import, commands_->deletePosts, commands_->movePosts,
-          commands_->findPosts, commands_->firstPage, commands_->nextPage, commands_->previousPage})
+    for (QAction *action : {commands_->importToRoom, commands_->import, commands_->deletePosts,
+                            commands_->movePosts, commands_->findPosts})
         action->setEnabled(false);
 
     const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
