@@ -60,8 +60,8 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(connection, "PRAGMA journal_mode"), std::vector<std::string> {"wal"});
 
         // Nothing is left beside the file but what SQLite keeps while it is open.
-        const QStringList left = QDir(FileSystem::toQtPath(folder))
-                                         .entryList(QDir::Files | QDir::Hidden);
+        const QStringList left =
+                QDir(FileSystem::toQtPath(folder)).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left, QStringList {QStringLiteral("Lumora.db")});
     }
 
