@@ -48,12 +48,14 @@
 //
 // Record sets are always client-side (cursor location 3): detached from this object,
 // owned by the caller, readable after CloseAdoConnection (CAdoRecordset.h). SQLite
-// record sets read on a connection of their own; PostgreSQL ones through a cursor on
-// this object's connection, which they keep alive after CloseAdoConnection.
+// record sets read on a connection of their own, so they see committed rows only;
+// PostgreSQL ones through a cursor on this object's connection, which they keep alive
+// after CloseAdoConnection. A SQLite file removed while open is reported as lost (layer
+// code 5) instead of being written to.
 //
 // Threads: no locks; use an object from one thread at a time. The connection is made in
-// the thread that opens it and must be used from there until it is closed; open, use
-// and close again in another thread is fine.
+// the thread that opens it and used there; once that thread is done with it, another
+// thread may close it and open a new one (the import sheet's worker and its dialog).
 
 #include "CAdoRecordset.h"
 

@@ -121,7 +121,10 @@ long CAdoRecordset::move(long long target, const char *operation)
         position_ = std::clamp(target, -1LL, count_);
         return ResultCode::Success;
     } catch (...) {
-        lastError_ = FormatText(Gbk::literal(DbText::RecordsetUnexpected).c_str(), operation);
+        try {
+            lastError_ = FormatText(Gbk::literal(DbText::RecordsetUnexpected).c_str(), operation);
+        } catch (...) {
+        }
         return ResultCode::GeneralFailure;
     }
 }
@@ -153,6 +156,8 @@ bool CAdoRecordset::load(long long index, DbError &error)
         const long long start = std::max(0LL, windowFirst_ - BackwardChunk);
         if (!source_->read(start, windowFirst_ - start, rows, error))
             return false;
+        if ((long long)(rows.size()) != windowFirst_ - start)
+            return rowsMissing(index, error);
         for (auto it = rows.rbegin(); it != rows.rend(); ++it)
             window_.push_front(std::move(*it));
         windowFirst_ = start;
@@ -167,13 +172,17 @@ bool CAdoRecordset::load(long long index, DbError &error)
         windowFirst_ = start;
     }
 
-    if (index < windowFirst_ || index >= windowFirst_ + (long long)(window_.size())) {
-        error = MakeLayerError(
-                LayerError::RowsMissing,
-                FormatText(Gbk::literal(DbText::RowsMissingDetail).c_str(), index + 1, count_));
-        return false;
-    }
+    if (index < windowFirst_ || index >= windowFirst_ + (long long)(window_.size()))
+        return rowsMissing(index, error);
     return true;
+}
+
+bool CAdoRecordset::rowsMissing(long long index, DbError &error) const
+{
+    error = MakeLayerError(
+            LayerError::RowsMissing,
+            FormatText(Gbk::literal(DbText::RowsMissingDetail).c_str(), index + 1, count_));
+    return false;
 }
 
 int CAdoRecordset::FieldCount() const

@@ -74,6 +74,7 @@ private:
 
     bool hasRecord() const;
     bool load(long long index, DbError &error);
+    bool rowsMissing(long long index, DbError &error) const;
     long move(long long target, const char *operation);
     long fail(const char *operation, const DbError &error);
 

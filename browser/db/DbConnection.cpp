@@ -49,10 +49,10 @@ DbConnection::~DbConnection()
 }
 
 std::unique_ptr<DbConnection> DbConnection::Open(const DbEndpoint &endpoint, int timeoutSeconds,
-                                                 DbError &error, bool create)
+                                                 DbError &error)
 {
     std::unique_ptr<DbConnection> connection(new DbConnection(endpoint, timeoutSeconds));
-    if (!connection->openDatabase(create, error))
+    if (!connection->openDatabase(error))
         return nullptr;
     return connection;
 }
@@ -62,7 +62,7 @@ std::unique_ptr<DbConnection> DbConnection::OpenSibling(DbError &error) const
     return Open(endpoint_, timeoutInForce_, error);
 }
 
-bool DbConnection::openDatabase(bool create, DbError &error)
+bool DbConnection::openDatabase(DbError &error)
 {
     const bool sqlite = engine() == DbEngine::SQLite;
     const QString driver = sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
@@ -78,9 +78,9 @@ bool DbConnection::openDatabase(bool create, DbError &error)
     if (sqlite) {
         filePath_ = QFileInfo(FileSystem::toQtPath(endpoint_.dataSource)).absoluteFilePath();
         // A URI, so that mode=rw can refuse to make a new empty database where a lost
-        // one was: only the embedded default is ever created.
+        // one was: only the embedded default is ever created, and not here.
         db_.setDatabaseName(QUrl::fromLocalFile(filePath_).toString(QUrl::FullyEncoded)
-                            + (create ? QStringLiteral("?mode=rwc") : QStringLiteral("?mode=rw")));
+                            + QStringLiteral("?mode=rw"));
         db_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
                                       .arg(busyMilliseconds(timeoutInForce_)));
         if (!db_.open()) {

@@ -15,11 +15,11 @@
 class DbConnection
 {
 public:
-    // Opens the endpoint. SQLite: the file must exist unless create is set; WAL mode,
-    // synchronous=NORMAL, busy timeout = timeoutSeconds. PostgreSQL: connect_timeout and
-    // statement_timeout = timeoutSeconds. A time-out of 0 or less waits without limit.
+    // Opens the endpoint. SQLite: the file must exist; WAL mode, synchronous=NORMAL, busy
+    // time-out = timeoutSeconds. PostgreSQL: connect_timeout and statement_timeout =
+    // timeoutSeconds. A time-out of 0 or less waits without limit.
     static std::unique_ptr<DbConnection> Open(const DbEndpoint &endpoint, int timeoutSeconds,
-                                              DbError &error, bool create = false);
+                                              DbError &error);
     ~DbConnection();
     DbConnection(const DbConnection &) = delete;
     DbConnection &operator=(const DbConnection &) = delete;
@@ -46,7 +46,7 @@ public:
 
 private:
     DbConnection(const DbEndpoint &endpoint, int timeoutSeconds);
-    bool openDatabase(bool create, DbError &error);
+    bool openDatabase(DbError &error);
 
     DbEndpoint endpoint_;
     QString name_;

@@ -82,8 +82,8 @@ std::vector<Token> tokenize(const QString &s)
             pos = skipQuoted(s, pos, c);
         } else if (c == u'[') {
             pos = skipQuoted(s, pos, u']');
-        } else if (c == u'$' && (pos = skipDollarQuoted(s, begin)) != begin) {
-            // consumed
+        } else if (c == u'$' && skipDollarQuoted(s, pos) != pos) {
+            pos = skipDollarQuoted(s, pos);
         } else if (isWordStart(c)) {
             kind = TokenKind::Word;
             while (pos < n && isWordPart(s[pos]))

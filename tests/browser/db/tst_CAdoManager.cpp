@@ -9,7 +9,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <QRegularExpression>
+
 #include <new>
+#include <thread>
 
 namespace {
 
@@ -35,16 +38,6 @@ class TestCAdoManager : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void defaults()
-    {
-        CAdoManager manager;
-        QCOMPARE(manager.ConnectionTimeout(), 30);
-        QCOMPARE(manager.CommandTimeout(), 30);
-        QCOMPARE(manager.CursorLocation(), 3);
-        QVERIFY(manager.LastError().empty());
-        QVERIFY(!manager.IsOpen());
-    }
-
     void openTwiceKeepsTheConnection_data() { addEngineRows(); }
     void openTwiceKeepsTheConnection()
     {
@@ -158,14 +151,6 @@ private Q_SLOTS:
         QVERIFY(!manager.IsOpen());
         // A lost file is never replaced by a new empty database.
         QVERIFY(!FileSystem::exists(dir.file("none/x.db")));
-    }
-
-    void unknownProviderIsNamed()
-    {
-        CAdoManager manager;
-        const long code = manager.OpenAdoConnection("Provider=MSDASQL;DSN=lumora");
-        QCOMPARE(code, MakeDbErrorCode(DbEngine::Layer, LayerError::UnknownProvider));
-        QVERIFY(manager.LastError().find("Provider=MSDASQL (") != std::string::npos);
     }
 
     void statementsNeedAnOpenConnection_data() { addEngineRows(); }
@@ -449,6 +434,30 @@ private Q_SLOTS:
                  qPrintable(QString::number(timer.elapsed())));
         manager.SetCommandTimeout(30);
         QCOMPARE(manager.ExecuteSql("select 1", 1), 0L);
+    }
+
+    // The import sheet's object: opened and left open by the worker, closed and opened
+    // again by the user-interface thread.
+    void usedFromAnotherThread_data() { addEngineRows(); }
+    void usedFromAnotherThread()
+    {
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine, "posts");
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        CAdoManager manager;
+        long inWorker = -1;
+        std::thread worker([&] {
+            inWorker = manager.OpenAdoConnection(db->connectionString());
+            if (inWorker == 0)
+                inWorker = manager.ExecuteSql(insertPostsSql(engine, "posts", 1, 10), 1);
+        });
+        worker.join();
+        QCOMPARE(inWorker, 0L);
+        QCOMPARE(manager.CloseAdoConnection(), 0L);
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        std::unique_ptr<CAdoRecordset> rs;
+        QCOMPARE(manager.ExecuteSql("select * from posts", rs, 1), 0L);
+        QCOMPARE(rs->RecordCount(), 10L);
     }
 
     void removedSqliteFileIsNotWrittenTo()

@@ -39,8 +39,9 @@ private Q_SLOTS:
 
     void createsTablesIndexesAndWal()
     {
-        // Configured paths may use "\" and a GBK folder name.
-        const std::string file = dir_->path() + gbk("\\数据\\Lumora.db");
+        // Configured paths may use "\", GBK names and characters that URIs escape.
+        const std::string folder = dir_->path() + gbk("/数据 #1?%");
+        const std::string file = dir_->path() + gbk("\\数据 #1?%\\Lumora.db");
         const std::string connection = "Provider=SQLite;Data Source=" + file;
         std::string error;
         QCOMPARE(EnsureEmbeddedDatabase(connection, {"tbl_post1", "TBL_POST1", "posts2"}, error),
@@ -59,8 +60,8 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(connection, "PRAGMA journal_mode"), std::vector<std::string> {"wal"});
 
         // Nothing is left beside the file but what SQLite keeps while it is open.
-        const QStringList left = QDir(FileSystem::toQtPath(dir_->path() + gbk("/数据")))
-                                         .entryList(QDir::Files | QDir::Hidden);
+        const QStringList left =
+                QDir(FileSystem::toQtPath(folder)).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left, QStringList {QStringLiteral("Lumora.db")});
     }
 

@@ -1,0 +1,446 @@
+// The post list's use of the database layer on a large archive, on SQLite and on
+// PostgreSQL side by side: 1,000,000 posts, one room of 200,000 listed 100 rows a page.
+//
+//   bench_db [posts] [room size]      (defaults 1000000 200000)
+
+#include "PgCluster.h"
+
+#include "browser/db/CAdoManager.h"
+#include "browser/db/EmbeddedDatabase.h"
+#include "common/Codec.h"
+#include "common/FileSystem.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int PageSize = 100;
+constexpr int RoomId = 7;
+
+long long posts = 1000000;
+long long roomSize = 200000;
+
+// Resident memory in KiB.
+long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+struct Spread
+{
+    double median = 0;
+    double max = 0;
+};
+
+Spread spread(std::vector<double> values)
+{
+    if (values.empty())
+        return {};
+    std::sort(values.begin(), values.end());
+    return {values[values.size() / 2], values.back()};
+}
+
+[[noreturn]] void die(const std::string &what)
+{
+    std::fprintf(stderr, "bench_db: %s\n", Gbk::toUtf8(what).c_str());
+    std::exit(1);
+}
+
+// The same rows on both engines: every fifth post is in the room.
+std::string insertSql(bool sqlite)
+{
+    const std::string n = std::to_string(posts);
+    const std::string every = std::to_string(posts / roomSize);
+    const std::string pad = sqlite ? "substr('0' || (%1), -2)" : "lpad((%1)::text, 2, '0')";
+    auto two = [&](const std::string &expression) {
+        std::string text = pad;
+        text.replace(text.find("%1"), 2, expression);
+        return text;
+    };
+    const std::string values = "i, '" + Gbk::literal("帖子标题第") + "' || i || '"
+            + Gbk::literal("号") + "', CASE WHEN i % " + every + " = 0 THEN "
+            + std::to_string(RoomId) + " ELSE 100 + i % 13 END, '" + Gbk::literal("用户")
+            + "' || (i % 997), i % 311, '2024-' || " + two("1 + i % 12") + " || '-' || "
+            + two("1 + i % 28") + " || ' ' || " + two("i % 24") + " || ':' || " + two("i % 60")
+            + " || ':00'";
+    if (sqlite)
+        return "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < " + n
+                + ") INSERT INTO posts SELECT " + values + " FROM s";
+    return "INSERT INTO posts SELECT " + values + " FROM generate_series(1, " + n + ") AS s(i)";
+}
+
+void execute(CAdoManager &manager, const std::string &sql)
+{
+    if (manager.ExecuteSql(sql, CAdoManager::CommandText) != 0)
+        die(manager.LastError());
+}
+
+struct Engine
+{
+    Engine(const char *engineName, std::string connectionString, QString driverName)
+        : name(engineName)
+        , connection(std::move(connectionString))
+        , driver(std::move(driverName))
+    {
+    }
+
+    const char *name;
+    std::string connection;
+    QString driver;
+    // Filled by the runs:
+    double generateMs = 0;
+    std::vector<double> opens;
+    double naiveMs = 0;
+    long naiveKb = 0;
+    std::vector<double> nextPages, previousPages;
+    std::vector<std::pair<const char *, double>> nextAt, previousAt;
+    long pagingKb = 0;
+    long count = 0;
+    bool everyRowOnce = false;
+    bool sameRowsBack = false;
+};
+
+// What the post list reads of one row: every shown column as text, the room as number.
+void readRow(const CAdoRecordset &rs, std::vector<long long> *ids)
+{
+    static const std::string names[] = {"title", "topicid",  "roomid",
+                                        "reply", "username", "createtime"};
+    std::size_t bytes = 0;
+    for (const std::string &name : names)
+        bytes += rs.Value(name).Text().size();
+    long long room = 0;
+    rs.Value("roomid").ToInt64(room);
+    long long id = 0;
+    rs.Value("topicid").ToInt64(id);
+    if (bytes == 0 || room != RoomId)
+        die("unexpected row " + std::to_string(id));
+    if (ids)
+        ids->push_back(id);
+}
+
+// ShowNextPage and ShowPreviousPage of the post list, with its cursor arithmetic.
+struct Pager
+{
+    CAdoRecordset &rs;
+    long long shown = 0;
+    long long onPage = 0;
+
+    bool next(std::vector<long long> *ids)
+    {
+        if (rs.IsEOF())
+            return false;
+        onPage = 0;
+        while (!rs.IsEOF() && onPage < PageSize) {
+            readRow(rs, ids);
+            if (rs.MoveNext() != 0)
+                die(rs.LastError());
+            ++onPage;
+            ++shown;
+        }
+        return true;
+    }
+
+    bool previous(std::vector<long long> *ids)
+    {
+        if (shown <= PageSize)
+            return false;
+        const long long steps = PageSize + (shown < rs.RecordCount() ? PageSize : onPage);
+        for (long long i = 0; i < steps; ++i, --shown) {
+            if (rs.MovePrevious() != 0)
+                die(rs.LastError());
+        }
+        return next(ids);
+    }
+};
+
+std::unique_ptr<CAdoRecordset> runPostQuery(const Engine &engine)
+{
+    CAdoManager manager;
+    std::unique_ptr<CAdoRecordset> rs;
+    if (manager.OpenAdoConnection(engine.connection) != 0
+        || manager.ExecuteSql("select * from posts where roomid=" + std::to_string(RoomId), rs,
+                              CAdoManager::CommandText)
+                != 0)
+        die(manager.LastError());
+    manager.CloseAdoConnection();
+    return rs;
+}
+
+void measureOpen(Engine &engine)
+{
+    for (int run = 0; run < 7; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        auto rs = runPostQuery(engine);
+        Pager pager {*rs};
+        pager.next(nullptr);
+        engine.opens.push_back(msSince(timer));
+    }
+}
+
+void measurePaging(Engine &engine)
+{
+    std::vector<long long> order;
+    order.reserve(std::size_t(roomSize) + PageSize);
+    std::vector<unsigned char> seen(std::size_t(posts) + 1, 0);
+    std::vector<long long> page;
+    page.reserve(PageSize);
+    engine.nextPages.reserve(std::size_t(roomSize / PageSize) + 2);
+    engine.previousPages.reserve(std::size_t(roomSize / PageSize) + 2);
+    malloc_trim(0);
+    const long before = residentKb();
+    long peak = before;
+
+    auto rs = runPostQuery(engine);
+    engine.count = rs->RecordCount();
+    Pager pager {*rs};
+    const long long pages = (engine.count + PageSize - 1) / PageSize;
+    auto place = [&](long long index, bool backward) -> const char * {
+        if (index == 0)
+            return "first";
+        if (index == pages / 4)
+            return "1/4";
+        if (index == pages / 2)
+            return "1/2";
+        if (index == pages * 3 / 4)
+            return "3/4";
+        if (index == pages - 1)
+            return "last";
+        if (backward && index == pages - 2)
+            return "from last";
+        return nullptr;
+    };
+
+    for (long long index = 0;; ++index) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!pager.next(&order))
+            break;
+        const double ms = msSince(timer);
+        engine.nextPages.push_back(ms);
+        if (const char *where = place(index, false))
+            engine.nextAt.emplace_back(where, ms);
+        peak = std::max(peak, residentKb());
+    }
+    bool once = order.size() == std::size_t(engine.count);
+    for (long long id : order) {
+        once = once && id > 0 && id <= posts && !seen[std::size_t(id)];
+        if (id > 0 && id <= posts)
+            seen[std::size_t(id)] = 1;
+    }
+    engine.everyRowOnce = once && engine.count == roomSize;
+
+    // Back from the last page to the first, each page checked against the forward pass.
+    bool same = true;
+    for (long long index = pages - 2; index >= 0; --index) {
+        page.clear();
+        QElapsedTimer timer;
+        timer.start();
+        if (!pager.previous(&page))
+            break;
+        const double ms = msSince(timer);
+        engine.previousPages.push_back(ms);
+        if (const char *where = place(index, true))
+            engine.previousAt.emplace_back(where, ms);
+        same = same
+                && std::equal(page.begin(), page.end(),
+                              order.begin() + std::ptrdiff_t(index * PageSize));
+        peak = std::max(peak, residentKb());
+    }
+    engine.sameRowsBack = same && pager.shown == std::min<long long>(PageSize, engine.count);
+    engine.pagingKb = peak - before;
+}
+
+// A plain client-side QSqlQuery that fetches every row of the room.
+void measureNaive(Engine &engine, const QString &sqliteFile, const PgCluster *cluster)
+{
+    malloc_trim(0);
+    const long before = residentKb();
+    const QString name = QStringLiteral("naive-") + QString::fromLatin1(engine.name);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(engine.driver, name);
+        if (cluster) {
+            db.setHostName(cluster->socketDirectory());
+            db.setPort(cluster->port());
+            db.setDatabaseName(QStringLiteral("bench"));
+            db.setUserName(QStringLiteral("postgres"));
+        } else {
+            db.setDatabaseName(sqliteFile);
+        }
+        QElapsedTimer timer;
+        timer.start();
+        if (!db.open())
+            die(Gbk::fromQString(db.lastError().text()));
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("select * from posts where roomid=%1").arg(RoomId)))
+            die(Gbk::fromQString(query.lastError().text()));
+        long rows = 0;
+        while (query.next())
+            ++rows;
+        query.last();
+        engine.naiveMs = msSince(timer);
+        engine.naiveKb = residentKb() - before;
+        if (rows != roomSize)
+            die("naive fetch read " + std::to_string(rows) + " rows");
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+std::string at(const std::vector<std::pair<const char *, double>> &places)
+{
+    std::string text;
+    for (const auto &[where, ms] : places) {
+        char item[64];
+        std::snprintf(item, sizeof item, "%s%.1f", text.empty() ? "" : " / ", ms);
+        text += item;
+    }
+    return text;
+}
+
+std::string placeNames(const std::vector<std::pair<const char *, double>> &places)
+{
+    std::string text;
+    for (const auto &place : places)
+        text += (text.empty() ? "" : ", ") + std::string(place.first);
+    return text;
+}
+
+void row(const char *label, const std::string &a, const std::string &b)
+{
+    std::printf("%-48s %-28s %s\n", label, a.c_str(), b.c_str());
+}
+
+std::string format(const char *pattern, double a, double b = 0)
+{
+    char text[128];
+    std::snprintf(text, sizeof text, pattern, a, b);
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc > 1)
+        posts = std::max(1000LL, std::atoll(argv[1]));
+    if (argc > 2)
+        roomSize = std::clamp(std::atoll(argv[2]), 1LL, posts);
+
+    QTemporaryDir dir;
+    const QString sqliteFile = dir.filePath(QStringLiteral("Lumora.db"));
+    Engine sqlite {"sqlite", "Provider=SQLite;Data Source=" + FileSystem::fromQtPath(sqliteFile),
+                   QStringLiteral("QSQLITE")};
+    std::string error;
+    if (EnsureEmbeddedDatabase(sqlite.connection, {"posts"}, error) != 0)
+        die(error);
+    {
+        QElapsedTimer timer;
+        timer.start();
+        CAdoManager manager;
+        manager.SetCommandTimeout(0);
+        if (manager.OpenAdoConnection(sqlite.connection) != 0)
+            die(manager.LastError());
+        execute(manager, insertSql(true));
+        sqlite.generateMs = msSince(timer);
+    }
+
+    QString reason;
+    PgCluster cluster;
+    if (!cluster.start(reason) || !cluster.createDatabase("bench", reason))
+        die(Gbk::fromQString(reason));
+    Engine postgres {"postgresql", cluster.connectionString("bench"), QStringLiteral("QPSQL")};
+    {
+        QElapsedTimer timer;
+        timer.start();
+        CAdoManager manager;
+        manager.SetConnectionTimeout(0);
+        manager.SetCommandTimeout(0);
+        if (manager.OpenAdoConnection(postgres.connection) != 0)
+            die(manager.LastError());
+        execute(manager,
+                "CREATE TABLE posts (topicid BIGINT PRIMARY KEY, title TEXT, roomid BIGINT, "
+                "username TEXT, reply INTEGER, createtime TEXT)");
+        execute(manager, insertSql(false));
+        execute(manager, "CREATE INDEX posts_roomid ON posts (roomid)");
+        execute(manager, "CREATE INDEX posts_title ON posts (title)");
+        execute(manager, "VACUUM ANALYZE posts");
+        postgres.generateMs = msSince(timer);
+    }
+
+    for (Engine *engine : {&sqlite, &postgres}) {
+        measureOpen(*engine);
+        measurePaging(*engine);
+    }
+    measureNaive(sqlite, sqliteFile, nullptr);
+    measureNaive(postgres, QString(), &cluster);
+
+    std::printf("Post list on %lld posts, room %d with %lld rows: \"select * from posts where "
+                "roomid=%d\", pages of %d rows\n\n",
+                posts, RoomId, roomSize, RoomId, PageSize);
+    row("", "SQLite", "PostgreSQL");
+    row("data generated (s)", format("%.1f", sqlite.generateMs / 1000),
+        format("%.1f", postgres.generateMs / 1000));
+    const Spread sqliteOpen = spread(sqlite.opens);
+    const Spread pgOpen = spread(postgres.opens);
+    row("open+query+close+first page, median (ms)", format("%.1f", sqliteOpen.median),
+        format("%.1f", pgOpen.median));
+    row("  max of 7 runs (ms)", format("%.1f", sqliteOpen.max), format("%.1f", pgOpen.max));
+    row("naive full fetch of the room (ms)", format("%.0f", sqlite.naiveMs),
+        format("%.0f", postgres.naiveMs));
+    row("  memory growth (MB)", format("+%.1f", double(sqlite.naiveKb) / 1024),
+        format("+%.1f", double(postgres.naiveKb) / 1024));
+    row("  ratio naive / open+first page", format("%.1fx", sqlite.naiveMs / sqliteOpen.median),
+        format("%.1fx", postgres.naiveMs / pgOpen.median));
+    const Spread sqliteNext = spread(sqlite.nextPages);
+    const Spread pgNext = spread(postgres.nextPages);
+    row("next page over all pages, median / max (ms)",
+        format("%.2f / %.1f", sqliteNext.median, sqliteNext.max),
+        format("%.2f / %.1f", pgNext.median, pgNext.max));
+    const std::string nextPlaces = "  at " + placeNames(sqlite.nextAt);
+    row(nextPlaces.c_str(), at(sqlite.nextAt), at(postgres.nextAt));
+    const Spread sqlitePrevious = spread(sqlite.previousPages);
+    const Spread pgPrevious = spread(postgres.previousPages);
+    row("previous page over all pages, median / max",
+        format("%.2f / %.1f", sqlitePrevious.median, sqlitePrevious.max),
+        format("%.2f / %.1f", pgPrevious.median, pgPrevious.max));
+    const std::string previousPlaces = "  to " + placeNames(sqlite.previousAt);
+    row(previousPlaces.c_str(), at(sqlite.previousAt), at(postgres.previousAt));
+    row("memory growth, paged to the end and back (MB)",
+        format("+%.1f", double(sqlite.pagingKb) / 1024),
+        format("+%.1f", double(postgres.pagingKb) / 1024));
+    row("record count", std::to_string(sqlite.count), std::to_string(postgres.count));
+    row("every topicid once, in a stable order",
+        sqlite.everyRowOnce && sqlite.sameRowsBack ? "yes" : "NO",
+        postgres.everyRowOnce && postgres.sameRowsBack ? "yes" : "NO");
+    return sqlite.everyRowOnce && sqlite.sameRowsBack && postgres.everyRowOnce
+                    && postgres.sameRowsBack
+            ? 0
+            : 1;
+}
