@@ -2,6 +2,7 @@
 
 #include "KestrelEvents.h"
 #include "common/Codec.h"
+#include "common/ViewLook.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -39,10 +40,7 @@ CLeftTreeView::CLeftTreeView(QObject *eventTarget, QWidget *parent)
     header()->setStretchLastSection(false);
 
     // The selection stays visible while another pane has the focus.
-    QPalette colours = palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
-    setPalette(colours);
+    KeepSelectionVisible(this);
 }
 
 bool CLeftTreeView::LoadTreeConfig(const std::optional<std::string> &argument, std::string &path,

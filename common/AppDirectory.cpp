@@ -39,7 +39,7 @@ bool GetAppDirectory(std::string &directory, bool keepSeparator)
     }
     if (path.empty())
         path = executablePath();
-    const std::size_t separator = path.find_last_of("\\/");
+    const std::size_t separator = FileSystem::lastSeparator(path);
     if (separator == std::string::npos || separator == 0) {
         directory = path;
         if (separator == 0)

@@ -100,9 +100,23 @@ bool matchFrom(std::string_view pattern, std::string_view name)
 
 std::string normalize(std::string_view path)
 {
+    // Character by character: "\\" is also the trail byte of GBK characters such as 淺.
     std::string result(path);
-    std::replace(result.begin(), result.end(), '\\', '/');
+    for (std::size_t pos = 0; pos < result.size(); pos += Gbk::charLength(result, pos)) {
+        if (result[pos] == '\\')
+            result[pos] = '/';
+    }
     return result;
+}
+
+std::size_t lastSeparator(std::string_view path)
+{
+    std::size_t last = std::string_view::npos;
+    for (std::size_t pos = 0; pos < path.size(); pos += Gbk::charLength(path, pos)) {
+        if (path[pos] == '\\' || path[pos] == '/')
+            last = pos;
+    }
+    return last;
 }
 
 std::string join(std::string_view directory, std::string_view name)

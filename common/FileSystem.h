@@ -13,8 +13,11 @@
 
 namespace FileSystem {
 
-// Turns every "\" into "/".
+// Turns every "\" into "/" (a "\" byte inside a double-byte character stays).
 std::string normalize(std::string_view path);
+
+// The position of the last "\" or "/" that is a character of its own, or npos.
+std::size_t lastSeparator(std::string_view path);
 
 // Joins a directory and a name with exactly one "/".
 std::string join(std::string_view directory, std::string_view name);

@@ -2,6 +2,7 @@
 
 #include "browser/KestrelEvents.h"
 #include "common/Codec.h"
+#include "common/ViewLook.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -36,10 +37,7 @@ CPostListView::CPostListView(QObject *eventTarget, QWidget *parent)
         listFont.setPointSizeF(8);
     setFont(listFont);
 
-    QPalette colours = palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
-    setPalette(colours);
+    KeepSelectionVisible(this);
 
     SetupColumns();
 }

@@ -1,6 +1,8 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
+#include "common/AppDirectory.h"
+#include "common/Codec.h"
 #include "common/FileSystem.h"
 
 #include <QDir>
@@ -29,6 +31,21 @@ private Q_SLOTS:
         const std::string winStyle = dir().path() + "\\sub\\file.txt";
         dir().write("sub/file.txt", "x");
         QVERIFY(FileSystem::exists(winStyle));
+    }
+
+    void keepsBackslashTrailBytes()
+    {
+        // 淺 is 0x9C 0x5C in GBK: its second byte is no separator.
+        const std::string deep = gbk("淺");
+        QCOMPARE(deep, std::string("\x9C\\", 2));
+        QCOMPARE(FileSystem::normalize(deep + "\\x\\" + deep), deep + "/x/" + deep);
+        QCOMPARE(FileSystem::lastSeparator(deep), std::string::npos);
+        QCOMPARE(FileSystem::lastSeparator("a\\" + deep), std::size_t(1));
+        dir().write(deep + "/f.txt", "x");
+        QVERIFY(QFile::exists(dir().qtPath() + QString::fromUtf8("/淺/f.txt")));
+        QVERIFY(FileSystem::exists(dir().file(deep + "\\f.txt")));
+        SetAppDirectoryOverride(dir().file(deep));
+        QCOMPARE(AppDirectory(), dir().file(deep));
     }
 
     void writesReadsAndAppends()
