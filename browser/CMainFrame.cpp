@@ -8,14 +8,14 @@
 #include "KestrelTexts.h"
 #include "PostListTexts.h"
 #include "browser/db/EmbeddedDatabase.h"
+#include "browser/posts/CPostListView.h"
+#include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/PostPager.h"
 #include "browser/posts/PostQuery.h"
 #include "common/CAboutDialog.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 #include "common/UiSeam.h"
-#include "posts/CPostListView.h"
-#include "posts/CPostPanelFrame.h"
 
 #include <QAction>
 #include <QApplication>

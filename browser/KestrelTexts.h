@@ -23,8 +23,6 @@ inline constexpr const char NumLockPane[] = "数字";
 inline constexpr const char NoRoomSelected[] = "还没有选择类型,请先在左边的列表中选择一个类型";
 inline constexpr const char OpenPostFailed[] = "打开帖子时发生错误";
 inline constexpr const char DatabaseNotCreated[] = "无法创建数据库, 查询帖子将会失败:\n";
-inline constexpr const char NoDisplay[] =
-        "Kestrel: no graphical display is available (set DISPLAY or WAYLAND_DISPLAY).";
 
 inline constexpr const char MenuFile[] = "文件(&F)";
 inline constexpr const char MenuView[] = "查看(&V)";
