@@ -103,11 +103,7 @@ private Q_SLOTS:
     {
         EventSpy spy;
         CLeftTreeView tree(&spy);
-        std::string path, reason;
-        QVERIFY(tree.LoadTreeConfig(std::nullopt, path, reason));
-        tree.resize(300, 300);
-        tree.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        showLoaded(tree);
         QTreeWidgetItem *top = tree.topLevelItem(1);
         QVERIFY(!top->isExpanded());
         doubleClick(tree, top);
@@ -134,11 +130,7 @@ private Q_SLOTS:
     {
         EventSpy spy;
         CLeftTreeView tree(&spy);
-        std::string path, reason;
-        QVERIFY(tree.LoadTreeConfig(std::nullopt, path, reason));
-        tree.resize(300, 300);
-        tree.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        showLoaded(tree);
         QTreeWidgetItem *first = tree.topLevelItem(0);
         QTreeWidgetItem *second = tree.topLevelItem(1);
         tree.setCurrentItem(first);
@@ -384,6 +376,15 @@ private Q_SLOTS:
     }
 
 private:
+    static void showLoaded(CLeftTreeView &tree)
+    {
+        std::string path, reason;
+        QVERIFY(tree.LoadTreeConfig(std::nullopt, path, reason));
+        tree.resize(300, 300);
+        tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    }
+
     std::unique_ptr<TempAppDir> dir_;
 };
 
