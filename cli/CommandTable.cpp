@@ -1,4 +1,6 @@
 #include "CliTexts.h"
+#include "FindCommand.h"
+#include "IndexCommand.h"
 #include "Subcommand.h"
 #include "Terminal.h"
 #include "UrlsCommand.h"
@@ -31,6 +33,8 @@ const std::vector<Subcommand> &Subcommands()
 {
     static const std::vector<Subcommand> commands {
             UrlsCommand(),
+            FindCommand(),
+            IndexCommand(),
     };
     return commands;
 }
