@@ -68,7 +68,7 @@ CFindPostDialog::CFindPostDialog(QWidget *parent, std::vector<std::string> names
     }
 
     auto *buttons = new QDialogButtonBox(this);
-    start_ = buttons->addButton(text(StartFind), QDialogButtonBox::AcceptRole);
+    start_ = buttons->addButton(text(PostCommandText::StartFind), QDialogButtonBox::AcceptRole);
     QPushButton *cancel = buttons->addButton(text(CancelFind), QDialogButtonBox::RejectRole);
     start_->setDefault(true);
     connect(start_, &QPushButton::clicked, this, &CFindPostDialog::StartFind);

@@ -1,5 +1,6 @@
 #include "PostLookup.h"
 
+#include "browser/db/BoundStatement.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/EmbeddedDatabase.h"
 

@@ -50,6 +50,13 @@ struct FindQueryInput
 // path with " -> ". Empty for entry 0.
 std::vector<std::string> FindRoomIds(const FindQueryInput &input);
 
+// The title index of a post table (TitleIndex.h).
+std::string TitleIndexName(const std::string &table);
+// Its match expression for a search text (GBK) when the index can answer it: every run
+// between "%" wildcards of at least three characters as a quoted phrase, joined by AND.
+// Empty when no run is that long.
+std::string TitleIndexMatch(const std::string &text);
+
 // False, with a message (GBK) in problem, when the table name is not a plain identifier.
 // titleIndex: the table has a title index (TitleIndex.h) that the query may use.
 bool ComposeFindQuery(const FindQueryInput &input, SqlDialect dialect, BoundStatement &statement,

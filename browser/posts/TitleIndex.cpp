@@ -121,39 +121,6 @@ TitleIndexResult fillSqliteIndex(CAdoManager &ado, const std::string &table,
 
 } // namespace
 
-std::string TitleIndexName(const std::string &table)
-{
-    return table + "_title_trigram";
-}
-
-std::string TitleIndexMatch(const std::string &text)
-{
-    std::vector<std::string> words(1);
-    std::vector<int> lengths(1, 0);
-    for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t length = Gbk::charLength(text, pos);
-        if (length == 1 && text[pos] == '%') {
-            words.emplace_back();
-            lengths.push_back(0);
-        } else {
-            for (std::size_t i = 0; i < length; ++i) {
-                if (text[pos + i] == '"' && length == 1)
-                    words.back() += '"';
-                words.back() += text[pos + i];
-            }
-            ++lengths.back();
-        }
-        pos += length;
-    }
-    std::string match;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        if (lengths[i] < 3)
-            continue;
-        match += (match.empty() ? "\"" : " AND \"") + words[i] + "\"";
-    }
-    return match;
-}
-
 long HasTitleIndex(CAdoManager &ado, SqlDialect dialect, const std::string &table, bool &exists)
 {
     exists = false;

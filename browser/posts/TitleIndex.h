@@ -18,13 +18,6 @@
 
 class CAdoManager;
 
-std::string TitleIndexName(const std::string &table);
-
-// The match expression for a search text (GBK) when the index can answer it: every run
-// between "%" wildcards of at least three characters as a quoted phrase, joined by AND.
-// Empty when no run is that long.
-std::string TitleIndexMatch(const std::string &text);
-
 // Whether the table has a title index (an open connection). Returns 0 or a code.
 long HasTitleIndex(CAdoManager &ado, SqlDialect dialect, const std::string &table, bool &exists);
 

@@ -125,6 +125,35 @@ private Q_SLOTS:
         QVERIFY(compose(input).display.starts_with("failed: "));
     }
 
+    void titleIndexAnswersLongWordsOnly()
+    {
+        QCOMPARE(TitleIndexMatch("ab"), std::string());
+        QCOMPARE(TitleIndexMatch(gbk("中文")), std::string());
+        QCOMPARE(TitleIndexMatch("abc"), std::string("\"abc\""));
+        QCOMPARE(TitleIndexMatch(gbk("ab%cde%长长长%")), gbk("\"cde\" AND \"长长长\""));
+        QCOMPARE(TitleIndexMatch("a\"b_c"), std::string("\"a\"\"b_c\""));
+        // The index narrows the rows down; the LIKE still decides.
+        FindQueryInput input = exampleInput(1, false);
+        input.text = gbk("x%乢乗乗");
+        BoundStatement statement;
+        std::string problem;
+        QVERIFY(ComposeFindQuery(input, SqlDialect::SQLite, statement, problem, true));
+        QCOMPARE(statement.sql,
+                 std::string("select * from T where topicid in (select rowid from T_title_trigram "
+                             "where T_title_trigram match ?) and title like ? escape '\\' and ( "
+                             "roomid = ?)"));
+        QCOMPARE(textsOf(statement),
+                 (std::vector<std::string> {"'" + gbk("\"乢乗乗\"") + "'",
+                                            "'%" + gbk("x%乢乗乗") + "%'", "11"}));
+        QCOMPARE(statement.display, compose(input).display);
+        input.text = "ab";
+        QVERIFY(ComposeFindQuery(input, SqlDialect::SQLite, statement, problem, true));
+        QCOMPARE(statement.sql, compose(input).sql);
+        input.text = "abcd";
+        QVERIFY(ComposeFindQuery(input, SqlDialect::PostgreSQL, statement, problem, true));
+        QCOMPARE(statement.sql, compose(input, SqlDialect::PostgreSQL).sql);
+    }
+
     void deleteAndMoveStatements()
     {
         BoundStatement statement;
