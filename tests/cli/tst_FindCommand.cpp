@@ -2,6 +2,7 @@
 #include "TestRegistry.h"
 
 #include "browser/posts/PostStatements.h"
+#include "common/Codec.h"
 
 #include <QProcess>
 
@@ -39,6 +40,14 @@ QString u(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
+QStringList a(std::initializer_list<const char *> utf8)
+{
+    QStringList list;
+    for (const char *text : utf8)
+        list << QString::fromUtf8(text);
+    return list;
+}
+
 // 甲区 (TA): 乙 (11) holding 标准库 ("111*"), and 丙 (13); files by room.
 const char *const Config = R"(<?xml version="1.0" encoding="GBK"?>
 <r>
@@ -65,10 +74,10 @@ private Q_SLOTS:
         QVERIFY(quillery({QStringLiteral("index"), QStringLiteral("--help")})
                         .out.contains(QStringLiteral("--title")));
         const QList<QPair<QStringList, QString>> wrong {
-                {{}, u("需要 --table 或 --root 其中之一")},
-                {{"--table", "T", "--root", "R"}, u("--table 和 --root 不能同时使用")},
-                {{"--table", "T", "--title", "a", "--id", "1"}, u("--title 和 --id 不能同时使用")},
-                {{"--table", "T", "--no-subrooms"}, u("--no-subrooms 只能与 --room 一起使用")},
+                {a({}), u("需要 --table 或 --root 其中之一")},
+                {a({"--table", "T", "--root", "R"}), u("--table 和 --root 不能同时使用")},
+                {a({"--table", "T", "--title", "a", "--id", "1"}), u("--title 和 --id 不能同时使用")},
+                {a({"--table", "T", "--no-subrooms"}), u("--no-subrooms 只能与 --room 一起使用")},
         };
         for (const auto &[arguments, message] : wrong) {
             const Run run = quillery(QStringList {QStringLiteral("find")} + arguments);
@@ -100,38 +109,38 @@ private Q_SLOTS:
                                 dir.qtPath() + QStringLiteral("/InitTree.xml")};
 
         Run run = quillery(base
-                           + QStringList {"--root", u("甲区"), "--room", "11", "--title", "it's"});
+                           + a({"--root", "甲区", "--room", "11", "--title", "it's"}));
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out, u("5\t标题 it's\t111\tu\t3\t2024-01-02\t/posts/111/5.htm\n"));
 
         // ASCII case alike, "_" itself; the post ID as text.
-        run = quillery(base + QStringList {"--table", "TA", "--title", "C_D"});
+        run = quillery(base + a({"--table", "TA", "--title", "C_D"}));
         QCOMPARE(run.out, QStringLiteral("123\tAbc_def\t11\t\t\t\t/posts/11/123.htm\n"));
-        run = quillery(base + QStringList {"--table", "TA", "--id", "123", "--count"});
+        run = quillery(base + a({"--table", "TA", "--id", "123", "--count"}));
         QCOMPARE(run.out, QStringLiteral("2\n"));
         // Everything, the NULL title too; a room without its sub-rooms.
-        QCOMPARE(quillery(base + QStringList {"--table", "TA", "--count"}).out,
+        QCOMPARE(quillery(base + a({"--table", "TA", "--count"})).out,
                  QStringLiteral("4\n"));
         QCOMPARE(quillery(base
-                          + QStringList {"--root", u("甲区"), "--room", "11", "--no-subrooms",
-                                         "--count"})
+                          + a({"--root", "甲区", "--room", "11", "--no-subrooms",
+                                         "--count"}))
                          .out,
                  QStringLiteral("1\n"));
         QCOMPARE(
-                quillery(base + QStringList {"--root", u("甲区"), "--room", "111*", "--count"}).out,
+                quillery(base + a({"--root", "甲区", "--room", "111*", "--count"})).out,
                 QStringLiteral("1\n"));
 
         // Failures name what went wrong.
-        run = quillery(base + QStringList {"--root", u("乙区")});
+        run = quillery(base + a({"--root", "乙区"}));
         QCOMPARE(run.status, 1);
         QVERIFY(run.err.contains(u("没有名为 “乙区” 的根节点")));
-        run = quillery(base + QStringList {"--root", u("甲区"), "--room", "99"});
+        run = quillery(base + a({"--root", "甲区", "--room", "99"}));
         QCOMPARE(run.status, 1);
-        run = quillery(base + QStringList {"--table", "Missing"});
+        run = quillery(base + a({"--table", "Missing"}));
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.contains(u("执行SQL语句[ select * from Missing where title like '%%' ]")),
                  qPrintable(run.err));
-        run = quillery(base + QStringList {"--table", "TA", "--connection", "Provider=Nothing"});
+        run = quillery(base + a({"--table", "TA", "--connection", "Provider=Nothing"}));
         QCOMPARE(run.status, 1);
 
         // The title index gives the same rows; it follows inserts and deletes.
@@ -140,18 +149,18 @@ private Q_SLOTS:
                         dir.qtPath() + QStringLiteral("/InitTree.xml")});
         QVERIFY2(run.status == 0, qPrintable(run.err));
         QVERIFY(run.out.contains(u("TA: 标题索引已建立")));
-        QCOMPARE(quillery(base + QStringList {"--table", "TA", "--title", "abc"}).out,
+        QCOMPARE(quillery(base + a({"--table", "TA", "--title", "abc"})).out,
                  QStringLiteral("123\tAbc_def\t11\t\t\t\t/posts/11/123.htm\n"
                                 "1234\tabcXdef\t13\t\t\t\t/posts/13/1234.htm\n"));
         QUILLERY_EXECUTE(db, "delete from TA where topicid = 123",
                          "insert into TA (topicid, title, roomid) values (77, 'xabcx', 13)");
-        QCOMPARE(quillery(base + QStringList {"--table", "TA", "--title", "ABC", "--count"}).out,
+        QCOMPARE(quillery(base + a({"--table", "TA", "--title", "ABC", "--count"})).out,
                  QStringLiteral("2\n"));
         run = quillery({QStringLiteral("index"), QStringLiteral("--title"),
                         QStringLiteral("--drop"), QStringLiteral("--config"),
                         dir.qtPath() + QStringLiteral("/InitTree.xml")});
         QCOMPARE(run.status, 0);
-        QCOMPARE(quillery(base + QStringList {"--table", "TA", "--title", "ABC", "--count"}).out,
+        QCOMPARE(quillery(base + a({"--table", "TA", "--title", "ABC", "--count"})).out,
                  QStringLiteral("2\n"));
     }
 };

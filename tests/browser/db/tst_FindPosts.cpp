@@ -4,6 +4,7 @@
 #include "browser/db/CAdoRecordset.h"
 #include "browser/posts/PostStatementRun.h"
 #include "browser/posts/PostStatements.h"
+#include "common/Codec.h"
 
 #include <algorithm>
 
