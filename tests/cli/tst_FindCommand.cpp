@@ -76,7 +76,8 @@ private Q_SLOTS:
         const QList<QPair<QStringList, QString>> wrong {
                 {a({}), u("需要 --table 或 --root 其中之一")},
                 {a({"--table", "T", "--root", "R"}), u("--table 和 --root 不能同时使用")},
-                {a({"--table", "T", "--title", "a", "--id", "1"}), u("--title 和 --id 不能同时使用")},
+                {a({"--table", "T", "--title", "a", "--id", "1"}),
+                 u("--title 和 --id 不能同时使用")},
                 {a({"--table", "T", "--no-subrooms"}), u("--no-subrooms 只能与 --room 一起使用")},
         };
         for (const auto &[arguments, message] : wrong) {
@@ -108,8 +109,7 @@ private Q_SLOTS:
         const QStringList base {QStringLiteral("find"), QStringLiteral("--config"),
                                 dir.qtPath() + QStringLiteral("/InitTree.xml")};
 
-        Run run = quillery(base
-                           + a({"--root", "甲区", "--room", "11", "--title", "it's"}));
+        Run run = quillery(base + a({"--root", "甲区", "--room", "11", "--title", "it's"}));
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out, u("5\t标题 it's\t111\tu\t3\t2024-01-02\t/posts/111/5.htm\n"));
 
@@ -119,16 +119,12 @@ private Q_SLOTS:
         run = quillery(base + a({"--table", "TA", "--id", "123", "--count"}));
         QCOMPARE(run.out, QStringLiteral("2\n"));
         // Everything, the NULL title too; a room without its sub-rooms.
-        QCOMPARE(quillery(base + a({"--table", "TA", "--count"})).out,
-                 QStringLiteral("4\n"));
-        QCOMPARE(quillery(base
-                          + a({"--root", "甲区", "--room", "11", "--no-subrooms",
-                                         "--count"}))
+        QCOMPARE(quillery(base + a({"--table", "TA", "--count"})).out, QStringLiteral("4\n"));
+        QCOMPARE(quillery(base + a({"--root", "甲区", "--room", "11", "--no-subrooms", "--count"}))
                          .out,
                  QStringLiteral("1\n"));
-        QCOMPARE(
-                quillery(base + a({"--root", "甲区", "--room", "111*", "--count"})).out,
-                QStringLiteral("1\n"));
+        QCOMPARE(quillery(base + a({"--root", "甲区", "--room", "111*", "--count"})).out,
+                 QStringLiteral("1\n"));
 
         // Failures name what went wrong.
         run = quillery(base + a({"--root", "乙区"}));
