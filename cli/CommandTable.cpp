@@ -1,3 +1,4 @@
+#include "ClassifyCommand.h"
 #include "CliTexts.h"
 #include "FindCommand.h"
 #include "IndexCommand.h"
@@ -33,6 +34,7 @@ const std::vector<Subcommand> &Subcommands()
 {
     static const std::vector<Subcommand> commands {
             UrlsCommand(),
+            ClassifyCommand(),
             FindCommand(),
             IndexCommand(),
     };
