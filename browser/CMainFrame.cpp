@@ -168,12 +168,16 @@ void CMainFrame::OpenRoom(int recordIndex)
     const RoomRecord record = tree_->rooms().GetRoomRecord(recordIndex);
     if (!record.treeItem)
         return;
-    currentRoomIndex_ = recordIndex;
-    currentRootIndex_ = record.rootIndex & 0xFFFF;
-    RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(currentRootIndex_), record.roomid));
+    // The indices name the room whose rows are listed: after a failed query the rows of
+    // the previous room stay, and so do its indices.
+    const int rootIndex = record.rootIndex & 0xFFFF;
+    if (RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(rootIndex), record.roomid))) {
+        currentRoomIndex_ = recordIndex;
+        currentRootIndex_ = rootIndex;
+    }
 }
 
-void CMainFrame::RunPostQuery(const std::string &sql)
+bool CMainFrame::RunPostQuery(const std::string &sql)
 {
     status_->SetQueryStatus(QString::fromUtf8(PostListText::Querying));
     status_->repaint();
@@ -187,7 +191,7 @@ void CMainFrame::RunPostQuery(const std::string &sql)
         list_->ResizeColumns(list_->ClientWidth());
         ShowFirstPage();
         QApplication::restoreOverrideCursor();
-        return;
+        return true;
     }
     // The message needs the normal cursor; the rows of the last query stay listed.
     QApplication::restoreOverrideCursor();
@@ -200,6 +204,7 @@ void CMainFrame::RunPostQuery(const std::string &sql)
     UiSeam::ShowMessage(this, message, QMessageBox::Critical);
     status_->SetQueryStatus(Gbk::toQString(
             FormatText(Gbk::literal(PostListText::QueryStatusError).c_str(), outcome.code)));
+    return false;
 }
 
 void CMainFrame::ApplyPage(const std::optional<PostPage> &page)

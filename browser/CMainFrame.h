@@ -41,7 +41,8 @@ public:
     const PostPager &pager() const { return *pager_; }
 
     // Runs a query of post rows and shows its first page (sql is GBK).
-    void RunPostQuery(const std::string &sql);
+    // True when the query ran and its first page is listed.
+    bool RunPostQuery(const std::string &sql);
     void ShowFirstPage();
     void ShowNextPage();
     void ShowPreviousPage();
