@@ -173,9 +173,13 @@ void CMainFrame::OpenRoom(int recordIndex)
     const RoomRecord record = tree_->rooms().GetRoomRecord(recordIndex);
     if (!record.treeItem)
         return;
-    currentRoomIndex_ = recordIndex;
-    currentRootIndex_ = record.rootIndex & 0xFFFF;
-    RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(currentRootIndex_), record.roomid));
+    // The indices name the room whose rows are listed: after a failed query the rows of
+    // the previous room stay, and so do its indices.
+    const int rootIndex = record.rootIndex & 0xFFFF;
+    if (RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(rootIndex), record.roomid))) {
+        currentRoomIndex_ = recordIndex;
+        currentRootIndex_ = rootIndex;
+    }
 }
 
 bool CMainFrame::RunPostQuery(const std::string &sql)
