@@ -202,6 +202,8 @@ int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
         case TitleIndexResult::Built:
             terminal.out(QString::fromUtf8(Built).arg(name).arg(rows).arg(clock.elapsed() / 1000.0,
                                                                           0, 'f', 1));
+            if (dialect == SqlDialect::PostgreSQL && !trigramsOfChinese(ado))
+                terminal.err(QString::fromUtf8(NoChineseTrigrams));
             break;
         case TitleIndexResult::Stopped:
             terminal.err(QString::fromUtf8(Stopped).arg(name));
