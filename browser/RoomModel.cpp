@@ -363,8 +363,7 @@ std::string RoomModel::LocatePostFile(const PostRowInfo &row, std::int32_t rootI
     context.roomname = row.roomname;
     context.title = row.title;
     bool matched = false;
-    return expandPostPath(context, std::to_string(row.roomid), rootIndex, &matched,
-                          archiveFolder);
+    return expandPostPath(context, std::to_string(row.roomid), rootIndex, &matched, archiveFolder);
 }
 
 std::string RoomModel::GetExpectedPostPath(std::uint32_t topicid, std::int32_t rootIndex,

@@ -380,8 +380,9 @@ std::error_code replaceWholeFile(std::string_view path, std::string_view data)
         mode &= ~mask;
     }
     const std::size_t slash = target.rfind('/');
-    std::string temporary = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1))
-            + ".~" + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    std::string temporary =
+            (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".~"
+            + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return lastError();

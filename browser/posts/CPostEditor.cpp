@@ -20,8 +20,8 @@
 
 namespace {
 // Both read only what the program needs; null when the view has no document yet.
-const QString ReadModeScript = QStringLiteral(
-        "document.documentElement ? String(document.designMode) : null");
+const QString ReadModeScript =
+        QStringLiteral("document.documentElement ? String(document.designMode) : null");
 const QString ReadPageScript = QStringLiteral(
         "(function() {"
         "  if (!document.documentElement) return null;"
@@ -44,6 +44,13 @@ CPostEditor::CPostEditor(QWidget *panel, CPostTabStrip *strip, CPostView *view)
     , strip_(strip)
     , view_(view)
 {
+    // A question sent while a page was still loading may go to the document that the
+    // load replaced, and its answer never comes: when a load ends, earlier questions
+    // are forgotten, so edit and save answer again.
+    connect(view_, &QWebEngineView::loadFinished, this, [this] {
+        ++generation_;
+        pending_ = false;
+    });
 }
 
 bool CPostEditor::hasPost() const
@@ -62,7 +69,8 @@ const std::string &CPostEditor::selectedArchive() const
     return strip_->tabs().entry(strip_->tabBar()->currentIndex()).archiveFolder;
 }
 
-template <typename Then> void CPostEditor::Ask(const QString &script, Then then)
+template<typename Then>
+void CPostEditor::Ask(const QString &script, Then then)
 {
     pending_ = true;
     const quint64 asked = generation_;

@@ -42,7 +42,8 @@ private:
     bool WritePage(const std::string &target, const QString &page, const QString &charset);
     // Runs a script in the application world; the answer reaches `then` only if the
     // view still shows the page that asked.
-    template <typename Then> void Ask(const QString &script, Then then);
+    template<typename Then>
+    void Ask(const QString &script, Then then);
 
     QWidget *panel_;
     CPostTabStrip *strip_;

@@ -13,7 +13,8 @@ class CPostFullScreenDialog : public QDialog
     Q_OBJECT
 public:
     // path and archiveFolder are GBK, as the post tab holds them.
-    CPostFullScreenDialog(QWidget *parent, const std::string &path, const std::string &archiveFolder);
+    CPostFullScreenDialog(QWidget *parent, const std::string &path,
+                          const std::string &archiveFolder);
 
     CPostView *view() const { return view_; }
 

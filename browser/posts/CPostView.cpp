@@ -52,31 +52,12 @@ void COfflineRequestGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
     info.block(true);
 }
 
-void CPostView::PrepareEngine()
-{
-    static bool prepared = false;
-    if (prepared)
-        return;
-    prepared = true;
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    // Connections the engine would open on its own, outside the request interceptor
-    // (preconnect hints): every socket goes to a proxy that cannot be reached, the
-    // loopback addresses included. The engine splits this variable at spaces.
-    for (const char *flag :
-         {"--proxy-server=socks5://255.255.255.255:9", "--proxy-bypass-list=<-loopback>"}) {
-        if (!flags.contains(flag))
-            flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
-    }
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-}
-
 namespace {
 // One off-the-record profile for every post view: nothing of a post is kept on disk.
 // It lives as long as the application, so it outlives every page.
 QWebEngineProfile *offlineProfile()
 {
     static QWebEngineProfile *profile = [] {
-        CPostView::PrepareEngine();
         auto *made = new QWebEngineProfile(QCoreApplication::instance());
         made->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
         made->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);

@@ -68,10 +68,6 @@ public:
     QUrl currentDocument() const { return guard_->document(); }
     COfflineRequestGuard *guard() const { return guard_; }
 
-    // The Chromium switches the post views rely on, added to the engine's flags.
-    // Takes effect only before the first web view of the process exists.
-    static void PrepareEngine();
-
 private:
     COfflineRequestGuard *guard_;
 };

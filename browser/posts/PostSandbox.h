@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-enum class PostResource { Document, Stylesheet, Image, Font, Xsl, Other };
+// The engine requests the XSL of an XML post, and what it imports, as stylesheets.
+enum class PostResource { Document, Stylesheet, Image, Font, Other };
 
 // A file URL for a path given as disk bytes; every byte outside the unreserved set
 // is percent-encoded, so raw GBK names survive.

@@ -7,14 +7,27 @@ namespace {
 // Editors that need a terminal: started from a desktop program they would have none.
 bool needsTerminal(const QString &program)
 {
-    static const QStringList terminalEditors {
-            QStringLiteral("vi"),    QStringLiteral("vim"),   QStringLiteral("nvim"),
-            QStringLiteral("nano"),  QStringLiteral("pico"),  QStringLiteral("ed"),
-            QStringLiteral("ex"),    QStringLiteral("joe"),   QStringLiteral("jed"),
-            QStringLiteral("micro"), QStringLiteral("mg"),    QStringLiteral("ne"),
-            QStringLiteral("mcedit"), QStringLiteral("editor"), QStringLiteral("sensible-editor"),
-            QStringLiteral("vim.tiny"), QStringLiteral("vim.basic"), QStringLiteral("elvis"),
-            QStringLiteral("kak"),   QStringLiteral("hx"),    QStringLiteral("zile")};
+    static const QStringList terminalEditors {QStringLiteral("vi"),
+                                              QStringLiteral("vim"),
+                                              QStringLiteral("nvim"),
+                                              QStringLiteral("nano"),
+                                              QStringLiteral("pico"),
+                                              QStringLiteral("ed"),
+                                              QStringLiteral("ex"),
+                                              QStringLiteral("joe"),
+                                              QStringLiteral("jed"),
+                                              QStringLiteral("micro"),
+                                              QStringLiteral("mg"),
+                                              QStringLiteral("ne"),
+                                              QStringLiteral("mcedit"),
+                                              QStringLiteral("editor"),
+                                              QStringLiteral("sensible-editor"),
+                                              QStringLiteral("vim.tiny"),
+                                              QStringLiteral("vim.basic"),
+                                              QStringLiteral("elvis"),
+                                              QStringLiteral("kak"),
+                                              QStringLiteral("hx"),
+                                              QStringLiteral("zile")};
     return terminalEditors.contains(QFileInfo(program).fileName());
 }
 

@@ -7,8 +7,8 @@
 #include "browser/posts/NotFoundPage.h"
 #include "browser/posts/PostColumnTable.h"
 #include "browser/posts/PostSandbox.h"
-#include "browser/posts/TextEditorCommand.h"
 #include "browser/posts/PostTabList.h"
+#include "browser/posts/TextEditorCommand.h"
 #include "common/AppDirectory.h"
 #include "common/FileSystem.h"
 
@@ -163,7 +163,6 @@ private Q_SLOTS:
         QVERIFY(sandbox.Allows(url("archive/htm/9/5.htm"), PostResource::Document));
         QVERIFY(sandbox.Allows(url("archive/htm/own.css"), PostResource::Stylesheet));
         QVERIFY(sandbox.Allows(url("linked/9/a.png"), PostResource::Image));
-        QVERIFY(sandbox.Allows(url("archive/htm/own.css"), PostResource::Xsl));
         QVERIFY(sandbox.Allows(url("archive/htm/own.css"), PostResource::Font));
         // Frames, objects and other documents are refused even inside the archive.
         QVERIFY(!sandbox.Allows(url("archive/htm/9/a.png"), PostResource::Other));
@@ -232,8 +231,7 @@ private Q_SLOTS:
     {
         std::string bytes;
         // 한 (Hangul) and an emoji are not in GBK: references, never "?".
-        QVERIFY(EncodePage(QString::fromUtf8("<p>中文 한 😀 a?</p>"), QStringLiteral("GBK"),
-                           bytes));
+        QVERIFY(EncodePage(QString::fromUtf8("<p>中文 한 😀 a?</p>"), QStringLiteral("GBK"), bytes));
         QCOMPARE(bytes, gbk("<p>中文 ") + "&#54620; &#128512; a?</p>");
         QVERIFY(EncodePage(QString::fromUtf8("中文 한"), QStringLiteral("UTF-8"), bytes));
         QCOMPARE(bytes, std::string("中文 한"));
@@ -279,16 +277,16 @@ private Q_SLOTS:
 
     void textEditorComesFromTheEnvironment()
     {
-        const TextEditorCommand visual =
-                ChooseTextEditor(QStringLiteral("\"/opt/my editor/ed\" --new-window"),
-                                 QStringLiteral("kate"));
+        const TextEditorCommand visual = ChooseTextEditor(
+                QStringLiteral("\"/opt/my editor/ed\" --new-window"), QStringLiteral("kate"));
         QCOMPARE(visual.program, QStringLiteral("/opt/my editor/ed"));
         QCOMPARE(visual.arguments, QStringList {QStringLiteral("--new-window")});
         QCOMPARE(ChooseTextEditor(QString(), QStringLiteral("kate -n")).program,
                  QStringLiteral("kate"));
         // A terminal editor has no window of its own: the desktop chooses.
         QVERIFY(ChooseTextEditor(QString(), QStringLiteral("/usr/bin/vim")).program.isEmpty());
-        QVERIFY(ChooseTextEditor(QStringLiteral("  "), QStringLiteral("nano -w")).program.isEmpty());
+        QVERIFY(ChooseTextEditor(QStringLiteral("  "), QStringLiteral("nano -w"))
+                        .program.isEmpty());
         QVERIFY(ChooseTextEditor(QString(), QString()).program.isEmpty());
     }
 
