@@ -4,6 +4,7 @@
 #include "browser/KestrelTexts.h"
 
 #include <QResizeEvent>
+#include <QScreen>
 
 CPostFullScreenDialog::CPostFullScreenDialog(QWidget *parent, const std::string &path,
                                              const std::string &archiveFolder)
@@ -21,6 +22,9 @@ CPostFullScreenDialog::CPostFullScreenDialog(QWidget *parent, const std::string 
 void CPostFullScreenDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // Without a window manager a maximise request does nothing: take the screen too.
+    if (const QScreen *shown = screen())
+        setGeometry(shown->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 

@@ -11,6 +11,7 @@
 #include "common/FileSystem.h"
 
 #include <QAction>
+#include <QScreen>
 #include <QWebEngineSettings>
 
 #include <sys/stat.h>
@@ -277,7 +278,11 @@ private Q_SLOTS:
             if (!QTest::qWaitForWindowExposed(full) || !(loaded.count() > 0 || loaded.wait(20000)))
                 return 0;
             QTest::qWait(200);
-            shown = full->windowTitle() == QString::fromUtf8("全屏") && full->isMaximized()
+            const QSize screen = full->screen()->availableGeometry().size();
+            const bool filled =
+                    QTest::qWaitFor([&] { return full->width() >= screen.width() * 9 / 10; });
+            shown = filled && full->windowTitle() == QString::fromUtf8("全屏")
+                    && full->isMaximized() && full->height() >= screen.height() * 9 / 10
                     && full->view()->geometry() == full->rect()
                     && bodyText(full->view()) == QString::fromUtf8("第一")
                     && !full->view()->page()->settings()->testAttribute(
