@@ -60,6 +60,37 @@ std::error_code writeFile(std::string_view path, std::string_view data, int flag
     return error;
 }
 
+// Copies in the kernel where the file systems allow it, else through a buffer.
+std::error_code copyContents(int source, int target)
+{
+    bool inKernel = true;
+    for (;;) {
+        if (inKernel) {
+            const ssize_t n = ::copy_file_range(source, nullptr, target, nullptr, 1 << 30, 0);
+            if (n > 0)
+                continue;
+            if (n == 0)
+                return {};
+            if (errno == EINTR)
+                continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+                return lastError();
+            inKernel = false;
+        }
+        char buffer[65536];
+        const ssize_t n = ::read(source, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        if (n == 0)
+            return {};
+        if (std::error_code error = writeAll(target, std::string_view(buffer, std::size_t(n))))
+            return error;
+    }
+}
+
 // Pattern matching over GBK characters; both texts are lower case already.
 bool matchFrom(std::string_view pattern, std::string_view name)
 {
@@ -287,8 +318,31 @@ std::error_code removeFile(std::string_view path)
 std::error_code copyFile(std::string_view from, std::string_view to)
 {
     std::error_code error;
-    std::filesystem::copy_file(toDiskPath(from), toDiskPath(to),
-                               std::filesystem::copy_options::none, error);
+    const int source = openDescriptor(from, O_RDONLY, error);
+    if (source < 0)
+        return error;
+    struct stat st;
+    if (::fstat(source, &st) != 0) {
+        error = lastError();
+        ::close(source);
+        return error;
+    }
+    const std::string target = toDiskPath(to);
+    int fd;
+    do {
+        fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error = lastError();
+        ::close(source);
+        return error;
+    }
+    error = copyContents(source, fd);
+    if (::close(fd) != 0 && !error)
+        error = lastError();
+    ::close(source);
+    if (error)
+        ::unlink(target.c_str()); // the target was made by this call: no half copy stays
     return error;
 }
 
@@ -299,11 +353,20 @@ std::error_code moveFile(std::string_view from, std::string_view to)
     if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
         return {};
     if (errno == EINVAL || errno == ENOSYS) {
-        // The file system cannot refuse to replace by itself.
-        if (diskEntryExists(target))
-            return std::make_error_code(std::errc::file_exists);
-        if (::rename(source.c_str(), target.c_str()) == 0)
+        // The file system cannot refuse to replace by itself: a hard link can, and
+        // where links are not offered either, look first.
+        if (::link(source.c_str(), target.c_str()) == 0) {
+            ::unlink(source.c_str());
             return {};
+        }
+        if (errno == EEXIST)
+            return lastError();
+        if (errno != EXDEV) {
+            if (diskEntryExists(target))
+                return std::make_error_code(std::errc::file_exists);
+            if (::rename(source.c_str(), target.c_str()) == 0)
+                return {};
+        }
     }
     if (errno != EXDEV)
         return lastError();
@@ -314,6 +377,26 @@ std::error_code moveFile(std::string_view from, std::string_view to)
         ::unlink(target.c_str());
         return error;
     }
+    return {};
+}
+
+std::error_code replaceFile(std::string_view from, std::string_view to)
+{
+    if (::rename(toDiskPath(from).c_str(), toDiskPath(to).c_str()) != 0)
+        return lastError();
+    return {};
+}
+
+std::error_code fileStatus(std::string_view path, FileStatus &status)
+{
+    struct stat st;
+    if (path.empty() || ::stat(toDiskPath(path).c_str(), &st) != 0)
+        return path.empty() ? std::make_error_code(std::errc::no_such_file_or_directory)
+                            : lastError();
+    status.identity = {static_cast<unsigned long long>(st.st_dev),
+                       static_cast<unsigned long long>(st.st_ino)};
+    status.isDirectory = S_ISDIR(st.st_mode);
+    status.isRegular = S_ISREG(st.st_mode);
     return {};
 }
 

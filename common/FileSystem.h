@@ -48,12 +48,39 @@ std::error_code clearReadOnly(std::string_view path);
 std::error_code setReadOnly(std::string_view path);
 
 std::error_code removeFile(std::string_view path);
-// Fails with file_exists when the target exists.
+// Fails with file_exists when the target exists. A copy that fails half-way removes
+// what it wrote, so no partial target remains. The target gets the source's permissions.
 std::error_code copyFile(std::string_view from, std::string_view to);
 // Fails with file_exists when the target exists; works across file systems.
 std::error_code moveFile(std::string_view from, std::string_view to);
+// Renames over an existing target in one step (for files written beside their target).
+std::error_code replaceFile(std::string_view from, std::string_view to);
 // Creates one directory; its parent must exist.
 std::error_code createDirectory(std::string_view path);
+
+// What identifies a file on this machine, whatever name it is reached by.
+struct FileIdentity
+{
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+struct FileIdentityHash
+{
+    std::size_t operator()(const FileIdentity &id) const noexcept
+    {
+        return std::size_t(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+};
+
+struct FileStatus
+{
+    FileIdentity identity;
+    bool isDirectory = false;
+    bool isRegular = false;
+};
+// Follows symbolic links, as opening the path would.
+std::error_code fileStatus(std::string_view path, FileStatus &status);
 
 struct DirectoryEntry
 {
