@@ -7,6 +7,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <memory>
+
 int EditingModeCode(const QString &mode)
 {
     if (mode.compare(QLatin1String("on"), Qt::CaseInsensitive) == 0)
@@ -45,21 +47,24 @@ bool EncodePage(const QString &text, const QString &charset, std::string &bytes)
     // Something did not survive: go character by character and write what the charset
     // cannot hold as a reference the page shows as the same character.
     bytes.clear();
+    // A converter that met an unencodable character stays in error: a fresh pair then.
+    auto single = std::make_unique<QStringEncoder>(name.constData());
+    auto back = std::make_unique<QStringDecoder>(name.constData());
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         const QString character = text.mid(i, length);
         i += length;
-        QStringEncoder single(name.constData());
-        QStringDecoder back(name.constData());
-        const QByteArray encoded = single.encode(character);
-        if (!single.hasError() && QString(back.decode(encoded)) == character) {
+        const QByteArray encoded = single->encode(character);
+        if (!single->hasError() && QString(back->decode(encoded)) == character
+            && !back->hasError()) {
             bytes.append(encoded.constData(), std::size_t(encoded.size()));
-        } else {
-            const char32_t code = length == 2
-                    ? QChar::surrogateToUcs4(character.at(0), character.at(1))
-                    : char32_t(character.at(0).unicode());
-            bytes += "&#" + std::to_string(std::uint32_t(code)) + ';';
+            continue;
         }
+        const char32_t code = length == 2 ? QChar::surrogateToUcs4(character.at(0), character.at(1))
+                                          : char32_t(character.at(0).unicode());
+        bytes += "&#" + std::to_string(std::uint32_t(code)) + ';';
+        single = std::make_unique<QStringEncoder>(name.constData());
+        back = std::make_unique<QStringDecoder>(name.constData());
     }
     return true;
 }

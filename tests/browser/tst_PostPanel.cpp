@@ -41,6 +41,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(panel_.get()));
         QTRY_COMPARE(panel_->view()->url(),
                      QUrl::fromLocalFile(FileSystem::toQtPath(dir_->file("Configs/Add0Post.htm"))));
+        // Loaded, not only asked for: a test's first wait must not see this load end.
+        QTRY_COMPARE(bodyText(panel_->view()), QString::fromUtf8("开始页"));
     }
     void cleanup()
     {

@@ -233,6 +233,8 @@ private Q_SLOTS:
         // 한 (Hangul) and an emoji are not in GBK: references, never "?".
         QVERIFY(EncodePage(QString::fromUtf8("<p>中文 한 😀 a?</p>"), QStringLiteral("GBK"), bytes));
         QCOMPARE(bytes, gbk("<p>中文 ") + "&#54620; &#128512; a?</p>");
+        QVERIFY(EncodePage(QString::fromUtf8("한한中"), QStringLiteral("GBK"), bytes));
+        QCOMPARE(bytes, "&#54620;&#54620;" + gbk("中"));
         QVERIFY(EncodePage(QString::fromUtf8("中文 한"), QStringLiteral("UTF-8"), bytes));
         QCOMPARE(bytes, std::string("中文 한"));
         QVERIFY(!EncodePage(QStringLiteral("x"), QStringLiteral("no-such-charset"), bytes));
