@@ -1,5 +1,6 @@
 #include "ClassifyCommand.h"
 #include "CliTexts.h"
+#include "ImportCommand.h"
 #include "Subcommand.h"
 #include "Terminal.h"
 #include "UrlsCommand.h"
@@ -33,6 +34,7 @@ const std::vector<Subcommand> &Subcommands()
     static const std::vector<Subcommand> commands {
             UrlsCommand(),
             ClassifyCommand(),
+            ImportCommand(),
     };
     return commands;
 }
