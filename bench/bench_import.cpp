@@ -1,7 +1,7 @@
 // The import on generated post files, side by side: a plain read-and-extract loop, the
 // import into SQLite (two threads, one thread, and each insert committed alone with a
 // duplicate query per file), the import into PostgreSQL, memory and abort latency.
-//   bench_import [files, default 200000] [--keep DIR]
+//   bench_import [files, default 200000] [--keep DIR] [--only single|fast]
 // Files are GBK HTML pages of about 4 KB in 100 folders, named by their topicid; the
 // topicid check and the path check are on.
 
@@ -244,9 +244,15 @@ double abortLatencyMs(RoomModel &rooms, const ImportSettings &base)
     return std::chrono::duration<double, std::milli>(sink.summaryAt - requested).count();
 }
 
-std::string sqliteDatabase(const std::string &root, const char *name)
+// A new, empty database for each run.
+std::string sqliteDatabase(const std::string &root, const char *name, bool fresh = true)
 {
-    const std::string connection = "Provider=SQLite;Data Source=" + root + "/" + name;
+    const std::string file = root + "/" + name;
+    if (fresh) {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            ::unlink((file + suffix).c_str());
+    }
+    const std::string connection = "Provider=SQLite;Data Source=" + file;
     std::string error;
     if (EnsureEmbeddedDatabase(connection, {Table}, error) != 0)
         die(error);
@@ -286,9 +292,12 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     long files = 200000;
     std::string keep;
+    std::string only; // "single": only the one-thread SQLite import, for a profiler
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--keep" && i + 1 < argc)
             keep = argv[++i];
+        else if (std::string(argv[i]) == "--only" && i + 1 < argc)
+            only = argv[++i];
         else
             files = std::max(1000L, std::atol(argv[i]));
     }
@@ -307,6 +316,15 @@ int main(int argc, char **argv)
     std::string reason;
     if (!rooms.LoadTreeConfig(root + "/Configs/InitTree.xml", &reason))
         die(reason);
+
+    if (only == "single" || only == "fast") {
+        ImportSettings settings = benchSettings(root, sqliteDatabase(root, "only.db"));
+        ImportTuning tuning;
+        tuning.pipelined = tuning.countAhead = only == "fast";
+        const Result result = runImport(rooms, settings, tuning);
+        row(only.c_str(), result);
+        return 0;
+    }
 
     QString why;
     PgCluster cluster;
@@ -335,7 +353,7 @@ int main(int argc, char **argv)
     sqlite.connectionString = sqliteDatabase(root, "abort.db");
     const double abortMs = abortLatencyMs(rooms, sqlite);
     ImportSettings again = base;
-    again.connectionString = sqliteDatabase(root, "fast.db"); // every file a duplicate now
+    again.connectionString = sqliteDatabase(root, "fast.db", false); // every file a duplicate
     const Result rerun = runImport(rooms, again, ImportTuning());
 
     std::printf("Import of %ld generated GBK post files (about 4 KB, %d folders; generated in "

@@ -63,30 +63,40 @@ RunItem FileReader::Read(WalkFile &&file) const
     return item;
 }
 
-bool RunItemQueue::Push(RunItem &&item)
+bool RunItemQueue::Push(Chunk &&chunk)
 {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return stopped_ || items_.size() < capacity_; });
+    readerWaits_ = true;
+    changed_.wait(lock, [this] { return stopped_ || chunks_.size() < capacity_; });
+    readerWaits_ = false;
     if (stopped_)
         return false;
-    items_.push_back(std::move(item));
+    chunks_.push_back(std::move(chunk));
+    const bool wake = writerWaits_;
     lock.unlock();
-    changed_.notify_all();
+    if (wake)
+        changed_.notify_all();
     return true;
 }
 
-RunItemQueue::Pop RunItemQueue::Take(RunItem &item, std::chrono::steady_clock::time_point until)
+RunItemQueue::Pop RunItemQueue::Take(Chunk &chunk, std::chrono::steady_clock::time_point until)
 {
     std::unique_lock lock(mutex_);
-    if (!changed_.wait_until(lock, until, [this] { return !items_.empty() || finished_; }))
+    writerWaits_ = true;
+    const bool ready =
+            changed_.wait_until(lock, until, [this] { return !chunks_.empty() || finished_; });
+    writerWaits_ = false;
+    if (!ready)
         return Pop::Timeout;
-    if (items_.empty())
+    if (chunks_.empty())
         return Pop::Finished;
-    item = std::move(items_.front());
-    items_.pop_front();
+    chunk = std::move(chunks_.front());
+    chunks_.pop_front();
+    const bool wake = readerWaits_;
     lock.unlock();
-    changed_.notify_all();
-    return Pop::Item;
+    if (wake)
+        changed_.notify_all();
+    return Pop::Chunk;
 }
 
 void RunItemQueue::Finish()
@@ -103,7 +113,7 @@ void RunItemQueue::Stop()
     {
         const std::lock_guard lock(mutex_);
         stopped_ = true;
-        items_.clear();
+        chunks_.clear();
     }
     changed_.notify_all();
 }

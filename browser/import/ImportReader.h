@@ -35,26 +35,31 @@ private:
     const PostPathCheck &pathCheck_;
 };
 
+// Items travel in chunks, so the two threads meet once per chunk, not once per file.
 class RunItemQueue
 {
 public:
+    using Chunk = std::vector<RunItem>;
+
     explicit RunItemQueue(std::size_t capacity)
         : capacity_(capacity)
     {
     }
 
-    // Waits for room; false (item dropped) once Stop was called.
-    bool Push(RunItem &&item);
-    enum class Pop { Item, Timeout, Finished };
-    Pop Take(RunItem &item, std::chrono::steady_clock::time_point until);
+    // Waits for room; false (chunk dropped) once Stop was called.
+    bool Push(Chunk &&chunk);
+    enum class Pop { Chunk, Timeout, Finished };
+    Pop Take(Chunk &chunk, std::chrono::steady_clock::time_point until);
     void Finish(); // the reader is done
     void Stop(); // the writer takes no more
 
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<RunItem> items_;
-    std::size_t capacity_;
+    std::deque<Chunk> chunks_;
+    std::size_t capacity_; // chunks
     bool finished_ = false;
     bool stopped_ = false;
+    bool readerWaits_ = false;
+    bool writerWaits_ = false;
 };

@@ -22,7 +22,11 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::size_t QueueCapacity = 1024;
+// Files travel from the reading thread in chunks of at most ChunkItems, or younger than
+// ChunkAge; at most QueueChunks chunks wait, which bounds the memory of a run.
+constexpr std::size_t ChunkItems = 64;
+constexpr auto ChunkAge = std::chrono::milliseconds(20);
+constexpr std::size_t QueueChunks = 32;
 constexpr auto IdleWait = std::chrono::milliseconds(50);
 
 // The code a value gets that an integer column cannot take, as the engine reports it.
@@ -218,32 +222,54 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
         ItemVisitor visitor(reader, [&](RunItem &&item) { consume(std::move(item)); });
         walker.ScanDirectory(directory, rootRoomItem, visitor);
     } else {
-        RunItemQueue queue(QueueCapacity);
+        RunItemQueue queue(QueueChunks);
         std::atomic<bool> readerRunning {true};
         std::thread readerThread([&] {
+            RunItemQueue::Chunk chunk;
+            Clock::time_point chunkStarted;
+            const auto hand = [&] {
+                if (!chunk.empty() && !queue.Push(std::move(chunk)))
+                    readerRunning = false;
+                chunk = RunItemQueue::Chunk();
+            };
             ImportWalker walker(rooms_, settings.filePattern, readerRunning);
             ItemVisitor visitor(reader, [&](RunItem &&item) {
-                if (!queue.Push(std::move(item)))
-                    readerRunning = false;
+                if (chunk.empty()) {
+                    chunk.reserve(ChunkItems);
+                    chunkStarted = Clock::now();
+                }
+                chunk.push_back(std::move(item));
+                // A slow disk must not keep files back from the writer for long.
+                if (chunk.size() >= ChunkItems || Clock::now() - chunkStarted >= ChunkAge)
+                    hand();
             });
             walker.ScanDirectory(directory, rootRoomItem, visitor);
+            hand();
             queue.Finish();
         });
-        for (;;) {
-            if (!keepRunning_.load())
-                break;
+        bool done = false;
+        while (!done && keepRunning_.load()) {
             const Clock::time_point now = Clock::now();
             const Clock::time_point until = inserter.Empty()
                     ? now + IdleWait
                     : std::min(inserter.Deadline(), now + IdleWait);
-            RunItem item;
-            const RunItemQueue::Pop taken = queue.Take(item, until);
-            if (taken == RunItemQueue::Pop::Finished)
+            RunItemQueue::Chunk chunk;
+            switch (queue.Take(chunk, until)) {
+            case RunItemQueue::Pop::Finished:
+                done = true;
                 break;
-            if (taken == RunItemQueue::Pop::Item && keepRunning_.load())
-                consume(std::move(item));
-            else if (inserter.Due(Clock::now()))
-                inserter.Flush();
+            case RunItemQueue::Pop::Timeout:
+                if (inserter.Due(Clock::now()))
+                    inserter.Flush();
+                break;
+            case RunItemQueue::Pop::Chunk:
+                for (RunItem &item : chunk) {
+                    if (!keepRunning_.load(std::memory_order_relaxed))
+                        break;
+                    consume(std::move(item));
+                }
+                break;
+            }
         }
         readerRunning = false;
         queue.Stop();

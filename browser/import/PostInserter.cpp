@@ -243,7 +243,7 @@ bool PostInserter::fetchTaken(std::uint32_t firstNumber, std::size_t rows,
     return true;
 }
 
-bool PostInserter::insertRows(const std::vector<BoundStatement> &rows)
+bool PostInserter::insertRows(std::vector<BoundStatement> &rows)
 {
     // Consecutive rows with the same columns go into one statement.
     std::size_t at = 0;
@@ -259,8 +259,9 @@ bool PostInserter::insertRows(const std::vector<BoundStatement> &rows)
         statement.sql.reserve(statement.sql.size() + (end - at) * (tuple.size() + 1));
         for (std::size_t i = at; i < end; ++i) {
             statement.sql += i == at ? tuple : "," + tuple;
-            statement.values.insert(statement.values.end(), rows[i].values.begin(),
-                                    rows[i].values.end());
+            statement.values.insert(statement.values.end(),
+                                    std::make_move_iterator(rows[i].values.begin()),
+                                    std::make_move_iterator(rows[i].values.end()));
         }
         if (ado_.ExecuteSql(statement, Options) != 0)
             return false;
@@ -303,7 +304,8 @@ bool PostInserter::flushTogether(std::vector<std::string> &lines)
         lines.insert(lines.end(), entry.lines.begin(), entry.lines.end());
         if (!entry.hasRow)
             continue;
-        PostFields fields = entry.fields;
+        // A replay numbers and checks the entry afresh, so it may be changed here.
+        PostFields &fields = entry.fields;
         if (entry.numberFromCounter)
             fields.topicid = std::to_string(number);
         if (!entry.pathChecked) {
@@ -312,7 +314,9 @@ bool PostInserter::flushTogether(std::vector<std::string> &lines)
                 lines.push_back(std::move(warning));
         }
         BoundStatement insert;
-        if (!InsertStatement(config_.table, fields, config_.columns.roomidIsNumeric, insert)) {
+        if (!InsertStatement(config_.table, fields, config_.columns.roomidIsNumeric, insert,
+                             false)) {
+            InsertStatement(config_.table, fields, config_.columns.roomidIsNumeric, insert);
             lines.push_back(
                     format(ImportText::InsertFailed, insert.display, config_.invalidValueCode));
             continue;

@@ -72,7 +72,7 @@ private:
                     std::vector<std::string> &titles);
     bool runQuery(const BoundStatement &statement, bool titles, std::vector<long long> &ids,
                   std::vector<std::string> &texts);
-    bool insertRows(const std::vector<BoundStatement> &rows);
+    bool insertRows(std::vector<BoundStatement> &rows);
     void send(const std::string &line);
 
     CAdoManager &ado_;

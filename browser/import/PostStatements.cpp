@@ -77,7 +77,7 @@ BoundStatement DuplicateCheckStatement(const std::string &table, const PostField
 }
 
 bool InsertStatement(const std::string &table, const PostFields &fields, bool roomidIsNumeric,
-                     BoundStatement &statement)
+                     BoundStatement &statement, bool withDisplay)
 {
     bool valid = true;
     const auto integer = [&](const std::string &text) {
@@ -88,9 +88,8 @@ bool InsertStatement(const std::string &table, const PostFields &fields, bool ro
     };
 
     statement = BoundStatement();
+    statement.values.reserve(6);
     std::string columns = "insert into " + table + "(topicid,title,roomid";
-    std::string shown = ") values(" + fields.topicid + ",'" + DoubleQuotes(fields.title) + "',"
-            + (roomidIsNumeric ? fields.roomid : "'" + DoubleQuotes(fields.roomid) + "'");
     std::string marks = ") values(?,?,?";
     statement.values.push_back(integer(fields.topicid));
     statement.values.push_back(SqlValue::fromText(fields.title));
@@ -98,23 +97,30 @@ bool InsertStatement(const std::string &table, const PostFields &fields, bool ro
                                                : SqlValue::fromText(fields.roomid));
     if (!fields.username.empty()) {
         columns += ",username";
-        shown += ",'" + DoubleQuotes(fields.username) + "'";
         marks += ",?";
         statement.values.push_back(SqlValue::fromText(fields.username));
     }
     if (!fields.createtime.empty()) {
         columns += ",createtime";
-        shown += ",'" + fields.createtime + "'";
         marks += ",?";
         statement.values.push_back(SqlValue::fromText(fields.createtime));
     }
     if (!fields.reply.empty()) {
         columns += ",reply";
-        shown += "," + fields.reply;
         marks += ",?";
         statement.values.push_back(integer(fields.reply));
     }
+    if (withDisplay) {
+        std::string shown = ") values(" + fields.topicid + ",'" + DoubleQuotes(fields.title) + "',"
+                + (roomidIsNumeric ? fields.roomid : "'" + DoubleQuotes(fields.roomid) + "'");
+        if (!fields.username.empty())
+            shown += ",'" + DoubleQuotes(fields.username) + "'";
+        if (!fields.createtime.empty())
+            shown += ",'" + fields.createtime + "'";
+        if (!fields.reply.empty())
+            shown += "," + fields.reply;
+        statement.display = columns + shown + ")";
+    }
     statement.sql = columns + marks + ")";
-    statement.display = columns + shown + ")";
     return valid;
 }

@@ -25,6 +25,7 @@ BoundStatement DuplicateCheckStatement(const std::string &table, const PostField
 // "insert into T(topicid,title,roomid[,username][,createtime][,reply]) values(...)";
 // optional columns only with a value. False (statement still composed for the message)
 // when a value for an integer column is not an integer: the topicid, the reply, and the
-// roomid when the column is numeric.
+// roomid when the column is numeric. Without withDisplay the shown text stays empty (a
+// batch composes it only for a message).
 bool InsertStatement(const std::string &table, const PostFields &fields, bool roomidIsNumeric,
-                     BoundStatement &statement);
+                     BoundStatement &statement, bool withDisplay = true);
