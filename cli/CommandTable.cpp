@@ -1,6 +1,8 @@
 #include "ClassifyCommand.h"
 #include "CliTexts.h"
+#include "FindCommand.h"
 #include "ImportCommand.h"
+#include "IndexCommand.h"
 #include "Subcommand.h"
 #include "Terminal.h"
 #include "UrlsCommand.h"
@@ -34,6 +36,8 @@ const std::vector<Subcommand> &Subcommands()
     static const std::vector<Subcommand> commands {
             UrlsCommand(),
             ClassifyCommand(),
+            FindCommand(),
+            IndexCommand(),
             ImportCommand(),
     };
     return commands;
