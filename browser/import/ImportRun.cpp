@@ -146,6 +146,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     LowerCaseMarkers(settings);
     progress_.totalFiles = 0;
     progress_.insertedFiles = 0;
+    progress_.skippedFiles = 0;
     progress_.expectedFiles = -1;
     progress_.autoGrowCounter = static_cast<std::uint32_t>(settings.autoGrowStart);
     std::vector<std::string> roomIds, roomNames;
@@ -190,7 +191,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     config.maxBatchRows = tuning_.maxBatchRows;
     config.maxBatchTime = tuning_.maxBatchTime;
     PostInserter inserter(ado, sink_, pathCheck, config, progress_.insertedFiles,
-                          progress_.autoGrowCounter, keepRunning_);
+                          progress_.skippedFiles, progress_.autoGrowCounter, keepRunning_);
     const FileReader reader(context, rooms_, pathCheck);
 
     std::atomic<bool> countRunning {true};
@@ -210,6 +211,8 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
             reportPlaceholder(placeholder);
         if (item.isFile) {
             progress_.totalFiles.fetch_add(1, std::memory_order_relaxed);
+            if (!item.entry.hasRow)
+                progress_.skippedFiles.fetch_add(1, std::memory_order_relaxed);
             sink_.ImportStatus(item.path);
         }
         inserter.Add(std::move(item.entry));
