@@ -24,6 +24,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 
@@ -31,6 +32,15 @@ namespace {
 
 constexpr int Folders = 50;
 constexpr int Rooms = 200;
+
+// Processor time (user + system) of this process or of its finished children, in s.
+double cpuSeconds(int who)
+{
+    rusage usage {};
+    getrusage(who, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 class CountingObserver : public ClassifierObserver
 {
@@ -73,13 +83,16 @@ ClassifierSettings settingsFor(const fs::path &in, const fs::path &out, Transfer
     return settings;
 }
 
-double classify(const fs::path &in, const fs::path &out, TransferMethod method, int files)
+double classify(const fs::path &in, const fs::path &out, TransferMethod method, int files,
+                double &cpu)
 {
     CClassifier classifier;
     CountingObserver observer;
+    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
     Bench::Stopwatch clock;
     classifier.StartClassification(settingsFor(in, out, method), observer);
     const double ms = clock.milliseconds();
+    cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
     if (classifier.successCount() != files) {
         std::fprintf(stderr, "classified %lld of %d files\n",
                      static_cast<long long>(classifier.successCount()), files);
@@ -121,18 +134,21 @@ int main(int argc, char **argv)
     if (std::system(cp.c_str()) != 0)
         return 1;
     const double cpMs = clock.milliseconds();
+    const double cpCpu = cpuSeconds(RUSAGE_CHILDREN);
     ::sync();
-    const double copyMs = classify(in, root / "copy", TransferMethod::Copy, files);
+    double copyCpu = 0, moveCpu = 0;
+    const double copyMs = classify(in, root / "copy", TransferMethod::Copy, files, copyCpu);
     ::sync();
-    const double moveMs = classify(root / "copy", root / "move", TransferMethod::Move, files);
+    const double moveMs =
+            classify(root / "copy", root / "move", TransferMethod::Move, files, moveCpu);
 
-    std::printf("%-36s %10s %14s\n", "", "seconds", "files/s");
-    std::printf("%-36s %10.2f %14.0f\n", "cp -r (the same files)", cpMs / 1000,
-                files / (cpMs / 1000));
-    std::printf("%-36s %10.2f %14.0f\n", "Sorrel by roomid, copy", copyMs / 1000,
-                files / (copyMs / 1000));
-    std::printf("%-36s %10.2f %14.0f\n", "Sorrel by roomid, move (one FS)", moveMs / 1000,
-                files / (moveMs / 1000));
+    const auto row = [files](const char *what, double ms, double cpu) {
+        std::printf("%-34s %9.2f %11.0f %13.2f\n", what, ms / 1000, files / (ms / 1000), cpu);
+    };
+    std::printf("%-34s %9s %11s %13s\n", "", "seconds", "files/s", "cpu seconds");
+    row("cp -r (the same files)", cpMs, cpCpu);
+    row("Sorrel by roomid, copy", copyMs, copyCpu);
+    row("Sorrel by roomid, move (one FS)", moveMs, moveCpu);
     std::printf(
             "\ncopy speed / cp -r speed: %.2f (goal >= 0.5); move: %.0f files/s (goal >= 20000)\n",
             cpMs / copyMs, files / (moveMs / 1000));

@@ -314,7 +314,7 @@ std::error_code removeFile(std::string_view path)
     return {};
 }
 
-std::error_code copyFile(std::string_view from, std::string_view to)
+std::error_code copyFile(std::string_view from, std::string_view to, FileIdentity *targetIdentity)
 {
     std::error_code error;
     const int source = openDescriptor(from, O_RDONLY, error);
@@ -337,6 +337,12 @@ std::error_code copyFile(std::string_view from, std::string_view to)
         return error;
     }
     error = copyContents(source, fd);
+    if (!error && targetIdentity) {
+        struct stat made;
+        if (::fstat(fd, &made) == 0)
+            *targetIdentity = {static_cast<unsigned long long>(made.st_dev),
+                               static_cast<unsigned long long>(made.st_ino)};
+    }
     if (::close(fd) != 0 && !error)
         error = lastError();
     ::close(source);
@@ -345,8 +351,10 @@ std::error_code copyFile(std::string_view from, std::string_view to)
     return error;
 }
 
-std::error_code moveFile(std::string_view from, std::string_view to)
+std::error_code moveFile(std::string_view from, std::string_view to, bool *sameFile)
 {
+    if (sameFile)
+        *sameFile = true;
     const std::string source = toDiskPath(from);
     const std::string target = toDiskPath(to);
     if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
@@ -369,6 +377,8 @@ std::error_code moveFile(std::string_view from, std::string_view to)
     }
     if (errno != EXDEV)
         return lastError();
+    if (sameFile)
+        *sameFile = false;
     if (std::error_code error = copyFile(from, to))
         return error;
     if (::unlink(source.c_str()) != 0) {
