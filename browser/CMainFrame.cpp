@@ -1,12 +1,15 @@
 #include "CMainFrame.h"
 
+#include "CGoToPost.h"
 #include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
 #include "CMainStatusBar.h"
+#include "CPostCommands.h"
 #include "CRoomPropertiesDialog.h"
 #include "KestrelEvents.h"
 #include "KestrelTexts.h"
 #include "PostListTexts.h"
+#include "browser/db/BoundStatement.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
@@ -76,9 +79,11 @@ CMainFrame::CMainFrame()
     connect(commands_->nextPane, &QAction::triggered, this, [this] { MoveFocusToPane(1); });
     connect(commands_->previousPane, &QAction::triggered, this, [this] { MoveFocusToPane(-1); });
 
+    postCommands_ = new CPostCommands(this);
+    goToPost_ = new CGoToPost(this);
+
     // Commands whose work is not part of this version stay visible but disabled.
-    for (QAction *action : {commands_->importToRoom, commands_->import, commands_->deletePosts,
-                            commands_->movePosts, commands_->findPosts})
+    for (QAction *action : {commands_->importToRoom, commands_->import})
         action->setEnabled(false);
 
     const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
@@ -168,18 +173,35 @@ void CMainFrame::OpenRoom(int recordIndex)
     const RoomRecord record = tree_->rooms().GetRoomRecord(recordIndex);
     if (!record.treeItem)
         return;
-    currentRoomIndex_ = recordIndex;
-    currentRootIndex_ = record.rootIndex & 0xFFFF;
-    RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(currentRootIndex_), record.roomid));
+    // The indices name the room whose rows are listed: after a failed query the rows of
+    // the previous room stay, and so do its indices.
+    const int rootIndex = record.rootIndex & 0xFFFF;
+    if (RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(rootIndex), record.roomid))) {
+        currentRoomIndex_ = recordIndex;
+        currentRootIndex_ = rootIndex;
+    }
 }
 
-void CMainFrame::RunPostQuery(const std::string &sql)
+bool CMainFrame::RunPostQuery(const std::string &sql)
+{
+    return RunPostQuery(BoundStatement {sql, {}, {}});
+}
+
+void CMainFrame::RunFindQuery(const BoundStatement &query, int rootIndex)
+{
+    if (!RunPostQuery(query))
+        return;
+    currentRoomIndex_ = -1;
+    currentRootIndex_ = rootIndex;
+}
+
+bool CMainFrame::RunPostQuery(const BoundStatement &query)
 {
     status_->SetQueryStatus(QString::fromUtf8(PostListText::Querying));
     status_->repaint();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const PostQueryOutcome outcome =
-            RunPostQueryInto(*pager_, tree_->rooms().GetConnectionString(), sql);
+            RunPostQueryInto(*pager_, tree_->rooms().GetConnectionString(), query);
     if (outcome.stage == PostQueryOutcome::Done) {
         list_->DeleteAllColumns();
         list_->columnTable().RecomputeShown(pager_->FieldNames());
@@ -187,7 +209,7 @@ void CMainFrame::RunPostQuery(const std::string &sql)
         list_->ResizeColumns(list_->ClientWidth());
         ShowFirstPage();
         QApplication::restoreOverrideCursor();
-        return;
+        return true;
     }
     // The message needs the normal cursor; the rows of the last query stay listed.
     QApplication::restoreOverrideCursor();
@@ -195,11 +217,12 @@ void CMainFrame::RunPostQuery(const std::string &sql)
         qWarning("%s", qPrintable(Gbk::toQString(outcome.report)));
     const QString message = outcome.stage == PostQueryOutcome::OpenFailed
             ? QString::fromUtf8(PostListText::OpenFailed)
-            : Gbk::toQString(
-                    FormatText(Gbk::literal(PostListText::QueryFailed).c_str(), sql.c_str()));
+            : Gbk::toQString(FormatText(Gbk::literal(PostListText::QueryFailed).c_str(),
+                                        query.shown().c_str()));
     UiSeam::ShowMessage(this, message, QMessageBox::Critical);
     status_->SetQueryStatus(Gbk::toQString(
             FormatText(Gbk::literal(PostListText::QueryStatusError).c_str(), outcome.code)));
+    return false;
 }
 
 void CMainFrame::ApplyPage(const std::optional<PostPage> &page)
@@ -212,6 +235,7 @@ void CMainFrame::ApplyPage(const std::optional<PostPage> &page)
         for (const PostListRow &row : page->rows)
             list_->AddPostRow(row.values, row.itemData);
         list_->setUpdatesEnabled(true);
+        pageRows_ = int(page->rows.size());
     }
     status_->SetQueryStatus(Gbk::toQString(page->status));
 }
@@ -228,7 +252,8 @@ void CMainFrame::ShowNextPage()
 
 void CMainFrame::ShowPreviousPage()
 {
-    ApplyPage(pager_->PreviousPage(list_->columnTable(), list_->topLevelItemCount()));
+    // Rows that a delete or move took out of the list were still on the page.
+    ApplyPage(pager_->PreviousPage(list_->columnTable(), pageRows_));
 }
 
 void CMainFrame::OpenPostOfRow(int row)

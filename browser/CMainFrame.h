@@ -6,12 +6,15 @@
 #include <optional>
 #include <string>
 
+class CGoToPost;
 class CKestrelCommands;
 class CLeftTreeView;
 class CMainStatusBar;
+class CPostCommands;
 class CPostListView;
 class CPostPanelFrame;
 class PostPager;
+struct BoundStatement;
 struct PostPage;
 class QSplitter;
 
@@ -33,6 +36,8 @@ public:
     CPostPanelFrame *postPanel() const { return panel_; }
     CMainStatusBar *mainStatusBar() const { return status_; }
     CKestrelCommands *commands() const { return commands_; }
+    CPostCommands *postCommands() const { return postCommands_; }
+    CGoToPost *goToPost() const { return goToPost_; }
     QSplitter *columns() const { return columns_; }
     QSplitter *rows() const { return rows_; }
 
@@ -40,8 +45,12 @@ public:
     int currentRootIndex() const { return currentRootIndex_; }
     const PostPager &pager() const { return *pager_; }
 
-    // Runs a query of post rows and shows its first page (sql is GBK).
-    void RunPostQuery(const std::string &sql);
+    // Runs a query of post rows and shows its first page (sql is GBK); false when it
+    // failed and the list kept its rows.
+    bool RunPostQuery(const std::string &sql);
+    bool RunPostQuery(const BoundStatement &query);
+    // A search lists rows of no one room, from the post table of rootIndex.
+    void RunFindQuery(const BoundStatement &query, int rootIndex);
     void ShowFirstPage();
     void ShowNextPage();
     void ShowPreviousPage();
@@ -61,6 +70,8 @@ private:
     void PrepareDatabase();
 
     CKestrelCommands *commands_;
+    CPostCommands *postCommands_;
+    CGoToPost *goToPost_;
     CMainStatusBar *status_;
     QSplitter *columns_;
     QSplitter *rows_;
@@ -72,4 +83,5 @@ private:
     std::unique_ptr<PostPager> pager_;
     int currentRoomIndex_ = -1;
     int currentRootIndex_ = 0;
+    int pageRows_ = 0; // rows of the page last shown, also after rows left the list
 };

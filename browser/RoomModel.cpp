@@ -177,11 +177,13 @@ bool RoomModel::LoadTreeConfig(const std::string &path, std::string *reason)
         }
     }
 
+    // A top-level room without a post table is left out everywhere, not only from the
+    // tree: the root indices of the rooms after it must name the same element, table,
+    // post location table and sub-rooms in every look-up.
+    std::erase_if(elements, [](const RoomElement &element) { return element.table.empty(); });
     rootElements_ = std::move(elements);
     connectionString_ = std::move(connection);
     for (const RoomElement &element : rootElements_) {
-        if (element.table.empty())
-            continue;
         buildRoom(element, std::int32_t(tables_.size()), nullptr);
         tables_.push_back(element.table);
     }
@@ -355,7 +357,7 @@ std::string RoomModel::LocatePostFile(const PostRowInfo &row, std::int32_t rootI
 {
     PostPathContext context;
     context.topicid = ParseTopicId(row.topicidText);
-    context.roomid = static_cast<std::uint32_t>(row.roomid);
+    context.roomid = row.roomid;
     context.roomname = row.roomname;
     context.title = row.title;
     bool matched = false;

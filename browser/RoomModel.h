@@ -47,7 +47,7 @@ struct PostRowInfo
     std::string title;
     std::string topicidText; // read with base prefixes: "0x" hexadecimal, "0" octal
     std::string roomname;
-    std::int32_t roomid = 0;
+    std::uint32_t roomid = 0; // room ids may be 2^31 or more
 };
 
 class RoomModel

@@ -1,5 +1,7 @@
 #include "ClassifyCommand.h"
 #include "CliTexts.h"
+#include "FindCommand.h"
+#include "IndexCommand.h"
 #include "Subcommand.h"
 #include "Terminal.h"
 #include "UrlsCommand.h"
@@ -33,6 +35,8 @@ const std::vector<Subcommand> &Subcommands()
     static const std::vector<Subcommand> commands {
             UrlsCommand(),
             ClassifyCommand(),
+            FindCommand(),
+            IndexCommand(),
     };
     return commands;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <stdio.h>
@@ -449,6 +450,102 @@ std::error_code listDirectory(std::string_view directory, std::string_view patte
     entries.insert(entries.end(), std::make_move_iterator(found.begin()),
                    std::make_move_iterator(found.end()));
     return {};
+}
+
+std::error_code listDiskDirectory(const std::string &diskDirectory, std::vector<DiskEntry> &entries)
+{
+    DIR *dir = ::opendir(diskDirectory.c_str());
+    if (!dir)
+        return lastError();
+    const int dirFd = ::dirfd(dir);
+    std::vector<DiskEntry> found;
+    std::error_code error;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            if (errno != 0)
+                error = lastError();
+            break;
+        }
+        const std::string_view diskName(entry->d_name);
+        if (diskName == "." || diskName == "..")
+            continue;
+        DiskEntry item;
+        item.diskName = std::string(diskName);
+        item.name = fromDiskName(diskName);
+        unsigned char type = entry->d_type;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            struct stat st;
+            if (::fstatat(dirFd, entry->d_name, &st, 0) != 0)
+                type = DT_UNKNOWN;
+            else
+                type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+        }
+        item.type = type == DT_REG ? DiskEntryType::Regular
+                : type == DT_DIR   ? DiskEntryType::Directory
+                                   : DiskEntryType::Other;
+        found.push_back(std::move(item));
+    }
+    ::closedir(dir);
+    if (error)
+        return error;
+    std::sort(found.begin(), found.end(),
+              [](const DiskEntry &a, const DiskEntry &b) { return a.name < b.name; });
+    entries.insert(entries.end(), std::make_move_iterator(found.begin()),
+                   std::make_move_iterator(found.end()));
+    return {};
+}
+
+std::error_code diskIdentity(const std::string &diskPath, std::uint64_t &device,
+                             std::uint64_t &inode)
+{
+    struct stat st;
+    if (::stat(diskPath.c_str(), &st) != 0)
+        return lastError();
+    device = std::uint64_t(st.st_dev);
+    inode = std::uint64_t(st.st_ino);
+    return {};
+}
+
+std::error_code readRegularDiskFile(const std::string &diskPath, std::string &contents)
+{
+    int fd;
+    do {
+        fd = ::open(diskPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return lastError();
+    struct stat st;
+    const bool known = ::fstat(fd, &st) == 0;
+    if (!known || !S_ISREG(st.st_mode)) {
+        const std::error_code error =
+                known ? std::make_error_code(std::errc::invalid_argument) : lastError();
+        ::close(fd);
+        return error;
+    }
+    contents.clear();
+    // One read for the common case; then on to the real end, the file may grow.
+    contents.resize(std::size_t(st.st_size) + 1);
+    std::size_t used = 0;
+    std::error_code error;
+    for (;;) {
+        if (used == contents.size())
+            contents.resize(contents.size() * 2);
+        const ssize_t n = ::read(fd, contents.data() + used, contents.size() - used);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = lastError();
+            break;
+        }
+        if (n == 0)
+            break;
+        used += std::size_t(n);
+    }
+    ::close(fd);
+    contents.resize(used);
+    return error;
 }
 
 int openDescriptor(std::string_view path, int flags, std::error_code &error)

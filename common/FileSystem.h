@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -98,6 +99,30 @@ struct DirectoryEntry
 std::error_code listDirectory(std::string_view directory, std::string_view pattern,
                               std::vector<DirectoryEntry> &entries);
 bool wildcardMatch(std::string_view pattern, std::string_view name);
+
+// Walking a tree by the names the operating system uses, without converting a path
+// back and forth for every file (the import reads hundreds of thousands of them).
+enum class DiskEntryType { Regular, Directory, Other };
+
+struct DiskEntry
+{
+    std::string name; // GBK
+    std::string diskName; // the bytes on disk
+    DiskEntryType type = DiskEntryType::Other; // symbolic links are followed
+};
+
+// Every entry of a directory given by its disk path except "." and "..", sorted by GBK
+// name in byte order. A link whose target is missing is Other.
+std::error_code listDiskDirectory(const std::string &diskDirectory,
+                                  std::vector<DiskEntry> &entries);
+
+// The device and inode of a directory (its target, for a link), to notice a loop.
+std::error_code diskIdentity(const std::string &diskPath, std::uint64_t &device,
+                             std::uint64_t &inode);
+
+// Reads a whole file given by its disk path. Anything but a regular file is refused with
+// errc::invalid_argument without waiting (a FIFO never blocks the reader).
+std::error_code readRegularDiskFile(const std::string &diskPath, std::string &contents);
 
 // Opens a descriptor for CTextLineFile-style access (flags of open(2)).
 int openDescriptor(std::string_view path, int flags, std::error_code &error);

@@ -43,7 +43,10 @@ private Q_SLOTS:
     {
         PostColumnTable table;
         QCOMPARE(table.ColumnWidths(100), (std::vector<int> {50, 55, 20}));
-        QCOMPARE(table.ColumnWidths(110), (std::vector<int> {55, 55, 0}));
+        QCOMPARE(table.ColumnWidths(110), (std::vector<int> {55, 55, 20}));
+        QCOMPARE(table.ColumnWidths(140), (std::vector<int> {70, 55, 20})); // 15 left over
+        QCOMPARE(table.ColumnWidths(150), (std::vector<int> {75, 55, 20}));
+        QCOMPARE(table.ColumnWidths(152), (std::vector<int> {76, 55, 21}));
     }
 
     void tabsOpenRetitleAndDropOldest()
