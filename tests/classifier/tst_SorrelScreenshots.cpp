@@ -26,7 +26,7 @@ private Q_SLOTS:
         // Rooms of the older pages are named only: the conversion file gives their ids.
         dir.write("RoomID-Name.txt", readBytes(folder + QStringLiteral("/RoomID-Name.txt")));
         CSorrelDlg dlg;
-        dlg.inputEdit()->setText(QStringLiteral(QUILLERY_APP_DIR "/sample/htm/"));
+        dlg.inputEdit()->setText(QStringLiteral(QUILLERY_APP_DIR "/sample/"));
         dlg.outputEdit()->setText(dir.qtPath() + QStringLiteral("/Output/"));
         dlg.markerEdit(0)->setText(QStringLiteral("<a class=\"room\">"));
         dlg.markerEdit(1)->setText(QStringLiteral("</a>"));
