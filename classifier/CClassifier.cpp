@@ -212,16 +212,22 @@ void CClassifier::transfer(const std::string &filePath, const std::string &targe
 {
     const bool move = settings_.transferMethod == TransferMethod::Move;
     std::error_code error = std::make_error_code(std::errc::invalid_argument);
+    // What the run wrote is remembered by identity, so the walk never meets it as input.
+    FileSystem::FileIdentity written = walk_->CurrentIdentity();
+    bool sameFile = true;
     if (nameIsSafe)
-        error = move ? FileSystem::moveFile(filePath, targetPath)
-                     : FileSystem::copyFile(filePath, targetPath);
+        error = move ? FileSystem::moveFile(filePath, targetPath, &sameFile)
+                     : FileSystem::copyFile(filePath, targetPath, &written);
     if (error) {
         observer_->AddMessage((move ? lines().moveFailed : lines().copyFailed) + targetPath
                               + lines().failedEnd);
         return;
     }
     ++successCount_;
-    walk_->SkipFile(targetPath);
+    if (sameFile)
+        walk_->SkipFile(written);
+    else
+        walk_->SkipFile(targetPath);
 }
 
 bool CClassifier::ExtractConversionFile(const ClassifierSettings &settings,

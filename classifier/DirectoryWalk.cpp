@@ -91,6 +91,7 @@ bool DirectoryWalk::walk(const std::string &directory, const Step *step, Identit
                                entry.name.c_str()));
             continue;
         }
+        current_ = status.identity;
         (*step)(path, entry.name);
     }
     for (const FileSystem::DirectoryEntry &entry : entries) {

@@ -31,6 +31,9 @@ public:
     // a symbolic link loop ends. Returns false when stopped.
     bool WalkInputDirectory(const std::string &directory, const Step &step);
 
+    // The identity of the file the step is working on.
+    const FileSystem::FileIdentity &CurrentIdentity() const { return current_; }
+
     // The number of matching entries the walk would meet, for progress estimates
     // (reads directory listings only).
     std::int64_t CountMatchingFiles(const std::string &directory);
@@ -46,4 +49,5 @@ private:
     Report report_;
     StopCheck stop_;
     IdentitySet skipped_;
+    FileSystem::FileIdentity current_;
 };

@@ -42,6 +42,8 @@ inline constexpr const char StartButton[] = "开始分类";
 inline constexpr const char ExtractButton[] = "提取转换文件RoomID-Name.txt";
 inline constexpr const char ClearButton[] = "清除信息";
 inline constexpr const char ExportButton[] = "导出消息";
+// The text of the running command's button while its run goes on.
+inline constexpr const char StopButton[] = "停止";
 
 inline constexpr const char AboutMenuEntry[] = "关于 Sorrel(&A)...";
 inline constexpr const char CloseMenuEntry[] = "关闭(&C)";

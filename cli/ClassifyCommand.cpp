@@ -5,6 +5,7 @@
 #include "Terminal.h"
 #include "classifier/CClassifier.h"
 #include "classifier/ClassifierObserver.h"
+#include "classifier/ProgressText.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/PlaceholderNotifier.h"
@@ -60,8 +61,6 @@ constexpr const char UnknownChoice[] = "选项 “%1” 的值 “%2” 无效(�
 constexpr const char BadStart[] = "--start 需要 0 到 2147483647 之间的整数,而不是 “%1”";
 constexpr const char CopyAndMove[] = "--copy 和 --move 不能同时使用";
 constexpr const char UnknownPlaceholder[] = "RoomID-Name.txt 中有未知的占位符 %1,已忽略";
-constexpr const char ProgressWithTotal[] = "已处理 %1/%2 个文件,%3 个/秒,剩余 %4";
-constexpr const char ProgressPlain[] = "已处理 %1 个文件,%2 个/秒";
 
 std::atomic<bool> interrupted {false};
 
@@ -73,12 +72,6 @@ extern "C" void onInterrupt(int)
 QString q(const std::string &gbk)
 {
     return Gbk::toQString(gbk);
-}
-
-QString duration(double seconds)
-{
-    const long long total = seconds < 0 ? 0 : static_cast<long long>(seconds + 0.5);
-    return QStringLiteral("%1:%2").arg(total / 60).arg(total % 60, 2, 10, QLatin1Char('0'));
 }
 
 // Message lines on standard output; at a terminal, a progress line on standard error
@@ -113,15 +106,8 @@ public:
         if (now - shown_ < std::chrono::milliseconds(200))
             return;
         shown_ = now;
-        const double seconds = std::chrono::duration<double>(now - start_).count();
-        const double rate = seconds > 0 ? double(done) / seconds : 0;
-        QString line = total_ > 0 ? QString::fromUtf8(ProgressWithTotal)
-                                            .arg(done)
-                                            .arg(total_)
-                                            .arg(qRound64(rate))
-                                            .arg(rate > 0 ? duration(double(total_ - done) / rate)
-                                                          : QStringLiteral("?"))
-                                  : QString::fromUtf8(ProgressPlain).arg(done).arg(qRound64(rate));
+        const QString line =
+                ProgressText(done, total_, std::chrono::duration<double>(now - start_).count());
         const QByteArray bytes = "\r\033[K" + terminal_.encode(line);
         std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
         std::fflush(stderr);

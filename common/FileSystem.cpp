@@ -315,7 +315,7 @@ std::error_code removeFile(std::string_view path)
     return {};
 }
 
-std::error_code copyFile(std::string_view from, std::string_view to)
+std::error_code copyFile(std::string_view from, std::string_view to, FileIdentity *targetIdentity)
 {
     std::error_code error;
     const int source = openDescriptor(from, O_RDONLY, error);
@@ -338,6 +338,12 @@ std::error_code copyFile(std::string_view from, std::string_view to)
         return error;
     }
     error = copyContents(source, fd);
+    if (!error && targetIdentity) {
+        struct stat made;
+        if (::fstat(fd, &made) == 0)
+            *targetIdentity = {static_cast<unsigned long long>(made.st_dev),
+                               static_cast<unsigned long long>(made.st_ino)};
+    }
     if (::close(fd) != 0 && !error)
         error = lastError();
     ::close(source);
@@ -346,8 +352,10 @@ std::error_code copyFile(std::string_view from, std::string_view to)
     return error;
 }
 
-std::error_code moveFile(std::string_view from, std::string_view to)
+std::error_code moveFile(std::string_view from, std::string_view to, bool *sameFile)
 {
+    if (sameFile)
+        *sameFile = true;
     const std::string source = toDiskPath(from);
     const std::string target = toDiskPath(to);
     if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
@@ -370,6 +378,8 @@ std::error_code moveFile(std::string_view from, std::string_view to)
     }
     if (errno != EXDEV)
         return lastError();
+    if (sameFile)
+        *sameFile = false;
     if (std::error_code error = copyFile(from, to))
         return error;
     if (::unlink(source.c_str()) != 0) {

@@ -49,11 +49,16 @@ std::error_code clearReadOnly(std::string_view path);
 std::error_code setReadOnly(std::string_view path);
 
 std::error_code removeFile(std::string_view path);
+struct FileIdentity;
 // Fails with file_exists when the target exists. A copy that fails half-way removes
 // what it wrote, so no partial target remains. The target gets the source's permissions.
-std::error_code copyFile(std::string_view from, std::string_view to);
-// Fails with file_exists when the target exists; works across file systems.
-std::error_code moveFile(std::string_view from, std::string_view to);
+// targetIdentity, when given, receives the identity of the new file.
+std::error_code copyFile(std::string_view from, std::string_view to,
+                         FileIdentity *targetIdentity = nullptr);
+// Fails with file_exists when the target exists; works across file systems. sameFile,
+// when given, tells whether the target is the source's file under a new name (false
+// after a copy between file systems).
+std::error_code moveFile(std::string_view from, std::string_view to, bool *sameFile = nullptr);
 // Renames over an existing target in one step (for files written beside their target).
 std::error_code replaceFile(std::string_view from, std::string_view to);
 // Creates one directory; its parent must exist.

@@ -1,0 +1,5 @@
+#include "TestRegistry.h"
+
+#include <QApplication>
+
+QUILLERY_TEST_MAIN(QApplication)
