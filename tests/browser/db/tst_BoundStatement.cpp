@@ -6,6 +6,7 @@
 #include "browser/db/DbError.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 namespace {
 
@@ -269,6 +270,33 @@ private Q_SLOTS:
             ++seen;
         }
         QCOMPARE(seen, 1500L);
+    }
+
+    // A big write leaves no big WAL file: it is cut back after the checkpoint, and gone
+    // when the last connection closes.
+    void walStaysSmall()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        const QString wal = db->sqliteFile() + QStringLiteral("-wal");
+        CAdoManager reader;
+        QCOMPARE(reader.OpenAdoConnection(db->connectionString()), 0L);
+        {
+            CAdoManager writer;
+            QCOMPARE(writer.OpenAdoConnection(db->connectionString()), 0L);
+            QCOMPARE(writer.BeginTransaction(), 0L);
+            const std::string text(256 * 1024, 'w');
+            for (int i = 1; i <= 100; ++i)
+                QCOMPARE(writer.ExecuteSql(insertPost(i, text, SqlValue::null()), 1), 0L);
+            QCOMPARE(writer.CommitTransaction(), 0L);
+            QVERIFY(QFileInfo(wal).size() > 20 * 1024 * 1024);
+            // The next write starts the log over and cuts the file back.
+            QCOMPARE(writer.ExecuteSql(insertPost(101, "x", SqlValue::null()), 1), 0L);
+            QVERIFY2(QFileInfo(wal).size() <= 4 * 1024 * 1024 + 65536,
+                     qPrintable(QString::number(QFileInfo(wal).size())));
+        }
+        QCOMPARE(countRows(reader), 101LL);
+        QCOMPARE(reader.CloseAdoConnection(), 0L);
+        QVERIFY(!QFileInfo::exists(wal) || QFileInfo(wal).size() == 0);
     }
 
     void commandTimeoutInterruptsAStatement_data() { addEngineRows(); }
