@@ -92,8 +92,9 @@ bool CGoToPost::GoToPost(const QString &text)
         tree->scrollToItem(item);
     }
     std::string why;
-    const std::string path = rooms.LocatePostFile(lookup.info, lookup.rootIndex);
-    if (!frame_->postPanel()->OpenPost(lookup.info.title, path, why)) {
+    std::string archive;
+    const std::string path = rooms.LocatePostFile(lookup.info, lookup.rootIndex, &archive);
+    if (!frame_->postPanel()->OpenPost(lookup.info.title, path, archive, why)) {
         if (!why.empty())
             qWarning("%s", qPrintable(Gbk::toQString(why)));
         UiSeam::ShowMessage(frame_, QString::fromUtf8(KestrelText::OpenPostFailed),

@@ -264,8 +264,10 @@ void CMainFrame::OpenPostOfRow(int row)
     try {
         if (row >= 0 && row < list_->topLevelItemCount()) {
             const PostRowInfo info = list_->GetRowPostInfo(row);
-            const std::string path = tree_->rooms().LocatePostFile(info, currentRootIndex_);
-            opened = panel_->OpenPost(info.title, path, why);
+            std::string archive;
+            const std::string path =
+                    tree_->rooms().LocatePostFile(info, currentRootIndex_, &archive);
+            opened = panel_->OpenPost(info.title, path, archive, why);
         }
     } catch (const std::exception &error) {
         why = error.what();

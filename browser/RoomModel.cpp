@@ -336,7 +336,8 @@ TreeItem RoomModel::FindChildItem(TreeItem parent, const std::string &text) cons
 }
 
 std::string RoomModel::expandPostPath(PostPathContext &context, const std::string &roomidText,
-                                      std::int32_t rootIndex, bool *matched)
+                                      std::int32_t rootIndex, bool *matched,
+                                      std::string *archiveFolder)
 {
     BuildRoomPaths(roomidText, context.roomNamePath, context.roomIdPath);
     const std::lock_guard lock(pathMutex_);
@@ -345,6 +346,8 @@ std::string RoomModel::expandPostPath(PostPathContext &context, const std::strin
         if (range.low <= context.topicid && context.topicid <= range.high) {
             std::string path;
             ExpandTemplate(range.pathTemplate, path, &context, postKind, ResolvePostPlaceholder);
+            if (archiveFolder)
+                *archiveFolder = PostArchiveFolder(range.pathTemplate);
             *matched = true;
             return path;
         }
@@ -353,7 +356,8 @@ std::string RoomModel::expandPostPath(PostPathContext &context, const std::strin
     return std::string();
 }
 
-std::string RoomModel::LocatePostFile(const PostRowInfo &row, std::int32_t rootIndex)
+std::string RoomModel::LocatePostFile(const PostRowInfo &row, std::int32_t rootIndex,
+                                      std::string *archiveFolder)
 {
     PostPathContext context;
     context.topicid = ParseTopicId(row.topicidText);
@@ -361,7 +365,7 @@ std::string RoomModel::LocatePostFile(const PostRowInfo &row, std::int32_t rootI
     context.roomname = row.roomname;
     context.title = row.title;
     bool matched = false;
-    return expandPostPath(context, std::to_string(row.roomid), rootIndex, &matched);
+    return expandPostPath(context, std::to_string(row.roomid), rootIndex, &matched, archiveFolder);
 }
 
 std::string RoomModel::GetExpectedPostPath(std::uint32_t topicid, std::int32_t rootIndex,

@@ -95,6 +95,16 @@ std::error_code listDirectory(std::string_view directory, std::string_view patte
                               std::vector<DirectoryEntry> &entries);
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 
+// Replaces a file's contents as one step: the data goes to a temporary file beside
+// it, which is then renamed over it, so a failure never leaves half a file. A
+// read-only target is refused (permission_denied) as Windows would; the new file
+// keeps the old one's permissions.
+std::error_code replaceWholeFile(std::string_view path, std::string_view data);
+
+// The real location of a path given as disk bytes (symbolic links, "." and ".."
+// resolved), as disk bytes; empty when it does not exist.
+std::string resolveDiskPath(std::string_view diskPath);
+
 // Walking a tree by the names the operating system uses, without converting a path
 // back and forth for every file (the import reads hundreds of thousands of them).
 enum class DiskEntryType { Regular, Directory, Other };

@@ -161,6 +161,8 @@ private Q_SLOTS:
         CPostTabStrip *strip = frame.postPanel()->strip();
         QCOMPARE(strip->tabs().count(), 1);
         QCOMPARE(strip->tabs().entry(0).displayPath, dir_->path() + "\\posts\\7.htm");
+        // Its files may be shown with it from the folder its location entry names.
+        QCOMPARE(strip->tabs().entry(0).archiveFolder, dir_->path() + "/posts");
         QCOMPARE(strip->tabBar()->tabText(0), list->topLevelItem(seven)->text(0));
     }
 
