@@ -1,6 +1,7 @@
 #include "ClassifyCommand.h"
 #include "CliTexts.h"
 #include "FindCommand.h"
+#include "ImportCommand.h"
 #include "IndexCommand.h"
 #include "Subcommand.h"
 #include "Terminal.h"
@@ -37,6 +38,7 @@ const std::vector<Subcommand> &Subcommands()
             ClassifyCommand(),
             FindCommand(),
             IndexCommand(),
+            ImportCommand(),
     };
     return commands;
 }

@@ -125,8 +125,9 @@ std::error_code listDiskDirectory(const std::string &diskDirectory,
 std::error_code diskIdentity(const std::string &diskPath, std::uint64_t &device,
                              std::uint64_t &inode);
 
-// Reads a whole file given by its disk path. Anything but a regular file is refused with
-// errc::invalid_argument without waiting (a FIFO never blocks the reader).
+// Reads a whole file given by its disk path: as many bytes as its length when opened.
+// Anything but a regular file is refused with errc::invalid_argument without waiting
+// (a FIFO never blocks the reader).
 std::error_code readRegularDiskFile(const std::string &diskPath, std::string &contents);
 
 // Opens a descriptor for CTextLineFile-style access (flags of open(2)).

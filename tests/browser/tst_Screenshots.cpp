@@ -22,7 +22,8 @@
 #include <QWebEnginePage>
 
 // Pictures of Kestrel on the built program folder, for a person to look at. Runs only
-// when QUILLERY_SCREENSHOTS names a folder for them (after make_sample --database).
+// when QUILLERY_SCREENSHOTS names a folder for them (after tools/run-kestrel.sh has
+// imported the sample archive).
 class TestScreenshots : public QObject
 {
     Q_OBJECT
