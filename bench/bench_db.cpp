@@ -1,8 +1,12 @@
-// The post list's use of the database layer on a large archive, on SQLite and on
-// PostgreSQL side by side: 1,000,000 posts, one room of 200,000 listed 100 rows a page.
+// The database layer on a large archive, on SQLite and on PostgreSQL side by side: the
+// post list (1,000,000 posts, one room of 200,000 listed 100 rows a page; the first page
+// of a room of 2,000,000 of 3,000,000), small bound queries, and inserts beside a
+// listed room and in transactions.
 //
-//   bench_db [posts] [room size]      (defaults 1000000 200000)
+//   bench_db [posts] [room size] [big posts] [big room size] [inserts]
+//            (defaults 1000000 200000 3000000 2000000 20000)
 
+#include "DbWriteBench.h"
 #include "PgCluster.h"
 
 #include "browser/db/CAdoManager.h"
@@ -36,6 +40,9 @@ constexpr int RoomId = 7;
 
 long long posts = 1000000;
 long long roomSize = 200000;
+long long bigPosts = 3000000;
+long long bigRoomSize = 2000000;
+int inserts = 20000;
 
 // Resident memory in KiB.
 long residentKb()
@@ -75,11 +82,13 @@ Spread spread(std::vector<double> values)
     std::exit(1);
 }
 
-// The same rows on both engines: every fifth post is in the room.
-std::string insertSql(bool sqlite)
+// The same rows on both engines: inRoom of the posts, spread evenly, are in the room.
+std::string insertSql(bool sqlite, long long total, long long inRoom)
 {
-    const std::string n = std::to_string(posts);
-    const std::string every = std::to_string(posts / roomSize);
+    const std::string n = std::to_string(total);
+    // i is in the room when (i * inRoom) / total moves on at i.
+    const std::string in = "(i * " + std::to_string(inRoom) + ") / " + n + " <> ((i - 1) * "
+            + std::to_string(inRoom) + ") / " + n;
     const std::string pad = sqlite ? "substr('0' || (%1), -2)" : "lpad((%1)::text, 2, '0')";
     auto two = [&](const std::string &expression) {
         std::string text = pad;
@@ -87,15 +96,15 @@ std::string insertSql(bool sqlite)
         return text;
     };
     const std::string values = "i, '" + Gbk::literal("帖子标题第") + "' || i || '"
-            + Gbk::literal("号") + "', CASE WHEN i % " + every + " = 0 THEN "
-            + std::to_string(RoomId) + " ELSE 100 + i % 13 END, '" + Gbk::literal("用户")
+            + Gbk::literal("号") + "', CASE WHEN " + in + " THEN " + std::to_string(RoomId)
+            + " ELSE 100 + i % 13 END, '" + Gbk::literal("用户")
             + "' || (i % 997), i % 311, '2024-' || " + two("1 + i % 12") + " || '-' || "
             + two("1 + i % 28") + " || ' ' || " + two("i % 24") + " || ':' || " + two("i % 60")
             + " || ':00'";
     if (sqlite)
         return "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < " + n
                 + ") INSERT INTO posts SELECT " + values + " FROM s";
-    return "INSERT INTO posts SELECT " + values + " FROM generate_series(1, " + n + ") AS s(i)";
+    return "INSERT INTO posts SELECT " + values + " FROM generate_series(1::bigint, " + n + ") AS s(i)";
 }
 
 void execute(CAdoManager &manager, const std::string &sql)
@@ -119,6 +128,11 @@ struct Engine
     // Filled by the runs:
     double generateMs = 0;
     std::vector<double> opens;
+    std::vector<double> bigOpens;
+    long bigKb = 0;
+    long bigCount = 0;
+    double bigNextMs = 0, bigPreviousMs = 0;
+    WriteFigures writes;
     double naiveMs = 0;
     long naiveKb = 0;
     std::vector<double> nextPages, previousPages;
@@ -323,20 +337,36 @@ std::string format(const char *pattern, double a, double b = 0)
     return text;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// The first page of a big room, from a database of its own: time and memory growth,
+// and the next and previous page from there.
+void measureBig(Engine &engine)
 {
-    QCoreApplication app(argc, argv);
-    if (argc > 1)
-        posts = std::max(1000LL, std::atoll(argv[1]));
-    if (argc > 2)
-        roomSize = std::clamp(std::atoll(argv[2]), 1LL, posts);
+    for (int run = 0; run < 3; ++run) {
+        malloc_trim(0);
+        const long before = residentKb();
+        QElapsedTimer timer;
+        timer.start();
+        Listing listing;
+        runPostQuery(engine, listing);
+        if (!listing.apply(listing.pager.FirstPage(listing.columns), nullptr))
+            die("no first page");
+        engine.bigOpens.push_back(msSince(timer));
+        engine.bigKb = std::max(engine.bigKb, residentKb() - before);
+        engine.bigCount = listing.pager.result()->RecordCount();
+        timer.restart();
+        listing.next(nullptr);
+        engine.bigNextMs = msSince(timer);
+        listing.next(nullptr);
+        listing.next(nullptr);
+        timer.restart();
+        listing.previous(nullptr);
+        engine.bigPreviousMs = msSince(timer);
+    }
+}
 
-    QTemporaryDir dir;
-    const QString sqliteFile = dir.filePath(QStringLiteral("Lumora.db"));
-    Engine sqlite {"sqlite", "Provider=SQLite;Data Source=" + FileSystem::fromQtPath(sqliteFile),
-                   QStringLiteral("QSQLITE")};
+// One SQLite file and one PostgreSQL database with `total` posts, inRoom in the room.
+void makeData(Engine &sqlite, Engine &postgres, long long total, long long inRoom)
+{
     std::string error;
     if (EnsureEmbeddedDatabase(sqlite.connection, {"posts"}, error) != 0)
         die(error);
@@ -347,43 +377,28 @@ int main(int argc, char **argv)
         manager.SetCommandTimeout(0);
         if (manager.OpenAdoConnection(sqlite.connection) != 0)
             die(manager.LastError());
-        execute(manager, insertSql(true));
+        execute(manager, insertSql(true, total, inRoom));
         sqlite.generateMs = msSince(timer);
     }
+    QElapsedTimer timer;
+    timer.start();
+    CAdoManager manager;
+    manager.SetConnectionTimeout(0);
+    manager.SetCommandTimeout(0);
+    if (manager.OpenAdoConnection(postgres.connection) != 0)
+        die(manager.LastError());
+    execute(manager,
+            "CREATE TABLE posts (topicid BIGINT PRIMARY KEY, title TEXT, roomid BIGINT, "
+            "username TEXT, reply INTEGER, createtime TEXT)");
+    execute(manager, insertSql(false, total, inRoom));
+    execute(manager, "CREATE INDEX posts_roomid ON posts (roomid)");
+    execute(manager, "CREATE INDEX posts_title ON posts (title)");
+    execute(manager, "VACUUM ANALYZE posts");
+    postgres.generateMs = msSince(timer);
+}
 
-    QString reason;
-    PgCluster cluster;
-    if (!cluster.start(reason) || !cluster.createDatabase("bench", reason))
-        die(Gbk::fromQString(reason));
-    Engine postgres {"postgresql", cluster.connectionString("bench"), QStringLiteral("QPSQL")};
-    {
-        QElapsedTimer timer;
-        timer.start();
-        CAdoManager manager;
-        manager.SetConnectionTimeout(0);
-        manager.SetCommandTimeout(0);
-        if (manager.OpenAdoConnection(postgres.connection) != 0)
-            die(manager.LastError());
-        execute(manager,
-                "CREATE TABLE posts (topicid BIGINT PRIMARY KEY, title TEXT, roomid BIGINT, "
-                "username TEXT, reply INTEGER, createtime TEXT)");
-        execute(manager, insertSql(false));
-        execute(manager, "CREATE INDEX posts_roomid ON posts (roomid)");
-        execute(manager, "CREATE INDEX posts_title ON posts (title)");
-        execute(manager, "VACUUM ANALYZE posts");
-        postgres.generateMs = msSince(timer);
-    }
-
-    for (Engine *engine : {&sqlite, &postgres}) {
-        measureOpen(*engine);
-        measurePaging(*engine);
-    }
-    measureNaive(sqlite, sqliteFile, nullptr);
-    measureNaive(postgres, QString(), &cluster);
-
-    std::printf("Post list on %lld posts, room %d with %lld rows: \"select * from posts where "
-                "roomid=%d\", pages of %d rows\n\n",
-                posts, RoomId, roomSize, RoomId, PageSize);
+void printListing(const Engine &sqlite, const Engine &postgres)
+{
     row("", "SQLite", "PostgreSQL");
     row("data generated (s)", format("%.1f", sqlite.generateMs / 1000),
         format("%.1f", postgres.generateMs / 1000));
@@ -419,8 +434,108 @@ int main(int argc, char **argv)
     row("every topicid once, in a stable order",
         sqlite.everyRowOnce && sqlite.sameRowsBack ? "yes" : "NO",
         postgres.everyRowOnce && postgres.sameRowsBack ? "yes" : "NO");
+}
+
+void printBig(const Engine &sqlite, const Engine &postgres)
+{
+    std::printf("\nA room of %lld rows of %lld posts\n\n", bigRoomSize, bigPosts);
+    row("", "SQLite", "PostgreSQL");
+    row("data generated (s)", format("%.1f", sqlite.generateMs / 1000),
+        format("%.1f", postgres.generateMs / 1000));
+    const Spread a = spread(sqlite.bigOpens);
+    const Spread b = spread(postgres.bigOpens);
+    row("RunPostQuery to the first page shown, median (ms)", format("%.0f", a.median),
+        format("%.0f", b.median));
+    row("  max of 3 runs (ms)", format("%.0f", a.max), format("%.0f", b.max));
+    row("  memory growth (MB)", format("+%.1f", double(sqlite.bigKb) / 1024),
+        format("+%.1f", double(postgres.bigKb) / 1024));
+    row("  record count", std::to_string(sqlite.bigCount), std::to_string(postgres.bigCount));
+    row("next page / previous page there (ms)",
+        format("%.2f / %.2f", sqlite.bigNextMs, sqlite.bigPreviousMs),
+        format("%.2f / %.2f", postgres.bigNextMs, postgres.bigPreviousMs));
+}
+
+void printWrites(const Engine &sqlite, const Engine &postgres)
+{
+    const WriteFigures &a = sqlite.writes;
+    const WriteFigures &b = postgres.writes;
+    std::printf("\nWriters through CAdoManager with bound values (%d rows a run)\n\n", inserts);
+    row("", "SQLite", "PostgreSQL");
+    row("select 1 ... where topicid = ?, record set, median (us)", format("%.1f", a.smallMedianUs),
+        format("%.1f", b.smallMedianUs));
+    row("  with a connection of its own (before) (us)", format("%.0f", a.smallPerConnectionUs),
+        format("%.0f", b.smallPerConnectionUs));
+    row("single-row inserts, nothing listed (us each)", format("%.1f", a.insertIdleUs),
+        format("%.1f", b.insertIdleUs));
+    row("  with a room listed through the pager (us each)", format("%.1f", a.insertListedUs),
+        format("%.1f", b.insertListedUs));
+    row("  ratio listed / nothing listed", format("%.2f", a.insertListedUs / a.insertIdleUs),
+        format("%.2f", b.insertListedUs / b.insertIdleUs));
+    row("  largest WAL file meanwhile (MB)", format("%.1f", a.walListedMb), "-");
+    row("inserts in transactions of 2,000 (rows/s)", format("%.0f", a.transactionRowsPerSecond),
+        format("%.0f", b.transactionRowsPerSecond));
+    row("duplicate check + insert, same (files/s)", format("%.0f", a.importFilesPerSecond),
+        format("%.0f", b.importFilesPerSecond));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc > 1)
+        posts = std::max(1000LL, std::atoll(argv[1]));
+    if (argc > 2)
+        roomSize = std::clamp(std::atoll(argv[2]), 1LL, posts);
+    if (argc > 3)
+        bigPosts = std::max(1000LL, std::atoll(argv[3]));
+    if (argc > 4)
+        bigRoomSize = std::clamp(std::atoll(argv[4]), 1LL, bigPosts);
+    if (argc > 5)
+        inserts = std::max(2000, std::atoi(argv[5]) / 2000 * 2000);
+
+    QTemporaryDir dir;
+    QString reason;
+    PgCluster cluster;
+    if (!cluster.start(reason) || !cluster.createDatabase("bench", reason)
+        || !cluster.createDatabase("bigbench", reason))
+        die(Gbk::fromQString(reason));
+    const QString sqliteFile = dir.filePath(QStringLiteral("Lumora.db"));
+    Engine sqlite {"sqlite", "Provider=SQLite;Data Source=" + FileSystem::fromQtPath(sqliteFile),
+                   QStringLiteral("QSQLITE")};
+    Engine postgres {"postgresql", cluster.connectionString("bench"), QStringLiteral("QPSQL")};
+    makeData(sqlite, postgres, posts, roomSize);
+
+    for (Engine *engine : {&sqlite, &postgres}) {
+        measureOpen(*engine);
+        measurePaging(*engine);
+    }
+    measureNaive(sqlite, sqliteFile, nullptr);
+    measureNaive(postgres, QString(), &cluster);
+    const std::string roomQuery = "select * from posts where roomid=" + std::to_string(RoomId);
+    sqlite.writes = MeasureWrites(sqlite.connection, roomQuery, sqliteFile + QStringLiteral("-wal"),
+                                  inserts);
+    postgres.writes = MeasureWrites(postgres.connection, roomQuery, QString(), inserts);
+
+    Engine bigSqlite {"sqlite",
+                      "Provider=SQLite;Data Source="
+                              + FileSystem::fromQtPath(dir.filePath(QStringLiteral("Big.db"))),
+                      QStringLiteral("QSQLITE")};
+    Engine bigPostgres {"postgresql", cluster.connectionString("bigbench"),
+                        QStringLiteral("QPSQL")};
+    makeData(bigSqlite, bigPostgres, bigPosts, bigRoomSize);
+    measureBig(bigSqlite);
+    measureBig(bigPostgres);
+
+    std::printf("Post list on %lld posts, room %d with %lld rows: \"select * from posts where "
+                "roomid=%d\", pages of %d rows\n\n",
+                posts, RoomId, roomSize, RoomId, PageSize);
+    printListing(sqlite, postgres);
+    printBig(bigSqlite, bigPostgres);
+    printWrites(sqlite, postgres);
     return sqlite.everyRowOnce && sqlite.sameRowsBack && postgres.everyRowOnce
-                    && postgres.sameRowsBack
+                    && postgres.sameRowsBack && bigSqlite.bigCount == bigRoomSize
+                    && bigPostgres.bigCount == bigRoomSize
             ? 0
             : 1;
 }

@@ -63,11 +63,13 @@
 // (native 9), as PostgreSQL reports its statement time-out with SQLSTATE 57014.
 //
 // Record sets are always client-side (cursor location 3): detached from this object,
-// owned by the caller, readable after CloseAdoConnection (CAdoRecordset.h). SQLite
-// record sets read on a connection of their own, so they see committed rows only;
-// PostgreSQL ones through a cursor on this object's connection, which they keep alive
-// after CloseAdoConnection. A SQLite file removed while open is reported as lost (layer
-// code 5) instead of being written to.
+// owned by the caller, readable after CloseAdoConnection (CAdoRecordset.h). A result of
+// up to SmallResultRows rows is read whole on this object's connection (it sees the
+// connection's uncommitted rows and costs one statement); a longer one is listed and
+// reads its windows on this connection, which it keeps alive after CloseAdoConnection,
+// each window in a short statement of its own (ResultSources.h, KeyedRowSource.h).
+// A SQLite file removed while open is reported as lost (layer code 5) instead of being
+// written to.
 //
 // Threads: no locks; use an object from one thread at a time. The connection is made in
 // the thread that opens it and used there; once that thread is done with it, another

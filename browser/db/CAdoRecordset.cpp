@@ -209,11 +209,18 @@ int CAdoRecordset::FieldIndex(const std::string &name) const
     return -1;
 }
 
+bool CAdoRecordset::IsDeleted() const
+{
+    return hasRecord() && window_[std::size_t(position_ - windowFirst_)].empty();
+}
+
 CAdoValue CAdoRecordset::Value(int index) const
 {
     if (!hasRecord() || index < 0 || index >= FieldCount())
         return CAdoValue();
     const DbRow &row = window_[std::size_t(position_ - windowFirst_)];
+    if (std::size_t(index) >= row.size())
+        return CAdoValue(); // a hole
     return CAdoValue(row[std::size_t(index)], fields_[std::size_t(index)].type);
 }
 

@@ -6,10 +6,13 @@
 // It owns what it reads from, so it stays readable after CloseAdoConnection and after
 // the CAdoManager is gone; Close() or destruction releases everything.
 //
-// Memory: only a window of rows around the cursor is held (at most WindowLimit rows);
-// the rest is read on demand, so results of any size can be paged. The record count is
-// exact from the start, and the rows keep one stable order and content for the record
-// set's lifetime (a snapshot taken when the statement ran).
+// Memory: a small result (ResultSources.h) is held whole; of a listed one only a window
+// of rows around the cursor is held (at most WindowLimit rows) and the rest is read on
+// demand, each window in one short statement, so results of any size can be paged and
+// nothing is held on the database in between (KeyedRowSource.h says why). The record
+// count is the query's as it was run and stays so. While nothing changes, every row comes
+// once, in one stable order. A row deleted after the query ran leaves a hole: its
+// position stays, IsDeleted() is true there and its values are NULL.
 //
 // Cursor: positions 0 .. RecordCount()-1 are records; before the first is BOF, after the
 // last EOF. A new record set stands on its first record (on EOF and BOF when empty).
@@ -51,6 +54,9 @@ public:
     long MoveFirst(); // to EOF when empty
     long MoveNext(); // fails on EOF
     long MovePrevious(); // fails on BOF; from EOF to the last record
+
+    // The current record was deleted (or no longer matches the query) after it ran.
+    bool IsDeleted() const;
 
     // ADO's AbsolutePosition: 1-based, -2 on BOF, -3 on EOF, -1 when closed.
     long AbsolutePosition() const;

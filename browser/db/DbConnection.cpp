@@ -64,11 +64,6 @@ std::unique_ptr<DbConnection> DbConnection::Open(const DbEndpoint &endpoint, int
     return connection;
 }
 
-std::unique_ptr<DbConnection> DbConnection::OpenSibling(DbError &error) const
-{
-    return Open(endpoint_, timeoutInForce_, error);
-}
-
 bool DbConnection::openDatabase(DbError &error)
 {
     const bool sqlite = engine() == DbEngine::SQLite;
@@ -152,6 +147,19 @@ void DbConnection::startStatement()
 void DbConnection::endStatement()
 {
     deadlineArmed_ = false;
+}
+
+DbError DbConnection::sqliteError() const
+{
+    const int code = sqlite3_extended_errcode(sqlite_);
+    DbError error {MakeDbErrorCode(DbEngine::SQLite, std::uint32_t(code)),
+                   Gbk::fromQString(QString::fromUtf8(sqlite3_errmsg(sqlite_))),
+                   Gbk::literal(DbText::SqliteSource)};
+    if (timedOut_ && (code & 0xFF) == SQLITE_INTERRUPT)
+        error.description =
+                FormatText(Gbk::literal(DbText::CommandTimedOut).c_str(), timeoutInForce_)
+                + error.description;
+    return error;
 }
 
 DbError DbConnection::errorFrom(const QSqlError &error) const

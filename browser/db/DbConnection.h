@@ -39,10 +39,10 @@ public:
     DbConnection(const DbConnection &) = delete;
     DbConnection &operator=(const DbConnection &) = delete;
 
-    // Another connection to the same database with the same settings.
-    std::unique_ptr<DbConnection> OpenSibling(DbError &error) const;
-
     QSqlDatabase &database() { return db_; }
+    sqlite3 *sqliteHandle() const { return sqlite_; } // nullptr for PostgreSQL
+    // The failure of a call of SQLite's own interface on this connection.
+    DbError sqliteError() const;
     DbEngine engine() const { return endpoint_.engine; }
     DbError errorFrom(const QSqlError &error) const;
 

@@ -2,8 +2,9 @@
 
 #include "BufferedRowSource.h"
 #include "DbConnection.h"
-#include "PgCursorSource.h"
-#include "SqliteWindowSource.h"
+#include "KeyedRowSource.h"
+#include "OffsetWindowSource.h"
+#include "SqlStatement.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -44,20 +45,12 @@ std::unique_ptr<RowSource> OpenListedResult(const std::shared_ptr<DbConnection> 
                                             const QString &query,
                                             const std::vector<SqlValue> &values, DbError &error)
 {
-    if (!values.empty()) {
-        QSqlQuery *running = connection->execPrepared(query, values, error);
-        if (!running)
-            return nullptr;
-        std::unique_ptr<RowSource> source =
-                BufferedRowSource::Read(connection->engine(), *running, error);
-        running->finish();
-        return source;
+    const TableQueryShape shape = AnalyzeTableQuery(query);
+    // A view or a table without row keys cannot be listed by key: then by offset.
+    if (shape.simple) {
+        if (std::unique_ptr<RowSource> source =
+                    KeyedRowSource::Open(connection, shape, values, error))
+            return source;
     }
-    if (connection->engine() == DbEngine::SQLite) {
-        std::unique_ptr<DbConnection> own = connection->OpenSibling(error);
-        if (!own)
-            return nullptr;
-        return SqliteWindowSource::Open(std::move(own), query, error);
-    }
-    return PgCursorSource::Open(connection, query, error);
+    return OffsetWindowSource::Open(connection, query, values, error);
 }

@@ -166,3 +166,74 @@ SqlStatementShape AnalyzeSqlStatement(const QString &sql)
     }
     return shape;
 }
+
+namespace {
+
+bool isSymbol(const QString &s, const Token &token, QChar c)
+{
+    return token.kind == TokenKind::Other && token.end == token.begin + 1 && s[token.begin] == c;
+}
+
+// A name or a quoted name.
+bool isName(const QString &s, const Token &token)
+{
+    if (token.kind == TokenKind::Word)
+        return true;
+    const QChar c = s[token.begin];
+    return token.kind == TokenKind::Other && (c == u'"' || c == u'`' || c == u'[');
+}
+
+} // namespace
+
+TableQueryShape AnalyzeTableQuery(const QString &query)
+{
+    TableQueryShape shape;
+    const std::vector<Token> tokens = tokenize(query);
+    std::size_t at = 0;
+    auto next = [&]() -> const Token * { return at < tokens.size() ? &tokens[at++] : nullptr; };
+    const Token *t = next();
+    if (!t || !isWord(query, *t, "select"))
+        return shape;
+    if (!(t = next()) || !isSymbol(query, *t, u'*'))
+        return shape;
+    if (!(t = next()) || !isWord(query, *t, "from"))
+        return shape;
+    const Token *first = next();
+    if (!first || !isName(query, *first) || isWord(query, *first, "where"))
+        return shape;
+    const Token *last = first;
+    if (at + 1 < tokens.size() && isSymbol(query, tokens[at], u'.')
+        && isName(query, tokens[at + 1])) {
+        last = &tokens[at + 1];
+        at += 2;
+    }
+    shape.table = query.mid(first->begin, last->end - first->begin);
+    if (at == tokens.size()) {
+        shape.simple = true;
+        return shape;
+    }
+    if (!isWord(query, tokens[at], "where") || at + 1 == tokens.size())
+        return shape;
+    int depth = 0;
+    for (std::size_t i = at + 1; i < tokens.size(); ++i) {
+        const Token &token = tokens[i];
+        if (token.kind == TokenKind::Open)
+            ++depth;
+        else if (token.kind == TokenKind::Close && --depth < 0)
+            return shape;
+        else if (token.kind == TokenKind::Semicolon)
+            return shape;
+        else if (depth == 0) {
+            for (const char *word : {"order", "group", "having", "limit", "offset", "union",
+                                     "intersect", "except", "window", "fetch", "for"}) {
+                if (isWord(query, token, word))
+                    return shape;
+            }
+        }
+    }
+    if (depth != 0)
+        return shape;
+    shape.condition = query.mid(tokens[at + 1].begin);
+    shape.simple = true;
+    return shape;
+}

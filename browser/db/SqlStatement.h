@@ -18,3 +18,15 @@ struct SqlStatementShape
 // Reads the statement's tokens (comments, strings, quoted identifiers of both engines,
 // PostgreSQL's dollar quotes), so keywords inside them do not count.
 SqlStatementShape AnalyzeSqlStatement(const QString &sql);
+
+// "SELECT * FROM <table> [WHERE <condition>]" and nothing more (no alias, join, grouping,
+// order, limit or set operation): the shape whose rows can be named by the table's own
+// row keys. `table` and `condition` are the texts as written.
+struct TableQueryShape
+{
+    bool simple = false;
+    QString table;
+    QString condition; // empty without WHERE
+};
+
+TableQueryShape AnalyzeTableQuery(const QString &query);

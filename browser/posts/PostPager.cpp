@@ -17,6 +17,7 @@ std::unique_ptr<CAdoRecordset> &PostPager::ResultForQuery()
     if (result_ && result_->IsOpen())
         result_->Close();
     rowsShown_ = 0;
+    pagePositions_ = 0;
     return result_;
 }
 
@@ -79,6 +80,7 @@ std::optional<PostPage> PostPager::FirstPage(const PostColumnTable &columns)
         return std::nullopt;
     const int before = rowsShown_;
     rowsShown_ = 0;
+    pagePositions_ = 0;
     if (result_->RecordCount() < 1) {
         std::optional<PostPage> page = NextPage(columns);
         page->replaceRows = true; // an empty result empties the list
@@ -104,19 +106,25 @@ std::optional<PostPage> PostPager::NextPage(const PostColumnTable &columns)
     const std::vector<int> shown = columns.ShownSlots();
     const int first = rowsShown_ + 1;
     int moved = 0;
-    while (!result_->IsEOF() && int(page.rows.size()) < PageSize) {
+    // A page is 100 positions of the result; a row deleted since the query ran leaves
+    // its position empty and is not listed.
+    while (!result_->IsEOF() && moved < PageSize) {
         PostListRow row;
-        readRow(columns, shown, row);
+        const bool deleted = result_->IsDeleted();
+        if (!deleted)
+            readRow(columns, shown, row);
         if (const long code = result_->MoveNext()) {
             // Back to where the page began; those rows are still in the record set's window.
             for (int i = 0; i < moved; ++i)
                 result_->MovePrevious();
             return readFailure(code);
         }
-        page.rows.push_back(std::move(row));
+        if (!deleted)
+            page.rows.push_back(std::move(row));
         ++moved;
     }
     rowsShown_ += moved;
+    pagePositions_ = moved;
     page.replaceRows = true;
     page.status =
             FormatText(Gbk::literal(PostListText::PageShown).c_str(), count, first, rowsShown_);
@@ -133,7 +141,10 @@ std::optional<PostPage> PostPager::PreviousPage(const PostColumnTable &columns, 
         page.status = FormatText(Gbk::literal(PostListText::FirstPageReached).c_str(), count);
         return page;
     }
-    const int steps = PageSize + (rowsShown_ < count ? PageSize : rowsInList);
+    // Back over the page on show (100 positions, or fewer on the last page) and one more.
+    const int onPage =
+            pagePositions_ > 0 ? pagePositions_ : (rowsShown_ < count ? PageSize : rowsInList);
+    const int steps = PageSize + onPage;
     for (int i = 0; i < steps; ++i) {
         if (const long code = result_->MovePrevious()) {
             for (int k = 0; k < i; ++k)
@@ -148,6 +159,7 @@ std::optional<PostPage> PostPager::PreviousPage(const PostColumnTable &columns, 
         for (int i = 0; i < steps; ++i)
             result_->MoveNext();
         rowsShown_ += steps;
+        pagePositions_ = onPage;
     }
     return page;
 }

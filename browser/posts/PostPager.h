@@ -57,4 +57,5 @@ private:
     RoomNameLookup roomName_;
     std::unique_ptr<CAdoRecordset> result_;
     int rowsShown_ = 0;
+    int pagePositions_ = 0; // positions of the result on the page shown; 0 before the first
 };

@@ -4,8 +4,10 @@
 #include "browser/db/AdoTypes.h"
 #include "browser/db/BoundStatement.h"
 #include "browser/db/DbError.h"
+#include "browser/db/SqlStatement.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 namespace {
 
@@ -94,6 +96,43 @@ private Q_SLOTS:
         QCOMPARE(manager.ExecuteSql(byTitle, rs, 1), 0L);
         QCOMPARE(rs->RecordCount(), 1L);
         QCOMPARE(numberOf(*rs, "topicid"), 2LL);
+    }
+
+    // Which listed queries are read by row key; everything else goes by offset.
+    void tableQueryShapes()
+    {
+        struct Case
+        {
+            const char *sql;
+            bool simple;
+            const char *table;
+            const char *condition;
+        };
+        const Case cases[] = {
+                {"select * from posts where roomid=7", true, "posts", "roomid=7"},
+                {"SELECT * FROM \"my table\"", true, "\"my table\"", ""},
+                {"select * from s.posts where title like '%order by%' and (roomid = 1 or "
+                 "roomid = 2)",
+                 true, "s.posts", "title like '%order by%' and (roomid = 1 or roomid = 2)"},
+                {"select * from posts where roomid=7 order by topicid", false, "", ""},
+                {"select * from posts p where p.roomid=7", false, "", ""},
+                {"select * from a, b where a.x = b.x", false, "", ""},
+                {"select * from a join b on a.x = b.x", false, "", ""},
+                {"select topicid from posts", false, "", ""},
+                {"select * from posts where roomid=1 union select * from posts", false, "", ""},
+                {"select * from posts where roomid in (select 1 limit 1)", true, "posts",
+                 "roomid in (select 1 limit 1)"},
+                {"select * from posts where", false, "", ""},
+                {"select * from (select 1)", false, "", ""},
+        };
+        for (const Case &c : cases) {
+            const TableQueryShape shape = AnalyzeTableQuery(QString::fromUtf8(c.sql));
+            QVERIFY2(shape.simple == c.simple, c.sql);
+            if (c.simple) {
+                QCOMPARE(shape.table, QString::fromUtf8(c.table));
+                QCOMPARE(shape.condition, QString::fromUtf8(c.condition));
+            }
+        }
     }
 
     void aSecondStatementInAQueryNeverRuns_data() { addEngineRows(); }
@@ -269,6 +308,33 @@ private Q_SLOTS:
             ++seen;
         }
         QCOMPARE(seen, 1500L);
+    }
+
+    // A big write leaves no big WAL file: it is cut back after the checkpoint, and gone
+    // when the last connection closes.
+    void walStaysSmall()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        const QString wal = db->sqliteFile() + QStringLiteral("-wal");
+        CAdoManager reader;
+        QCOMPARE(reader.OpenAdoConnection(db->connectionString()), 0L);
+        {
+            CAdoManager writer;
+            QCOMPARE(writer.OpenAdoConnection(db->connectionString()), 0L);
+            QCOMPARE(writer.BeginTransaction(), 0L);
+            const std::string text(256 * 1024, 'w');
+            for (int i = 1; i <= 100; ++i)
+                QCOMPARE(writer.ExecuteSql(insertPost(i, text, SqlValue::null()), 1), 0L);
+            QCOMPARE(writer.CommitTransaction(), 0L);
+            QVERIFY(QFileInfo(wal).size() > 20 * 1024 * 1024);
+            // The next write starts the log over and cuts the file back.
+            QCOMPARE(writer.ExecuteSql(insertPost(101, "x", SqlValue::null()), 1), 0L);
+            QVERIFY2(QFileInfo(wal).size() <= 4 * 1024 * 1024 + 65536,
+                     qPrintable(QString::number(QFileInfo(wal).size())));
+        }
+        QCOMPARE(countRows(reader), 101LL);
+        QCOMPARE(reader.CloseAdoConnection(), 0L);
+        QVERIFY(!QFileInfo::exists(wal) || QFileInfo(wal).size() == 0);
     }
 
     void commandTimeoutInterruptsAStatement_data() { addEngineRows(); }

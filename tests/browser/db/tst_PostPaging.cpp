@@ -6,6 +6,7 @@
 #include "browser/posts/PostQuery.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <set>
 
@@ -162,6 +163,94 @@ private Q_SLOTS:
             list.previous();
         }
         QCOMPARE(backward, forward);
+    }
+
+    // Rows inserted and deleted between pages: the count stays the query's, no row shows
+    // twice on a page, deleted rows are not shown, and paging goes on to the end.
+    void rowsChangingBetweenPages_data()
+    {
+        QTest::addColumn<TestEngine>("engine");
+        QTest::addColumn<QByteArray>("sql");
+        QTest::newRow("sqlite, by key")
+                << TestEngine::SQLite << QByteArray("select * from posts where roomid=1");
+        QTest::newRow("postgresql, by key")
+                << TestEngine::PostgreSQL << QByteArray("select * from posts where roomid=1");
+        QTest::newRow("sqlite, by offset")
+                << TestEngine::SQLite
+                << QByteArray("select * from posts where roomid=1 order by topicid");
+        QTest::newRow("postgresql, by offset")
+                << TestEngine::PostgreSQL
+                << QByteArray("select * from posts where roomid=1 order by topicid");
+    }
+    void rowsChangingBetweenPages()
+    {
+        QFETCH(TestEngine, engine);
+        QFETCH(QByteArray, sql);
+        QUILLERY_TEST_DATABASE(db, engine, "posts");
+        QUILLERY_EXECUTE(db, insertPostsSql(engine, "posts", 1, 1500, "i % 2"));
+        Listing list;
+        QVERIFY(list.query(*db, sql.toStdString()));
+        QCOMPARE(list.status, shown(750, 1, 100));
+        const long long firstShown = list.shownIds().first;
+        list.next();
+        // Past the rows the record set holds already (256): deleted ones and new ones.
+        QUILLERY_EXECUTE(db, "delete from posts where topicid between 601 and 801",
+                         "update posts set roomid = 0 where topicid between 901 and 951",
+                         insertPostsSql(engine, "posts", 2001, 2400, "1"));
+        std::set<long long> seen;
+        int pages = 0;
+        while (list.status.find(gbk("已经到达最后页")) == std::string::npos && pages < 20) {
+            std::set<long long> page;
+            for (const PostListRow &row : list.rows) {
+                const long long id = std::stoll(*row.values[1]);
+                QVERIFY2(page.insert(id).second, "a row twice on one page");
+                seen.insert(id);
+            }
+            QVERIFY(list.status.find(gbk("查询记录的个数= 750 ,")) == 0);
+            list.next();
+            ++pages;
+        }
+        QCOMPARE(list.status, lastPage(750));
+        for (long long id = 601; id <= 801; id += 2)
+            QVERIFY2(!seen.count(id) || id < 513, qPrintable(QString::number(id)));
+        QVERIFY(!seen.count(1500 + 1)); // nothing that did not exist
+        // Back to the first page: the same first row.
+        while (list.status != firstPage(750))
+            list.previous();
+        QCOMPARE(list.shownIds().first, firstShown);
+    }
+
+    // While a result is listed, writers and the WAL's checkpoint are not held up: the
+    // record set keeps no transaction and no snapshot between its reads.
+    void listedResultHoldsNothing_data() { addEngineRows(); }
+    void listedResultHoldsNothing()
+    {
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine, "posts");
+        QUILLERY_EXECUTE(db, insertPostsSql(engine, "posts", 1, 5000, "i % 2"));
+        Listing list;
+        QVERIFY(list.query(*db, "select * from posts where roomid=1"));
+        list.next();
+        QUILLERY_EXECUTE(db, insertPostsSql(engine, "posts", 5001, 9000, "i % 2"));
+        CAdoManager other;
+        QCOMPARE(other.OpenAdoConnection(db->connectionString()), 0L);
+        std::unique_ptr<CAdoRecordset> rs;
+        if (engine == TestEngine::SQLite) {
+            QCOMPARE(other.ExecuteSql("PRAGMA wal_checkpoint(TRUNCATE)", rs, 1), 0L);
+            QCOMPARE(rs->Value(0).Text(), std::string("0")); // not busy
+            QCOMPARE(QFileInfo(db->sqliteFile() + QStringLiteral("-wal")).size(), 0);
+        } else {
+            QCOMPARE(other.ExecuteSql("select count(*) as n from pg_stat_activity where "
+                                      "datname = current_database() and pid <> pg_backend_pid() "
+                                      "and (backend_xmin is not null or state <> 'idle')",
+                                      rs, 1),
+                     0L);
+            QCOMPARE(numberOf(*rs, "n"), 0LL);
+            QCOMPARE(other.ExecuteSql("select count(*) as n from pg_prepared_statements", rs, 1),
+                     0L);
+        }
+        list.next();
+        QCOMPARE(list.status, shown(2500, 201, 300));
     }
 
     void columnsFollowTheResult_data() { addEngineRows(); }
