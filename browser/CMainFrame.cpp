@@ -1,5 +1,6 @@
 #include "CMainFrame.h"
 
+#include "CImportController.h"
 #include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
 #include "CMainStatusBar.h"
@@ -76,9 +77,10 @@ CMainFrame::CMainFrame()
     connect(commands_->nextPane, &QAction::triggered, this, [this] { MoveFocusToPane(1); });
     connect(commands_->previousPane, &QAction::triggered, this, [this] { MoveFocusToPane(-1); });
 
+    imports_ = new CImportController(this);
+
     // Commands whose work is not part of this version stay visible but disabled.
-    for (QAction *action : {commands_->importToRoom, commands_->import, commands_->deletePosts,
-                            commands_->movePosts, commands_->findPosts})
+    for (QAction *action : {commands_->deletePosts, commands_->movePosts, commands_->findPosts})
         action->setEnabled(false);
 
     const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
@@ -171,6 +173,18 @@ void CMainFrame::OpenRoom(int recordIndex)
     currentRoomIndex_ = recordIndex;
     currentRootIndex_ = record.rootIndex & 0xFFFF;
     RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(currentRootIndex_), record.roomid));
+}
+
+int CMainFrame::ForgetCurrentRoom()
+{
+    const int listed = currentRoomIndex_;
+    currentRoomIndex_ = -1;
+    return listed;
+}
+
+void CMainFrame::ReleasePostResult()
+{
+    pager_->ResultForQuery().reset();
 }
 
 void CMainFrame::RunPostQuery(const std::string &sql)

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+class CImportController;
 class CKestrelCommands;
 class CLeftTreeView;
 class CMainStatusBar;
@@ -40,6 +41,13 @@ public:
     int currentRootIndex() const { return currentRootIndex_; }
     const PostPager &pager() const { return *pager_; }
 
+    // Lists the posts of a room (its record index); a room already listed is left alone.
+    void OpenRoom(int recordIndex);
+    // Forgets the listed room, so that the next OpenRoom queries again; returns it.
+    int ForgetCurrentRoom();
+    // Lets the current query result go; the rows shown stay.
+    void ReleasePostResult();
+
     // Runs a query of post rows and shows its first page (sql is GBK).
     void RunPostQuery(const std::string &sql);
     void ShowFirstPage();
@@ -51,7 +59,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void OpenRoom(int recordIndex);
     void OpenPostOfRow(int row);
     void ShowRoomProperties();
     void ShowAbout();
@@ -61,6 +68,7 @@ private:
     void PrepareDatabase();
 
     CKestrelCommands *commands_;
+    CImportController *imports_;
     CMainStatusBar *status_;
     QSplitter *columns_;
     QSplitter *rows_;
