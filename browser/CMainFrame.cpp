@@ -8,6 +8,7 @@
 #include "KestrelEvents.h"
 #include "KestrelTexts.h"
 #include "PostListTexts.h"
+#include "browser/db/CAdoRecordset.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"

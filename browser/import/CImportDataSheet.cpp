@@ -5,10 +5,12 @@
 #include "CImportDataList.h"
 #include "ImportEvents.h"
 #include "ImportRelay.h"
+#include "ImportRun.h"
 #include "ImportSheetTexts.h"
 
 #include "ImportTexts.h"
 
+#include "browser/db/CAdoManager.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/UiSeam.h"
@@ -16,6 +18,7 @@
 #include <QComboBox>
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QPointer>
@@ -58,6 +61,8 @@ CImportDataSheet::CImportDataSheet(QWidget *mainWindow)
     : QDialog(mainWindow)
     , mainWindow_(mainWindow ? mainWindow->window() : nullptr)
     , relay_(std::make_unique<ImportRelay>(this))
+    , ado_(std::make_unique<CAdoManager>())
+    , run_(std::make_unique<ImportRun>(nullptr, *relay_))
     , settings_(DefaultImportSettings())
 {
     setWindowTitle(QString::fromUtf8(SheetCaption));
@@ -119,6 +124,7 @@ void CImportDataSheet::SetImportSource(const std::string &connectionString, Room
     settings_.connectionString = connectionString;
     base_->SetConnectionString(connectionString);
     rooms_ = rooms;
+    run_ = std::make_unique<ImportRun>(rooms, *relay_);
 }
 
 void CImportDataSheet::SetImportTarget(const std::string &roomid, const std::string &table,
@@ -302,7 +308,8 @@ bool CImportDataSheet::event(QEvent *event)
         if (static_cast<CImportTrayEvent *>(event)->mouseMessage() == TrayLeftButtonUp)
             restoreFromTray();
     } else if (event->type() == WM_IMPORT_ENDED) {
-        onWorkerEnded(static_cast<CImportEndedEvent *>(event)->keptRunning());
+        const auto *ended = static_cast<CImportEndedEvent *>(event);
+        onWorkerEnded(ended->keptRunning(), ended->autoGrowNext());
         return true;
     }
     return QDialog::event(event);

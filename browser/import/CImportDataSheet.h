@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <QElapsedTimer>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -15,10 +14,12 @@
 #include <thread>
 #include <vector>
 
+class CAdoManager;
 class CImportDataBase;
 class CImportDataExtern;
 class CImportDataList;
 class ImportRelay;
+class ImportRun;
 class QPushButton;
 class QSystemTrayIcon;
 class QTabWidget;
@@ -77,6 +78,7 @@ public:
     static void SetTrayAvailableForTesting(std::optional<bool> available);
     void SetAbortWaitForTesting(std::chrono::milliseconds wait) { abortWait_ = wait; }
     ImportRelay &relay() { return *relay_; }
+    ImportRun &run() { return *run_; }
 
 public Q_SLOTS:
     void accept() override;
@@ -96,7 +98,7 @@ private:
     bool trayAvailable() const;
     void drainReports(bool final);
     void onCooldown();
-    void onWorkerEnded(bool keptRunning);
+    void onWorkerEnded(bool keptRunning, std::int32_t autoGrowNext);
     void showProgress();
     void stopWorker();
 
@@ -114,21 +116,22 @@ private:
     bool initialised_ = false;
     int runsStarted_ = 0;
 
-    // Run state: the flags the worker shares are atomic.
+    // Run state. The run's keepRunning flag and counters are atomics of ImportRun.
+    std::unique_ptr<ImportRelay> relay_; // the run's sink
+    std::unique_ptr<CAdoManager> ado_; // the sheet's own database object
+    std::unique_ptr<ImportRun> run_;
     std::thread worker_;
-    std::atomic<bool> keepRunning_ {true};
     bool startShown_ = true;
     bool holdReports_ = false;
     bool draining_ = false;
     bool aborting_ = false;
-    std::unique_ptr<ImportRelay> relay_;
     QTimer *cooldown_;
     QTimer *progressTimer_;
     QElapsedTimer runClock_;
     QElapsedTimer statusClock_;
     std::optional<std::string> pendingStatus_;
     std::chrono::milliseconds abortWait_ {60000};
-    std::function<void(bool)> abortWaitEnded_;
+    std::function<void()> abortWaitEnded_;
 
     // The pages' values as the engine takes them; a run works on a copy.
     ImportSettings settings_;

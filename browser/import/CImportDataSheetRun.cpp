@@ -8,12 +8,15 @@
 #include "ImportEvents.h"
 #include "ImportRelay.h"
 #include "ImportSheetTexts.h"
-#include "ImportSink.h"
+#include "ImportRun.h"
 #include "ImportTexts.h"
 
+#include "browser/PostPlaceholder.h"
 #include "browser/RoomModel.h"
+#include "browser/db/CAdoManager.h"
 #include "common/Codec.h"
-#include "common/FileSystem.h"
+#include "common/PlaceholderNotifier.h"
+#include "common/TemplateExpansion.h"
 #include "common/UiSeam.h"
 
 #include <QCoreApplication>
@@ -26,37 +29,6 @@
 using namespace ImportSheetText;
 
 namespace {
-// The run's reports, handed to the relay; never waits.
-class SheetSink : public ImportSink
-{
-public:
-    explicit SheetSink(ImportRelay &relay)
-        : relay_(relay)
-    {
-    }
-    void ImportStatus(const std::string &gbkText) override { relay_.Status(gbkText); }
-    void ImportMessage(const std::string &gbkLine) override { relay_.Line(gbkLine); }
-    void ImportMessageBox(const std::string &gbkText) override
-    {
-        relay_.Box(gbkText, int(QMessageBox::Critical));
-    }
-
-private:
-    ImportRelay &relay_;
-};
-
-// The last folder name of an import directory ending in a separator.
-std::string lastFolderName(const std::string &directory)
-{
-    std::string path = directory;
-    const std::size_t cut = FileSystem::lastSeparator(path);
-    if (cut == std::string::npos)
-        return std::string();
-    path.resize(cut);
-    const std::size_t previous = FileSystem::lastSeparator(path);
-    return previous == std::string::npos ? path : path.substr(previous + 1);
-}
-
 QString clockText(qint64 milliseconds)
 {
     const qint64 seconds = milliseconds / 1000;
@@ -100,8 +72,7 @@ void CImportDataSheet::StartImport()
     }
     TreeItem rootRoom = nullptr;
     if (settings_.roomidMode == RoomidMode::FolderIsRoomname) {
-        const std::string name = lastFolderName(FileSystem::normalize(settings_.importDirectory));
-        rootRoom = rooms_ ? rooms_->FindChildItem(nullptr, name) : nullptr;
+        rootRoom = rooms_ ? FindImportRootRoom(*rooms_, settings_.importDirectory) : nullptr;
         if (!rootRoom) {
             UiSeam::ShowMessage(this, QString::fromUtf8(ImportText::NoRootRoomForFolder),
                                 QMessageBox::Warning);
@@ -109,22 +80,28 @@ void CImportDataSheet::StartImport()
             return;
         }
     }
-    // The run works on a copy; the fields show the lower-cased markers and the
-    // expanded connection string it uses.
-    PrepareRunSettings(settings_);
+    // The fields show what the run uses: lower-cased markers, the expanded connection
+    // string. The worker runs on a copy, so no widget is read from its thread.
+    LowerCaseMarkers(settings_);
+    {
+        // An unknown placeholder is reported by the run itself, once.
+        const ScopedPlaceholderNotifier quiet([](const std::string &) {});
+        std::string connection;
+        ExpandTemplate(settings_.connectionString, connection, nullptr, commonKind,
+                       ResolvePostPlaceholder);
+        settings_.connectionString = connection;
+    }
     showAllValues();
-    const ImportSettings snapshot = settings_;
     if (onRunStarting)
         onRunStarting();
-    keepRunning_ = true;
-    progress_ = std::make_shared<ImportProgress>();
     try {
-        worker_ = std::thread([this, snapshot, rootRoom, progress = progress_] {
-            SheetSink sink(*relay_);
-            ImportRunResult result = RunImport(snapshot, rooms_, rootRoom, sink, keepRunning_,
-                                               *progress);
-            finalAutoGrow_ = result.autoGrowNext;
-            QCoreApplication::postEvent(this, new CImportEndedEvent(keepRunning_.load()));
+        worker_ = std::thread([this, snapshot = settings_, rootRoom]() mutable {
+            const ImportOutcome outcome = run_->RunImport(snapshot, *ado_, rootRoom);
+            // Posted, never sent: the user-interface thread may be waiting for this
+            // thread in AbortImport.
+            QCoreApplication::postEvent(this,
+                                        new CImportEndedEvent(outcome != ImportOutcome::Aborted,
+                                                              snapshot.autoGrowStart));
         });
     } catch (const std::system_error &error) {
         qWarning("%s", error.what());
@@ -143,7 +120,7 @@ void CImportDataSheet::AbortImport()
     if (!HasWorker())
         return;
     base_->AddMessage(Gbk::literal(Aborting), false);
-    keepRunning_ = false;
+    run_->AbortImport();
     // The worker's lines wait until the outcome line is in the list; the window keeps
     // painting meanwhile, and no input reaches it.
     holdReports_ = true;
@@ -162,29 +139,23 @@ void CImportDataSheet::AbortImport()
     abortWaitEnded_ = nullptr;
     aborting_ = false;
     setStartShown(true);
-    if (ended) {
-        keepRunning_ = true;
-        base_->AddMessage(Gbk::literal(AbortDone), false);
-    } else {
-        // keepRunning stays cleared: the worker stops after its file and then resets it.
-        base_->AddMessage(Gbk::literal(AbortTimedOut), false);
-    }
+    // After a time-out the worker stops after its file and then ends by itself.
+    base_->AddMessage(Gbk::literal(ended ? AbortDone : AbortTimedOut), false);
     holdReports_ = false;
     drainReports(false);
 }
 
-void CImportDataSheet::onWorkerEnded(bool keptRunning)
+void CImportDataSheet::onWorkerEnded(bool keptRunning, std::int32_t autoGrowNext)
 {
     // The worker posted this as its last act; joining only waits for it to return.
     if (worker_.joinable())
         worker_.join();
     progressTimer_->stop();
     showProgress();
-    list_->SetAutogrowStart(std::int32_t(finalAutoGrow_));
-    settings_.autoGrowStart = std::int32_t(finalAutoGrow_);
+    settings_.autoGrowStart = autoGrowNext;
+    list_->SetAutogrowStart(autoGrowNext);
     if (keptRunning)
         setStartShown(true);
-    keepRunning_ = true;
     if (abortWaitEnded_)
         abortWaitEnded_();
     drainReports(true);
@@ -235,17 +206,26 @@ void CImportDataSheet::onCooldown()
 
 void CImportDataSheet::showProgress()
 {
-    if (!progress_ || !runClock_.isValid())
+    if (!runClock_.isValid())
         return;
+    const ImportProgress &progress = run_->Progress();
     const qint64 elapsed = runClock_.elapsed();
-    const long met = progress_->filesMet.load(std::memory_order_relaxed);
-    const long inserted = progress_->filesInserted.load(std::memory_order_relaxed);
+    const long met = progress.totalFiles.load(std::memory_order_relaxed);
+    const long inserted = progress.insertedFiles.load(std::memory_order_relaxed);
+    const long long expected = progress.expectedFiles.load(std::memory_order_relaxed);
     const double rate = elapsed > 0 ? double(met) * 1000.0 / double(elapsed) : 0.0;
-    base_->SetProgress(QString::fromUtf8(ProgressFormat)
-                               .arg(met)
-                               .arg(inserted)
-                               .arg(qRound64(rate))
-                               .arg(clockText(elapsed)));
+    QString text = QString::fromUtf8(ProgressFormat)
+                           .arg(met)
+                           .arg(inserted)
+                           .arg(qRound64(rate))
+                           .arg(clockText(elapsed));
+    if (expected >= 0 && HasWorker() && rate > 0) {
+        const double left = double(std::max(0LL, expected - met)) / rate;
+        text += QString::fromUtf8(ProgressLeftFormat)
+                        .arg(expected)
+                        .arg(clockText(qint64(left * 1000.0)));
+    }
+    base_->SetProgress(text);
 }
 
 void CImportDataSheet::stopWorker()
@@ -253,7 +233,7 @@ void CImportDataSheet::stopWorker()
     // Leaving with a run going (the program quits): stop it and wait; never kill it.
     if (!worker_.joinable())
         return;
-    keepRunning_ = false;
+    run_->AbortImport();
     worker_.join();
 }
 
@@ -270,7 +250,8 @@ void CImportDataSheet::FindUniqueTopicid()
         return;
     }
     readAllFields();
-    const std::uint32_t next = FindNextTopicid(settings_, sink);
+    const std::uint32_t next =
+            FindNextTopicid(*ado_, settings_.connectionString, settings_.table, *relay_);
     if (next > 0)
         settings_.autoGrowStart = std::int32_t(next);
     showAllValues();

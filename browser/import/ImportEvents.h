@@ -2,6 +2,8 @@
 
 #include <QEvent>
 
+#include <cstdint>
+
 // Messages the import worker and the tray icon post to the import sheet; numbered as
 // the user messages they were.
 inline const QEvent::Type WM_IMPORT_MESSAGE = QEvent::Type(QEvent::User + 201);
@@ -32,14 +34,18 @@ private:
 class CImportEndedEvent : public QEvent
 {
 public:
-    explicit CImportEndedEvent(bool keptRunning)
+    CImportEndedEvent(bool keptRunning, std::int32_t autoGrowNext)
         : QEvent(WM_IMPORT_ENDED)
         , keptRunning_(keptRunning)
+        , autoGrowNext_(autoGrowNext)
     {
     }
-    // keepRunning was still set when the run ended: nobody aborted it.
+    // The run was not aborted.
     bool keptRunning() const { return keptRunning_; }
+    // The auto-grow counter the run ended with, for page 2's field.
+    std::int32_t autoGrowNext() const { return autoGrowNext_; }
 
 private:
     bool keptRunning_;
+    std::int32_t autoGrowNext_;
 };

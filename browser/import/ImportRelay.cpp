@@ -5,6 +5,7 @@
 #include "common/Codec.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
 
 #include <thread>
 
@@ -31,7 +32,7 @@ void ImportRelay::post(std::unique_lock<std::mutex> &lock)
     QCoreApplication::postEvent(receiver_, new QEvent(WM_IMPORT_MESSAGE));
 }
 
-void ImportRelay::Status(const std::string &gbkText)
+void ImportRelay::ImportStatus(const std::string &gbkText)
 {
     if (statusDelay_.count() > 0)
         std::this_thread::sleep_for(statusDelay_);
@@ -40,17 +41,17 @@ void ImportRelay::Status(const std::string &gbkText)
     post(lock);
 }
 
-void ImportRelay::Line(const std::string &gbkText)
+void ImportRelay::ImportMessage(const std::string &gbkText)
 {
     std::unique_lock lock(mutex_);
     queue_.push_back({ImportReport::Line, cut(gbkText), 0});
     post(lock);
 }
 
-void ImportRelay::Box(const std::string &gbkText, int icon)
+void ImportRelay::ImportMessageBox(const std::string &gbkText)
 {
     std::unique_lock lock(mutex_);
-    queue_.push_back({ImportReport::Box, gbkText, icon});
+    queue_.push_back({ImportReport::Box, gbkText, int(QMessageBox::Critical)});
     post(lock);
 }
 

@@ -6,6 +6,8 @@
 // the whole queue at once, so lines travel in blocks, and the status line keeps only
 // the newest text. Nothing here touches a widget.
 
+#include "ImportSink.h"
+
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -22,15 +24,15 @@ struct ImportReport
     int icon = 0; // QMessageBox::Icon for boxes
 };
 
-class ImportRelay
+class ImportRelay : public ImportSink
 {
 public:
     explicit ImportRelay(QObject *receiver);
 
-    // Worker side.
-    void Status(const std::string &gbkText);
-    void Line(const std::string &gbkText);
-    void Box(const std::string &gbkText, int icon);
+    // Worker side (the run's sink; boxes carry an error icon).
+    void ImportStatus(const std::string &gbkText) override;
+    void ImportMessage(const std::string &gbkLine) override;
+    void ImportMessageBox(const std::string &gbkText) override;
 
     // User-interface side. Take hands over everything queued and leaves the relay
     // armed (no further message is posted) until Disarm finds the queue empty.

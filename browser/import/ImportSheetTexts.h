@@ -24,6 +24,7 @@ inline constexpr const char ChooseFolderFailed[] = "选择下载目录操作出�
 inline constexpr const char FolderPathFailed[] = "获取目录失败";
 // Progress beside the status line: files met, inserted, files per second, elapsed.
 inline constexpr const char ProgressFormat[] = "文件: %1  已插入: %2  速度: %3 个/秒  用时: %4";
+inline constexpr const char ProgressLeftFormat[] = "  共 %1 个文件, 剩余时间: %2";
 
 // Page "基本字段(必填)"
 inline constexpr const char PresetLabel[] = "预先定义的格式:";
