@@ -44,7 +44,8 @@ std::string gbkText(const char *utf8)
 
 std::string makeConfig(const std::string &root, const std::string &database, int folders)
 {
-    std::string xml = gbkText("<?xml version=\"1.0\" encoding=\"GBK\"?>\n<配置>\n<数据库连接字符串>")
+    std::string xml =
+            gbkText("<?xml version=\"1.0\" encoding=\"GBK\"?>\n<配置>\n<数据库连接字符串>")
             + "Provider=SQLite;Data Source=" + database + gbkText("</数据库连接字符串>\n")
             + gbkText("<帖子类型 TABLE=\"post_bench\" ROOMID=\"1\">测试区");
     for (int f = 0; f < folders; ++f)
@@ -58,8 +59,8 @@ std::string makeConfig(const std::string &root, const std::string &database, int
 // About 4 KB of GBK page per post, with every field between markers.
 void generate(const std::string &root, int files, int folders)
 {
-    const std::string filler = gbkText("<p>这是一段用来填充的正文内容。") + std::string(60, 'x')
-            + "</p>\n";
+    const std::string filler =
+            gbkText("<p>这是一段用来填充的正文内容。") + std::string(60, 'x') + "</p>\n";
     std::string body;
     while (body.size() < 3600)
         body += filler;
@@ -93,11 +94,12 @@ void fillSheet(CImportDataSheet &sheet, const std::string &root)
     list->titleStartField()->setPlainText(QStringLiteral("<title>"));
     list->titleEndField()->setPlainText(QStringLiteral("</title>"));
     CImportDataExtern *ext = sheet.externPage();
-    const char *markers[3][2] = {{"<user>", "</user>"}, {"<reply>", "</reply>"},
-                                 {"<time>", "</time>"}};
+    const char *markers[3][2] = {
+            {"<user>", "</user>"}, {"<reply>", "</reply>"}, {"<time>", "</time>"}};
     for (int i = 0; i < 3; ++i) {
         ext->SetOn(CImportDataExtern::Field(i), true);
-        ext->startField(CImportDataExtern::Field(i))->setPlainText(QString::fromUtf8(markers[i][0]));
+        ext->startField(CImportDataExtern::Field(i))
+                ->setPlainText(QString::fromUtf8(markers[i][0]));
         ext->endField(CImportDataExtern::Field(i))->setPlainText(QString::fromUtf8(markers[i][1]));
     }
 }
@@ -160,7 +162,8 @@ SheetRun runSheet(RoomModel &rooms, const std::string &root, const std::string &
             result.abortMs = double(abortClock.nsecsElapsed()) / 1e6;
             CMessageListBox *list = sheet.basePage()->messageList();
             for (int i = 0; i < list->count(); ++i) {
-                if (list->text(i).startsWith(QString::fromUtf8("中止线程")) || list->text(i).startsWith(QString::fromUtf8("超时")))
+                if (list->text(i).startsWith(QString::fromUtf8("中止线程"))
+                    || list->text(i).startsWith(QString::fromUtf8("超时")))
                     result.abortLine = list->text(i);
             }
         }
@@ -193,8 +196,7 @@ int main(int argc, char **argv)
     FileSystem::createDirectory(root + "/Data");
     FileSystem::createDirectory(root + "/gen");
     // The presets file the sheet loads: no presets, the pages are filled by hand.
-    FileSystem::writeWholeFile(root + "/Configs/XmlListInfo.xml",
-                               "<?xml version=\"1.0\"?><r/>");
+    FileSystem::writeWholeFile(root + "/Configs/XmlListInfo.xml", "<?xml version=\"1.0\"?><r/>");
 
     Bench::Stopwatch made;
     generate(root, files, folders);
@@ -221,24 +223,44 @@ int main(int argc, char **argv)
     QProcess cli;
     cli.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     cli.setStandardOutputFile(QProcess::nullDevice());
-    const QStringList arguments {
-            QStringLiteral("import"), QStringLiteral("--config"),
-            FileSystem::toQtPath(root + "/Configs/InitTree.xml"), QStringLiteral("--connection"),
-            QString::fromStdString(cliConnection), QStringLiteral("--dir"),
-            FileSystem::toQtPath(root + "/gen/"), QStringLiteral("--table"),
-            QStringLiteral("post_bench"), QStringLiteral("--path-check"),
-            QStringLiteral("--check-topicid"), QStringLiteral("--no-check-title"),
-            QStringLiteral("--roomid-mode"), QStringLiteral("0"), QStringLiteral("--roomid-start"),
-            QStringLiteral("<roomid>"), QStringLiteral("--roomid-end"), QStringLiteral("</roomid>"),
-            QStringLiteral("--topicid-mode"), QStringLiteral("0"), QStringLiteral("--title-mode"),
-            QStringLiteral("0"), QStringLiteral("--title-start"), QStringLiteral("<title>"),
-            QStringLiteral("--title-end"), QStringLiteral("</title>"),
-            QStringLiteral("--username-start"), QStringLiteral("<user>"),
-            QStringLiteral("--username-end"), QStringLiteral("</user>"),
-            QStringLiteral("--reply-start"), QStringLiteral("<reply>"),
-            QStringLiteral("--reply-end"), QStringLiteral("</reply>"),
-            QStringLiteral("--createtime-start"), QStringLiteral("<time>"),
-            QStringLiteral("--createtime-end"), QStringLiteral("</time>")};
+    const QStringList arguments {QStringLiteral("import"),
+                                 QStringLiteral("--config"),
+                                 FileSystem::toQtPath(root + "/Configs/InitTree.xml"),
+                                 QStringLiteral("--connection"),
+                                 QString::fromStdString(cliConnection),
+                                 QStringLiteral("--dir"),
+                                 FileSystem::toQtPath(root + "/gen/"),
+                                 QStringLiteral("--table"),
+                                 QStringLiteral("post_bench"),
+                                 QStringLiteral("--path-check"),
+                                 QStringLiteral("--check-topicid"),
+                                 QStringLiteral("--no-check-title"),
+                                 QStringLiteral("--roomid-mode"),
+                                 QStringLiteral("0"),
+                                 QStringLiteral("--roomid-start"),
+                                 QStringLiteral("<roomid>"),
+                                 QStringLiteral("--roomid-end"),
+                                 QStringLiteral("</roomid>"),
+                                 QStringLiteral("--topicid-mode"),
+                                 QStringLiteral("0"),
+                                 QStringLiteral("--title-mode"),
+                                 QStringLiteral("0"),
+                                 QStringLiteral("--title-start"),
+                                 QStringLiteral("<title>"),
+                                 QStringLiteral("--title-end"),
+                                 QStringLiteral("</title>"),
+                                 QStringLiteral("--username-start"),
+                                 QStringLiteral("<user>"),
+                                 QStringLiteral("--username-end"),
+                                 QStringLiteral("</user>"),
+                                 QStringLiteral("--reply-start"),
+                                 QStringLiteral("<reply>"),
+                                 QStringLiteral("--reply-end"),
+                                 QStringLiteral("</reply>"),
+                                 QStringLiteral("--createtime-start"),
+                                 QStringLiteral("<time>"),
+                                 QStringLiteral("--createtime-end"),
+                                 QStringLiteral("</time>")};
     Bench::Stopwatch cliClock;
     cli.start(QStringLiteral(QUILLERY_APP_DIR "/quillery"), arguments);
     cli.waitForFinished(-1);

@@ -146,10 +146,9 @@ bool CImportDataSheet::InitialiseSheet()
     if (!::LoadPresetList(path, presets_, &reason)) {
         if (!reason.empty())
             qWarning("%s", qPrintable(Gbk::toQString(reason)));
-        UiSeam::ShowMessage(this,
-                            FileSystem::toQtPath(path)
-                                    + QString::fromUtf8(ImportText::PresetsOpenError),
-                            QMessageBox::Critical);
+        UiSeam::ShowMessage(
+                this, FileSystem::toQtPath(path) + QString::fromUtf8(ImportText::PresetsOpenError),
+                QMessageBox::Critical);
         return false;
     }
     const bool selectedRoom = settings_.selectedRoomMode();

@@ -7,8 +7,8 @@
 #include "CImportDataSheet.h"
 #include "ImportEvents.h"
 #include "ImportRelay.h"
-#include "ImportSheetTexts.h"
 #include "ImportRun.h"
+#include "ImportSheetTexts.h"
 #include "ImportTexts.h"
 
 #include "browser/PostPlaceholder.h"
@@ -176,8 +176,7 @@ void CImportDataSheet::drainReports(bool final)
         base_->AddMessages(block);
         block.clear();
         // A box waits for the user; lines that come meanwhile stay queued.
-        UiSeam::ShowMessage(this, Gbk::toQString(report.text),
-                            QMessageBox::Icon(report.icon));
+        UiSeam::ShowMessage(this, Gbk::toQString(report.text), QMessageBox::Icon(report.icon));
     }
     base_->AddMessages(block);
     if (pending.status)

@@ -40,9 +40,8 @@ void writePosts(const TempAppDir &dir, int count, const std::string &folder = "I
 {
     for (int i = 1; i <= count; ++i)
         dir.write(folder + std::to_string(i) + ".htm",
-                  gbk("<html><TITLE>帖子") + std::to_string(i)
-                          + "</TITLE><roomid>12</roomid><p>" + std::string(200, 'x')
-                          + "</p></html>");
+                  gbk("<html><TITLE>帖子") + std::to_string(i) + "</TITLE><roomid>12</roomid><p>"
+                          + std::string(200, 'x') + "</p></html>");
 }
 
 // Page values for those posts: roomid and title between markers, topicid from the name.
@@ -134,8 +133,9 @@ private Q_SLOTS:
         sheet.applyButton()->click();
         QVERIFY(waitIdle(sheet));
         QCOMPARE(lines(sheet).constLast(), u("插入完成: 总文件=6成功插入=0"));
-        QVERIFY(lines(sheet).contains(u("文件<") + fixture.dir.qtPath()
-                                      + u("/Import/3.htm>已经存在(可能是topicid或者title),忽略该文件")));
+        QVERIFY(lines(sheet).contains(
+                u("文件<") + fixture.dir.qtPath()
+                + u("/Import/3.htm>已经存在(可能是topicid或者title),忽略该文件")));
         QCOMPARE(sheet.runsStarted(), 2);
         sheet.okButton()->click();
         QVERIFY(!sheet.isVisible());
@@ -189,8 +189,9 @@ private Q_SLOTS:
         sheet.okButton()->click();
         QVERIFY(!sheet.close());
         QVERIFY(sheet.isVisible());
-        QCOMPARE(recorder.texts(), (QStringList {u("导入程序正在运行，请先中止导入"),
-                                                 u("导入程序正在运行,请先中止导入")}));
+        QCOMPARE(recorder.texts(),
+                 (QStringList {u("导入程序正在运行，请先中止导入"),
+                               u("导入程序正在运行,请先中止导入")}));
         // "搜索唯一值" shares the database object with the run: refused.
         sheet.listPage()->findUniqueButton()->click();
         QCOMPARE(recorder.calls().size(), 3);
@@ -199,6 +200,20 @@ private Q_SLOTS:
         QVERIFY(waitIdle(sheet));
         QCOMPARE(lines(sheet).constLast(), u("插入完成: 总文件=1成功插入=1"));
         QVERIFY(sheet.close());
+    }
+
+    void closingTheProgramDuringARunStopsAndJoins()
+    {
+        RunFixture fixture;
+        writePosts(fixture.dir, 50);
+        fixture.sheet->relay().SetStatusDelayForTesting(std::chrono::milliseconds(100));
+        fixture.sheet->applyButton()->click();
+        QTest::qWait(250);
+        QElapsedTimer clock;
+        clock.start();
+        fixture.sheet.reset(); // what quitting Kestrel does to an open sheet
+        QVERIFY(clock.elapsed() < 1000);
+        QCoreApplication::sendPostedEvents();
     }
 
     void runWithoutTableShowsItsBox()

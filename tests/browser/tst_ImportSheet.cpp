@@ -70,10 +70,10 @@ private Q_SLOTS:
         QVERIFY(sheet->applyButton()->isEnabled());
 
         CImportDataBase *base = sheet->basePage();
-        for (const char *text : {"连接字符串(一般用户无需修改):", "导入文件路径    (含所有子目录):",
-                                 "选择目录", "检查程序构造的帖子路径和实际路径是否一致",
-                                 "消息输出:", "清除消息", "导出消息", "处理:",
-                                 "暂时没有文件在处理......"})
+        for (const char *text :
+             {"连接字符串(一般用户无需修改):", "导入文件路径    (含所有子目录):", "选择目录",
+              "检查程序构造的帖子路径和实际路径是否一致", "消息输出:", "清除消息", "导出消息",
+              "处理:", "暂时没有文件在处理......"})
             QVERIFY2(labelTexts(base).contains(u(text)), text);
         QCOMPARE(base->ConnectionString(), fixture.rooms.GetConnectionString());
         QCOMPARE(base->ImportFolder(), fixture.dir.path() + "/Import/");
@@ -81,16 +81,27 @@ private Q_SLOTS:
         QCOMPARE(base->messageList()->count(), 0);
 
         CImportDataList *list = sheet->listPage();
-        for (const char *text :
-             {"预先定义的格式:", "文件格式:", "(一般是htm或xml)", "导入到的表中:",
-              "(一般用户建议不修改这里)", "插入前检查帖子ID(topicid)是否存在(慢很多)",
-              "插入前检查帖子标题(title)是否存在(慢很多)", "帖子所属类型ID(roomid)的获取",
-              "匹配开始:", "匹配结束:", "认为截取的就是roomid(不需转换文件)",
-              "要经过转换文件RoomID-Name.txt转换才是roomid(转换文件必须存在)",
-              "使用“匹配开始”字段所填的值", "认为帖子所在的目录是roomname",
-              "认为帖子所在的目录是roomid", "帖子ID(topicid)的获取",
-              "认为找到的文件名就是(不含扩展名)", "认为是依找到的文件从下面所填的值自动增长",
-              "搜索唯一值", "标题(title)的截取", "使用找到的文件名(不含扩展名)"})
+        for (const char *text : {"预先定义的格式:",
+                                 "文件格式:",
+                                 "(一般是htm或xml)",
+                                 "导入到的表中:",
+                                 "(一般用户建议不修改这里)",
+                                 "插入前检查帖子ID(topicid)是否存在(慢很多)",
+                                 "插入前检查帖子标题(title)是否存在(慢很多)",
+                                 "帖子所属类型ID(roomid)的获取",
+                                 "匹配开始:",
+                                 "匹配结束:",
+                                 "认为截取的就是roomid(不需转换文件)",
+                                 "要经过转换文件RoomID-Name.txt转换才是roomid(转换文件必须存在)",
+                                 "使用“匹配开始”字段所填的值",
+                                 "认为帖子所在的目录是roomname",
+                                 "认为帖子所在的目录是roomid",
+                                 "帖子ID(topicid)的获取",
+                                 "认为找到的文件名就是(不含扩展名)",
+                                 "认为是依找到的文件从下面所填的值自动增长",
+                                 "搜索唯一值",
+                                 "标题(title)的截取",
+                                 "使用找到的文件名(不含扩展名)"})
             QVERIFY2(labelTexts(list).contains(u(text)), text);
         QCOMPARE(list->patternField()->text(), u("*.htm"));
         QCOMPARE(list->tableField()->text(), u("post_other"));
@@ -211,8 +222,9 @@ private Q_SLOTS:
             auto sheet = fixture.makeSheet();
             QVERIFY(!sheet->InitialiseSheet());
             QCOMPARE(recorder.texts(),
-                     QStringList {QString::fromStdString(fixture.dir.path())
-                                  + u("/Configs/XmlListInfo.xml 配置文件打开错误,请检查,程序将退出。")});
+                     QStringList {
+                             QString::fromStdString(fixture.dir.path())
+                             + u("/Configs/XmlListInfo.xml 配置文件打开错误,请检查,程序将退出。")});
         }
     }
 
@@ -228,8 +240,11 @@ private Q_SLOTS:
         {
             int mode;
             bool start, end;
-        } rules[] = {{2, true, false}, {3, false, false}, {4, false, false},
-                     {0, true, true},  {1, true, true}};
+        } rules[] = {{2, true, false},
+                     {3, false, false},
+                     {4, false, false},
+                     {0, true, true},
+                     {1, true, true}};
         for (const auto &rule : rules) {
             QTest::mouseClick(list->roomidRadio(rule.mode), Qt::LeftButton);
             QCOMPARE(list->RoomidMode(), rule.mode);
