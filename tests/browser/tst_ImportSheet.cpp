@@ -33,6 +33,12 @@ QStringList comboTexts(const QComboBox *box)
     return texts;
 }
 
+// A click on the button's indicator, where the mouse would press it.
+void click(QWidget *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, 10));
+}
+
 QStringList labelTexts(const QWidget *page)
 {
     QStringList texts;
@@ -246,26 +252,28 @@ private Q_SLOTS:
                      {0, true, true},
                      {1, true, true}};
         for (const auto &rule : rules) {
-            QTest::mouseClick(list->roomidRadio(rule.mode), Qt::LeftButton);
+            click(list->roomidRadio(rule.mode));
             QCOMPARE(list->RoomidMode(), rule.mode);
             QCOMPARE(list->roomidStartField()->isEnabled(), rule.start);
             QCOMPARE(list->roomidEndField()->isEnabled(), rule.end);
         }
-        QTest::mouseClick(list->topicidRadio(0), Qt::LeftButton);
+        click(list->topicidRadio(0));
         QVERIFY(!list->autogrowField()->isEnabled());
-        QTest::mouseClick(list->topicidRadio(1), Qt::LeftButton);
+        click(list->topicidRadio(1));
         QVERIFY(list->autogrowField()->isEnabled());
-        QTest::mouseClick(list->titleRadio(1), Qt::LeftButton);
+        click(list->titleRadio(1));
         QVERIFY(!list->titleStartField()->isEnabled() && !list->titleEndField()->isEnabled());
-        QTest::mouseClick(list->titleRadio(0), Qt::LeftButton);
+        click(list->titleRadio(0));
         QVERIFY(list->titleStartField()->isEnabled() && list->titleEndField()->isEnabled());
 
         sheet->ShowPage(sheet->externPage());
         QGroupBox *reply = sheet->externPage()->group(CImportDataExtern::Reply);
-        reply->setChecked(true);
+        click(reply);
+        QVERIFY(reply->isChecked());
         QVERIFY(sheet->externPage()->startField(CImportDataExtern::Reply)->isEnabled());
         QVERIFY(sheet->externPage()->endField(CImportDataExtern::Reply)->isEnabled());
-        reply->setChecked(false);
+        click(reply);
+        QVERIFY(!reply->isChecked());
         QVERIFY(!sheet->externPage()->endField(CImportDataExtern::Reply)->isEnabled());
     }
 
@@ -280,8 +288,10 @@ private Q_SLOTS:
         CImportDataExtern *ext = sheet->externPage();
         const auto press = [&](QWidget *expectedPage, const char *expected) {
             recorder.clear();
-            sheet->ShowPage(sheet->externPage() == expectedPage ? sheet->basePage()
-                                                                : sheet->externPage());
+            QWidget *elsewhere = sheet->basePage();
+            if (expectedPage == sheet->basePage())
+                elsewhere = sheet->externPage();
+            sheet->ShowPage(elsewhere);
             sheet->applyButton()->click();
             QCOMPARE(recorder.texts(), QStringList {u(expected)});
             QCOMPARE(sheet->tabs()->currentWidget(), expectedPage);
