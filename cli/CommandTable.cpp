@@ -1,3 +1,4 @@
+#include "ClassifyCommand.h"
 #include "CliTexts.h"
 #include "Subcommand.h"
 #include "Terminal.h"
@@ -31,6 +32,7 @@ const std::vector<Subcommand> &Subcommands()
 {
     static const std::vector<Subcommand> commands {
             UrlsCommand(),
+            ClassifyCommand(),
     };
     return commands;
 }

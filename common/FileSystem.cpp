@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <stdio.h>
@@ -57,6 +58,37 @@ std::error_code writeFile(std::string_view path, std::string_view data, int flag
     if (::close(fd) != 0 && !error)
         error = lastError();
     return error;
+}
+
+// Copies in the kernel where the file systems allow it, else through a buffer.
+std::error_code copyContents(int source, int target)
+{
+    bool inKernel = true;
+    for (;;) {
+        if (inKernel) {
+            const ssize_t n = ::copy_file_range(source, nullptr, target, nullptr, 1 << 30, 0);
+            if (n > 0)
+                continue;
+            if (n == 0)
+                return {};
+            if (errno == EINTR)
+                continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+                return lastError();
+            inKernel = false;
+        }
+        char buffer[65536];
+        const ssize_t n = ::read(source, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        if (n == 0)
+            return {};
+        if (std::error_code error = writeAll(target, std::string_view(buffer, std::size_t(n))))
+            return error;
+    }
 }
 
 // Pattern matching over GBK characters; both texts are lower case already.
@@ -286,8 +318,31 @@ std::error_code removeFile(std::string_view path)
 std::error_code copyFile(std::string_view from, std::string_view to)
 {
     std::error_code error;
-    std::filesystem::copy_file(toDiskPath(from), toDiskPath(to),
-                               std::filesystem::copy_options::none, error);
+    const int source = openDescriptor(from, O_RDONLY, error);
+    if (source < 0)
+        return error;
+    struct stat st;
+    if (::fstat(source, &st) != 0) {
+        error = lastError();
+        ::close(source);
+        return error;
+    }
+    const std::string target = toDiskPath(to);
+    int fd;
+    do {
+        fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error = lastError();
+        ::close(source);
+        return error;
+    }
+    error = copyContents(source, fd);
+    if (::close(fd) != 0 && !error)
+        error = lastError();
+    ::close(source);
+    if (error)
+        ::unlink(target.c_str()); // the target was made by this call: no half copy stays
     return error;
 }
 
@@ -298,11 +353,20 @@ std::error_code moveFile(std::string_view from, std::string_view to)
     if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
         return {};
     if (errno == EINVAL || errno == ENOSYS) {
-        // The file system cannot refuse to replace by itself.
-        if (diskEntryExists(target))
-            return std::make_error_code(std::errc::file_exists);
-        if (::rename(source.c_str(), target.c_str()) == 0)
+        // The file system cannot refuse to replace by itself: a hard link can, and
+        // where links are not offered either, look first.
+        if (::link(source.c_str(), target.c_str()) == 0) {
+            ::unlink(source.c_str());
             return {};
+        }
+        if (errno == EEXIST)
+            return lastError();
+        if (errno != EXDEV) {
+            if (diskEntryExists(target))
+                return std::make_error_code(std::errc::file_exists);
+            if (::rename(source.c_str(), target.c_str()) == 0)
+                return {};
+        }
     }
     if (errno != EXDEV)
         return lastError();
@@ -313,6 +377,26 @@ std::error_code moveFile(std::string_view from, std::string_view to)
         ::unlink(target.c_str());
         return error;
     }
+    return {};
+}
+
+std::error_code replaceFile(std::string_view from, std::string_view to)
+{
+    if (::rename(toDiskPath(from).c_str(), toDiskPath(to).c_str()) != 0)
+        return lastError();
+    return {};
+}
+
+std::error_code fileStatus(std::string_view path, FileStatus &status)
+{
+    struct stat st;
+    if (path.empty() || ::stat(toDiskPath(path).c_str(), &st) != 0)
+        return path.empty() ? std::make_error_code(std::errc::no_such_file_or_directory)
+                            : lastError();
+    status.identity = {static_cast<unsigned long long>(st.st_dev),
+                       static_cast<unsigned long long>(st.st_ino)};
+    status.isDirectory = S_ISDIR(st.st_mode);
+    status.isRegular = S_ISREG(st.st_mode);
     return {};
 }
 
@@ -356,6 +440,102 @@ std::error_code listDirectory(std::string_view directory, std::string_view patte
     entries.insert(entries.end(), std::make_move_iterator(found.begin()),
                    std::make_move_iterator(found.end()));
     return {};
+}
+
+std::error_code listDiskDirectory(const std::string &diskDirectory, std::vector<DiskEntry> &entries)
+{
+    DIR *dir = ::opendir(diskDirectory.c_str());
+    if (!dir)
+        return lastError();
+    const int dirFd = ::dirfd(dir);
+    std::vector<DiskEntry> found;
+    std::error_code error;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            if (errno != 0)
+                error = lastError();
+            break;
+        }
+        const std::string_view diskName(entry->d_name);
+        if (diskName == "." || diskName == "..")
+            continue;
+        DiskEntry item;
+        item.diskName = std::string(diskName);
+        item.name = fromDiskName(diskName);
+        unsigned char type = entry->d_type;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            struct stat st;
+            if (::fstatat(dirFd, entry->d_name, &st, 0) != 0)
+                type = DT_UNKNOWN;
+            else
+                type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+        }
+        item.type = type == DT_REG ? DiskEntryType::Regular
+                : type == DT_DIR   ? DiskEntryType::Directory
+                                   : DiskEntryType::Other;
+        found.push_back(std::move(item));
+    }
+    ::closedir(dir);
+    if (error)
+        return error;
+    std::sort(found.begin(), found.end(),
+              [](const DiskEntry &a, const DiskEntry &b) { return a.name < b.name; });
+    entries.insert(entries.end(), std::make_move_iterator(found.begin()),
+                   std::make_move_iterator(found.end()));
+    return {};
+}
+
+std::error_code diskIdentity(const std::string &diskPath, std::uint64_t &device,
+                             std::uint64_t &inode)
+{
+    struct stat st;
+    if (::stat(diskPath.c_str(), &st) != 0)
+        return lastError();
+    device = std::uint64_t(st.st_dev);
+    inode = std::uint64_t(st.st_ino);
+    return {};
+}
+
+std::error_code readRegularDiskFile(const std::string &diskPath, std::string &contents)
+{
+    int fd;
+    do {
+        fd = ::open(diskPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return lastError();
+    struct stat st;
+    const bool known = ::fstat(fd, &st) == 0;
+    if (!known || !S_ISREG(st.st_mode)) {
+        const std::error_code error =
+                known ? std::make_error_code(std::errc::invalid_argument) : lastError();
+        ::close(fd);
+        return error;
+    }
+    contents.clear();
+    // One read for the common case; then on to the real end, the file may grow.
+    contents.resize(std::size_t(st.st_size) + 1);
+    std::size_t used = 0;
+    std::error_code error;
+    for (;;) {
+        if (used == contents.size())
+            contents.resize(contents.size() * 2);
+        const ssize_t n = ::read(fd, contents.data() + used, contents.size() - used);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = lastError();
+            break;
+        }
+        if (n == 0)
+            break;
+        used += std::size_t(n);
+    }
+    ::close(fd);
+    contents.resize(used);
+    return error;
 }
 
 int openDescriptor(std::string_view path, int flags, std::error_code &error)

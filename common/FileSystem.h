@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -48,12 +49,39 @@ std::error_code clearReadOnly(std::string_view path);
 std::error_code setReadOnly(std::string_view path);
 
 std::error_code removeFile(std::string_view path);
-// Fails with file_exists when the target exists.
+// Fails with file_exists when the target exists. A copy that fails half-way removes
+// what it wrote, so no partial target remains. The target gets the source's permissions.
 std::error_code copyFile(std::string_view from, std::string_view to);
 // Fails with file_exists when the target exists; works across file systems.
 std::error_code moveFile(std::string_view from, std::string_view to);
+// Renames over an existing target in one step (for files written beside their target).
+std::error_code replaceFile(std::string_view from, std::string_view to);
 // Creates one directory; its parent must exist.
 std::error_code createDirectory(std::string_view path);
+
+// What identifies a file on this machine, whatever name it is reached by.
+struct FileIdentity
+{
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+struct FileIdentityHash
+{
+    std::size_t operator()(const FileIdentity &id) const noexcept
+    {
+        return std::size_t(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+};
+
+struct FileStatus
+{
+    FileIdentity identity;
+    bool isDirectory = false;
+    bool isRegular = false;
+};
+// Follows symbolic links, as opening the path would.
+std::error_code fileStatus(std::string_view path, FileStatus &status);
 
 struct DirectoryEntry
 {
@@ -66,6 +94,30 @@ struct DirectoryEntry
 std::error_code listDirectory(std::string_view directory, std::string_view pattern,
                               std::vector<DirectoryEntry> &entries);
 bool wildcardMatch(std::string_view pattern, std::string_view name);
+
+// Walking a tree by the names the operating system uses, without converting a path
+// back and forth for every file (the import reads hundreds of thousands of them).
+enum class DiskEntryType { Regular, Directory, Other };
+
+struct DiskEntry
+{
+    std::string name; // GBK
+    std::string diskName; // the bytes on disk
+    DiskEntryType type = DiskEntryType::Other; // symbolic links are followed
+};
+
+// Every entry of a directory given by its disk path except "." and "..", sorted by GBK
+// name in byte order. A link whose target is missing is Other.
+std::error_code listDiskDirectory(const std::string &diskDirectory,
+                                  std::vector<DiskEntry> &entries);
+
+// The device and inode of a directory (its target, for a link), to notice a loop.
+std::error_code diskIdentity(const std::string &diskPath, std::uint64_t &device,
+                             std::uint64_t &inode);
+
+// Reads a whole file given by its disk path. Anything but a regular file is refused with
+// errc::invalid_argument without waiting (a FIFO never blocks the reader).
+std::error_code readRegularDiskFile(const std::string &diskPath, std::string &contents);
 
 // Opens a descriptor for CTextLineFile-style access (flags of open(2)).
 int openDescriptor(std::string_view path, int flags, std::error_code &error);

@@ -6,7 +6,20 @@
 namespace {
 std::mutex notifierMutex;
 std::shared_ptr<const UnknownPlaceholderNotifier> currentNotifier;
+thread_local const UnknownPlaceholderNotifier *threadNotifier = nullptr;
 } // namespace
+
+ScopedPlaceholderNotifier::ScopedPlaceholderNotifier(UnknownPlaceholderNotifier notifier)
+    : notifier_(std::move(notifier))
+    , previous_(threadNotifier)
+{
+    threadNotifier = &notifier_;
+}
+
+ScopedPlaceholderNotifier::~ScopedPlaceholderNotifier()
+{
+    threadNotifier = previous_;
+}
 
 void SetUnknownPlaceholderNotifier(UnknownPlaceholderNotifier notifier)
 {
@@ -18,6 +31,11 @@ void SetUnknownPlaceholderNotifier(UnknownPlaceholderNotifier notifier)
 
 void NotifyUnknownPlaceholder(const std::string &placeholder)
 {
+    if (threadNotifier) {
+        if (*threadNotifier)
+            (*threadNotifier)(placeholder);
+        return;
+    }
     std::shared_ptr<const UnknownPlaceholderNotifier> notifier;
     {
         const std::lock_guard lock(notifierMutex);

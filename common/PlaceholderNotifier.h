@@ -12,3 +12,19 @@ using UnknownPlaceholderNotifier = std::function<void(const std::string &placeho
 
 void SetUnknownPlaceholderNotifier(UnknownPlaceholderNotifier notifier);
 void NotifyUnknownPlaceholder(const std::string &placeholder);
+
+// While alive, unknown placeholders met on the constructing thread go to `notifier`
+// instead of the program's (a long run collects them and reports each once). Scopes
+// nest; each must end on the thread that made it.
+class ScopedPlaceholderNotifier
+{
+public:
+    explicit ScopedPlaceholderNotifier(UnknownPlaceholderNotifier notifier);
+    ~ScopedPlaceholderNotifier();
+    ScopedPlaceholderNotifier(const ScopedPlaceholderNotifier &) = delete;
+    ScopedPlaceholderNotifier &operator=(const ScopedPlaceholderNotifier &) = delete;
+
+private:
+    UnknownPlaceholderNotifier notifier_;
+    const UnknownPlaceholderNotifier *previous_;
+};

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake
-    qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite libqt6sql6-psql libqt6svg6
+    qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite libqt6sql6-psql libqt6svg6 libsqlite3-dev
     xvfb xauth x11-utils fonts-noto-cjk libx11-dev
     postgresql
 )

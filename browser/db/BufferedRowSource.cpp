@@ -14,12 +14,28 @@
 std::unique_ptr<BufferedRowSource> BufferedRowSource::Read(DbEngine engine, QSqlQuery &query,
                                                            DbError &error)
 {
+    bool complete = false;
+    return Read(engine, query, -1, complete, error);
+}
+
+std::unique_ptr<BufferedRowSource> BufferedRowSource::Read(DbEngine engine, QSqlQuery &query,
+                                                           long long limit, bool &complete,
+                                                           DbError &error)
+{
+    complete = false;
     auto source = std::make_unique<BufferedRowSource>();
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i)
         source->fields_.push_back(DbField {Gbk::fromQString(record.fieldName(i)),
                                            AdoTypeOfField(engine, record.field(i))});
-    while (query.next()) {
+    while (true) {
+        if (limit >= 0 && (long long)(source->rows_.size()) >= limit) {
+            if (query.next())
+                return source; // more than the limit
+            break;
+        }
+        if (!query.next())
+            break;
         DbRow row;
         row.reserve(std::size_t(record.count()));
         for (int c = 0; c < record.count(); ++c)
@@ -30,6 +46,7 @@ std::unique_ptr<BufferedRowSource> BufferedRowSource::Read(DbEngine engine, QSql
         error = DbErrorFromSql(engine, query.lastError());
         return nullptr;
     }
+    complete = true;
     return source;
 }
 

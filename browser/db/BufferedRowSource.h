@@ -13,9 +13,12 @@ class QSqlQuery;
 class BufferedRowSource final : public RowSource
 {
 public:
-    // Reads the rest of an executed query.
+    // Reads the rest of an executed query; with a limit, at most that many rows, and
+    // `complete` tells whether the query had no more.
     static std::unique_ptr<BufferedRowSource> Read(DbEngine engine, QSqlQuery &query,
                                                    DbError &error);
+    static std::unique_ptr<BufferedRowSource> Read(DbEngine engine, QSqlQuery &query,
+                                                   long long limit, bool &complete, DbError &error);
 
     long long count() const override { return (long long)(rows_.size()); }
     const std::vector<DbField> &fields() const override { return fields_; }

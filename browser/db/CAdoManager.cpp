@@ -5,9 +5,8 @@
 #include "DbConnection.h"
 #include "DbFaultInjection.h"
 #include "DbTexts.h"
-#include "PgCursorSource.h"
+#include "ResultSources.h"
 #include "SqlStatement.h"
-#include "SqliteWindowSource.h"
 
 #include "common/Codec.h"
 #include "common/ResultCodes.h"
@@ -36,6 +35,23 @@ void noteUnexpected(Compose compose) noexcept
     } catch (...) {
     }
 }
+
+// Arms SQLite's statement time-out for one operation.
+class StatementScope
+{
+public:
+    explicit StatementScope(DbConnection &connection)
+        : connection_(connection)
+    {
+        connection_.startStatement();
+    }
+    ~StatementScope() { connection_.endStatement(); }
+    StatementScope(const StatementScope &) = delete;
+    StatementScope &operator=(const StatementScope &) = delete;
+
+private:
+    DbConnection &connection_;
+};
 
 } // namespace
 
@@ -79,7 +95,12 @@ long CAdoManager::CloseAdoConnection()
         DbFaultInjection::Point("CloseAdoConnection");
         if (!connection_)
             return ResultCode::GeneralFailure;
-        // A PostgreSQL record set still reading through this connection keeps it open.
+        // A record set still reading through this connection keeps it open, so an open
+        // transaction is ended here rather than by closing.
+        if (connection_->inTransaction()) {
+            DbError ignored;
+            connection_->endTransaction(QStringLiteral("ROLLBACK"), ignored);
+        }
         connection_.reset();
         return ResultCode::Success;
     } catch (...) {
@@ -111,11 +132,47 @@ long CAdoManager::reportExecuteFailure(const char *header, const std::string &sq
 
 long CAdoManager::ExecuteSql(const std::string &sql, long options)
 {
+    return execute(Gbk::toQString(sql), nullptr, sql, options);
+}
+
+long CAdoManager::ExecuteSql(const BoundStatement &statement, long options)
+{
+    return execute(Gbk::toQString(statement.sql), &statement.values, statement.shown(), options);
+}
+
+long CAdoManager::ExecuteSql(const std::string &sql, std::unique_ptr<CAdoRecordset> &recordset,
+                             long options)
+{
+    return executeInto(Gbk::toQString(sql), nullptr, sql, recordset, options);
+}
+
+long CAdoManager::ExecuteSql(const BoundStatement &statement,
+                             std::unique_ptr<CAdoRecordset> &recordset, long options)
+{
+    return executeInto(Gbk::toQString(statement.sql), &statement.values, statement.shown(),
+                       recordset, options);
+}
+
+long CAdoManager::execute(const QString &sql, const std::vector<SqlValue> *values,
+                          const std::string &shown, long options)
+{
     try {
         DbFaultInjection::Point("ExecuteSql");
         DbError error;
-        if (!prepareCommand(options, error) || !connection_->run(Gbk::toQString(sql), error))
-            return reportExecuteFailure(DbText::ExecuteFailed, sql, error);
+        if (!prepareCommand(options, error))
+            return reportExecuteFailure(DbText::ExecuteFailed, shown, error);
+        StatementScope scope(*connection_);
+        bool done;
+        if (values) {
+            QSqlQuery *query = connection_->execPrepared(sql, *values, error);
+            done = query != nullptr;
+            if (query)
+                query->finish();
+        } else {
+            done = connection_->run(sql, error);
+        }
+        if (!done)
+            return reportExecuteFailure(DbText::ExecuteFailed, shown, error);
         return ResultCode::Success;
     } catch (...) {
         // Appended: the report says the statement above failed unexpectedly.
@@ -124,19 +181,20 @@ long CAdoManager::ExecuteSql(const std::string &sql, long options)
     }
 }
 
-long CAdoManager::ExecuteSql(const std::string &sql, std::unique_ptr<CAdoRecordset> &recordset,
-                             long options)
+long CAdoManager::executeInto(const QString &sql, const std::vector<SqlValue> *values,
+                              const std::string &shown, std::unique_ptr<CAdoRecordset> &recordset,
+                              long options)
 {
     try {
         DbFaultInjection::Point("ExecuteSql[Rs]");
         DbError error;
         if (!prepareCommand(options, error))
-            return reportExecuteFailure(DbText::ExecuteRsFailed, sql, error);
+            return reportExecuteFailure(DbText::ExecuteRsFailed, shown, error);
         if (recordset && recordset->IsOpen())
             recordset->Close();
-        std::unique_ptr<CAdoRecordset> fresh = runQuery(sql, error);
+        std::unique_ptr<CAdoRecordset> fresh = runQuery(sql, values, error);
         if (!fresh)
-            return reportExecuteFailure(DbText::ExecuteRsFailed, sql, error);
+            return reportExecuteFailure(DbText::ExecuteRsFailed, shown, error);
         recordset = std::move(fresh);
         return ResultCode::Success;
     } catch (...) {
@@ -145,30 +203,110 @@ long CAdoManager::ExecuteSql(const std::string &sql, std::unique_ptr<CAdoRecords
     }
 }
 
-std::unique_ptr<CAdoRecordset> CAdoManager::runQuery(const std::string &sql, DbError &error)
+std::unique_ptr<CAdoRecordset>
+CAdoManager::runQuery(const QString &sql, const std::vector<SqlValue> *values, DbError &error)
 {
-    const QString text = Gbk::toQString(sql);
-    const SqlStatementShape shape = AnalyzeSqlStatement(text);
+    static const std::vector<SqlValue> noValues;
+    const std::vector<SqlValue> &bound = values ? *values : noValues;
+    const SqlStatementShape shape = AnalyzeSqlStatement(sql);
     auto recordset = std::make_unique<CAdoRecordset>();
     std::unique_ptr<RowSource> source;
-    if (shape.isQuery && connection_->engine() == DbEngine::SQLite) {
-        std::unique_ptr<DbConnection> own = connection_->OpenSibling(error);
-        if (own)
-            source = SqliteWindowSource::Open(std::move(own), shape.text, error);
-    } else if (shape.isQuery) {
-        source = PgCursorSource::Open(connection_, shape.text, error);
-    } else {
-        QSqlQuery query(connection_->database());
-        query.setForwardOnly(true);
-        if (!query.exec(text)) {
-            error = connection_->errorFrom(query.lastError());
+    StatementScope scope(*connection_);
+    if (shape.isQuery) {
+        // Small results are read whole on this connection (they see its uncommitted
+        // rows and cost nothing more); longer ones are listed (SmallResultRows).
+        bool complete = false;
+        source = ReadSmallResult(*connection_, shape.text, bound, complete, error);
+        if (!source && error.code)
             return nullptr;
+        if (!complete) {
+            source.reset();
+            source = OpenListedResult(connection_, shape.text, bound, error);
         }
-        if (!query.isSelect())
+    } else {
+        QSqlQuery *query = nullptr;
+        QSqlQuery plain(connection_->database());
+        if (values) {
+            query = connection_->execPrepared(sql, bound, error);
+            if (!query)
+                return nullptr;
+        } else {
+            plain.setForwardOnly(true);
+            if (!plain.exec(sql)) {
+                error = connection_->errorFrom(plain.lastError());
+                return nullptr;
+            }
+            query = &plain;
+        }
+        if (query->isSelect())
+            source = BufferedRowSource::Read(connection_->engine(), *query, error);
+        query->finish();
+        if (!source && !error.code)
             return recordset; // closed, as for any statement without rows
-        source = BufferedRowSource::Read(connection_->engine(), query, error);
     }
     if (!source || !recordset->Attach(std::move(source), error))
         return nullptr;
     return recordset;
+}
+
+long CAdoManager::BeginTransaction()
+{
+    try {
+        DbFaultInjection::Point("BeginTransaction");
+        if (InTransaction())
+            return ResultCode::GeneralFailure;
+        const char *statement = connection_ && connection_->engine() == DbEngine::SQLite
+                ? "BEGIN IMMEDIATE"
+                : "BEGIN";
+        DbError error;
+        if (!prepareCommand(CommandText, error) || !connection_->beginTransaction(error)) {
+            lastError_ =
+                    FormatText(Gbk::literal(DbText::TransactionFailed).c_str(), "BeginTransaction")
+                    + DbStatementBlock(statement) + DbErrorBlock(error);
+            return error.code;
+        }
+        return ResultCode::Success;
+    } catch (...) {
+        noteUnexpected([&] {
+            lastError_ = FormatText(Gbk::literal(DbText::TransactionUnexpected).c_str(),
+                                    "BeginTransaction");
+        });
+        return ResultCode::GeneralFailure;
+    }
+}
+
+long CAdoManager::CommitTransaction()
+{
+    return endTransaction("CommitTransaction", "COMMIT");
+}
+
+long CAdoManager::RollbackTransaction()
+{
+    return endTransaction("RollbackTransaction", "ROLLBACK");
+}
+
+long CAdoManager::endTransaction(const char *operation, const char *statement)
+{
+    try {
+        DbFaultInjection::Point(operation);
+        if (!InTransaction())
+            return ResultCode::GeneralFailure;
+        DbError error;
+        if (!connection_->endTransaction(QString::fromLatin1(statement), error)) {
+            lastError_ = FormatText(Gbk::literal(DbText::TransactionFailed).c_str(), operation)
+                    + DbStatementBlock(statement) + DbErrorBlock(error);
+            return error.code;
+        }
+        return ResultCode::Success;
+    } catch (...) {
+        noteUnexpected([&] {
+            lastError_ = FormatText(Gbk::literal(DbText::TransactionUnexpected).c_str(), operation);
+        });
+        return ResultCode::GeneralFailure;
+    }
+}
+
+bool CAdoManager::InTransaction() const
+{
+    return connection_ && connection_->inTransaction();
 }

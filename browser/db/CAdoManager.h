@@ -12,7 +12,19 @@
 //   Provider=SQLite;Data Source=<file>       the file must exist (see EmbeddedDatabase.h);
 //                                            WAL mode, synchronous=NORMAL
 //   Provider=PostgreSQL;Host=...;Port=...;Database=...;User ID=...;Password=...
-// Every statement commits on its own.
+// Every statement commits on its own, unless the caller opened a transaction with
+// BeginTransaction; it ends with CommitTransaction or RollbackTransaction, and
+// CloseAdoConnection rolls back one that is still open. On PostgreSQL a statement that
+// fails inside a transaction spoils the rest of it (later statements fail with SQLSTATE
+// 25P02) until it is rolled back; on SQLite only the failed statement is undone.
+//
+// Values: ExecuteSql with a BoundStatement binds its values to the "?" placeholders of
+// its text (integers as integers, texts as texts, NULL as NULL); the values never become
+// SQL text, and PostgreSQL refuses a text with two statements in it. The reports show the
+// statement's display text. The most recent statements of a connection stay prepared
+// (DbConnection::KeptStatements), so running one statement again and again costs no
+// new parse. SQLite stores texts with NUL characters unchanged; PostgreSQL cannot store
+// them, and such a value is refused (layer code 10) before anything is sent.
 //
 // Result codes:
 //   0    success
@@ -30,7 +42,8 @@
 //          engine 0, this layer:  its own failures (DbError.h, LayerError): 1 malformed
 //                                 connection string, 2 unknown provider, 3 Qt Sql driver
 //                                 missing, 4 connection not open, 5 SQLite file removed
-//                                 while in use, 8 unsupported option word
+//                                 while in use, 8 unsupported option word, 10 a NUL
+//                                 character in a text for PostgreSQL
 //        EngineOfCode / NativeOfCode (DbError.h) take a code apart.
 //
 // Reports (LastError(); never cleared on success), in the error block:
@@ -45,6 +58,9 @@
 // Time-outs: ConnectionTimeout() (default 30 s) applies when opening: SQLite's busy
 // time-out, PostgreSQL's connect_timeout and statement_timeout. CommandTimeout()
 // (default 30 s) is applied before each statement when it differs. 0 waits without limit.
+// On SQLite it limits both the wait for a lock and the statement's own work: a statement
+// still running when it has passed is interrupted and reported with SQLITE_INTERRUPT
+// (native 9), as PostgreSQL reports its statement time-out with SQLSTATE 57014.
 //
 // Record sets are always client-side (cursor location 3): detached from this object,
 // owned by the caller, readable after CloseAdoConnection (CAdoRecordset.h). SQLite
@@ -57,12 +73,15 @@
 // the thread that opens it and used there; once that thread is done with it, another
 // thread may close it and open a new one (the import sheet's worker and its dialog).
 
+#include "BoundStatement.h"
 #include "CAdoRecordset.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class DbConnection;
+class QString;
 
 class CAdoManager
 {
@@ -83,6 +102,19 @@ public:
     long ExecuteSql(const std::string &sql, std::unique_ptr<CAdoRecordset> &recordset,
                     long options);
 
+    // The same with values bound to the "?" placeholders of statement.sql; the reports
+    // show statement.display (statement.sql when it is empty).
+    long ExecuteSql(const BoundStatement &statement, long options);
+    long ExecuteSql(const BoundStatement &statement, std::unique_ptr<CAdoRecordset> &recordset,
+                    long options);
+
+    // 0, or a code and a report like every other operation. 31 without a report when
+    // one is already open (Begin) or none is open (Commit, Rollback).
+    long BeginTransaction();
+    long CommitTransaction();
+    long RollbackTransaction();
+    bool InTransaction() const;
+
     const std::string &LastError() const { return lastError_; }
     bool IsOpen() const { return connection_ != nullptr; }
 
@@ -99,7 +131,14 @@ public:
 private:
     long reportExecuteFailure(const char *header, const std::string &sql, const DbError &error);
     bool prepareCommand(long options, DbError &error);
-    std::unique_ptr<CAdoRecordset> runQuery(const std::string &sql, DbError &error);
+    long execute(const QString &sql, const std::vector<SqlValue> *values, const std::string &shown,
+                 long options);
+    long executeInto(const QString &sql, const std::vector<SqlValue> *values,
+                     const std::string &shown, std::unique_ptr<CAdoRecordset> &recordset,
+                     long options);
+    std::unique_ptr<CAdoRecordset> runQuery(const QString &sql, const std::vector<SqlValue> *values,
+                                            DbError &error);
+    long endTransaction(const char *operation, const char *statement);
 
     std::string lastError_;
     int connectionTimeout_ = 30;

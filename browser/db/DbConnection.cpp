@@ -7,9 +7,12 @@
 #include "common/TextFormat.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
@@ -41,6 +44,10 @@ DbConnection::DbConnection(const DbEndpoint &endpoint, int timeoutSeconds)
 
 DbConnection::~DbConnection()
 {
+    // Statements first: a connection closed with statements still prepared stays open.
+    kept_.clear();
+    if (sqlite_)
+        sqlite3_progress_handler(sqlite_, 0, nullptr, nullptr);
     if (db_.isValid())
         db_.close();
     db_ = QSqlDatabase();
@@ -87,8 +94,7 @@ bool DbConnection::openDatabase(DbError &error)
             error = errorFrom(db_.lastError());
             return false;
         }
-        return run(QStringLiteral("PRAGMA journal_mode=WAL"), error)
-                && run(QStringLiteral("PRAGMA synchronous=NORMAL"), error);
+        return setUpSqlite(error);
     }
 
     db_.setHostName(Gbk::toQString(endpoint_.host));
@@ -110,6 +116,52 @@ bool DbConnection::openDatabase(DbError &error)
         return false;
     }
     return true;
+}
+
+bool DbConnection::setUpSqlite(DbError &error)
+{
+    const QVariant handle = db_.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        sqlite_ = *static_cast<sqlite3 *const *>(handle.constData());
+    if (sqlite_)
+        sqlite3_progress_handler(sqlite_, 1000, &DbConnection::onProgress, this);
+    // The WAL is cut back after each checkpoint, so a long import does not leave a big
+    // file behind; SQLite checkpoints it away when the last connection closes.
+    return run(QStringLiteral("PRAGMA journal_mode=WAL"), error)
+            && run(QStringLiteral("PRAGMA synchronous=NORMAL"), error)
+            && run(QStringLiteral("PRAGMA journal_size_limit=%1").arg(WalSizeLimit), error);
+}
+
+int DbConnection::onProgress(void *self)
+{
+    auto *connection = static_cast<DbConnection *>(self);
+    if (!connection->deadlineArmed_ || std::chrono::steady_clock::now() < connection->deadline_)
+        return 0;
+    connection->timedOut_ = true;
+    return 1;
+}
+
+void DbConnection::startStatement()
+{
+    timedOut_ = false;
+    deadlineArmed_ = sqlite_ && timeoutInForce_ > 0;
+    if (deadlineArmed_)
+        deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutInForce_);
+}
+
+void DbConnection::endStatement()
+{
+    deadlineArmed_ = false;
+}
+
+DbError DbConnection::errorFrom(const QSqlError &error) const
+{
+    DbError converted = DbErrorFromSql(engine(), error);
+    if (timedOut_ && (NativeOfCode(converted.code) & 0xFF) == SQLITE_INTERRUPT)
+        converted.description =
+                FormatText(Gbk::literal(DbText::CommandTimedOut).c_str(), timeoutInForce_)
+                + converted.description;
+    return converted;
 }
 
 bool DbConnection::applyTimeout(int seconds, DbError &error)
@@ -153,4 +205,86 @@ bool DbConnection::run(const QString &statement, DbError &error)
         return true;
     error = errorFrom(query.lastError());
     return false;
+}
+
+QSqlQuery *DbConnection::prepared(const QString &sql, DbError &error)
+{
+    for (std::size_t i = 0; i < kept_.size(); ++i) {
+        if (kept_[i].sql == sql) {
+            std::rotate(kept_.begin(), kept_.begin() + std::ptrdiff_t(i),
+                        kept_.begin() + std::ptrdiff_t(i) + 1);
+            return &kept_.front().query;
+        }
+    }
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql)) {
+        error = errorFrom(query.lastError());
+        return nullptr;
+    }
+    if (kept_.size() >= KeptStatements)
+        kept_.pop_back();
+    kept_.insert(kept_.begin(), Kept {sql, std::move(query)});
+    return &kept_.front().query;
+}
+
+QSqlQuery *DbConnection::execPrepared(const QString &sql, const std::vector<SqlValue> &values,
+                                      DbError &error)
+{
+    if (!checkOpen(error))
+        return nullptr;
+    if (engine() == DbEngine::PostgreSQL) {
+        for (const SqlValue &value : values) {
+            if (value.kind == SqlValue::Text && value.text.find('\0') != std::string::npos) {
+                error = MakeLayerError(LayerError::NulInText,
+                                       Gbk::literal(DbText::NulInTextDetail));
+                return nullptr;
+            }
+        }
+    }
+    QSqlQuery *query = prepared(sql, error);
+    if (!query)
+        return nullptr;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const SqlValue &value = values[i];
+        QVariant bound;
+        if (value.kind == SqlValue::Integer)
+            bound = QVariant(qlonglong(value.integer));
+        else if (value.kind == SqlValue::Text)
+            bound = QVariant(Gbk::toQString(value.text));
+        else
+            bound = QVariant(QMetaType::fromType<QString>());
+        query->bindValue(int(i), bound);
+    }
+    if (!query->exec()) {
+        error = errorFrom(query->lastError());
+        query->finish();
+        return nullptr;
+    }
+    return query;
+}
+
+bool DbConnection::beginTransaction(DbError &error)
+{
+    const bool sqlite = engine() == DbEngine::SQLite;
+    if (!run(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), error))
+        return false;
+    inTransaction_ = true;
+    return true;
+}
+
+bool DbConnection::endTransaction(const QString &statement, DbError &error)
+{
+    const bool done = run(statement, error);
+    // A failed COMMIT ends a PostgreSQL transaction; SQLite's stays open when it was
+    // only busy, and it says so itself.
+    inTransaction_ = false;
+    return done;
+}
+
+bool DbConnection::inTransaction() const
+{
+    if (sqlite_)
+        return sqlite3_get_autocommit(sqlite_) == 0;
+    return inTransaction_;
 }

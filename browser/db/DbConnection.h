@@ -3,18 +3,33 @@
 // One Qt Sql connection of the layer, under a name of its own, made in the thread that
 // opens it. It is removed from Qt's registry when the object goes, after the queries
 // that use it (their owners hold the connection and drop their queries first).
+//
+// It keeps the statements it has prepared (a few, the most recently used first), so a
+// statement run again and again (the import's duplicate check and insert) is parsed
+// once. A kept statement is always reset after use: it holds no lock and no snapshot.
 
+#include "BoundStatement.h"
 #include "DbEndpoint.h"
 #include "DbError.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
+#include <chrono>
 #include <memory>
+#include <vector>
+
+struct sqlite3;
 
 class DbConnection
 {
 public:
+    // How many prepared statements a connection keeps.
+    static constexpr std::size_t KeptStatements = 16;
+    // The WAL file is cut back to this size after a checkpoint.
+    static constexpr long long WalSizeLimit = 4 * 1024 * 1024;
+
     // Opens the endpoint. SQLite: the file must exist; WAL mode, synchronous=NORMAL, busy
     // time-out = timeoutSeconds. PostgreSQL: connect_timeout and statement_timeout =
     // timeoutSeconds. A time-out of 0 or less waits without limit.
@@ -29,10 +44,18 @@ public:
 
     QSqlDatabase &database() { return db_; }
     DbEngine engine() const { return endpoint_.engine; }
-    DbError errorFrom(const QSqlError &error) const { return DbErrorFromSql(engine(), error); }
+    DbError errorFrom(const QSqlError &error) const;
 
     // Applies a command time-out when it differs from the one in force.
     bool applyTimeout(int seconds, DbError &error);
+    int timeoutInForce() const { return timeoutInForce_; }
+
+    // SQLite has no statement time-out of its own: between these two calls a statement
+    // that runs longer than the command time-out is interrupted (reported as
+    // SQLITE_INTERRUPT with the time-out named). PostgreSQL's statement_timeout does the
+    // same on the server.
+    void startStatement();
+    void endStatement();
 
     // SQLite keeps reading and writing a file that was deleted while it is open, so a
     // removed database would look alive: this reports it as lost instead.
@@ -44,13 +67,41 @@ public:
     // Runs a statement whose rows, if any, are not needed.
     bool run(const QString &statement, DbError &error);
 
+    // BEGIN (SQLite: BEGIN IMMEDIATE, so that a writer waits for the lock at the start
+    // instead of failing halfway) and COMMIT or ROLLBACK.
+    bool beginTransaction(DbError &error);
+    bool endTransaction(const QString &statement, DbError &error);
+    bool inTransaction() const;
+
+    // The kept statement for a text, prepared on first use, with the values bound and
+    // executed. The caller reads its rows and then calls finish() on it. nullptr on
+    // failure. PostgreSQL texts may not hold NUL characters: such a value is refused
+    // before anything is sent.
+    QSqlQuery *execPrepared(const QString &sql, const std::vector<SqlValue> &values,
+                            DbError &error);
+
 private:
+    struct Kept
+    {
+        QString sql;
+        QSqlQuery query;
+    };
+
     DbConnection(const DbEndpoint &endpoint, int timeoutSeconds);
     bool openDatabase(DbError &error);
+    bool setUpSqlite(DbError &error);
+    QSqlQuery *prepared(const QString &sql, DbError &error);
+    static int onProgress(void *self);
 
     DbEndpoint endpoint_;
     QString name_;
     QString filePath_; // SQLite
     QSqlDatabase db_;
     int timeoutInForce_;
+    std::vector<Kept> kept_; // most recently used first
+    sqlite3 *sqlite_ = nullptr;
+    std::chrono::steady_clock::time_point deadline_;
+    bool deadlineArmed_ = false;
+    bool timedOut_ = false;
+    bool inTransaction_ = false; // PostgreSQL; SQLite says itself
 };

@@ -46,6 +46,8 @@ const char *layerMessage(std::uint32_t native)
         return DbText::UnsupportedOption;
     case LayerError::RowsMissing:
         return DbText::RowsMissing;
+    case LayerError::NulInText:
+        return DbText::NulInText;
     default:
         return nullptr;
     }

@@ -26,6 +26,7 @@ constexpr std::uint32_t RecordsetClosed = 6;
 constexpr std::uint32_t NoCurrentRecord = 7;
 constexpr std::uint32_t UnsupportedOption = 8;
 constexpr std::uint32_t RowsMissing = 9;
+constexpr std::uint32_t NulInText = 10;
 } // namespace LayerError
 
 // One failure as the platform describes it. Texts are GBK.

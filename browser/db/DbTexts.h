@@ -20,6 +20,8 @@ inline constexpr const char ExecuteUnexpected[] = "\r\n上面的SQL语句在Exec
 inline constexpr const char ExecuteRsFailed[] = "ExecuteSql[Rs]函数发生错误:\r\n";
 inline constexpr const char ExecuteRsUnexpected[] =
         "\r\n上面的SQL语句在ExecuteSql[Rs]发生无法意料的错误!";
+inline constexpr const char TransactionFailed[] = "%s函数发生错误:\r\n";
+inline constexpr const char TransactionUnexpected[] = "%s发生无法意料的错误!";
 
 // Message texts of codes that have no text of their own.
 inline constexpr const char DispatchError[] = "IDispatch error #%d";
@@ -39,6 +41,7 @@ inline constexpr const char RecordsetClosed[] = "记录集没有打开";
 inline constexpr const char NoCurrentRecord[] = "记录集已经在开头或者末尾";
 inline constexpr const char UnsupportedOption[] = "不支持的命令选项";
 inline constexpr const char RowsMissing[] = "记录集的数据行与记录个数不一致";
+inline constexpr const char NulInText[] = "文本值含有NUL字符";
 
 // Descriptions that go with them.
 inline constexpr const char MissingEquals[] = "关键字\"%s\"后面缺少等号";
@@ -55,6 +58,9 @@ inline constexpr const char BadSslMode[] = "SSL Mode=%s 不是有效的取值";
 inline constexpr const char DriverNamed[] = "Qt Sql 驱动 %s 没有安装";
 inline constexpr const char FileNamed[] = "文件: %s";
 inline constexpr const char OptionNamed[] = "选项=%ld (只支持 1: SQL语句)";
+inline constexpr const char NulInTextDetail[] =
+        "PostgreSQL 的文本不能保存NUL字符(0x00), 语句没有执行";
+inline constexpr const char CommandTimedOut[] = "语句执行超过命令超时(%d秒), 已被中断: ";
 inline constexpr const char RowsMissingDetail[] = "第 %lld 行不存在, 记录个数为 %lld";
 
 inline constexpr const char LayerSource[] = "Kestrel CAdoManager";

@@ -97,6 +97,19 @@ private Q_SLOTS:
         QVERIFY(FileSystem::removeFile(a));
     }
 
+    void failedCopyLeavesNoTarget()
+    {
+        // A directory opens for reading but yields no bytes: the copy fails after the
+        // target was made.
+        dir().write("d/x", "x");
+        const std::string target = dir().file("copy.txt");
+        QVERIFY(FileSystem::copyFile(dir().file("d"), target));
+        QVERIFY(!FileSystem::exists(target));
+        FileSystem::FileStatus status;
+        QVERIFY(!FileSystem::fileStatus(dir().file("d"), status));
+        QVERIFY(status.isDirectory && !status.isRegular);
+    }
+
     void createsOneDirectory()
     {
         QVERIFY(!FileSystem::createDirectory(dir().file(gbk("新目录"))));

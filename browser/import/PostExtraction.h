@@ -1,0 +1,71 @@
+#pragma once
+
+// Field extraction from one post file: the search text, the fields of PostFields by the
+// modes of the settings, and the line for a file that is skipped. No file or database
+// access here: the caller reads the file and decides what happens to the fields.
+
+#include "ImportSettings.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The texts extracted from one post file (GBK), empty when not obtained.
+struct PostFields
+{
+    std::string roomid;
+    std::string title;
+    std::string topicid;
+    std::string username;
+    std::string createtime;
+    std::string reply;
+    std::string path; // the file's full path
+};
+
+// What the post table offers (CheckTableColumns).
+struct PostColumns
+{
+    bool hasUsername = false;
+    bool hasReply = false;
+    bool hasCreatetime = false;
+    bool roomidIsNumeric = false;
+};
+
+struct ExtractionContext
+{
+    const ImportSettings *settings = nullptr; // markers lower-cased
+    const std::vector<std::string> *roomIds = nullptr; // the conversion lists
+    const std::vector<std::string> *roomNames = nullptr;
+    PostColumns columns;
+};
+
+// The whole file cut at its first zero byte, lower-cased character by character (GBK);
+// every offset in it is the same offset in the file.
+std::string BuildSearchText(std::string_view fileBytes);
+
+// The file name without its last extension ("12.34.htm" -> "12.34", ".htm" -> "").
+std::string FileTitleOf(std::string_view fileName);
+// The part of a path after its last separator.
+std::string FileNameOf(std::string_view path);
+// The name of the folder that holds the file: the text between the last two separators.
+std::string FolderNameOf(std::string_view path);
+
+enum class ExtractionResult {
+    Extracted, // fields ready for the path check and InsertPost
+    Reported, // skipped; `line` says why
+    SkippedSilently, // a mode value no page offers
+};
+
+// Steps 4 to 8 of ImportFile over a file's bytes. autoGrow is the counter for topicid
+// mode 1; without it the topicid stays empty for the caller to number. roomidOfNode is
+// the room's roomid in roomid mode 3.
+ExtractionResult ExtractPostFields(const ExtractionContext &context, std::string_view fileBytes,
+                                   const std::string &path, const std::string &fileTitle,
+                                   const std::string &roomidOfNode,
+                                   std::optional<std::uint32_t> autoGrow, PostFields &fields,
+                                   std::string &line);
+
+// A message line cut to at most 4095 bytes between characters.
+std::string CutMessageLine(std::string line);

@@ -1,0 +1,291 @@
+#include "ClassifierFixture.h"
+#include "TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+std::string summaryOf(long long files, long long done)
+{
+    return gbk("转换完成,总个数=") + std::to_string(files) + gbk(",成功的个数=")
+            + std::to_string(done);
+}
+std::string copyFailed(const std::string &target)
+{
+    return gbk("Copy文件到{") + target + gbk("}发生错误可能文件已经存在");
+}
+std::string moveFailed(const std::string &target)
+{
+    return gbk("移动文件到{") + target + gbk("}发生错误可能文件已经存在");
+}
+} // namespace
+
+class TestClassification : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void markersIgnoreLetterCase()
+    {
+        ClassifierFixture f;
+        f.dir.write("in/a.htm", "<ROOMNAME>Web Design</roomName>");
+        f.settings.roomNameStart = "<roomname>";
+        f.settings.roomNameEnd = "</roomname>";
+        f.settings.folderMethod = FolderMethod::Flat;
+        f.settings.namingRule = NamingRule::ByRoomName;
+        f.classify();
+        QVERIFY(f.exists("out/web design"));
+        QCOMPARE(f.summary(), summaryOf(1, 1));
+    }
+
+    void sequenceFoldersContinueInTheNextRun()
+    {
+        ClassifierFixture f;
+        f.post("1.htm", "a");
+        f.post("2.htm", "b");
+        f.post("3.htm", "a");
+        f.settings.folderMethod = FolderMethod::BySequence;
+        f.classify();
+        QVERIFY(f.exists("out/100/1.htm"));
+        QVERIFY(f.exists("out/101/2.htm"));
+        QVERIFY(f.exists("out/100/3.htm"));
+        QCOMPARE(f.summary(), summaryOf(3, 3));
+
+        // The same program run again: the names are forgotten, the counter is not.
+        f.settings.inputDirectory = f.dir.path() + "/in2/";
+        f.dir.write("in2/4.htm", "<roomname>a</roomname>");
+        f.classify();
+        QVERIFY(f.exists("out/102/4.htm"));
+        QCOMPARE(f.classifier.folderCounter(), 103);
+    }
+
+    void conversionFileGivesRoomIds()
+    {
+        ClassifierFixture f;
+        f.dir.write("RoomID-Name.txt", "45<a\r\n");
+        f.post("1.htm", "a");
+        f.post("2.htm", "b");
+        f.settings.folderMethod = FolderMethod::ByConversionFile;
+        f.classify();
+        QVERIFY(f.exists("out/45/1.htm"));
+        QVERIFY(f.exists("out/100/2.htm"));
+    }
+
+    void sequenceNamesKeepTheLastExtension()
+    {
+        ClassifierFixture f;
+        for (const char *name : {"x.htm", "y", "z.tar.gz"})
+            f.dir.write(std::string("in/") + name, "no markers");
+        f.settings.pattern = "*";
+        f.settings.folderMethod = FolderMethod::Flat;
+        f.settings.namingRule = NamingRule::BySequence;
+        f.classify();
+        for (const char *name : {"out/10000.htm", "out/10001", "out/10002.gz"})
+            QVERIFY2(f.exists(name), name);
+        QCOMPARE(f.summary(), summaryOf(3, 3));
+    }
+
+    void countersPassTheThirtyTwoBitLimit()
+    {
+        ClassifierFixture f;
+        f.post("a.htm", "r");
+        f.post("b.htm", "r");
+        f.settings.folderMethod = FolderMethod::Flat;
+        f.settings.namingRule = NamingRule::BySequence;
+        f.settings.fileSequenceStart = *ParseSequenceStart("2147483647");
+        f.classify();
+        QVERIFY(f.exists("out/2147483647.htm"));
+        QVERIFY(f.exists("out/2147483648.htm"));
+        QVERIFY(!ParseSequenceStart("2147483648"));
+        QVERIFY(!ParseSequenceStart("-1"));
+        QVERIFY(!ParseSequenceStart(""));
+    }
+
+    void roomNameNamesCollide()
+    {
+        ClassifierFixture f;
+        f.post("1.htm", "r");
+        f.post("2.htm", "r");
+        f.settings.folderMethod = FolderMethod::Flat;
+        f.settings.namingRule = NamingRule::ByRoomName;
+        f.classify();
+        QCOMPARE(f.dir.read("out/r"), f.dir.read("in/1.htm"));
+        QCOMPARE(f.observer.messages,
+                 (std::vector<std::string> {copyFailed(f.dir.path() + "/out/r"), summaryOf(2, 1)}));
+    }
+
+    void flatKeepNeedsNoMarkers()
+    {
+        ClassifierFixture f;
+        f.dir.write("in/sub/plain.htm", "nothing here");
+        f.settings.folderMethod = FolderMethod::Flat;
+        f.classify();
+        QVERIFY(f.exists("out/plain.htm"));
+    }
+
+    void missingMarkersSkipTheFile()
+    {
+        ClassifierFixture f;
+        f.dir.write("in/reversed.htm", "</roomname>x<roomname>y");
+        f.dir.write("in/noid.htm", "<roomname>y</roomname>");
+        f.settings.folderMethod = FolderMethod::BySequence;
+        f.classify();
+        f.settings.folderMethod = FolderMethod::ByRoomId;
+        f.settings.pattern = "noid.htm";
+        f.classify();
+        QCOMPARE(f.observer.messages,
+                 (std::vector<std::string> {
+                         gbk("文件[reversed.htm]中没有找到相应的roomname,忽略"), summaryOf(2, 1),
+                         gbk("文件[noid.htm]中没有找到相应的roomid,忽略"), summaryOf(1, 0)}));
+    }
+
+    void missingInputEndsWithZeroCounts()
+    {
+        ClassifierFixture f;
+        f.classify();
+        QCOMPARE(f.observer.messages.size(), std::size_t(2)); // the unreadable directory
+        QCOMPARE(f.summary(), summaryOf(0, 0));
+        QVERIFY(f.exists("out")); // made before the walk
+    }
+
+    void walkOrderFilesBeforeSubdirectories()
+    {
+        ClassifierFixture f;
+        f.post("b/1.htm", "r");
+        f.post("z.htm", "r");
+        f.post("a/c/2.htm", "r");
+        f.post("a/3.HTM", "r");
+        f.settings.folderMethod = FolderMethod::Flat;
+        f.classify();
+        const std::string in = f.dir.path() + "/in/";
+        QCOMPARE(f.observer.sources,
+                 (std::vector<std::string> {in + "z.htm", in + "a/3.HTM", in + "a/c/2.htm",
+                                            in + "b/1.htm"}));
+    }
+
+    // --- mends ---
+
+    void moveNeverReplacesATarget()
+    {
+        ClassifierFixture f;
+        f.post("1.htm", "r", "7");
+        f.dir.write("out/7/1.htm", "older");
+        f.settings.transferMethod = TransferMethod::Move;
+        f.classify();
+        QCOMPARE(f.dir.read("out/7/1.htm"), std::string("older"));
+        QVERIFY(f.exists("in/1.htm"));
+        QCOMPARE(f.observer.messages.front(), moveFailed(f.dir.path() + "/out/7/1.htm"));
+    }
+
+    void namesFromFilesStayInsideTheOutput()
+    {
+        ClassifierFixture f;
+        f.post("1.htm", "r", "../x");
+        f.post("2.htm", "r", "..");
+        f.post("3.htm", "r", "");
+        f.post("4.htm", "r", "a/b");
+        f.post("5.htm", "r", "a\\b");
+        // 淺 ends in the byte of "\": a name, not a separator.
+        f.post("6.htm", "r", gbk("淺"));
+        f.classify();
+        QVERIFY(!QDir(f.dir.qtPath() + QStringLiteral("/x")).exists());
+        QVERIFY(!f.exists("out/a"));
+        QVERIFY(f.exists(gbk("out/淺/6.htm")));
+        QCOMPARE(f.summary(), summaryOf(6, 1));
+        const std::string out = f.dir.path() + "/out/";
+        QCOMPARE(f.observer.messages[0], copyFailed(out + "../x/1.htm"));
+
+        ClassifierFixture g;
+        g.post("1.htm", "..");
+        g.post("2.htm", "/etc/passwd");
+        g.settings.folderMethod = FolderMethod::Flat;
+        g.settings.namingRule = NamingRule::ByRoomName;
+        g.classify();
+        QCOMPARE(g.summary(), summaryOf(2, 0));
+    }
+
+    void symlinkLoopsAreWalkedOnce()
+    {
+        ClassifierFixture f;
+        f.post("sub/1.htm", "r");
+        QVERIFY(QFile::link(f.dir.qtPath() + QStringLiteral("/in"),
+                            f.dir.qtPath() + QStringLiteral("/in/sub/loop")));
+        f.settings.folderMethod = FolderMethod::Flat;
+        f.classify();
+        QCOMPARE(f.summary(), summaryOf(1, 1));
+    }
+
+    void outputInsideInputIsNotClassifiedAgain()
+    {
+        for (const TransferMethod method : {TransferMethod::Copy, TransferMethod::Move}) {
+            ClassifierFixture f;
+            f.settings.outputDirectory = f.settings.inputDirectory + "Output/";
+            f.post("1.htm", "r", "5");
+            f.post("2.htm", "r", "5");
+            f.dir.write("in/Output/9/old.htm", "<roomid>6</roomid>"); // was there before
+            f.settings.transferMethod = method;
+            f.classify();
+            QCOMPARE(f.summary(), summaryOf(3, 3));
+            QVERIFY(f.exists("in/Output/5/1.htm"));
+            QVERIFY(f.exists("in/Output/6/old.htm"));
+        }
+    }
+
+    void specialFilesAreNotRead()
+    {
+        ClassifierFixture f;
+        f.post("1.htm", "r");
+        const std::string fifo = FileSystem::toDiskPath(f.dir.path() + "/in/pipe.htm");
+        QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+        f.settings.folderMethod = FolderMethod::Flat;
+        f.classify();
+        QCOMPARE(f.observer.messages.front(), gbk("文件[pipe.htm]不是普通文件,忽略"));
+        QCOMPARE(f.summary(), summaryOf(1, 1));
+    }
+
+    void lowerCasingKeepsDoubleByteCharacters()
+    {
+        ClassifierFixture f;
+        // 丄 is 0x81 0x41: its trail byte is the letter A.
+        f.post("1.htm", "r", gbk("丄Ab"));
+        f.classify();
+        QVERIFY(f.exists(gbk("out/丄ab/1.htm")));
+    }
+
+    void endMarkerIsSearchedAfterTheStart()
+    {
+        ClassifierFixture f;
+        f.dir.write("in/1.htm", "<room name=\"Lounge\">");
+        f.settings.roomNameStart = "name=\"";
+        f.settings.roomNameEnd = "\"";
+        f.settings.folderMethod = FolderMethod::BySequence;
+        f.settings.namingRule = NamingRule::ByRoomName;
+        f.classify();
+        QVERIFY(f.exists("out/100/lounge"));
+    }
+
+    void stopsAfterTheCurrentFile()
+    {
+        ClassifierFixture f;
+        for (int i = 0; i < 5; ++i)
+            f.post(std::to_string(i) + ".htm", "r");
+        f.settings.folderMethod = FolderMethod::Flat;
+        f.observer.stopAfter = 2;
+        f.classify();
+        QCOMPARE(f.summary(), summaryOf(2, 2));
+        QVERIFY(f.classifier.wasStopped());
+    }
+
+    void createDirectoryPathMakesEveryLevel()
+    {
+        TempAppDir dir;
+        CreateDirectoryPath(dir.path() + "\\a/b\\c/d");
+        QVERIFY(FileSystem::isDirectory(dir.path() + "/a/b/c"));
+        QVERIFY(!FileSystem::exists(dir.path() + "/a/b/c/d"));
+    }
+};
+
+QUILLERY_REGISTER_TEST(TestClassification)
+#include "tst_Classification.moc"
