@@ -158,8 +158,11 @@ bool CImportDataSheet::InitialiseSheet()
     list->clear();
     for (std::int32_t index : listedPresets_)
         list->addItem(Gbk::toQString(presets_.names[std::size_t(index)]));
-    if (!selectedRoom)
+    if (!selectedRoom) {
+        // Nothing is applied until the user picks an entry.
+        list->setCurrentIndex(-1);
         return true;
+    }
     list->setEnabled(false);
     const std::uint32_t applied = ApplyPreset(presets_, presets_.resultIndex(), settings_);
     list->setCurrentIndex(0);
