@@ -1,13 +1,16 @@
 #include "CMainFrame.h"
 
+#include "CGoToPost.h"
 #include "CImportController.h"
 #include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
 #include "CMainStatusBar.h"
+#include "CPostCommands.h"
 #include "CRoomPropertiesDialog.h"
 #include "KestrelEvents.h"
 #include "KestrelTexts.h"
 #include "PostListTexts.h"
+#include "browser/db/BoundStatement.h"
 #include "browser/db/CAdoRecordset.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/posts/CPostListView.h"
@@ -78,11 +81,9 @@ CMainFrame::CMainFrame()
     connect(commands_->nextPane, &QAction::triggered, this, [this] { MoveFocusToPane(1); });
     connect(commands_->previousPane, &QAction::triggered, this, [this] { MoveFocusToPane(-1); });
 
+    postCommands_ = new CPostCommands(this);
+    goToPost_ = new CGoToPost(this);
     imports_ = new CImportController(this);
-
-    // Commands whose work is not part of this version stay visible but disabled.
-    for (QAction *action : {commands_->deletePosts, commands_->movePosts, commands_->findPosts})
-        action->setEnabled(false);
 
     const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
     resize(std::min(1200, available.width() * 9 / 10), std::min(800, available.height() * 9 / 10));
@@ -171,9 +172,13 @@ void CMainFrame::OpenRoom(int recordIndex)
     const RoomRecord record = tree_->rooms().GetRoomRecord(recordIndex);
     if (!record.treeItem)
         return;
-    currentRoomIndex_ = recordIndex;
-    currentRootIndex_ = record.rootIndex & 0xFFFF;
-    RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(currentRootIndex_), record.roomid));
+    // The indices name the room whose rows are listed: after a failed query the rows of
+    // the previous room stay, and so do its indices.
+    const int rootIndex = record.rootIndex & 0xFFFF;
+    if (RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(rootIndex), record.roomid))) {
+        currentRoomIndex_ = recordIndex;
+        currentRootIndex_ = rootIndex;
+    }
 }
 
 int CMainFrame::ForgetCurrentRoom()
@@ -188,13 +193,26 @@ void CMainFrame::ReleasePostResult()
     pager_->ResultForQuery().reset();
 }
 
-void CMainFrame::RunPostQuery(const std::string &sql)
+bool CMainFrame::RunPostQuery(const std::string &sql)
+{
+    return RunPostQuery(BoundStatement {sql, {}, {}});
+}
+
+void CMainFrame::RunFindQuery(const BoundStatement &query, int rootIndex)
+{
+    if (!RunPostQuery(query))
+        return;
+    currentRoomIndex_ = -1;
+    currentRootIndex_ = rootIndex;
+}
+
+bool CMainFrame::RunPostQuery(const BoundStatement &query)
 {
     status_->SetQueryStatus(QString::fromUtf8(PostListText::Querying));
     status_->repaint();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const PostQueryOutcome outcome =
-            RunPostQueryInto(*pager_, tree_->rooms().GetConnectionString(), sql);
+            RunPostQueryInto(*pager_, tree_->rooms().GetConnectionString(), query);
     if (outcome.stage == PostQueryOutcome::Done) {
         list_->DeleteAllColumns();
         list_->columnTable().RecomputeShown(pager_->FieldNames());
@@ -202,7 +220,7 @@ void CMainFrame::RunPostQuery(const std::string &sql)
         list_->ResizeColumns(list_->ClientWidth());
         ShowFirstPage();
         QApplication::restoreOverrideCursor();
-        return;
+        return true;
     }
     // The message needs the normal cursor; the rows of the last query stay listed.
     QApplication::restoreOverrideCursor();
@@ -210,11 +228,12 @@ void CMainFrame::RunPostQuery(const std::string &sql)
         qWarning("%s", qPrintable(Gbk::toQString(outcome.report)));
     const QString message = outcome.stage == PostQueryOutcome::OpenFailed
             ? QString::fromUtf8(PostListText::OpenFailed)
-            : Gbk::toQString(
-                    FormatText(Gbk::literal(PostListText::QueryFailed).c_str(), sql.c_str()));
+            : Gbk::toQString(FormatText(Gbk::literal(PostListText::QueryFailed).c_str(),
+                                        query.shown().c_str()));
     UiSeam::ShowMessage(this, message, QMessageBox::Critical);
     status_->SetQueryStatus(Gbk::toQString(
             FormatText(Gbk::literal(PostListText::QueryStatusError).c_str(), outcome.code)));
+    return false;
 }
 
 void CMainFrame::ApplyPage(const std::optional<PostPage> &page)
@@ -227,6 +246,7 @@ void CMainFrame::ApplyPage(const std::optional<PostPage> &page)
         for (const PostListRow &row : page->rows)
             list_->AddPostRow(row.values, row.itemData);
         list_->setUpdatesEnabled(true);
+        pageRows_ = int(page->rows.size());
     }
     status_->SetQueryStatus(Gbk::toQString(page->status));
 }
@@ -243,7 +263,8 @@ void CMainFrame::ShowNextPage()
 
 void CMainFrame::ShowPreviousPage()
 {
-    ApplyPage(pager_->PreviousPage(list_->columnTable(), list_->topLevelItemCount()));
+    // Rows that a delete or move took out of the list were still on the page.
+    ApplyPage(pager_->PreviousPage(list_->columnTable(), pageRows_));
 }
 
 void CMainFrame::OpenPostOfRow(int row)
@@ -254,8 +275,10 @@ void CMainFrame::OpenPostOfRow(int row)
     try {
         if (row >= 0 && row < list_->topLevelItemCount()) {
             const PostRowInfo info = list_->GetRowPostInfo(row);
-            const std::string path = tree_->rooms().LocatePostFile(info, currentRootIndex_);
-            opened = panel_->OpenPost(info.title, path, why);
+            std::string archive;
+            const std::string path =
+                    tree_->rooms().LocatePostFile(info, currentRootIndex_, &archive);
+            opened = panel_->OpenPost(info.title, path, archive, why);
         }
     } catch (const std::exception &error) {
         why = error.what();

@@ -6,13 +6,16 @@
 #include <optional>
 #include <string>
 
+class CGoToPost;
 class CImportController;
 class CKestrelCommands;
 class CLeftTreeView;
 class CMainStatusBar;
+class CPostCommands;
 class CPostListView;
 class CPostPanelFrame;
 class PostPager;
+struct BoundStatement;
 struct PostPage;
 class QSplitter;
 
@@ -34,6 +37,8 @@ public:
     CPostPanelFrame *postPanel() const { return panel_; }
     CMainStatusBar *mainStatusBar() const { return status_; }
     CKestrelCommands *commands() const { return commands_; }
+    CPostCommands *postCommands() const { return postCommands_; }
+    CGoToPost *goToPost() const { return goToPost_; }
     QSplitter *columns() const { return columns_; }
     QSplitter *rows() const { return rows_; }
 
@@ -48,8 +53,12 @@ public:
     // Lets the current query result go; the rows shown stay.
     void ReleasePostResult();
 
-    // Runs a query of post rows and shows its first page (sql is GBK).
-    void RunPostQuery(const std::string &sql);
+    // Runs a query of post rows and shows its first page (sql is GBK); false when it
+    // failed and the list kept its rows.
+    bool RunPostQuery(const std::string &sql);
+    bool RunPostQuery(const BoundStatement &query);
+    // A search lists rows of no one room, from the post table of rootIndex.
+    void RunFindQuery(const BoundStatement &query, int rootIndex);
     void ShowFirstPage();
     void ShowNextPage();
     void ShowPreviousPage();
@@ -68,6 +77,8 @@ private:
     void PrepareDatabase();
 
     CKestrelCommands *commands_;
+    CPostCommands *postCommands_;
+    CGoToPost *goToPost_;
     CImportController *imports_;
     CMainStatusBar *status_;
     QSplitter *columns_;
@@ -80,4 +91,5 @@ private:
     std::unique_ptr<PostPager> pager_;
     int currentRoomIndex_ = -1;
     int currentRootIndex_ = 0;
+    int pageRows_ = 0; // rows of the page last shown, also after rows left the list
 };

@@ -61,6 +61,17 @@ inline constexpr CommandText EditPost {"编辑", "编辑网页", "编辑网页"}
 inline constexpr CommandText FullScreenPost {"全屏", "把帖子成全屏显示", "全屏"};
 inline constexpr CommandText ClosePost {"关闭", "关闭当前显示的帖子", "关闭帖子"};
 inline constexpr const char PostViewTitle[] = "帖子浏览器";
+inline constexpr const char FullScreenTitle[] = "全屏";
+inline constexpr const char XmlEditQuestion[] =
+        "xml文件用浏览器编辑后将只能另存为HTM格式的文件了,如果点击\"是\"按钮则用浏览器编辑,"
+        "点击\"否\"按钮将按文本格式打开该xml文件,其他按钮返回,请选择";
+inline constexpr const char SavePostFailed[] = "保存帖子的修改失败,修改还在编辑中:\n%1\n%2";
+inline constexpr const char SaveAsCaption[] = "另存为";
+inline constexpr const char SaveAsFilter[] = "网页文件 (*.htm *.html);;所有文件 (*)";
+inline constexpr const char XmlTargetRefused[] =
+        "不能把网页保存到xml文件本身,请另选一个文件名:\n%1";
+inline constexpr const char DiscardEdits[] = "对帖子的修改还没有保存,要放弃这些修改吗?";
+inline constexpr const char EditorNotStarted[] = "无法启动文本编辑器打开该文件:\n%1";
 
 // About box
 inline constexpr const char AboutTitle[] = "关于 Quillery";

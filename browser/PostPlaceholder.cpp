@@ -2,6 +2,7 @@
 
 #include "PostPathContext.h"
 #include "common/AppDirectory.h"
+#include "common/FileSystem.h"
 #include "common/IdPlaceholder.h"
 #include "common/PlaceholderNotifier.h"
 #include "common/TemplateExpansion.h"
@@ -43,7 +44,34 @@ bool resolveCommonSet(const std::string &placeholder, std::string &value)
     return true;
 }
 
+// Marks where the first post placeholder stood; no path holds this byte.
+constexpr char PostValueMark = '\x01';
+
+int resolveArchivePart(void *, std::int32_t, const std::string &placeholder, std::string &value)
+{
+    const PostPathContext probe;
+    if (resolvePostSet(probe, placeholder, value)) {
+        value.assign(1, PostValueMark);
+        return PlaceholderResolved;
+    }
+    // Unknown names were reported when the post's own path was expanded.
+    return resolveCommonSet(placeholder, value) ? PlaceholderResolved : PlaceholderUnknown;
+}
+
 } // namespace
+
+std::string PostArchiveFolder(const std::string &pathTemplate)
+{
+    std::string expanded;
+    ExpandTemplate(pathTemplate, expanded, nullptr, postKind, resolveArchivePart);
+    const std::size_t mark = expanded.find(PostValueMark);
+    if (mark != std::string::npos)
+        expanded.resize(mark);
+    const std::size_t separator = FileSystem::lastSeparator(expanded);
+    if (separator == std::string::npos)
+        return std::string();
+    return FileSystem::normalize(expanded.substr(0, separator));
+}
 
 int ResolvePostPlaceholder(void *context, std::int32_t kind, const std::string &placeholder,
                            std::string &value)

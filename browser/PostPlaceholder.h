@@ -9,3 +9,8 @@
 // PostPathContext* context. Unknown placeholders are reported and dropped.
 int ResolvePostPlaceholder(void *context, std::int32_t kind, const std::string &placeholder,
                            std::string &value);
+
+// The archive folder of a post path template: the template expanded up to its first
+// post placeholder, cut at the last separator before it ("|APP_PATH|\htm\|ROOMID|\|ID|.htm"
+// gives the program's "htm" folder). Empty when no folder is left.
+std::string PostArchiveFolder(const std::string &pathTemplate);

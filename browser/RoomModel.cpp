@@ -177,11 +177,13 @@ bool RoomModel::LoadTreeConfig(const std::string &path, std::string *reason)
         }
     }
 
+    // A top-level room without a post table is left out everywhere, not only from the
+    // tree: the root indices of the rooms after it must name the same element, table,
+    // post location table and sub-rooms in every look-up.
+    std::erase_if(elements, [](const RoomElement &element) { return element.table.empty(); });
     rootElements_ = std::move(elements);
     connectionString_ = std::move(connection);
     for (const RoomElement &element : rootElements_) {
-        if (element.table.empty())
-            continue;
         buildRoom(element, std::int32_t(tables_.size()), nullptr);
         tables_.push_back(element.table);
     }
@@ -334,7 +336,8 @@ TreeItem RoomModel::FindChildItem(TreeItem parent, const std::string &text) cons
 }
 
 std::string RoomModel::expandPostPath(PostPathContext &context, const std::string &roomidText,
-                                      std::int32_t rootIndex, bool *matched)
+                                      std::int32_t rootIndex, bool *matched,
+                                      std::string *archiveFolder)
 {
     BuildRoomPaths(roomidText, context.roomNamePath, context.roomIdPath);
     const std::lock_guard lock(pathMutex_);
@@ -343,6 +346,8 @@ std::string RoomModel::expandPostPath(PostPathContext &context, const std::strin
         if (range.low <= context.topicid && context.topicid <= range.high) {
             std::string path;
             ExpandTemplate(range.pathTemplate, path, &context, postKind, ResolvePostPlaceholder);
+            if (archiveFolder)
+                *archiveFolder = PostArchiveFolder(range.pathTemplate);
             *matched = true;
             return path;
         }
@@ -351,15 +356,16 @@ std::string RoomModel::expandPostPath(PostPathContext &context, const std::strin
     return std::string();
 }
 
-std::string RoomModel::LocatePostFile(const PostRowInfo &row, std::int32_t rootIndex)
+std::string RoomModel::LocatePostFile(const PostRowInfo &row, std::int32_t rootIndex,
+                                      std::string *archiveFolder)
 {
     PostPathContext context;
     context.topicid = ParseTopicId(row.topicidText);
-    context.roomid = static_cast<std::uint32_t>(row.roomid);
+    context.roomid = row.roomid;
     context.roomname = row.roomname;
     context.title = row.title;
     bool matched = false;
-    return expandPostPath(context, std::to_string(row.roomid), rootIndex, &matched);
+    return expandPostPath(context, std::to_string(row.roomid), rootIndex, &matched, archiveFolder);
 }
 
 std::string RoomModel::GetExpectedPostPath(std::uint32_t topicid, std::int32_t rootIndex,

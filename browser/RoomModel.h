@@ -47,7 +47,7 @@ struct PostRowInfo
     std::string title;
     std::string topicidText; // read with base prefixes: "0x" hexadecimal, "0" octal
     std::string roomname;
-    std::int32_t roomid = 0;
+    std::uint32_t roomid = 0; // room ids may be 2^31 or more
 };
 
 class RoomModel
@@ -82,7 +82,9 @@ public:
     TreeItem FindChildItem(TreeItem parent, const std::string &text) const;
 
     // The expected file of a listed post; empty when no post location entry holds it.
-    std::string LocatePostFile(const PostRowInfo &row, std::int32_t rootIndex);
+    // archiveFolder, when given, receives the folder the entry files its posts under.
+    std::string LocatePostFile(const PostRowInfo &row, std::int32_t rootIndex,
+                               std::string *archiveFolder = nullptr);
     // The expected file of a post being imported; the room's name when no entry holds it.
     std::string GetExpectedPostPath(std::uint32_t topicid, std::int32_t rootIndex,
                                     const std::string &roomid, const std::string &title);
@@ -107,7 +109,8 @@ private:
     void buildRoom(const RoomElement &element, std::int32_t rootIndex, RoomNode *parent);
     int loadPostRangesLocked(std::int32_t rootIndex);
     std::string expandPostPath(PostPathContext &context, const std::string &roomidText,
-                               std::int32_t rootIndex, bool *matched);
+                               std::int32_t rootIndex, bool *matched,
+                               std::string *archiveFolder = nullptr);
     const RoomElement *rootElement(std::int32_t rootIndex) const;
 
     std::vector<RoomElement> rootElements_; // every level-1 room element, in document order

@@ -1,5 +1,8 @@
 #include "ClassifyCommand.h"
 #include "CliTexts.h"
+#include "FindCommand.h"
+#include "ImportCommand.h"
+#include "IndexCommand.h"
 #include "Subcommand.h"
 #include "Terminal.h"
 #include "UrlsCommand.h"
@@ -33,6 +36,9 @@ const std::vector<Subcommand> &Subcommands()
     static const std::vector<Subcommand> commands {
             UrlsCommand(),
             ClassifyCommand(),
+            FindCommand(),
+            IndexCommand(),
+            ImportCommand(),
     };
     return commands;
 }

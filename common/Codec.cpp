@@ -51,12 +51,17 @@ public:
                 if (lower == ch)
                     continue;
                 const QByteArray encoded = encoder().encode(lower);
-                if (encoded.size() == 2 && isLeadByte(encoded.at(0)))
+                if (encoded.size() == 2 && isLeadByte(encoded.at(0))) {
                     (*table_)[lead << 8 | trail] = std::uint16_t(std::uint8_t(encoded.at(0)) << 8
                                                                  | std::uint8_t(encoded.at(1)));
+                    leadHasLower_[lead] = true;
+                }
             }
         }
     }
+    // Most lead bytes (all of the Chinese characters) have no lower case at all, which
+    // spares the look-up in the large table.
+    bool leadHasLower(unsigned lead) const { return leadHasLower_[lead]; }
     std::uint16_t lower(unsigned lead, unsigned trail) const
     {
         return (*table_)[lead << 8 | trail];
@@ -64,6 +69,7 @@ public:
 
 private:
     std::unique_ptr<std::array<std::uint16_t, 65536>> table_;
+    std::array<bool, 256> leadHasLower_ {};
 };
 
 const LowerTable &lowerTable()
@@ -102,18 +108,6 @@ std::string fromUtf8(std::string_view utf8)
     return fromQString(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
 }
 
-bool isLeadByte(unsigned char byte)
-{
-    return byte >= 0x81 && byte <= 0xFE;
-}
-
-std::size_t charLength(std::string_view text, std::size_t pos)
-{
-    if (pos + 1 < text.size() && isLeadByte(static_cast<unsigned char>(text[pos])))
-        return 2;
-    return 1;
-}
-
 std::string_view prefixWithinBytes(std::string_view text, std::size_t maxBytes)
 {
     std::size_t pos = 0;
@@ -139,15 +133,21 @@ void dropLastChar(std::string &text)
 
 void toLowerInPlace(std::string &gbk)
 {
+    const LowerTable &table = lowerTable();
     std::size_t pos = 0;
     while (pos < gbk.size()) {
         const auto c = static_cast<unsigned char>(gbk[pos]);
-        if (c >= 'A' && c <= 'Z') {
-            gbk[pos] = char(c - 'A' + 'a');
+        if (c < 0x80) {
+            if (c >= 'A' && c <= 'Z')
+                gbk[pos] = char(c - 'A' + 'a');
             ++pos;
         } else if (charLength(gbk, pos) == 2) {
             const auto trail = static_cast<unsigned char>(gbk[pos + 1]);
-            if (const std::uint16_t lower = lowerTable().lower(c, trail)) {
+            if (!table.leadHasLower(c)) {
+                pos += 2;
+                continue;
+            }
+            if (const std::uint16_t lower = table.lower(c, trail)) {
                 gbk[pos] = char(lower >> 8);
                 gbk[pos + 1] = char(lower & 0xFF);
             }

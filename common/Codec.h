@@ -24,11 +24,19 @@ inline std::string literal(const char *utf8)
     return fromUtf8(utf8);
 }
 
-bool isLeadByte(unsigned char byte);
+// Inline: the marker search and the lower-casing step through every character of
+// every imported file with these.
+inline bool isLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
 
 // Length in bytes of the character starting at text[pos]: 2 for a lead byte
 // 0x81-0xFE followed by any trail byte, else 1. A lead byte at the end is one byte.
-std::size_t charLength(std::string_view text, std::size_t pos);
+inline std::size_t charLength(std::string_view text, std::size_t pos)
+{
+    return pos + 1 < text.size() && isLeadByte(static_cast<unsigned char>(text[pos])) ? 2 : 1;
+}
 
 // Cuts text to at most maxBytes without splitting a double-byte character.
 std::string_view prefixWithinBytes(std::string_view text, std::size_t maxBytes);

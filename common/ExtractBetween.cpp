@@ -6,6 +6,17 @@
 
 namespace {
 
+// A byte outside the lead range always ends a character (it is a character of its own
+// or the second byte of a pair), so, counting characters from `from`, a position starts
+// one exactly when the run of lead bytes right before it (back to `from`) has even length.
+bool startsCharacter(std::string_view text, std::size_t from, std::size_t pos)
+{
+    std::size_t leads = 0;
+    while (leads < pos - from && Gbk::isLeadByte(static_cast<unsigned char>(text[pos - leads - 1])))
+        ++leads;
+    return leads % 2 == 0;
+}
+
 // First match of needle at or after `from` that starts on a character boundary.
 // `from` must itself be a boundary.
 std::optional<std::size_t> findOnBoundary(std::string_view text, std::string_view needle,
@@ -13,16 +24,12 @@ std::optional<std::size_t> findOnBoundary(std::string_view text, std::string_vie
 {
     if (needle.empty())
         return from;
-    std::size_t boundary = from; // the next character start at or after `from`
+    const std::size_t origin = from;
     while (true) {
         const std::size_t hit = text.find(needle, from);
         if (hit == std::string_view::npos)
             return std::nullopt;
-        // Walk the character starts up to the hit; memchr-speed find does the scanning,
-        // this walk only decides whether the hit is on a boundary.
-        while (boundary < hit)
-            boundary += Gbk::charLength(text, boundary);
-        if (boundary == hit)
+        if (startsCharacter(text, origin, hit))
             return hit;
         from = hit + 1; // the hit began inside a double-byte character
     }

@@ -514,14 +514,12 @@ std::error_code readRegularDiskFile(const std::string &diskPath, std::string &co
         ::close(fd);
         return error;
     }
-    contents.clear();
-    // One read for the common case; then on to the real end, the file may grow.
-    contents.resize(std::size_t(st.st_size) + 1);
+    // The length the file system reports is what is read (a file that grows meanwhile is
+    // read as it was), in as few calls as the kernel allows.
+    contents.resize(std::size_t(st.st_size));
     std::size_t used = 0;
     std::error_code error;
-    for (;;) {
-        if (used == contents.size())
-            contents.resize(contents.size() * 2);
+    while (used < contents.size()) {
         const ssize_t n = ::read(fd, contents.data() + used, contents.size() - used);
         if (n < 0) {
             if (errno == EINTR)
@@ -530,7 +528,7 @@ std::error_code readRegularDiskFile(const std::string &diskPath, std::string &co
             break;
         }
         if (n == 0)
-            break;
+            break; // it shrank
         used += std::size_t(n);
     }
     ::close(fd);

@@ -95,6 +95,16 @@ std::error_code listDirectory(std::string_view directory, std::string_view patte
                               std::vector<DirectoryEntry> &entries);
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 
+// Replaces a file's contents as one step: the data goes to a temporary file beside
+// it, which is then renamed over it, so a failure never leaves half a file. A
+// read-only target is refused (permission_denied) as Windows would; the new file
+// keeps the old one's permissions.
+std::error_code replaceWholeFile(std::string_view path, std::string_view data);
+
+// The real location of a path given as disk bytes (symbolic links, "." and ".."
+// resolved), as disk bytes; empty when it does not exist.
+std::string resolveDiskPath(std::string_view diskPath);
+
 // Walking a tree by the names the operating system uses, without converting a path
 // back and forth for every file (the import reads hundreds of thousands of them).
 enum class DiskEntryType { Regular, Directory, Other };
@@ -115,8 +125,9 @@ std::error_code listDiskDirectory(const std::string &diskDirectory,
 std::error_code diskIdentity(const std::string &diskPath, std::uint64_t &device,
                              std::uint64_t &inode);
 
-// Reads a whole file given by its disk path. Anything but a regular file is refused with
-// errc::invalid_argument without waiting (a FIFO never blocks the reader).
+// Reads a whole file given by its disk path: as many bytes as its length when opened.
+// Anything but a regular file is refused with errc::invalid_argument without waiting
+// (a FIFO never blocks the reader).
 std::error_code readRegularDiskFile(const std::string &diskPath, std::string &contents);
 
 // Opens a descriptor for CTextLineFile-style access (flags of open(2)).

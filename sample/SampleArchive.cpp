@@ -107,17 +107,6 @@ std::string escapeMarkup(const std::string &text)
     return out;
 }
 
-std::string quoteSql(const std::string &text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return out + "'";
-}
-
 struct Body
 {
     std::vector<std::string> paragraphs;
@@ -366,8 +355,7 @@ std::vector<SamplePost> MakeSamplePosts(RoomModel &rooms, int startRoomPosts)
     return posts;
 }
 
-int WriteSampleArchive(const std::vector<SamplePost> &posts, const std::string &sampleRoot,
-                       std::string &why)
+int WriteSampleArchive(const std::vector<SamplePost> &posts, std::string &why)
 {
     int written = 0;
     const auto write = [&](const std::string &path, const std::string &contents) {
@@ -378,11 +366,24 @@ int WriteSampleArchive(const std::vector<SamplePost> &posts, const std::string &
         ++written;
         return true;
     };
-    if (!write(FileSystem::join(sampleRoot, "htm/lumora.css"), HtmlStyle)
-        || !write(FileSystem::join(sampleRoot, "htm/images/logo.svg"), Logo)
-        || !write(FileSystem::join(sampleRoot, "xml/topic.css"), XmlStyle)
-        || !write(FileSystem::join(sampleRoot, "xml/topic.xsl"), gbk(TopicXsl)))
-        return written;
+    // The pages refer to their stylesheets as "../", so they go into the folder above
+    // each post's folder, wherever the configuration puts the posts.
+    std::vector<std::pair<std::string, bool>> styleFolders;
+    for (const SamplePost &post : posts) {
+        const std::string path = FileSystem::normalize(post.path);
+        const std::string folder = path.substr(0, path.rfind('/'));
+        const std::pair<std::string, bool> parent {folder.substr(0, folder.rfind('/')), post.isXml};
+        if (std::find(styleFolders.begin(), styleFolders.end(), parent) == styleFolders.end())
+            styleFolders.push_back(parent);
+    }
+    for (const auto &[folder, isXml] : styleFolders) {
+        const bool done = isXml ? write(FileSystem::join(folder, "topic.css"), XmlStyle)
+                        && write(FileSystem::join(folder, "topic.xsl"), gbk(TopicXsl))
+                                : write(FileSystem::join(folder, "lumora.css"), HtmlStyle)
+                        && write(FileSystem::join(folder, "images/logo.svg"), Logo);
+        if (!done)
+            return written;
+    }
     for (const SamplePost &post : posts) {
         if (!write(post.path, post.isXml ? xmlFile(post) : htmlPage(post)))
             return written;
@@ -390,21 +391,8 @@ int WriteSampleArchive(const std::vector<SamplePost> &posts, const std::string &
     return written;
 }
 
-std::vector<std::string> SampleInsertStatements(const std::vector<SamplePost> &posts)
-{
-    std::vector<std::string> statements;
-    for (const SamplePost &post : posts) {
-        statements.push_back("insert into " + post.table
-                             + " (topicid, title, roomid, username, reply, createtime) values ("
-                             + std::to_string(post.topicid) + ", " + quoteSql(post.title) + ", "
-                             + post.roomid + ", " + quoteSql(post.username) + ", "
-                             + std::to_string(post.reply) + ", " + quoteSql(post.createtime) + ")");
-    }
-    return statements;
-}
-
-int FillSampleDatabase(const std::vector<SamplePost> &posts, const std::string &connectionString,
-                       std::string &why)
+int SampleDatabaseHoldsPosts(const std::vector<SamplePost> &posts,
+                             const std::string &connectionString, std::string &why)
 {
     std::vector<std::string> tables;
     for (const SamplePost &post : posts) {
@@ -418,28 +406,20 @@ int FillSampleDatabase(const std::vector<SamplePost> &posts, const std::string &
         why = ado.LastError();
         return -1;
     }
+    int holds = 0;
     for (const std::string &table : tables) {
         std::unique_ptr<CAdoRecordset> rows;
         if (ado.ExecuteSql("select count(*) from " + table, rows, CAdoManager::CommandText) != 0) {
             why = ado.LastError();
-            ado.CloseAdoConnection();
-            return -1;
+            holds = -1;
+            break;
         }
         long long count = 0;
         if (rows->Value(0).ToInt64(count) && count > 0) {
-            ado.CloseAdoConnection();
-            return 0;
+            holds = 1;
+            break;
         }
-    }
-    int inserted = 0;
-    for (const std::string &statement : SampleInsertStatements(posts)) {
-        if (ado.ExecuteSql(statement, CAdoManager::CommandText) != 0) {
-            why = ado.LastError();
-            ado.CloseAdoConnection();
-            return -1;
-        }
-        ++inserted;
     }
     ado.CloseAdoConnection();
-    return inserted;
+    return holds;
 }

@@ -3,7 +3,8 @@
 // The bundled sample archive: posts made up for this project, spread over the rooms
 // of the shipped tree configuration, written as GBK HTML pages (older posts) and GBK
 // XML files with an XSL stylesheet (newer posts) where the configuration's post
-// location entries point. The same seed always gives the same archive.
+// location entries point. The same seed always gives the same archive. The shipped
+// presets (Configs/XmlListInfo.xml) import it with every field.
 
 #include <cstdint>
 #include <string>
@@ -29,16 +30,13 @@ struct SamplePost
 // `startRoomPosts` of them, every other room a handful.
 std::vector<SamplePost> MakeSamplePosts(RoomModel &rooms, int startRoomPosts = 260);
 
-// Writes every post file and the shared stylesheets and images below the program
-// folder. Returns the number of files written; errors go to `why`.
-int WriteSampleArchive(const std::vector<SamplePost> &posts, const std::string &sampleRoot,
-                       std::string &why);
+// Writes every post file where the configuration places it, and the shared stylesheets
+// and images beside their folders. Returns the number of files written; errors go to
+// `why`.
+int WriteSampleArchive(const std::vector<SamplePost> &posts, std::string &why);
 
-// The INSERT statements that put the posts into their tables.
-std::vector<std::string> SampleInsertStatements(const std::vector<SamplePost> &posts);
-
-// Puts the posts into the database of the connection string when all their tables are
-// empty (a new archive); an archive that holds posts is left alone. Returns the number
-// of rows inserted, or -1 with the reason in `why`.
-int FillSampleDatabase(const std::vector<SamplePost> &posts, const std::string &connectionString,
-                       std::string &why);
+// Whether the database of the connection string holds posts in the posts' tables (the
+// embedded database is made first when missing): 1 yes, 0 no, -1 with the reason in
+// `why`. The rows themselves arrive through `quillery import`.
+int SampleDatabaseHoldsPosts(const std::vector<SamplePost> &posts,
+                             const std::string &connectionString, std::string &why);

@@ -1,7 +1,8 @@
 // Writes the bundled sample archive into a program folder: the post files where its
-// Configs/InitTree.xml places them; with --database also the rows, into the configured
-// database when it holds no posts yet.
-//   make_sample [--database] <program folder>
+// Configs/InitTree.xml places them. With --holds-posts it writes nothing and tells
+// instead whether the configured database holds posts already (exit status 0 yes, 1 no),
+// so the first start can import the archive through `quillery import` exactly once.
+//   make_sample [--holds-posts] <program folder>
 
 #include "SampleArchive.h"
 #include "browser/RoomModel.h"
@@ -16,11 +17,11 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments().mid(1);
-    const bool database = arguments.contains(QStringLiteral("--database"));
+    const bool holdsPosts = arguments.contains(QStringLiteral("--holds-posts"));
     QStringList folders = arguments;
-    folders.removeAll(QStringLiteral("--database"));
+    folders.removeAll(QStringLiteral("--holds-posts"));
     if (folders.size() != 1) {
-        std::fprintf(stderr, "usage: make_sample [--database] <program folder>\n");
+        std::fprintf(stderr, "usage: make_sample [--holds-posts] <program folder>\n");
         return 2;
     }
     const std::string folder = FileSystem::fromQtPath(folders.first());
@@ -30,25 +31,23 @@ int main(int argc, char **argv)
     const std::string config = RoomModel::TreeConfigPath(std::nullopt);
     if (!rooms.LoadTreeConfig(config, &reason)) {
         std::fprintf(stderr, "make_sample: %s: %s\n", config.c_str(), reason.c_str());
-        return 1;
+        return 2;
     }
     const std::vector<SamplePost> posts = MakeSamplePosts(rooms);
     std::string why;
-    const int written = WriteSampleArchive(posts, FileSystem::join(folder, "sample"), why);
+    if (holdsPosts) {
+        const int holds = SampleDatabaseHoldsPosts(posts, rooms.GetConnectionString(), why);
+        if (holds < 0) {
+            std::fprintf(stderr, "make_sample: %s\n", why.c_str());
+            return 2;
+        }
+        return holds ? 0 : 1;
+    }
+    const int written = WriteSampleArchive(posts, why);
     if (!why.empty()) {
         std::fprintf(stderr, "make_sample: %s\n", why.c_str());
-        return 1;
+        return 2;
     }
     std::printf("sample archive: %zu posts, %d files\n", posts.size(), written);
-    if (database) {
-        const int inserted = FillSampleDatabase(posts, rooms.GetConnectionString(), why);
-        if (inserted < 0) {
-            std::fprintf(stderr, "make_sample: %s\n", why.c_str());
-            return 1;
-        }
-        std::printf(inserted ? "sample database: %d posts inserted\n"
-                             : "sample database: the archive holds posts already, left as it is\n",
-                    inserted);
-    }
     return 0;
 }

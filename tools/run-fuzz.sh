@@ -8,8 +8,9 @@ seconds=${1:-300}
 build="$root/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUILLERY_FUZZ=ON -DQUILLERY_TESTS=OFF -DQUILLERY_BENCH=OFF >/dev/null
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target fuzz_ExpandTemplate fuzz_ReadLine
-for target in fuzz_ExpandTemplate fuzz_ReadLine; do
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target fuzz_ExpandTemplate fuzz_ReadLine \
+    fuzz_ImportExtraction fuzz_ImportPresets
+for target in ${QUILLERY_FUZZ_TARGETS:-fuzz_ExpandTemplate fuzz_ReadLine fuzz_ImportExtraction fuzz_ImportPresets}; do
     corpus="$build/corpus/$target"
     mkdir -p "$corpus"
     cp -n "$root"/fuzz/seeds/"$target"/* "$corpus"/ 2>/dev/null || true

@@ -70,7 +70,7 @@ void CPostListView::ResizeColumns(int width)
 }
 
 void CPostListView::AddPostRow(const std::vector<std::optional<std::string>> &values,
-                               std::int32_t itemData)
+                               std::uint32_t itemData)
 {
     auto *item = new QTreeWidgetItem;
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -78,14 +78,14 @@ void CPostListView::AddPostRow(const std::vector<std::optional<std::string>> &va
             item->setText(int(i), Gbk::toQString(*values[i]));
         item->setTextAlignment(int(i), Qt::AlignCenter);
     }
-    item->setData(0, RoomIdRole, itemData);
+    item->setData(0, RoomIdRole, QVariant::fromValue<uint>(itemData));
     addTopLevelItem(item);
 }
 
-std::int32_t CPostListView::RowItemData(int row) const
+std::uint32_t CPostListView::RowItemData(int row) const
 {
     const QTreeWidgetItem *item = topLevelItem(row);
-    return item ? item->data(0, RoomIdRole).toInt() : 0;
+    return item ? item->data(0, RoomIdRole).toUInt() : 0;
 }
 
 PostRowInfo CPostListView::GetRowPostInfo(int row) const

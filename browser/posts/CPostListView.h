@@ -27,9 +27,9 @@ public:
     void SetupColumns();
     void ResizeColumns(int width);
     // Appends a row; values are those of the shown slots (GBK), nullopt for NULL.
-    void AddPostRow(const std::vector<std::optional<std::string>> &values, std::int32_t itemData);
+    void AddPostRow(const std::vector<std::optional<std::string>> &values, std::uint32_t itemData);
     PostRowInfo GetRowPostInfo(int row) const;
-    std::int32_t RowItemData(int row) const;
+    std::uint32_t RowItemData(int row) const;
     int ClientWidth() const;
 
     void setPostMenu(QMenu *menu) { postMenu_ = menu; }

@@ -1,5 +1,6 @@
 #include "CPostPanelFrame.h"
 
+#include "CPostEditor.h"
 #include "CPostTabStrip.h"
 #include "CPostView.h"
 #include "NotFoundPage.h"
@@ -15,24 +16,25 @@ CPostPanelFrame::CPostPanelFrame(QWidget *parent)
     : QWidget(parent)
     , strip_(new CPostTabStrip(this))
     , view_(new CPostView(this))
+    , editor_(new CPostEditor(this, strip_, view_))
 {
     view_->setWindowTitle(QString::fromUtf8(KestrelText::PostViewTitle));
     view_->setAccessibleName(view_->windowTitle());
     setFocusProxy(view_);
 
-    connect(strip_->tabBar(), &QTabBar::currentChanged, this, [this](int index) {
-        if (index >= 0)
-            FitTabTitles(index);
-    });
+    connect(strip_->tabBar(), &QTabBar::currentChanged, this, &CPostPanelFrame::TabChosen);
     connect(strip_, &CPostTabStrip::laidOut, this, [this] {
+        // A new width refits the labels; an edited page is not reloaded, or its
+        // edits would be lost.
         if (strip_->tabBar()->currentIndex() >= 0)
-            FitTabTitles(strip_->tabBar()->currentIndex());
+            FitTabTitles(strip_->tabBar()->currentIndex(), !editor_->editing());
     });
     connect(strip_->closeAction, &QAction::triggered, this, &CPostPanelFrame::ClosePost);
-    // Editing, saving and full screen are not part of this version.
-    for (QAction *action : {strip_->saveAction, strip_->editAction, strip_->fullScreenAction})
-        action->setEnabled(false);
+    connect(strip_->editAction, &QAction::triggered, editor_, &CPostEditor::Edit);
+    connect(strip_->saveAction, &QAction::triggered, editor_, &CPostEditor::Save);
+    connect(strip_->fullScreenAction, &QAction::triggered, editor_, &CPostEditor::FullScreen);
     ShowStartPage();
+    UpdateCommands();
 }
 
 void CPostPanelFrame::resizeEvent(QResizeEvent *event)
@@ -46,13 +48,23 @@ void CPostPanelFrame::resizeEvent(QResizeEvent *event)
 
 bool CPostPanelFrame::OpenPost(const std::string &title, const std::string &path, std::string &why)
 {
+    return OpenPost(title, path, std::string(), why);
+}
+
+bool CPostPanelFrame::OpenPost(const std::string &title, const std::string &path,
+                               const std::string &archiveFolder, std::string &why)
+{
+    // Whichever tab the post lands in, the view leaves the page shown now.
+    if (!editor_->ConfirmLeave())
+        return true;
     std::string displayPath = path;
     if (!FileSystem::exists(path)) {
         displayPath = BuildNotFoundPage(path, why);
         if (displayPath.empty())
             return false;
     }
-    const PostTabList::OpenResult opened = strip_->tabs().Open(title, displayPath);
+    const PostTabList::OpenResult opened =
+            strip_->tabs().Open(title, displayPath, displayPath == path ? archiveFolder : "");
     QTabBar *bar = strip_->tabBar();
     {
         const QSignalBlocker quiet(bar);
@@ -73,6 +85,7 @@ bool CPostPanelFrame::OpenPost(const std::string &title, const std::string &path
     FitTabTitles(opened.target);
     SelectTab(opened.target);
     strip_->update();
+    UpdateCommands();
     return true;
 }
 
@@ -87,7 +100,7 @@ void CPostPanelFrame::ClosePost()
 {
     QTabBar *bar = strip_->tabBar();
     const int selected = bar->currentIndex();
-    if (selected < 0)
+    if (selected < 0 || !editor_->ConfirmLeave())
         return;
     strip_->tabs().Close(selected);
     {
@@ -100,9 +113,35 @@ void CPostPanelFrame::ClosePost()
     } else {
         ShowStartPage();
     }
+    UpdateCommands();
 }
 
-void CPostPanelFrame::FitTabTitles(int selected)
+void CPostPanelFrame::TabChosen(int index)
+{
+    if (index < 0)
+        return;
+    if (index != shownTab_ && !editor_->ConfirmLeave()) {
+        SelectTab(shownTab_); // the edits stay
+        return;
+    }
+    FitTabTitles(index);
+    UpdateCommands();
+}
+
+void CPostPanelFrame::UpdateCommands()
+{
+    const bool post = strip_->tabBar()->currentIndex() >= 0;
+    for (QAction *action : {strip_->saveAction, strip_->editAction, strip_->fullScreenAction})
+        action->setEnabled(post);
+}
+
+void CPostPanelFrame::ShowPage(const std::string &path, const std::string &archiveFolder)
+{
+    editor_->PageLeft();
+    view_->Navigate(path, archiveFolder);
+}
+
+void CPostPanelFrame::FitTabTitles(int selected, bool render)
 {
     const PostTabList &tabs = strip_->tabs();
     if (tabs.count() == 0 || selected < 0 || selected >= tabs.count())
@@ -120,10 +159,14 @@ void CPostPanelFrame::FitTabTitles(int selected)
         for (int i = 0; i < int(labels.size()) && i < bar->count(); ++i)
             bar->setTabText(i, Gbk::toQString(labels[std::size_t(i)]));
     }
-    view_->Navigate(FileSystem::toQtPath(tabs.entry(selected).displayPath));
+    if (render) {
+        shownTab_ = selected;
+        ShowPage(tabs.entry(selected).displayPath, tabs.entry(selected).archiveFolder);
+    }
 }
 
 void CPostPanelFrame::ShowStartPage()
 {
-    view_->Navigate(FileSystem::toQtPath(StartPagePath()));
+    shownTab_ = -1;
+    ShowPage(StartPagePath(), std::string());
 }

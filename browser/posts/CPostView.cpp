@@ -1,11 +1,32 @@
 #include "CPostView.h"
 
-#include "PostRequestPolicy.h"
-
 #include <QCoreApplication>
-#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+
+namespace {
+PostResource resourceOf(QWebEngineUrlRequestInfo::ResourceType type)
+{
+    switch (type) {
+    case QWebEngineUrlRequestInfo::ResourceTypeMainFrame:
+        return PostResource::Document;
+    case QWebEngineUrlRequestInfo::ResourceTypeStylesheet:
+        return PostResource::Stylesheet;
+    case QWebEngineUrlRequestInfo::ResourceTypeImage:
+        return PostResource::Image;
+    case QWebEngineUrlRequestInfo::ResourceTypeFontResource:
+        return PostResource::Font;
+    default:
+        return PostResource::Other;
+    }
+}
+} // namespace
+
+void COfflineRequestGuard::setSandbox(const PostSandbox &sandbox)
+{
+    sandbox_ = sandbox;
+    clearLog();
+}
 
 void COfflineRequestGuard::clearLog()
 {
@@ -13,18 +34,21 @@ void COfflineRequestGuard::clearLog()
     allowed_.clear();
 }
 
+void COfflineRequestGuard::record(QList<QUrl> &log, const QUrl &url)
+{
+    // A page with thousands of images must not make the log grow without end.
+    if (log.size() >= LogLimit)
+        log.removeFirst();
+    log.append(url);
+}
+
 void COfflineRequestGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
-    const bool mainFrame = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
-    const bool script = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeScript
-            || info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeWorker
-            || info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeSharedWorker
-            || info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeServiceWorker;
-    if (!script && IsPostRequestAllowed(info.requestUrl(), document_, mainFrame)) {
-        allowed_.append(info.requestUrl());
+    if (sandbox_.Allows(info.requestUrl(), resourceOf(info.resourceType()))) {
+        record(allowed_, info.requestUrl());
         return;
     }
-    blocked_.append(info.requestUrl());
+    record(blocked_, info.requestUrl());
     info.block(true);
 }
 
@@ -52,7 +76,7 @@ CPostPage::CPostPage(QWebEngineProfile *profile, COfflineRequestGuard *guard, QO
 
 bool CPostPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
-    if (isMainFrame && url != guard_->document())
+    if (!isMainFrame || !guard_->sandbox().IsDocument(url))
         return false;
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
@@ -69,7 +93,7 @@ CPostView::CPostView(QWidget *parent)
     settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     // Needed for the post's own stylesheets, XSL and images; the guard keeps them in
-    // the post's folder area.
+    // the post's folders.
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
@@ -77,12 +101,13 @@ CPostView::CPostView(QWidget *parent)
     settings->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
     settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
     settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+    settings->setAttribute(QWebEngineSettings::XSSAuditingEnabled, false);
     setPage(page);
 }
 
-void CPostView::Navigate(const QString &localPath)
+void CPostView::Navigate(const std::string &path, const std::string &archiveFolder)
 {
-    const QUrl url = QUrl::fromLocalFile(localPath);
-    guard_->setDocument(url);
-    load(url);
+    guard_->setSandbox(PostSandbox(path, archiveFolder));
+    load(guard_->document());
 }

@@ -1,20 +1,28 @@
 #pragma once
 
+#include "PostSandbox.h"
+
 #include <QList>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
-// Keeps post pages offline and inside their own folder area; records what it blocks.
+#include <string>
+
+// Keeps post pages offline and inside their own folders; records what it let through
+// and what it blocked for the page shown last (a bounded log, emptied on each load).
 class COfflineRequestGuard : public QWebEngineUrlRequestInterceptor
 {
     Q_OBJECT
 public:
+    static constexpr qsizetype LogLimit = 256;
+
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
 
-    void setDocument(const QUrl &document) { document_ = document; }
-    QUrl document() const { return document_; }
+    void setSandbox(const PostSandbox &sandbox);
+    const PostSandbox &sandbox() const { return sandbox_; }
+    QUrl document() const { return sandbox_.url(); }
     const QList<QUrl> &blocked() const { return blocked_; }
     const QList<QUrl> &allowed() const { return allowed_; }
     void clearLog();
@@ -22,13 +30,15 @@ public:
     void interceptRequest(QWebEngineUrlRequestInfo &info) override;
 
 private:
-    QUrl document_;
+    static void record(QList<QUrl> &log, const QUrl &url);
+
+    PostSandbox sandbox_;
     QList<QUrl> blocked_;
     QList<QUrl> allowed_;
 };
 
-// A post page only shows what the program opened: links, refreshes and redirects of
-// a downloaded page do not navigate.
+// A post page only shows what the program opened: links, refreshes, redirects and
+// frames of a downloaded page do not navigate; an anchor of the page itself does.
 class CPostPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -42,17 +52,19 @@ private:
     COfflineRequestGuard *guard_;
 };
 
-// The embedded browser of the post panel. Downloaded pages are untrusted: their
-// scripts do not run, nothing reaches the network, and they cannot read other local
-// files. The program's own scripts run in the application world.
+// The embedded browser of the post panel and of the full-screen window. Downloaded
+// pages are untrusted: their scripts do not run, nothing reaches the network, and
+// they read no local file outside their own folder and archive. The program's own
+// scripts run in the application world.
 class CPostView : public QWebEngineView
 {
     Q_OBJECT
 public:
     explicit CPostView(QWidget *parent = nullptr);
 
-    // Renders a local file (a path with "/" separators).
-    void Navigate(const QString &localPath);
+    // Renders a local file. path and archiveFolder are GBK paths ("\" or "/");
+    // archiveFolder may be empty (the file's own folder only).
+    void Navigate(const std::string &path, const std::string &archiveFolder = std::string());
     QUrl currentDocument() const { return guard_->document(); }
     COfflineRequestGuard *guard() const { return guard_; }
 

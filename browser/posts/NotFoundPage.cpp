@@ -18,6 +18,35 @@ std::string StartPagePath()
     return AppDirectoryWithSlash() + "Configs/Add0Post.htm";
 }
 
+std::string EscapeHtmlText(const std::string &text)
+{
+    // These bytes are never the trail byte of a GBK character, so a byte scan is safe.
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        case '\'':
+            escaped += "&#39;";
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 std::string BuildNotFoundPage(const std::string &missingPath, std::string &why)
 {
     const std::string templatePath = NotFoundTemplatePath();
@@ -27,7 +56,8 @@ std::string BuildNotFoundPage(const std::string &missingPath, std::string &why)
         return std::string();
     }
     std::string expanded;
-    std::string context = missingPath;
+    // The path may hold a title or room name from the database: it is shown as text.
+    std::string context = EscapeHtmlText(missingPath);
     ExpandTemplate(page, expanded, &context, notFoundKind, ResolvePostPlaceholder);
 
     const std::string target = NotFoundPagePath();

@@ -61,9 +61,10 @@ std::vector<int> PostColumnTable::ColumnWidths(int clientWidth) const
         else
             ++sharing;
     }
-    int shared = sharing > 0 ? (clientWidth - fixed) / sharing : 0;
-    if (shared < 0)
-        shared = MinimumSharedWidth;
+    // Never narrower than the minimum, so a sharing column does not jump between the
+    // minimum and nothing as the window narrows.
+    const int shared =
+            std::max(sharing > 0 ? (clientWidth - fixed) / sharing : 0, MinimumSharedWidth);
     std::vector<int> widths;
     for (int index : ShownSlots()) {
         const float width = slots_[std::size_t(index)].width;

@@ -68,7 +68,7 @@ void PostPager::readRow(const PostColumnTable &columns, const std::vector<int> &
             row.values.push_back(std::string());
             continue;
         }
-        row.itemData = static_cast<std::int32_t>(number);
+        row.itemData = static_cast<std::uint32_t>(number);
         row.values.push_back(roomName_ ? roomName_(value.Text()) : std::string());
     }
 }

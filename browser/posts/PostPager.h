@@ -18,7 +18,7 @@ class CAdoRecordset;
 struct PostListRow
 {
     std::vector<std::optional<std::string>> values; // of the shown slots; nullopt for NULL
-    std::int32_t itemData = 0; // the post's roomid
+    std::uint32_t itemData = 0; // the post's roomid, unsigned like every room id
 };
 
 struct PostPage

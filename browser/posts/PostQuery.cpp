@@ -7,7 +7,7 @@
 #include "common/TextFormat.h"
 
 PostQueryOutcome RunPostQueryInto(PostPager &pager, const std::string &connectionString,
-                                  const std::string &sql)
+                                  const BoundStatement &query)
 {
     PostQueryOutcome outcome;
     std::unique_ptr<CAdoRecordset> &result = pager.ResultForQuery();
@@ -16,7 +16,7 @@ PostQueryOutcome RunPostQueryInto(PostPager &pager, const std::string &connectio
         outcome = {PostQueryOutcome::OpenFailed, code, ado.LastError()};
         return outcome;
     }
-    const long code = ado.ExecuteSql(sql, result, CAdoManager::CommandText);
+    const long code = ado.ExecuteSql(query, result, CAdoManager::CommandText);
     ado.CloseAdoConnection();
     if (code)
         outcome = {PostQueryOutcome::QueryFailed, code, ado.LastError()};

@@ -2,6 +2,8 @@
 
 // Runs a post query into the pager's result: open the connection, execute, close.
 
+#include "browser/db/BoundStatement.h"
+
 #include <string>
 
 class PostPager;
@@ -15,7 +17,12 @@ struct PostQueryOutcome
 };
 
 PostQueryOutcome RunPostQueryInto(PostPager &pager, const std::string &connectionString,
-                                  const std::string &sql);
+                                  const BoundStatement &query);
+inline PostQueryOutcome RunPostQueryInto(PostPager &pager, const std::string &connectionString,
+                                         const std::string &sql)
+{
+    return RunPostQueryInto(pager, connectionString, BoundStatement {sql, {}, {}});
+}
 
 // "select * from <table> where roomid=<roomid>"
 std::string RoomPostsQuery(const std::string &table, const std::string &roomid);

@@ -2,20 +2,22 @@
 
 #include "common/Codec.h"
 
-PostTabList::OpenResult PostTabList::Open(const std::string &title, const std::string &displayPath)
+PostTabList::OpenResult PostTabList::Open(const std::string &title, const std::string &displayPath,
+                                          const std::string &archiveFolder)
 {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (entries_[i].displayPath == displayPath) {
             entries_[i].title = title;
+            entries_[i].archiveFolder = archiveFolder;
             return {int(i), OpenAction::Retitled};
         }
     }
     if (count() < MaxTabs) {
-        entries_.push_back({title, displayPath});
+        entries_.push_back({title, displayPath, archiveFolder});
         return {count() - 1, OpenAction::Appended};
     }
     entries_.erase(entries_.begin());
-    entries_.push_back({title, displayPath});
+    entries_.push_back({title, displayPath, archiveFolder});
     return {MaxTabs - 1, OpenAction::DroppedOldest};
 }
 

@@ -16,6 +16,7 @@ public:
     {
         std::string title; // GBK
         std::string displayPath; // GBK
+        std::string archiveFolder; // GBK; the folder the post was found under, may be empty
     };
 
     enum class OpenAction { Retitled, Appended, DroppedOldest };
@@ -27,7 +28,8 @@ public:
 
     // A tab already showing displayPath (exact bytes) takes the new title; otherwise a
     // tab is appended, or with five tabs the oldest is dropped and the new one is last.
-    OpenResult Open(const std::string &title, const std::string &displayPath);
+    OpenResult Open(const std::string &title, const std::string &displayPath,
+                    const std::string &archiveFolder = std::string());
     // Removes a tab; the later ones move one place to the left.
     void Close(int index);
 

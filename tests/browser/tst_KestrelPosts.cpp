@@ -73,7 +73,7 @@ private Q_SLOTS:
         QCOMPARE(started.mainStatusBar()->pane(3)->text(),
                  QString::fromUtf8("查询记录的个数= 250 ,当前显示第 1 到 100 个"));
         QCOMPARE(started.postList()->topLevelItem(0)->text(2), QString::fromUtf8("乙"));
-        QCOMPARE(started.postList()->RowItemData(0), 12);
+        QCOMPARE(started.postList()->RowItemData(0), 12u);
 
         // The paging commands page; the room listed already is not queried again.
         started.commands()->nextPage->trigger();
@@ -136,7 +136,7 @@ private Q_SLOTS:
         QCOMPARE(info.title, std::string("t1"));
         QCOMPARE(info.topicidText, std::string("2"));
         QCOMPARE(info.roomname, std::string("r"));
-        QCOMPARE(info.roomid, 12);
+        QCOMPARE(info.roomid, 12u);
     }
 
     void openingAPostFromTheList()
@@ -161,6 +161,8 @@ private Q_SLOTS:
         CPostTabStrip *strip = frame.postPanel()->strip();
         QCOMPARE(strip->tabs().count(), 1);
         QCOMPARE(strip->tabs().entry(0).displayPath, dir_->path() + "\\posts\\7.htm");
+        // Its files may be shown with it from the folder its location entry names.
+        QCOMPARE(strip->tabs().entry(0).archiveFolder, dir_->path() + "/posts");
         QCOMPARE(strip->tabBar()->tabText(0), list->topLevelItem(seven)->text(0));
     }
 
@@ -206,6 +208,61 @@ private Q_SLOTS:
         QVERIFY(frame.mainStatusBar()->pane(3)->text().startsWith(
                 QString::fromUtf8("查询发生错误返回(hr=-")));
         QCOMPARE(frame.postList()->topLevelItemCount(), 10); // the rows of the last query stay
+    }
+
+    void failedRoomQueryKeepsTheListedRoom()
+    {
+        MessageBoxRecorder recorder;
+        CMainFrame frame;
+        QVERIFY(frame.LoadConfiguration(std::nullopt));
+        fill(frame, 10, 12);
+        QCoreApplication::sendPostedEvents(&frame);
+        const int listedRoom = frame.currentRoomIndex();
+        QCOMPARE(frame.currentRootIndex(), 0);
+        CAdoManager ado;
+        QCOMPARE(ado.OpenAdoConnection(frame.roomTree()->rooms().GetConnectionString()), 0L);
+        QCOMPARE(ado.ExecuteSql("drop table Missing", CAdoManager::CommandText), 0L);
+        ado.CloseAdoConnection();
+        // Room 3 lives in the second top-level room, whose table is gone.
+        QCoreApplication::postEvent(&frame, new CIndexEvent(WM_OPEN_ROOM, 3));
+        QCoreApplication::sendPostedEvents(&frame);
+        QCOMPARE(recorder.calls().size(), 1);
+        // The listed rows are still those of the first room: so are the indices.
+        QCOMPARE(frame.currentRoomIndex(), listedRoom);
+        QCOMPARE(frame.currentRootIndex(), 0);
+        // Asking for the failed room again queries again.
+        QCoreApplication::postEvent(&frame, new CIndexEvent(WM_OPEN_ROOM, 3));
+        QCoreApplication::sendPostedEvents(&frame);
+        QCOMPARE(recorder.calls().size(), 2);
+    }
+
+    void roomIdsAboveTwoToThe31Locate()
+    {
+        dir_->write("Configs/InitTree.xml", gbk(R"(<?xml version="1.0" encoding="GBK"?>
+<r>
+  <数据库连接字符串>Provider=SQLite;Data Source=|APP_PATH|\Data\T.db</数据库连接字符串>
+  <帖子类型 TABLE="TA" ROOMID="1">甲区<帖子类型 ROOMID="3000000000*">大</帖子类型>
+    <帖子属性范围>1 1000 |APP_PATH|\posts\|ROOMID_PATH|\|ID|.htm</帖子属性范围>
+  </帖子类型>
+</r>
+)"));
+        CMainFrame frame;
+        QVERIFY(frame.LoadConfiguration(std::nullopt));
+        {
+            CAdoManager ado;
+            QCOMPARE(ado.OpenAdoConnection(frame.roomTree()->rooms().GetConnectionString()), 0L);
+            QCOMPARE(ado.ExecuteSql("insert into TA (topicid, title, roomid) values (7, 't', "
+                                    "3000000000)",
+                                    CAdoManager::CommandText),
+                     0L);
+        }
+        QCoreApplication::sendPostedEvents(&frame);
+        QCOMPARE(frame.postList()->topLevelItemCount(), 1);
+        const PostRowInfo info = frame.postList()->GetRowPostInfo(0);
+        QCOMPARE(info.roomid, 3000000000u);
+        QCOMPARE(info.roomname, gbk("大"));
+        QCOMPARE(frame.roomTree()->rooms().LocatePostFile(info, frame.currentRootIndex()),
+                 dir_->path() + "\\posts\\1\\3000000000\\7.htm");
     }
 
     void unopenableDatabaseIsReported()

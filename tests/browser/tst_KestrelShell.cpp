@@ -211,7 +211,8 @@ private Q_SLOTS:
         QStringList buttons;
         for (QAction *action : frame.commands()->mainToolBar->actions())
             buttons << (action->isSeparator() ? QStringLiteral("-") : action->toolTip());
-        QCOMPARE(buttons,
+        // The go-to-post field follows, after a separator of its own.
+        QCOMPARE(buttons.mid(0, 5),
                  (QStringList {QString::fromUtf8("第一页"), QString::fromUtf8("下一页"),
                                QString::fromUtf8("显示上一页的帖子"), QStringLiteral("-"),
                                QString::fromUtf8("查找帖子")}));

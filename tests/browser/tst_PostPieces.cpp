@@ -2,11 +2,18 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
+#include "browser/PostPlaceholder.h"
+#include "browser/posts/EditedPage.h"
 #include "browser/posts/NotFoundPage.h"
 #include "browser/posts/PostColumnTable.h"
-#include "browser/posts/PostRequestPolicy.h"
+#include "browser/posts/PostSandbox.h"
 #include "browser/posts/PostTabList.h"
+#include "browser/posts/TextEditorCommand.h"
+#include "common/AppDirectory.h"
 #include "common/FileSystem.h"
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 // Every byte is 10 pixels and a tab has 6 pixels of frame.
@@ -43,7 +50,10 @@ private Q_SLOTS:
     {
         PostColumnTable table;
         QCOMPARE(table.ColumnWidths(100), (std::vector<int> {50, 55, 20}));
-        QCOMPARE(table.ColumnWidths(110), (std::vector<int> {55, 55, 0}));
+        QCOMPARE(table.ColumnWidths(110), (std::vector<int> {55, 55, 20}));
+        QCOMPARE(table.ColumnWidths(140), (std::vector<int> {70, 55, 20})); // 15 left over
+        QCOMPARE(table.ColumnWidths(150), (std::vector<int> {75, 55, 20}));
+        QCOMPARE(table.ColumnWidths(152), (std::vector<int> {76, 55, 21}));
     }
 
     void tabsOpenRetitleAndDropOldest()
@@ -127,29 +137,162 @@ private Q_SLOTS:
         QVERIFY(!FileSystem::exists(NotFoundPagePath()));
     }
 
-    void requestsStayInThePostsArea()
+    void sandboxKeepsToThePostAndItsArchive()
     {
-        const QUrl post = QUrl::fromLocalFile(QStringLiteral("/home/u/archive/htm/111/5.htm"));
-        QVERIFY(IsPostRequestAllowed(post, post, true));
-        QVERIFY(!IsPostRequestAllowed(QUrl::fromLocalFile(QStringLiteral("/etc/passwd")), post,
-                                      true));
-        const auto sub = [&](const char *path) {
-            return IsPostRequestAllowed(QUrl::fromLocalFile(QString::fromLatin1(path)), post,
-                                        false);
+        dir_->write("archive/htm/9/5.htm", "<p>post</p>");
+        dir_->write("archive/htm/9/a.png", "png");
+        dir_->write("archive/htm/own.css", "p {}");
+        dir_->write("archive/other/x.css", "p {}");
+        dir_->write("secret.txt", "key");
+        const std::string nine = dir_->file("archive/htm/9/");
+        QVERIFY(::symlink("../../../secret.txt", (nine + "out.css").c_str()) == 0);
+        QVERIFY(::symlink(dir_->file("archive/htm").c_str(), dir_->file("linked").c_str()) == 0);
+
+        // Reached through a link and "..": the real locations count.
+        const PostSandbox sandbox(dir_->file("linked/9/../9/./5.htm"), dir_->file("linked"));
+        const std::string real = FileSystem::resolveDiskPath(dir_->file("archive/htm"));
+        QCOMPARE(sandbox.roots(), (std::vector<std::string> {real + "/9", real}));
+        QCOMPARE(sandbox.url(), QUrl::fromLocalFile(QString::fromStdString(real + "/9/5.htm")));
+        const auto url = [&](const char *relative) {
+            return QUrl::fromLocalFile(dir_->qtPath() + QLatin1Char('/')
+                                       + QString::fromLatin1(relative));
         };
-        QVERIFY(sub("/home/u/archive/htm/111/a.png"));
-        QVERIFY(sub("/home/u/archive/htm/lumora.css"));
-        QVERIFY(sub("/home/u/archive/images/logo.svg"));
-        QVERIFY(!sub("/home/u/other/secret.txt"));
-        QVERIFY(!sub("/home/u/archive/../.ssh/id_rsa"));
-        QVERIFY(!sub("/etc/hostname"));
-        QVERIFY(!IsPostRequestAllowed(QUrl(QStringLiteral("http://beacon.example/x.png")), post,
-                                      false));
-        QVERIFY(!IsPostRequestAllowed(QUrl(QStringLiteral("https://example.com/")), post, true));
-        QVERIFY(!IsPostRequestAllowed(QUrl(QStringLiteral("data:text/html,x")), post, false));
-        const QUrl shallow = QUrl::fromLocalFile(QStringLiteral("/a/5.htm"));
-        QVERIFY(!IsPostRequestAllowed(QUrl::fromLocalFile(QStringLiteral("/etc/passwd")), shallow,
-                                      false));
+        QVERIFY(sandbox.IsDocument(url("archive/htm/9/5.htm")));
+        QUrl anchor = url("archive/htm/9/5.htm");
+        anchor.setFragment(QStringLiteral("top"));
+        QVERIFY(sandbox.IsDocument(anchor));
+        QVERIFY(sandbox.IsDocument(url("archive/htm/9/../9/5.htm")));
+        QVERIFY(!sandbox.IsDocument(url("archive/htm/9/a.png")));
+        QVERIFY(sandbox.Allows(url("archive/htm/9/5.htm"), PostResource::Document));
+        QVERIFY(sandbox.Allows(url("archive/htm/own.css"), PostResource::Stylesheet));
+        QVERIFY(sandbox.Allows(url("linked/9/a.png"), PostResource::Image));
+        QVERIFY(sandbox.Allows(url("archive/htm/own.css"), PostResource::Font));
+        // Frames, objects and other documents are refused even inside the archive.
+        QVERIFY(!sandbox.Allows(url("archive/htm/9/a.png"), PostResource::Other));
+        QVERIFY(!sandbox.Allows(url("archive/htm/9/a.png"), PostResource::Document));
+        QVERIFY(!sandbox.Allows(url("archive/other/x.css"), PostResource::Stylesheet));
+        QVERIFY(!sandbox.Allows(url("secret.txt"), PostResource::Image));
+        QVERIFY(!sandbox.Allows(url("archive/htm/9/out.css"), PostResource::Stylesheet));
+        QVERIFY(!sandbox.Allows(url("archive/htm/9/../../../secret.txt"), PostResource::Image));
+        QVERIFY(!sandbox.Allows(url("archive/htm/9/missing.png"), PostResource::Image));
+        QVERIFY(!sandbox.Allows(QUrl(QStringLiteral("http://127.0.0.1/a.png")),
+                                PostResource::Image));
+        QVERIFY(!sandbox.Allows(QUrl(QStringLiteral("data:image/png,x")), PostResource::Image));
+        QUrl withHost = url("archive/htm/own.css");
+        withHost.setHost(QStringLiteral("127.0.0.1"));
+        QVERIFY(!sandbox.Allows(withHost, PostResource::Stylesheet));
+
+        // Without an archive folder only the post's own folder.
+        const PostSandbox alone(dir_->file("archive/htm/9/5.htm"), std::string());
+        QVERIFY(alone.Allows(url("archive/htm/9/a.png"), PostResource::Image));
+        QVERIFY(!alone.Allows(url("archive/htm/own.css"), PostResource::Stylesheet));
+        // The file system's root is never an area.
+        QVERIFY(PostSandbox("/5.htm", "/").roots().empty());
+        // Links to folders would lead the folder's removal astray.
+        ::unlink(dir_->file("linked").c_str());
+    }
+
+    void sandboxMatchesRawGbkNames()
+    {
+        // An archive unpacked without converting its names: the name on disk is GBK.
+        const std::string name = gbk("帖子.htm");
+        dir_->write("raw/x", "");
+        const std::string diskPath = dir_->path() + "/raw/" + name;
+        std::FILE *file = std::fopen(diskPath.c_str(), "wb");
+        QVERIFY(file);
+        std::fclose(file);
+        const PostSandbox sandbox(diskPath, std::string());
+        QCOMPARE(DiskPathOfFileUrl(sandbox.url()), FileSystem::resolveDiskPath(diskPath));
+        QVERIFY(sandbox.url().toEncoded().endsWith("/raw/%CC%FB%D7%D3.htm"));
+        QVERIFY(sandbox.IsDocument(QUrl::fromEncoded(sandbox.url().toEncoded() + "#top")));
+        QVERIFY(!sandbox.IsDocument(QUrl::fromLocalFile(QString::fromUtf8("/tmp/帖子.htm"))));
+    }
+
+    void archiveFolderOfPathTemplates()
+    {
+        PlaceholderSpy spy;
+        const std::string app = AppDirectory();
+        QCOMPARE(PostArchiveFolder("|APP_PATH|\\htm\\|ROOMID|\\|ID|.htm"), app + "/htm");
+        QCOMPARE(PostArchiveFolder("|APP_PATH|\\posts\\p|ID|.htm"), app + "/posts");
+        QCOMPARE(PostArchiveFolder("/data/|ROOMNAME_PATH|/|TITLE|.htm"), std::string("/data"));
+        QCOMPARE(PostArchiveFolder("/data/fixed/one.htm"), std::string("/data/fixed"));
+        QCOMPARE(PostArchiveFolder("|ID|.htm"), std::string());
+        QCOMPARE(PostArchiveFolder("/a/|WHAT|/b/|ID|.htm"), std::string("/a//b"));
+        QVERIFY(spy.reports().empty()); // reported once, by the post's own path
+    }
+
+    void notFoundPageShowsThePathAsText()
+    {
+        dir_->write("Configs/NoPost.Bk", "<a title=\"|NOT_FOUND_PATH|\">|NOT_FOUND_PATH|</a>");
+        std::string why;
+        QVERIFY(!BuildNotFoundPage(gbk("/档/<b>&\"x'.htm"), why).empty());
+        const std::string shown = gbk("/档/&lt;b&gt;&amp;&quot;x&#39;.htm");
+        QCOMPARE(dir_->read("Configs/NoPost.htm"), "<a title=\"" + shown + "\">" + shown + "</a>");
+    }
+
+    void editedPagesKeepTheirCharset()
+    {
+        std::string bytes;
+        // 한 (Hangul) and an emoji are not in GBK: references, never "?".
+        QVERIFY(EncodePage(QString::fromUtf8("<p>中文 한 😀 a?</p>"), QStringLiteral("GBK"), bytes));
+        QCOMPARE(bytes, gbk("<p>中文 ") + "&#54620; &#128512; a?</p>");
+        QVERIFY(EncodePage(QString::fromUtf8("한한中"), QStringLiteral("GBK"), bytes));
+        QCOMPARE(bytes, "&#54620;&#54620;" + gbk("中"));
+        QVERIFY(EncodePage(QString::fromUtf8("中文 한"), QStringLiteral("UTF-8"), bytes));
+        QCOMPARE(bytes, std::string("中文 한"));
+        QVERIFY(!EncodePage(QStringLiteral("x"), QStringLiteral("no-such-charset"), bytes));
+
+        QCOMPARE(EditingModeCode(QStringLiteral("on")), 0);
+        QCOMPARE(EditingModeCode(QStringLiteral("Off")), 1);
+        QCOMPARE(EditingModeCode(QStringLiteral("Inherit")), 2);
+        QCOMPARE(EditingModeCode(QStringLiteral("true")), 31);
+        QVERIFY(EndsWithXml("/p/1.XmL"));
+        QVERIFY(EndsWithXml(".xml"));
+        QVERIFY(!EndsWithXml("/p/1.xm"));
+        QVERIFY(!EndsWithXml("xml"));
+        QCOMPARE(ProposedHtmlPath(gbk("/档/123.xml")), gbk("/档/123.htm"));
+        QCOMPARE(SerializedPage(QStringLiteral("<!DOCTYPE html>"), QStringLiteral("<html></html>")),
+                 QStringLiteral("<!DOCTYPE html>\n<html></html>"));
+        QCOMPARE(WithCharsetDeclared(QStringLiteral("<html><HEAD lang=\"x\"><title>t</title>"),
+                                     QStringLiteral("GBK")),
+                 QStringLiteral("<html><HEAD lang=\"x\"><meta charset=\"GBK\"><title>t</title>"));
+        const QString declared = QStringLiteral("<head><meta http-equiv=\"Content-Type\" "
+                                                "content=\"text/html; charset=gbk\"></head>");
+        QCOMPARE(WithCharsetDeclared(declared, QStringLiteral("UTF-8")), declared);
+    }
+
+    void savingReplacesTheWholeFileOrNothing()
+    {
+        dir_->write("p/1.htm", "old");
+        const std::string path = dir_->file("p/1.htm");
+        std::string why;
+        QVERIFY(WriteEditedPage(path, QString::fromUtf8("新的"), QStringLiteral("GBK"), why));
+        QCOMPARE(dir_->read("p/1.htm"), gbk("新的"));
+        QVERIFY(!FileSystem::setReadOnly(path));
+        QVERIFY(!WriteEditedPage(path, QStringLiteral("again"), QStringLiteral("GBK"), why));
+        QVERIFY(!why.empty());
+        QCOMPARE(dir_->read("p/1.htm"), gbk("新的"));
+        QVERIFY(!WriteEditedPage(dir_->file("none/1.htm"), QStringLiteral("x"),
+                                 QStringLiteral("GBK"), why));
+        std::vector<FileSystem::DirectoryEntry> left;
+        QVERIFY(!FileSystem::listDirectory(dir_->file("p"), "*", left));
+        QCOMPARE(left.size(), std::size_t(1)); // no temporary file stays behind
+        QVERIFY(FileSystem::isReadOnly(path));
+    }
+
+    void textEditorComesFromTheEnvironment()
+    {
+        const TextEditorCommand visual = ChooseTextEditor(
+                QStringLiteral("\"/opt/my editor/ed\" --new-window"), QStringLiteral("kate"));
+        QCOMPARE(visual.program, QStringLiteral("/opt/my editor/ed"));
+        QCOMPARE(visual.arguments, QStringList {QStringLiteral("--new-window")});
+        QCOMPARE(ChooseTextEditor(QString(), QStringLiteral("kate -n")).program,
+                 QStringLiteral("kate"));
+        // A terminal editor has no window of its own: the desktop chooses.
+        QVERIFY(ChooseTextEditor(QString(), QStringLiteral("/usr/bin/vim")).program.isEmpty());
+        QVERIFY(ChooseTextEditor(QStringLiteral("  "), QStringLiteral("nano -w"))
+                        .program.isEmpty());
+        QVERIFY(ChooseTextEditor(QString(), QString()).program.isEmpty());
     }
 
 private:

@@ -131,15 +131,15 @@ private Q_SLOTS:
         QVERIFY(load(ForumConfig));
         std::vector<std::string> names, tables, ids;
         model_->ListRootRooms(names, tables, &ids);
-        // The room without TABLE is listed too; it has no table entry of its own.
-        QCOMPARE(names, (std::vector<std::string> {gbk("甲区"), gbk("戊<区>"), gbk("没有表")}));
-        QCOMPARE(tables, (std::vector<std::string> {"TA", "TB", ""}));
-        QCOMPARE(ids, (std::vector<std::string> {"1", "2", "3"}));
+        // The room without TABLE is left out, as from the tree.
+        QCOMPARE(names, (std::vector<std::string> {gbk("甲区"), gbk("戊<区>")}));
+        QCOMPARE(tables, (std::vector<std::string> {"TA", "TB"}));
+        QCOMPARE(ids, (std::vector<std::string> {"1", "2"}));
         std::vector<std::string> noIds;
         names.clear();
         tables.clear();
         model_->ListRootRooms(names, tables, nullptr);
-        QCOMPARE(names.size(), std::size_t(3));
+        QCOMPARE(names.size(), std::size_t(2));
 
         std::vector<std::string> paths, roomids;
         model_->ListSubRooms(0, paths, roomids);
@@ -156,6 +156,36 @@ private Q_SLOTS:
         model_->ListSubRooms(9, paths, roomids); // no such room
         model_->ListSubRooms(-1, paths, roomids);
         QVERIFY(paths.empty());
+    }
+
+    void tablelessRoomInTheMiddleShiftsNothing()
+    {
+        QVERIFY(load(R"(<r>
+  <帖子类型 TABLE="TA" ROOMID="1">甲<帖子类型 ROOMID="11">甲一</帖子类型>
+    <帖子属性范围>1 100 a/|ID|</帖子属性范围></帖子类型>
+  <帖子类型 ROOMID="2">无表<帖子类型 ROOMID="21">无表一</帖子类型>
+    <帖子属性范围>1 100 nothing/|ID|</帖子属性范围></帖子类型>
+  <帖子类型 TABLE="TC" ROOMID="3">丙<帖子类型 ROOMID="31">丙一</帖子类型>
+    <帖子属性范围>1 100 c/|ID|</帖子属性范围></帖子类型>
+</r>)"));
+        std::vector<std::string> names, tables, ids;
+        model_->ListRootRooms(names, tables, &ids);
+        QCOMPARE(names, (std::vector<std::string> {gbk("甲"), gbk("丙")}));
+        QCOMPARE(tables, (std::vector<std::string> {"TA", "TC"}));
+        QCOMPARE(ids, (std::vector<std::string> {"1", "3"}));
+
+        // The sub-room of the room after the table-less one reads that room's table,
+        // sub-rooms and post location entries.
+        QCOMPARE(model_->TopLevelItems().size(), std::size_t(2));
+        const RoomRecord sub = model_->GetRoomRecordOfItem(model_->TopLevelItems()[1]->children[0]);
+        QCOMPARE(sub.roomid, std::string("31"));
+        QCOMPARE(model_->GetRootTable(sub.rootIndex), std::string("TC"));
+        std::vector<std::string> paths, roomids;
+        model_->ListSubRooms(sub.rootIndex, paths, roomids);
+        QCOMPARE(roomids, (std::vector<std::string> {"31"}));
+        QCOMPARE(model_->LocatePostFile(PostRowInfo {"t", "5", gbk("丙一"), 31}, sub.rootIndex),
+                 std::string("c/5"));
+        QCOMPARE(model_->GetExpectedPostPath(5, sub.rootIndex, "31", "t"), std::string("c/5"));
     }
 
     void buildsRoomPaths()

@@ -1,15 +1,20 @@
+#include "PostViewHelpers.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/KestrelEvents.h"
+#include "browser/posts/CPostFullScreenDialog.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
+#include "browser/posts/CPostTabStrip.h"
 #include "browser/posts/CPostView.h"
 #include "common/AppDirectory.h"
 #include "common/FileSystem.h"
+#include "common/UiSeam.h"
 
+#include <QAction>
 #include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
@@ -17,7 +22,8 @@
 #include <QWebEnginePage>
 
 // Pictures of Kestrel on the built program folder, for a person to look at. Runs only
-// when QUILLERY_SCREENSHOTS names a folder for them (after make_sample --database).
+// when QUILLERY_SCREENSHOTS names a folder for them (after tools/run-kestrel.sh has
+// imported the sample archive).
 class TestScreenshots : public QObject
 {
     Q_OBJECT
@@ -64,12 +70,63 @@ private Q_SLOTS:
         QVERIFY(htmlRow >= 0);
         openRow(htmlRow);
         shoot(QStringLiteral("kestrel-html-post.png"));
+
+        // Full screen, then editing mode on the same post.
+        CPostPanelFrame *panel = frame.postPanel();
+        UiSeam::SetModalHandler([&](QDialog &dialog) {
+            auto *full = qobject_cast<CPostFullScreenDialog *>(&dialog);
+            if (!full)
+                return 0;
+            QSignalSpy loaded(full->view()->page(), &QWebEnginePage::loadFinished);
+            full->show();
+            if (loaded.isEmpty())
+                loaded.wait(20000);
+            QTest::qWait(1200);
+            shoot(QStringLiteral("kestrel-fullscreen.png"));
+            full->reject();
+            return 0;
+        });
+        panel->strip()->fullScreenAction->trigger();
+        UiSeam::SetModalHandler({});
+        panel->strip()->editAction->trigger();
+        QTRY_COMPARE(evaluate(panel->view(), QStringLiteral("document.designMode")).toString(),
+                     QStringLiteral("on"));
+        evaluate(panel->view(),
+                 QString::fromUtf8("(function() { var p = document.createElement('p');"
+                                   "p.textContent = '这一段是在编辑模式下加上的。';"
+                                   "p.style.border = '1px dashed gray';"
+                                   "document.body.insertBefore(p, document.body.firstChild);"
+                                   "var r = document.createRange(); r.selectNodeContents(p);"
+                                   "r.collapse(false); getSelection().removeAllRanges();"
+                                   "getSelection().addRange(r); })()"));
+        panel->view()->setFocus();
+        QTest::qWait(800);
+        shoot(QStringLiteral("kestrel-editing.png"));
+        // Leave the edits unsaved: the sample archive stays as it is.
+        UiSeam::SetMessageBoxHandler(
+                [](const UiSeam::MessageBoxCall &) { return QMessageBox::Yes; });
         // The newer XML posts come later in the room.
         for (int page = 0; page < 5 && firstRow(true) < 0; ++page)
             frame.ShowNextPage();
         QVERIFY(firstRow(true) >= 0);
         openRow(firstRow(true));
         shoot(QStringLiteral("kestrel-xml-post.png"));
+
+        // The question before an XML post is edited, as the real message box shows it.
+        bool asked = false;
+        UiSeam::SetMessageBoxHandler([&](const UiSeam::MessageBoxCall &call) {
+            QMessageBox box(call.icon, call.caption, call.text, call.buttons, &frame);
+            box.show();
+            if (QTest::qWaitForWindowExposed(&box)) {
+                QTest::qWait(600);
+                shoot(QStringLiteral("kestrel-xml-question.png"));
+                asked = true;
+            }
+            return QMessageBox::Cancel;
+        });
+        panel->strip()->editAction->trigger();
+        QTRY_VERIFY(asked);
+        UiSeam::SetMessageBoxHandler({});
 
         // A post whose file is not there: the not-found page.
         auto *missing = new QTreeWidgetItem(

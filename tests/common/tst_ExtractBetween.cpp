@@ -4,6 +4,9 @@
 #include "common/Codec.h"
 #include "common/ExtractBetween.h"
 
+#include <cstdint>
+#include <optional>
+
 namespace {
 
 std::string valueOf(std::string_view text, std::string_view start, std::string_view end)
@@ -46,6 +49,48 @@ private Q_SLOTS:
         QCOMPARE(valueOf(upper, "A", "B"), std::string("1"));
         // A marker that only occurs across a character boundary is not found.
         QCOMPARE(valueOf(gbk("乢"), "_", ""), std::string("<none>"));
+    }
+
+    // The boundary test looks back from a match instead of walking from the start: both
+    // must agree on any bytes, pairs with any second byte included.
+    void agreesWithAWalkFromTheStart()
+    {
+        const char alphabet[] = {'\x81', '\xB0', '_', 'A', '<', '\xFE', '\x40'};
+        std::uint32_t seed = 12345;
+        const auto next = [&seed] {
+            seed = seed * 1103515245u + 12345u;
+            return seed >> 16;
+        };
+        const auto reference = [](std::string_view text, std::string_view needle,
+                                  std::size_t from) -> std::optional<std::size_t> {
+            for (std::size_t pos = from; pos <= text.size(); pos += Gbk::charLength(text, pos)) {
+                if (text.substr(pos, needle.size()) == needle)
+                    return pos;
+                if (pos == text.size())
+                    break;
+            }
+            return std::nullopt;
+        };
+        for (int round = 0; round < 20000; ++round) {
+            std::string text, start, end;
+            for (std::size_t i = next() % 24; i > 0; --i)
+                text += alphabet[next() % sizeof alphabet];
+            for (std::size_t i = 1 + next() % 2; i > 0; --i)
+                start += alphabet[next() % sizeof alphabet];
+            for (std::size_t i = next() % 3; i > 0; --i)
+                end += alphabet[next() % sizeof alphabet];
+            std::optional<MarkerSpan> expected;
+            if (const auto s = reference(text, start, 0)) {
+                if (const auto e = reference(text, end, *s + start.size()))
+                    expected = MarkerSpan {*s + start.size(), *e};
+            }
+            const auto actual = ExtractBetween(text, start, end);
+            QCOMPARE(bool(actual), bool(expected));
+            if (actual) {
+                QCOMPARE(actual->begin, expected->begin);
+                QCOMPARE(actual->end, expected->end);
+            }
+        }
     }
 
     void digitsOnly()

@@ -61,8 +61,20 @@ void PgCluster::releaseShared()
     sharedCluster.reset();
 }
 
+bool PgCluster::mustRun()
+{
+    return qEnvironmentVariable("CI").compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+}
+
 QString PgCluster::binDirectory()
 {
+    if (qEnvironmentVariableIsSet("QUILLERY_PG_BIN")) {
+        const QString bin = qEnvironmentVariable("QUILLERY_PG_BIN");
+        return QFileInfo(bin + QStringLiteral("/initdb")).isExecutable()
+                        && QFileInfo(bin + QStringLiteral("/pg_ctl")).isExecutable()
+                ? bin
+                : QString();
+    }
     const QString root = QStringLiteral("/usr/lib/postgresql");
     QString best;
     QVersionNumber bestVersion;

@@ -21,8 +21,13 @@ public:
     static PgCluster *shared(QString *reason = nullptr);
     static void releaseShared();
 
-    // The folder of initdb and pg_ctl (newest installed version), or "" when missing.
+    // The folder of initdb and pg_ctl: QUILLERY_PG_BIN when set, else the newest
+    // installed version; "" when missing.
     static QString binDirectory();
+
+    // Under CI=true PostgreSQL must be there: a cluster that cannot start fails the
+    // tests that need it instead of skipping them, so a broken runner is never green.
+    static bool mustRun();
 
     PgCluster();
     ~PgCluster(); // stops the server and removes the folder

@@ -176,7 +176,7 @@ private Q_SLOTS:
         QCOMPARE(list.rows.front().values.size(), std::size_t(6));
         QVERIFY(list.query(*db, "select title, topicid, reply from posts"));
         QCOMPARE(list.columns.ShownSlots(), (std::vector<int> {0, 1, 3})); // no room column
-        QCOMPARE(list.rows.front().itemData, 0);
+        QCOMPARE(list.rows.front().itemData, 0u);
     }
 
     void roomNamesStandForRoomIds_data() { addEngineRows(); }
@@ -184,21 +184,26 @@ private Q_SLOTS:
     {
         QFETCH(TestEngine, engine);
         QUILLERY_TEST_DATABASE(db, engine, "posts");
-        QUILLERY_EXECUTE(db, insertPostsSql(engine, "posts", 1, 7),
-                         "update posts set reply = NULL where topicid = 2",
-                         "insert into posts (topicid, title, roomid) values (8, '" + gbk("空房间")
-                                 + "', NULL)");
+        QUILLERY_EXECUTE(
+                db, insertPostsSql(engine, "posts", 1, 7),
+                "update posts set reply = NULL where topicid = 2",
+                "insert into posts (topicid, title, roomid) values (8, '" + gbk("空房间")
+                        + "', NULL)",
+                "insert into posts (topicid, title, roomid) values (9, 'big', 3000000000)");
         Listing list;
         QVERIFY(list.query(*db, "select * from posts order by topicid"));
-        QCOMPARE(list.rows.size(), std::size_t(8));
+        QCOMPARE(list.rows.size(), std::size_t(9));
         QCOMPARE(*list.rows[2].values[2], gbk("三号房间")); // topicid 3: room 3
-        QCOMPARE(list.rows[2].itemData, 3);
+        QCOMPARE(list.rows[2].itemData, 3u);
         QCOMPARE(*list.rows[4].values[2], std::string()); // a room id no room has
-        QCOMPARE(list.rows[4].itemData, 5);
+        QCOMPARE(list.rows[4].itemData, 5u);
         QVERIFY(!list.rows[1].values[3]); // NULL reply: an empty cell
         QCOMPARE(*list.rows[7].values[0], gbk("空房间"));
         QCOMPARE(*list.rows[7].values[2], std::string()); // NULL room id
-        QCOMPARE(list.rows[7].itemData, 0);
+        QCOMPARE(list.rows[7].itemData, 0u);
+        // Room ids of 2^31 and more stay unsigned.
+        QCOMPARE(list.rows[8].itemData, 3000000000u);
+        QCOMPARE(*list.rows[8].values[2], std::string("room3000000000"));
     }
 
     void textRoomIdsThatAreNoNumbers()
@@ -209,9 +214,9 @@ private Q_SLOTS:
         Listing list;
         QVERIFY(list.query(*db, "select * from posts order by topicid"));
         QCOMPARE(*list.rows[0].values[2], std::string());
-        QCOMPARE(list.rows[0].itemData, 0);
+        QCOMPARE(list.rows[0].itemData, 0u);
         QCOMPARE(*list.rows[1].values[2], gbk("三号房间"));
-        QCOMPARE(list.rows[1].itemData, 3);
+        QCOMPARE(list.rows[1].itemData, 3u);
     }
 
     void failedQueriesKeepTheRows_data() { addEngineRows(); }

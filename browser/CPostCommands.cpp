@@ -1,0 +1,237 @@
+#include "CPostCommands.h"
+
+#include "CKestrelCommands.h"
+#include "CLeftTreeView.h"
+#include "CMainFrame.h"
+#include "CMainStatusBar.h"
+#include "PostCommandTexts.h"
+#include "browser/posts/CConfirmOperationDialog.h"
+#include "browser/posts/CFindPostDialog.h"
+#include "browser/posts/CMovePostDialog.h"
+#include "browser/posts/CPostListView.h"
+#include "browser/posts/PostFileOperations.h"
+#include "browser/posts/PostStatementRun.h"
+#include "browser/posts/PostStatements.h"
+#include "browser/posts/TitleIndex.h"
+#include "common/Codec.h"
+#include "common/TextFormat.h"
+#include "common/UiSeam.h"
+
+#include <QAction>
+
+namespace {
+QString text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+} // namespace
+
+CPostCommands::CPostCommands(CMainFrame *frame)
+    : QObject(frame)
+    , frame_(frame)
+{
+    CKestrelCommands *commands = frame->commands();
+    connect(commands->findPosts, &QAction::triggered, this, &CPostCommands::FindPosts);
+    connect(commands->deletePosts, &QAction::triggered, this, &CPostCommands::DeletePosts);
+    connect(commands->movePosts, &QAction::triggered, this, &CPostCommands::MovePosts);
+}
+
+void CPostCommands::FindPosts()
+{
+    QString failure;
+    try {
+        runFind();
+        return;
+    } catch (const std::exception &error) {
+        failure = Gbk::toQString(error.what());
+    } catch (...) {
+        failure = text(PostCommandText::Unexpected);
+    }
+    UiSeam::ShowMessage(frame_, text(PostCommandText::FindFailed) + failure, QMessageBox::Critical);
+}
+
+void CPostCommands::runFind()
+{
+    const RoomModel &rooms = frame_->roomTree()->rooms();
+    std::vector<std::string> names, tables;
+    rooms.ListRootRooms(names, tables, nullptr);
+    CFindPostDialog dialog(
+            frame_, std::move(names), std::move(tables),
+            [&rooms](std::int32_t root, std::vector<std::string> &paths,
+                     std::vector<std::string> &roomids) {
+                rooms.ListSubRooms(root, paths, roomids);
+            },
+            DialectOf(rooms.GetConnectionString()),
+            [&rooms](const std::string &table) {
+                return TitleIndexExists(rooms.GetConnectionString(), table);
+            });
+    if (UiSeam::ExecModal(dialog) != QDialog::Accepted || dialog.chosenRootIndex() < 0)
+        return;
+    frame_->RunFindQuery(dialog.statement(), dialog.chosenRootIndex());
+}
+
+std::vector<CPostCommands::SelectedRow> CPostCommands::selectedRows() const
+{
+    std::vector<SelectedRow> rows;
+    CPostListView *list = frame_->postList();
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+        QTreeWidgetItem *item = list->topLevelItem(row);
+        if (!item->isSelected())
+            continue;
+        SelectedRow selected;
+        selected.item = item;
+        selected.info = list->GetRowPostInfo(row);
+        selected.topicid = selected.info.topicidText;
+        selected.roomText = selected.info.roomname;
+        rows.push_back(std::move(selected));
+    }
+    return rows;
+}
+
+bool CPostCommands::composeFailed(bool composed, const std::string &problem)
+{
+    if (!composed)
+        UiSeam::ShowMessage(frame_, Gbk::toQString(problem), QMessageBox::Warning);
+    return !composed;
+}
+
+bool CPostCommands::runStatement(const BoundStatement &statement)
+{
+    const StatementOutcome outcome =
+            RunPostStatement(frame_->roomTree()->rooms().GetConnectionString(), statement);
+    if (outcome.stage == StatementOutcome::Done)
+        return true;
+    if (outcome.stage == StatementOutcome::OpenFailed) {
+        if (!outcome.report.empty())
+            qWarning("%s", qPrintable(Gbk::toQString(outcome.report)));
+        UiSeam::ShowMessage(frame_, text(PostCommandText::ConnectionFailed), QMessageBox::Warning);
+        return false;
+    }
+    const std::string message = FormatText(Gbk::literal(PostCommandText::StatementFailed).c_str(),
+                                           statement.shown().c_str());
+    UiSeam::ShowMessage(frame_, Gbk::toQString(message + "\n\n" + outcome.report),
+                        QMessageBox::Critical);
+    return false;
+}
+
+void CPostCommands::removeRows(const std::vector<SelectedRow> &rows)
+{
+    for (const SelectedRow &row : rows)
+        delete row.item;
+}
+
+void CPostCommands::DeletePosts()
+{
+    const std::vector<SelectedRow> rows = selectedRows();
+    if (rows.empty()) {
+        UiSeam::ShowMessage(frame_, text(PostCommandText::NothingSelected), QMessageBox::Warning);
+        return;
+    }
+    RoomModel &rooms = frame_->roomTree()->rooms();
+    const int root = frame_->currentRootIndex();
+    std::vector<std::string> topicids, files;
+    CConfirmOperationDialog confirm(frame_);
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        topicids.push_back(rows[k].topicid);
+        confirm.AddItem(Gbk::toQString(rows[k].topicid),
+                        k == 0 ? text(PostCommandText::ConfirmDeleteRows) : QString());
+        files.push_back(rooms.LocatePostFile(rows[k].info, root));
+    }
+    BoundStatement statement;
+    std::string problem;
+    if (composeFailed(
+                ComposeDeleteStatement(rooms.GetRootTable(root), topicids, statement, problem),
+                problem))
+        return;
+    if (UiSeam::ExecModal(confirm) != QDialog::Accepted)
+        return;
+    if (!runStatement(statement))
+        return;
+    removeRows(rows);
+
+    CConfirmOperationDialog confirmFiles(frame_);
+    for (std::size_t k = 0; k < files.size(); ++k)
+        confirmFiles.AddItem(Gbk::toQString(files[k]),
+                             k == 0 ? text(PostCommandText::ConfirmDeleteFiles) : QString());
+    if (UiSeam::ExecModal(confirmFiles) != QDialog::Accepted)
+        return;
+    const int deleted = DeletePostFiles(files);
+    UiSeam::ShowMessage(
+            frame_,
+            Gbk::toQString(FormatText(Gbk::literal(PostCommandText::Deleted).c_str(), deleted)),
+            QMessageBox::Information);
+}
+
+void CPostCommands::MovePosts()
+{
+    const std::vector<SelectedRow> rows = selectedRows();
+    if (rows.empty()) {
+        UiSeam::ShowMessage(frame_, text(PostCommandText::NothingSelected), QMessageBox::Warning);
+        return;
+    }
+    const RoomModel &rooms = frame_->roomTree()->rooms();
+    const int root = frame_->currentRootIndex();
+    CMovePostDialog dialog(frame_);
+    std::vector<std::string> topicids;
+    for (const SelectedRow &row : rows) {
+        topicids.push_back(row.topicid);
+        dialog.AddPost(row.topicid, row.roomText);
+    }
+    // The targets: the top-level room itself, then every room below it.
+    std::vector<std::string> names, tables, roomids;
+    rooms.ListRootRooms(names, tables, &roomids);
+    if (root >= 0 && std::size_t(root) < names.size()) {
+        dialog.SetTable(tables[std::size_t(root)]);
+        dialog.AddTarget(names[std::size_t(root)], roomids[std::size_t(root)]);
+    }
+    std::vector<std::string> paths, subRoomIds;
+    rooms.ListSubRooms(root, paths, subRoomIds);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        dialog.AddTarget(paths[i], subRoomIds[i]);
+
+    // A wrong topicid is reported before anything is asked.
+    BoundStatement statement;
+    std::string problem;
+    const std::string table = rooms.GetRootTable(root);
+    if (composeFailed(ComposeDeleteStatement(table, topicids, statement, problem), problem))
+        return;
+    if (UiSeam::ExecModal(dialog) != QDialog::Accepted || dialog.chosenIndex() < 0)
+        return;
+    if (composeFailed(
+                ComposeMoveStatement(table, dialog.chosenRoomId(), topicids, statement, problem),
+                problem))
+        return;
+    if (!runStatement(statement))
+        return;
+    removeRows(rows);
+    frame_->mainStatusBar()->SetQueryStatus(text(PostCommandText::Moved));
+    const std::string target = RoomIdWithoutMarker(dialog.chosenRoomId());
+    movePostFiles(rows, target, rooms.FindRoomName(target));
+}
+
+void CPostCommands::movePostFiles(const std::vector<SelectedRow> &rows, const std::string &roomid,
+                                  const std::string &roomname)
+{
+    RoomModel &rooms = frame_->roomTree()->rooms();
+    const int root = frame_->currentRootIndex();
+    long long number = 0;
+    if (!ParseIntegerText(roomid, number))
+        return; // the list keeps numeric roomids only, so the file has no other place
+    std::vector<PostFileMove> moves;
+    for (const SelectedRow &row : rows) {
+        PostRowInfo moved = row.info;
+        moved.roomid = static_cast<std::int32_t>(number);
+        moved.roomname = roomname;
+        moves.push_back({rooms.LocatePostFile(row.info, root), rooms.LocatePostFile(moved, root)});
+    }
+    const std::vector<PostFileMoveFailure> failures = MovePostFiles(moves);
+    if (failures.empty())
+        return;
+    std::string message = Gbk::literal(PostCommandText::FilesNotMoved);
+    for (const PostFileMoveFailure &failure : failures)
+        message += "\n"
+                + FormatText(Gbk::literal(PostCommandText::FileMoveLine).c_str(),
+                             failure.move.from.c_str(), failure.move.to.c_str(),
+                             failure.reason.c_str());
+    UiSeam::ShowMessage(frame_, Gbk::toQString(message), QMessageBox::Warning);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "RoomModel.h"
+
+#include <QObject>
+
+#include <string>
+#include <vector>
+
+class CMainFrame;
+class QTreeWidgetItem;
+struct BoundStatement;
+
+// The main window's find, delete and move commands ("查    找", "删除所选帖子",
+// "转移所选帖子"): their dialogs, statements and messages.
+class CPostCommands : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CPostCommands(CMainFrame *frame);
+
+    void FindPosts();
+    void DeletePosts();
+    void MovePosts();
+
+private:
+    struct SelectedRow
+    {
+        QTreeWidgetItem *item = nullptr;
+        PostRowInfo info;
+        std::string topicid; // the text of the "帖子ID" column as listed
+        std::string roomText;
+    };
+
+    void runFind();
+    std::vector<SelectedRow> selectedRows() const;
+    bool composeFailed(bool composed, const std::string &problem);
+    // Runs a delete or update; on failure shows why and returns false.
+    bool runStatement(const BoundStatement &statement);
+    void removeRows(const std::vector<SelectedRow> &rows);
+    void movePostFiles(const std::vector<SelectedRow> &rows, const std::string &roomid,
+                       const std::string &roomname);
+
+    CMainFrame *frame_;
+};

@@ -1,0 +1,119 @@
+#include "ImportReader.h"
+
+#include "ImportTexts.h"
+#include "common/Codec.h"
+#include "common/FileSystem.h"
+#include "common/PlaceholderNotifier.h"
+#include "common/TextFormat.h"
+
+FileReader::FileReader(const ExtractionContext &context, const RoomModel *rooms,
+                       const PostPathCheck &pathCheck)
+    : context_(context)
+    , rooms_(rooms)
+    , pathCheck_(pathCheck)
+{
+}
+
+RunItem FileReader::FolderLine(std::string &&line)
+{
+    RunItem item;
+    item.entry.lines.push_back(std::move(line));
+    return item;
+}
+
+RunItem FileReader::Read(WalkFile &&file) const
+{
+    RunItem item;
+    item.isFile = true;
+    item.path = file.path;
+    // Placeholders of the path check are met here, possibly on the reading thread.
+    const ScopedPlaceholderNotifier notifier(
+            [&item](const std::string &placeholder) { item.placeholders.push_back(placeholder); });
+
+    std::string bytes;
+    if (const std::error_code error = FileSystem::readRegularDiskFile(file.diskPath, bytes)) {
+        item.entry.lines.push_back(
+                CutMessageLine(FormatText(Gbk::literal(ImportText::OpenFileError).c_str(),
+                                          file.path.c_str(), long(error.value()))));
+        return item;
+    }
+    const std::string roomidOfNode =
+            file.node && rooms_ ? rooms_->GetRoomRecordOfItem(file.node).roomid : std::string();
+    const bool numbered = context_.settings->topicidMode == TopicidMode::AutoGrow;
+    std::string line;
+    BatchEntry &entry = item.entry;
+    switch (ExtractPostFields(context_, bytes, file.path, file.fileTitle, roomidOfNode,
+                              std::nullopt, entry.fields, line)) {
+    case ExtractionResult::Reported:
+        entry.lines.push_back(std::move(line));
+        break;
+    case ExtractionResult::SkippedSilently:
+        break;
+    case ExtractionResult::Extracted:
+        entry.hasRow = true;
+        entry.numberFromCounter = numbered;
+        if (!numbered) {
+            std::string warning = pathCheck_.Check(entry.fields);
+            if (!warning.empty())
+                entry.lines.push_back(std::move(warning));
+            entry.pathChecked = true;
+        }
+        break;
+    }
+    return item;
+}
+
+bool RunItemQueue::Push(Chunk &&chunk)
+{
+    std::unique_lock lock(mutex_);
+    readerWaits_ = true;
+    changed_.wait(lock, [this] { return stopped_ || chunks_.size() < capacity_; });
+    readerWaits_ = false;
+    if (stopped_)
+        return false;
+    chunks_.push_back(std::move(chunk));
+    const bool wake = writerWaits_;
+    lock.unlock();
+    if (wake)
+        changed_.notify_all();
+    return true;
+}
+
+RunItemQueue::Pop RunItemQueue::Take(Chunk &chunk, std::chrono::steady_clock::time_point until)
+{
+    std::unique_lock lock(mutex_);
+    writerWaits_ = true;
+    const bool ready =
+            changed_.wait_until(lock, until, [this] { return !chunks_.empty() || finished_; });
+    writerWaits_ = false;
+    if (!ready)
+        return Pop::Timeout;
+    if (chunks_.empty())
+        return Pop::Finished;
+    chunk = std::move(chunks_.front());
+    chunks_.pop_front();
+    const bool wake = readerWaits_;
+    lock.unlock();
+    if (wake)
+        changed_.notify_all();
+    return Pop::Chunk;
+}
+
+void RunItemQueue::Finish()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        finished_ = true;
+    }
+    changed_.notify_all();
+}
+
+void RunItemQueue::Stop()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+        chunks_.clear();
+    }
+    changed_.notify_all();
+}

@@ -1,0 +1,336 @@
+#include "ImportRun.h"
+
+#include "ImportReader.h"
+#include "ImportSink.h"
+#include "ImportTexts.h"
+#include "browser/PostPlaceholder.h"
+#include "browser/db/CAdoManager.h"
+#include "browser/db/ConnectionString.h"
+#include "browser/db/DbEndpoint.h"
+#include "common/Codec.h"
+#include "common/FileSystem.h"
+#include "common/PlaceholderNotifier.h"
+#include "common/ResultCodes.h"
+#include "common/RoomConversion.h"
+#include "common/TemplateExpansion.h"
+#include "common/TextFormat.h"
+
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// Files travel from the reading thread in chunks of at most ChunkItems, or younger than
+// ChunkAge; at most QueueChunks chunks wait, which bounds the memory of a run.
+constexpr std::size_t ChunkItems = 64;
+constexpr auto ChunkAge = std::chrono::milliseconds(20);
+constexpr std::size_t QueueChunks = 32;
+constexpr auto IdleWait = std::chrono::milliseconds(50);
+
+// The code a value gets that an integer column cannot take, as the engine reports it.
+long invalidValueCode(const std::string &connectionString)
+{
+    DbEndpoint endpoint;
+    DbError error;
+    if (!ParseDbEndpoint(connectionString, endpoint, error))
+        return ResultCode::GeneralFailure;
+    if (endpoint.engine == DbEngine::SQLite)
+        return MakeDbErrorCode(DbEngine::SQLite, 20); // SQLITE_MISMATCH
+    if (endpoint.engine == DbEngine::PostgreSQL)
+        return MakeDbErrorCode(DbEngine::PostgreSQL, SqlStateNumber("22P02"));
+    return ResultCode::GeneralFailure;
+}
+
+bool isIdentifier(std::string_view name)
+{
+    if (name.empty() || (name[0] >= '0' && name[0] <= '9'))
+        return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+                || c == '_';
+    });
+}
+
+class ItemVisitor : public WalkVisitor
+{
+public:
+    template<class Deliver>
+    ItemVisitor(const FileReader &reader, Deliver deliver)
+        : reader_(reader)
+        , deliver_(std::move(deliver))
+    {
+    }
+    void VisitFile(WalkFile &&file) override { deliver_(reader_.Read(std::move(file))); }
+    void VisitUnreadableFolder(std::string &&line) override
+    {
+        deliver_(FileReader::FolderLine(std::move(line)));
+    }
+
+private:
+    const FileReader &reader_;
+    std::function<void(RunItem &&)> deliver_;
+};
+
+class CountingVisitor : public WalkVisitor
+{
+public:
+    void VisitFile(WalkFile &&) override { ++count; }
+    void VisitUnreadableFolder(std::string &&) override { }
+    long long count = 0;
+};
+
+} // namespace
+
+bool IsImportTableName(const std::string &table)
+{
+    const std::size_t dot = table.find('.');
+    if (dot == std::string::npos)
+        return isIdentifier(table);
+    return isIdentifier(std::string_view(table).substr(0, dot))
+            && isIdentifier(std::string_view(table).substr(dot + 1));
+}
+
+ImportRun::ImportRun(RoomModel *rooms, ImportSink &sink)
+    : rooms_(rooms)
+    , sink_(sink)
+{
+}
+
+ImportRun::~ImportRun() = default;
+
+void ImportRun::reportPlaceholder(const std::string &placeholder)
+{
+    if (std::find(reportedPlaceholders_.begin(), reportedPlaceholders_.end(), placeholder)
+        != reportedPlaceholders_.end())
+        return;
+    reportedPlaceholders_.push_back(placeholder);
+    sink_.ImportMessageBox(placeholder);
+}
+
+long ImportRun::CheckTableColumns(CAdoManager &ado, const std::string &table)
+{
+    columns_ = PostColumns();
+    if (!IsImportTableName(table))
+        return ResultCode::MissingArgument;
+    std::unique_ptr<CAdoRecordset> rows;
+    // Only the columns are wanted, not the rows.
+    if (const long result = ado.ExecuteSql("select * from " + table + " where 1=0", rows,
+                                           CAdoManager::CommandText))
+        return result;
+    for (int i = 0; rows && i < rows->FieldCount(); ++i) {
+        const std::string name = rows->FieldName(i);
+        if (name == "roomid") {
+            const int type = rows->FieldType(i);
+            columns_.roomidIsNumeric = type == 2 || type == 3 || (type >= 16 && type <= 21);
+        } else if (name == "reply") {
+            columns_.hasReply = true;
+        } else if (name == "username") {
+            columns_.hasUsername = true;
+        } else if (name == "createtime") {
+            columns_.hasCreatetime = true;
+        }
+    }
+    return ResultCode::Success;
+}
+
+ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
+                                   TreeItem rootRoomItem)
+{
+    reportedPlaceholders_.clear();
+    replayed_ = 0;
+    const ScopedPlaceholderNotifier notifier(
+            [this](const std::string &placeholder) { reportPlaceholder(placeholder); });
+
+    LowerCaseMarkers(settings);
+    progress_.totalFiles = 0;
+    progress_.insertedFiles = 0;
+    progress_.expectedFiles = -1;
+    progress_.autoGrowCounter = static_cast<std::uint32_t>(settings.autoGrowStart);
+    std::vector<std::string> roomIds, roomNames;
+    LoadRoomConversion(roomIds, roomNames, ResolvePostPlaceholder);
+
+    ado.CloseAdoConnection();
+    std::string connection;
+    ExpandTemplate(settings.connectionString, connection, nullptr, commonKind,
+                   ResolvePostPlaceholder);
+    settings.connectionString = connection;
+    if (ado.OpenAdoConnection(connection) != 0) {
+        sink_.ImportMessageBox(Gbk::literal(ImportText::ConnectionError)
+                               + MaskConnectionPassword(connection));
+        keepRunning_ = true;
+        return ImportOutcome::ConnectionFailed;
+    }
+    if (const long result = CheckTableColumns(ado, settings.table)) {
+        sink_.ImportMessageBox(FormatText(Gbk::literal(ImportText::TableError).c_str(),
+                                          settings.table.c_str(), result));
+        keepRunning_ = true;
+        return ImportOutcome::TableFailed;
+    }
+
+    std::string directory = FileSystem::normalize(settings.importDirectory);
+    if (directory.empty() || directory.back() != '/')
+        directory += '/';
+
+    progress_.running = true;
+    ExtractionContext context;
+    context.settings = &settings;
+    context.roomIds = &roomIds;
+    context.roomNames = &roomNames;
+    context.columns = columns_;
+    const PostPathCheck pathCheck(rooms_, settings.table, settings.pathCheck);
+    InserterConfig config;
+    config.table = settings.table;
+    config.columns = columns_;
+    config.checkTopicid = settings.checkTopicid;
+    config.checkTitle = settings.checkTitle;
+    config.invalidValueCode = invalidValueCode(connection);
+    config.batched = tuning_.batched;
+    config.maxBatchRows = tuning_.maxBatchRows;
+    config.maxBatchTime = tuning_.maxBatchTime;
+    PostInserter inserter(ado, sink_, pathCheck, config, progress_.insertedFiles,
+                          progress_.autoGrowCounter, keepRunning_);
+    const FileReader reader(context, rooms_, pathCheck);
+
+    std::atomic<bool> countRunning {true};
+    std::thread counter;
+    if (tuning_.countAhead) {
+        counter = std::thread([&] {
+            ImportWalker walker(rooms_, settings.filePattern, countRunning);
+            CountingVisitor visitor;
+            walker.ScanDirectory(directory, rootRoomItem, visitor);
+            if (countRunning)
+                progress_.expectedFiles = visitor.count;
+        });
+    }
+
+    const auto consume = [&](RunItem &&item) {
+        for (const std::string &placeholder : item.placeholders)
+            reportPlaceholder(placeholder);
+        if (item.isFile) {
+            progress_.totalFiles.fetch_add(1, std::memory_order_relaxed);
+            sink_.ImportStatus(item.path);
+        }
+        inserter.Add(std::move(item.entry));
+        if (inserter.Due(Clock::now()))
+            inserter.Flush();
+    };
+
+    if (!tuning_.pipelined) {
+        ImportWalker walker(rooms_, settings.filePattern, keepRunning_);
+        ItemVisitor visitor(reader, [&](RunItem &&item) { consume(std::move(item)); });
+        walker.ScanDirectory(directory, rootRoomItem, visitor);
+    } else {
+        RunItemQueue queue(QueueChunks);
+        std::atomic<bool> readerRunning {true};
+        std::thread readerThread([&] {
+            RunItemQueue::Chunk chunk;
+            Clock::time_point chunkStarted;
+            const auto hand = [&] {
+                if (!chunk.empty() && !queue.Push(std::move(chunk)))
+                    readerRunning = false;
+                chunk = RunItemQueue::Chunk();
+            };
+            ImportWalker walker(rooms_, settings.filePattern, readerRunning);
+            ItemVisitor visitor(reader, [&](RunItem &&item) {
+                if (chunk.empty()) {
+                    chunk.reserve(ChunkItems);
+                    chunkStarted = Clock::now();
+                }
+                chunk.push_back(std::move(item));
+                // A slow disk must not keep files back from the writer for long.
+                if (chunk.size() >= ChunkItems || Clock::now() - chunkStarted >= ChunkAge)
+                    hand();
+            });
+            walker.ScanDirectory(directory, rootRoomItem, visitor);
+            hand();
+            queue.Finish();
+        });
+        bool done = false;
+        while (!done && keepRunning_.load()) {
+            const Clock::time_point now = Clock::now();
+            const Clock::time_point until = inserter.Empty()
+                    ? now + IdleWait
+                    : std::min(inserter.Deadline(), now + IdleWait);
+            RunItemQueue::Chunk chunk;
+            switch (queue.Take(chunk, until)) {
+            case RunItemQueue::Pop::Finished:
+                done = true;
+                break;
+            case RunItemQueue::Pop::Timeout:
+                if (inserter.Due(Clock::now()))
+                    inserter.Flush();
+                break;
+            case RunItemQueue::Pop::Chunk:
+                for (RunItem &item : chunk) {
+                    if (!keepRunning_.load(std::memory_order_relaxed))
+                        break;
+                    consume(std::move(item));
+                }
+                break;
+            }
+        }
+        readerRunning = false;
+        queue.Stop();
+        readerThread.join();
+    }
+    inserter.Flush();
+    countRunning = false;
+    if (counter.joinable())
+        counter.join();
+    replayed_ = inserter.replayedBatches();
+
+    const bool aborted = !keepRunning_.load();
+    sink_.ImportMessage(FormatText(Gbk::literal(ImportText::Summary).c_str(),
+                                   progress_.totalFiles.load(), progress_.insertedFiles.load()));
+    settings.autoGrowStart = static_cast<std::int32_t>(progress_.autoGrowCounter.load());
+    progress_.running = false;
+    keepRunning_ = true;
+    return aborted ? ImportOutcome::Aborted : ImportOutcome::Completed;
+}
+
+std::uint32_t FindNextTopicid(CAdoManager &ado, std::string &connectionString,
+                              const std::string &table, ImportSink &sink)
+{
+    ado.CloseAdoConnection();
+    std::string connection;
+    ExpandTemplate(connectionString, connection, nullptr, commonKind, ResolvePostPlaceholder);
+    connectionString = connection;
+    if (ado.OpenAdoConnection(connection) != 0) {
+        sink.ImportMessageBox(Gbk::literal(ImportText::NextTopicidConnectionError));
+        return 0;
+    }
+    const auto refuse = [&] {
+        sink.ImportMessageBox(
+                FormatText(Gbk::literal(ImportText::NextTopicidQueryError).c_str(), table.c_str()));
+        ado.CloseAdoConnection();
+        return std::uint32_t(0);
+    };
+    std::unique_ptr<CAdoRecordset> rows;
+    if (!IsImportTableName(table)
+        || ado.ExecuteSql("select MAX(topicid) from " + table, rows, CAdoManager::CommandText) != 0
+        || !rows)
+        return refuse();
+    const CAdoValue value = rows->Value(0);
+    rows.reset();
+    if (value.IsNull()) {
+        ado.CloseAdoConnection();
+        return 1;
+    }
+    long long maximum = 0;
+    if (!value.ToInt64(maximum) || maximum < 0 || maximum >= 4294967295ll)
+        return refuse();
+    ado.CloseAdoConnection();
+    return std::uint32_t(maximum + 1);
+}
+
+TreeItem FindImportRootRoom(const RoomModel &rooms, const std::string &importDirectory)
+{
+    const std::string directory = FileSystem::normalize(importDirectory);
+    const std::size_t last = directory.rfind('/');
+    const std::string cut = last == std::string::npos ? directory : directory.substr(0, last);
+    const std::size_t before = cut.rfind('/');
+    const std::string name = before == std::string::npos ? cut : cut.substr(before + 1);
+    return rooms.FindChildItem(nullptr, name);
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+// One import run: RunImport opens the database, reads the post table's columns and the
+// conversion file, walks the import folder, extracts every matching file's fields,
+// checks the path and duplicates, inserts one row per post, and reports every outcome
+// through its ImportSink, ending with "插入完成: 总文件=%ld成功插入=%ld".
+//
+// Threads: RunImport runs on the caller's thread (the sheet's worker, or the command's)
+// and, when ImportTuning::pipelined, reads and extracts files on one thread of its own
+// beside it, handing them over in order; every sink call still comes from the caller's
+// thread in the order a one-file-at-a-time run gives. AbortImport and Progress() may be
+// used from any thread while it runs.
+//
+// Rows are committed in batches bounded by time (ImportTuning::maxBatchTime) and size;
+// a line or a count is shown only once the rows it covers are committed. An abort or the
+// end of the walk commits the batch before the summary line.
+
+#include "ImportSettings.h"
+#include "PostExtraction.h"
+#include "browser/RoomModel.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CAdoManager;
+class ImportSink;
+
+// Counters of the running (or last) run, readable from any thread.
+struct ImportProgress
+{
+    std::atomic<long> totalFiles {0}; // post files met (matching the pattern)
+    std::atomic<long> insertedFiles {0}; // rows inserted and committed
+    std::atomic<long long> expectedFiles {-1}; // files the walk will meet; -1 until counted
+    std::atomic<std::uint32_t> autoGrowCounter {0}; // the next auto-grown topicid
+    std::atomic<bool> running {false};
+};
+
+enum class ImportOutcome {
+    Completed, // the summary line was sent
+    Aborted, // the summary line was sent after AbortImport
+    ConnectionFailed, // message box; no summary
+    TableFailed, // message box; no summary
+};
+
+struct ImportTuning
+{
+    bool pipelined = true; // read and extract files on a second thread
+    bool batched = true; // commit in batches (false: every insert alone, a query per file)
+    bool countAhead = true; // count the files on a third thread, for expectedFiles
+    std::size_t maxBatchRows = 8192;
+    std::chrono::milliseconds maxBatchTime {250};
+};
+
+class ImportRun
+{
+public:
+    // rooms: the room model for the path check and roomid mode 3 (may be null when
+    // neither is used). sink: see ImportSink.h.
+    ImportRun(RoomModel *rooms, ImportSink &sink);
+    ~ImportRun();
+    ImportRun(const ImportRun &) = delete;
+    ImportRun &operator=(const ImportRun &) = delete;
+
+    void SetTuning(const ImportTuning &tuning) { tuning_ = tuning; }
+
+    // One whole run. The settings change as on the pages: the ten markers lower-cased,
+    // the connection string replaced by its expansion, and autoGrowStart set to the
+    // counter the run ends with. rootRoomItem: roomid mode 3's top-level room
+    // (FindImportRootRoom); null otherwise. The connection stays open afterwards.
+    ImportOutcome RunImport(ImportSettings &settings, CAdoManager &ado,
+                            TreeItem rootRoomItem = nullptr);
+
+    // Clears keepRunning: the walk stops at the next file or folder, the batch is
+    // committed, the summary line follows. keepRunning is set again when the run ends.
+    void AbortImport() { keepRunning_.store(false); }
+    bool KeepRunning() const { return keepRunning_.load(); }
+
+    const ImportProgress &Progress() const { return progress_; }
+
+    // Reads which optional columns the table has and whether roomid is an integer
+    // column. 0, or the code of the failed statement (87 for a name that is not a table
+    // name: letters, digits and "_", optionally "schema.table").
+    long CheckTableColumns(CAdoManager &ado, const std::string &table);
+    const PostColumns &Columns() const { return columns_; }
+
+    // How many batches failed and were replayed row by row in the last run.
+    std::uint64_t ReplayedBatches() const { return replayed_; }
+
+private:
+    void reportPlaceholder(const std::string &placeholder);
+
+    RoomModel *rooms_;
+    ImportSink &sink_;
+    ImportTuning tuning_;
+    std::atomic<bool> keepRunning_ {true};
+    ImportProgress progress_;
+    PostColumns columns_;
+    std::uint64_t replayed_ = 0;
+    std::vector<std::string> reportedPlaceholders_;
+};
+
+// "搜索唯一值": the next free topicid of a table, 1 for an empty one. On failure a message
+// box through the sink and 0; also when MAX(topicid) is not a number or 4294967295 or
+// more. connectionString is replaced by its expansion, as the page shows it.
+std::uint32_t FindNextTopicid(CAdoManager &ado, std::string &connectionString,
+                              const std::string &table, ImportSink &sink);
+
+// Roomid mode 3: the top-level room named by the import folder's last component (the
+// text before the folder's last separator, after the one before it), or null.
+TreeItem FindImportRootRoom(const RoomModel &rooms, const std::string &importDirectory);
+
+// A table name the import may put into its statements: ASCII letters, digits and "_",
+// not starting with a digit, optionally "schema.table".
+bool IsImportTableName(const std::string &table);

@@ -1,0 +1,344 @@
+#include "PostInserter.h"
+
+#include "ImportSink.h"
+#include "ImportTexts.h"
+#include "PostStatements.h"
+#include "browser/db/CAdoManager.h"
+#include "common/Codec.h"
+#include "common/ResultCodes.h"
+#include "common/TextFormat.h"
+
+#include <algorithm>
+#include <limits>
+#include <unordered_set>
+
+namespace {
+
+constexpr long Options = CAdoManager::CommandText;
+// Values per set query (so that the answer stays a small result, read on the manager's
+// own connection) and rows per multi-row insert: far below every engine's limit on
+// bound values, large enough that the statement overhead vanishes.
+constexpr std::size_t ValuesPerQuery = 250;
+constexpr std::size_t RowsPerInsert = 200;
+
+std::string format(const char *utf8Format, const std::string &a)
+{
+    return CutMessageLine(FormatText(Gbk::literal(utf8Format).c_str(), a.c_str()));
+}
+
+std::string format(const char *utf8Format, const std::string &a, long code)
+{
+    return CutMessageLine(FormatText(Gbk::literal(utf8Format).c_str(), a.c_str(), code));
+}
+
+std::string format(const char *utf8Format, const std::string &a, const std::string &b, long code)
+{
+    return CutMessageLine(FormatText(Gbk::literal(utf8Format).c_str(), a.c_str(), b.c_str(), code));
+}
+
+// A title as the database gives it back: GBK through Unicode and back, so bytes GBK
+// cannot decode compare as the database compares them.
+std::string comparable(const std::string &title)
+{
+    return Gbk::fromUtf8(Gbk::toUtf8(title));
+}
+
+std::string placeholders(std::size_t count)
+{
+    std::string marks;
+    marks.reserve(count * 2);
+    for (std::size_t i = 0; i < count; ++i)
+        marks += i ? ",?" : "?";
+    return marks;
+}
+
+} // namespace
+
+PostInserter::PostInserter(CAdoManager &ado, ImportSink &sink, const PostPathCheck &pathCheck,
+                           InserterConfig config, std::atomic<long> &insertedFiles,
+                           std::atomic<std::uint32_t> &autoGrow,
+                           const std::atomic<bool> &keepRunning)
+    : ado_(ado)
+    , sink_(sink)
+    , pathCheck_(pathCheck)
+    , config_(std::move(config))
+    , insertedFiles_(insertedFiles)
+    , autoGrow_(autoGrow)
+    , keepRunning_(keepRunning)
+{
+}
+
+void PostInserter::send(const std::string &line)
+{
+    sink_.ImportMessage(line);
+}
+
+void PostInserter::Add(BatchEntry &&entry)
+{
+    if (!config_.batched) {
+        processAlone(entry);
+        return;
+    }
+    if (entries_.empty())
+        deadline_ = std::chrono::steady_clock::now() + config_.maxBatchTime;
+    if (entry.hasRow)
+        ++rows_;
+    entries_.push_back(std::move(entry));
+}
+
+bool PostInserter::Due(std::chrono::steady_clock::time_point now) const
+{
+    return !entries_.empty() && (rows_ >= config_.maxBatchRows || now >= deadline_);
+}
+
+void PostInserter::Flush()
+{
+    if (entries_.empty())
+        return;
+    std::vector<std::string> lines;
+    if (flushTogether(lines)) {
+        for (const std::string &line : lines)
+            send(line);
+    } else {
+        ++replayed_;
+        for (BatchEntry &entry : entries_) {
+            if (!keepRunning_.load(std::memory_order_relaxed))
+                break; // an abort does not wait for a slow replay
+            processAlone(entry);
+        }
+    }
+    entries_.clear();
+    rows_ = 0;
+}
+
+void PostInserter::processAlone(BatchEntry &entry)
+{
+    for (const std::string &line : entry.lines)
+        send(line);
+    if (!entry.hasRow)
+        return;
+    PostFields &fields = entry.fields;
+    const std::uint32_t number = autoGrow_.load(std::memory_order_relaxed);
+    if (entry.numberFromCounter)
+        fields.topicid = std::to_string(number);
+    if (!entry.pathChecked) {
+        const std::string warning = pathCheck_.Check(fields);
+        if (!warning.empty())
+            send(warning);
+    }
+    if (InsertPost(fields) == ResultCode::Success)
+        autoGrow_.store(number + 1, std::memory_order_relaxed);
+}
+
+long PostInserter::InsertPost(const PostFields &fields)
+{
+    BoundStatement insert;
+    if (!InsertStatement(config_.table, fields, config_.columns.roomidIsNumeric, insert)) {
+        send(format(ImportText::InsertFailed, insert.display, config_.invalidValueCode));
+        return config_.invalidValueCode;
+    }
+    if (config_.checkTopicid || config_.checkTitle) {
+        const BoundStatement check = DuplicateCheckStatement(
+                config_.table, fields, config_.checkTopicid, config_.checkTitle);
+        std::unique_ptr<CAdoRecordset> rows;
+        const long result = ado_.ExecuteSql(check, rows, Options);
+        if (result != 0) {
+            send(format(ImportText::DuplicateCheckError, fields.path, check.display, result));
+            return result;
+        }
+        const bool exists = rows && !rows->IsEOF();
+        rows.reset();
+        if (exists) {
+            send(format(ImportText::Duplicate, fields.path));
+            return ResultCode::AlreadyExists;
+        }
+    }
+    const long result = ado_.ExecuteSql(insert, Options);
+    if (result != 0) {
+        send(format(ImportText::InsertFailed, insert.display, result));
+        return result;
+    }
+    insertedFiles_.fetch_add(1, std::memory_order_relaxed);
+    return ResultCode::Success;
+}
+
+bool PostInserter::runQuery(const BoundStatement &statement, bool titles,
+                            std::vector<long long> &ids, std::vector<std::string> &texts)
+{
+    std::unique_ptr<CAdoRecordset> rows;
+    if (ado_.ExecuteSql(statement, rows, Options) != 0 || !rows)
+        return false;
+    for (; rows->IsOpen() && !rows->IsEOF();) {
+        const CAdoValue value = rows->Value(0);
+        if (titles) {
+            if (!value.IsNull())
+                texts.push_back(value.Text());
+        } else {
+            long long id = 0;
+            if (value.ToInt64(id))
+                ids.push_back(id);
+        }
+        if (rows->MoveNext() != 0)
+            return false;
+    }
+    return true;
+}
+
+bool PostInserter::fetchTaken(std::uint32_t firstNumber, std::size_t rows,
+                              std::vector<long long> &ids, std::vector<std::string> &titles)
+{
+    if (config_.checkTopicid) {
+        std::vector<long long> wanted;
+        bool numbered = false;
+        for (const BatchEntry &entry : entries_) {
+            long long id = 0;
+            if (!entry.hasRow)
+                continue;
+            if (entry.numberFromCounter)
+                numbered = true;
+            else if (ParseIntegerText(entry.fields.topicid, id))
+                wanted.push_back(id);
+        }
+        std::sort(wanted.begin(), wanted.end());
+        wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+        for (std::size_t at = 0; at < wanted.size(); at += ValuesPerQuery) {
+            const std::size_t count = std::min(ValuesPerQuery, wanted.size() - at);
+            BoundStatement query;
+            query.sql = "select topicid from " + config_.table + " where topicid in ("
+                    + placeholders(count) + ")";
+            for (std::size_t i = 0; i < count; ++i)
+                query.values.push_back(SqlValue::fromInteger(wanted[at + i]));
+            if (!runQuery(query, false, ids, titles))
+                return false;
+        }
+        if (numbered) {
+            BoundStatement query;
+            query.sql =
+                    "select topicid from " + config_.table + " where topicid >= ? and topicid < ?";
+            query.values = {SqlValue::fromInteger(firstNumber),
+                            SqlValue::fromInteger(static_cast<long long>(firstNumber) + rows)};
+            if (!runQuery(query, false, ids, titles))
+                return false;
+        }
+    }
+    if (config_.checkTitle) {
+        std::vector<std::string> wanted;
+        for (const BatchEntry &entry : entries_) {
+            if (entry.hasRow)
+                wanted.push_back(entry.fields.title);
+        }
+        std::sort(wanted.begin(), wanted.end());
+        wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+        for (std::size_t at = 0; at < wanted.size(); at += ValuesPerQuery) {
+            const std::size_t count = std::min(ValuesPerQuery, wanted.size() - at);
+            BoundStatement query;
+            query.sql = "select title from " + config_.table + " where title in ("
+                    + placeholders(count) + ")";
+            for (std::size_t i = 0; i < count; ++i)
+                query.values.push_back(SqlValue::fromText(wanted[at + i]));
+            if (!runQuery(query, true, ids, titles))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool PostInserter::insertRows(std::vector<BoundStatement> &rows)
+{
+    // Consecutive rows with the same columns go into one statement.
+    std::size_t at = 0;
+    while (at < rows.size()) {
+        std::size_t end = at + 1;
+        while (end < rows.size() && end - at < RowsPerInsert && rows[end].sql == rows[at].sql)
+            ++end;
+        const std::string &single = rows[at].sql;
+        const std::size_t valuesAt = single.rfind(") values(");
+        const std::string tuple = single.substr(valuesAt + 8); // "(?,?,...)"
+        BoundStatement statement;
+        statement.sql = single.substr(0, valuesAt + 8);
+        statement.sql.reserve(statement.sql.size() + (end - at) * (tuple.size() + 1));
+        for (std::size_t i = at; i < end; ++i) {
+            statement.sql += i == at ? tuple : "," + tuple;
+            statement.values.insert(statement.values.end(),
+                                    std::make_move_iterator(rows[i].values.begin()),
+                                    std::make_move_iterator(rows[i].values.end()));
+        }
+        if (ado_.ExecuteSql(statement, Options) != 0)
+            return false;
+        at = end;
+    }
+    return true;
+}
+
+bool PostInserter::flushTogether(std::vector<std::string> &lines)
+{
+    const std::uint32_t firstNumber = autoGrow_.load(std::memory_order_relaxed);
+    if (rows_ == 0) {
+        for (const BatchEntry &entry : entries_)
+            lines.insert(lines.end(), entry.lines.begin(), entry.lines.end());
+        return true;
+    }
+    // Numbers that would wrap past 4294967295 within the batch: row by row.
+    if (std::uint64_t(firstNumber) + rows_ > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    if (ado_.BeginTransaction() != 0)
+        return false;
+    const auto fail = [&] {
+        ado_.RollbackTransaction();
+        lines.clear();
+        return false;
+    };
+
+    std::vector<long long> takenIdList;
+    std::vector<std::string> takenTitleList;
+    if ((config_.checkTopicid || config_.checkTitle)
+        && !fetchTaken(firstNumber, rows_, takenIdList, takenTitleList))
+        return fail();
+    std::unordered_set<long long> takenIds(takenIdList.begin(), takenIdList.end());
+    std::unordered_set<std::string> takenTitles(takenTitleList.begin(), takenTitleList.end());
+
+    std::uint32_t number = firstNumber;
+    std::vector<BoundStatement> inserts;
+    inserts.reserve(rows_);
+    for (BatchEntry &entry : entries_) {
+        lines.insert(lines.end(), entry.lines.begin(), entry.lines.end());
+        if (!entry.hasRow)
+            continue;
+        // A replay numbers and checks the entry afresh, so it may be changed here.
+        PostFields &fields = entry.fields;
+        if (entry.numberFromCounter)
+            fields.topicid = std::to_string(number);
+        if (!entry.pathChecked) {
+            std::string warning = pathCheck_.Check(fields);
+            if (!warning.empty())
+                lines.push_back(std::move(warning));
+        }
+        BoundStatement insert;
+        if (!InsertStatement(config_.table, fields, config_.columns.roomidIsNumeric, insert,
+                             false)) {
+            InsertStatement(config_.table, fields, config_.columns.roomidIsNumeric, insert);
+            lines.push_back(
+                    format(ImportText::InsertFailed, insert.display, config_.invalidValueCode));
+            continue;
+        }
+        long long id = 0;
+        ParseIntegerText(fields.topicid, id);
+        std::string title = config_.checkTitle ? comparable(fields.title) : std::string();
+        if ((config_.checkTopicid && takenIds.count(id))
+            || (config_.checkTitle && takenTitles.count(title))) {
+            lines.push_back(format(ImportText::Duplicate, fields.path));
+            continue;
+        }
+        if (config_.checkTopicid)
+            takenIds.insert(id);
+        if (config_.checkTitle)
+            takenTitles.insert(std::move(title));
+        inserts.push_back(std::move(insert));
+        ++number;
+    }
+    if (!insertRows(inserts) || ado_.CommitTransaction() != 0)
+        return fail();
+    insertedFiles_.fetch_add(long(inserts.size()), std::memory_order_relaxed);
+    autoGrow_.store(number, std::memory_order_relaxed);
+    return true;
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+// InsertPost and the batches around it. Rows are committed in transactions bounded by
+// time and size; a batch's duplicate checks are answered by a few set queries plus the
+// batch's own rows. Lines are sent only after their batch is committed, in file order.
+// When any statement of a batch fails, the batch is rolled back and replayed row by
+// row with the statements exactly as InsertPost runs them (each committed alone), so
+// every line and counter is the one the row-by-row import gives.
+
+#include "ImportSettings.h"
+#include "PostExtraction.h"
+#include "PostPathCheck.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CAdoManager;
+class ImportSink;
+struct BoundStatement;
+
+// One file's share of a batch: the lines it produced before its insert and its row.
+struct BatchEntry
+{
+    std::vector<std::string> lines;
+    bool hasRow = false;
+    PostFields fields;
+    bool numberFromCounter = false; // topicid mode 1: numbered when it is inserted
+    bool pathChecked = false; // the path check has run (or is off)
+};
+
+struct InserterConfig
+{
+    std::string table;
+    PostColumns columns;
+    bool checkTopicid = true;
+    bool checkTitle = true;
+    long invalidValueCode = 0; // the result of a value an integer column cannot take
+    bool batched = true; // false: every row alone, as InsertPost always ran
+    std::size_t maxBatchRows = 8192;
+    std::chrono::milliseconds maxBatchTime {250};
+};
+
+class PostInserter
+{
+public:
+    PostInserter(CAdoManager &ado, ImportSink &sink, const PostPathCheck &pathCheck,
+                 InserterConfig config, std::atomic<long> &insertedFiles,
+                 std::atomic<std::uint32_t> &autoGrow, const std::atomic<bool> &keepRunning);
+
+    // Takes a file's entry: batched, it waits for Flush; otherwise it is done now.
+    void Add(BatchEntry &&entry);
+    // True when the batch has reached its size or its time.
+    bool Due(std::chrono::steady_clock::time_point now) const;
+    std::chrono::steady_clock::time_point Deadline() const { return deadline_; }
+    bool Empty() const { return entries_.empty(); }
+    // Commits the batch and sends its lines.
+    void Flush();
+
+    // One row: duplicate check, then the insert, each committed on its own. 0, 183 for a
+    // duplicate, or the failed statement's code; the line for it is sent.
+    long InsertPost(const PostFields &fields);
+
+    std::uint64_t replayedBatches() const { return replayed_; }
+
+private:
+    void processAlone(BatchEntry &entry);
+    bool flushTogether(std::vector<std::string> &lines);
+    bool fetchTaken(std::uint32_t firstNumber, std::size_t rows, std::vector<long long> &ids,
+                    std::vector<std::string> &titles);
+    bool runQuery(const BoundStatement &statement, bool titles, std::vector<long long> &ids,
+                  std::vector<std::string> &texts);
+    bool insertRows(std::vector<BoundStatement> &rows);
+    void send(const std::string &line);
+
+    CAdoManager &ado_;
+    ImportSink &sink_;
+    const PostPathCheck &pathCheck_;
+    InserterConfig config_;
+    std::atomic<long> &insertedFiles_;
+    std::atomic<std::uint32_t> &autoGrow_;
+    const std::atomic<bool> &keepRunning_;
+
+    std::vector<BatchEntry> entries_;
+    std::size_t rows_ = 0;
+    std::chrono::steady_clock::time_point deadline_;
+    std::uint64_t replayed_ = 0;
+};

@@ -1,0 +1,249 @@
+#include "FindCommand.h"
+
+#include "CliTexts.h"
+#include "OptionParser.h"
+#include "Terminal.h"
+#include "browser/PostListTexts.h"
+#include "browser/PostPlaceholder.h"
+#include "browser/RoomModel.h"
+#include "browser/db/CAdoManager.h"
+#include "browser/posts/PostStatements.h"
+#include "browser/posts/TitleIndex.h"
+#include "common/Codec.h"
+#include "common/FileSystem.h"
+#include "common/TemplateExpansion.h"
+#include "common/TextFormat.h"
+
+#include <QFileInfo>
+
+namespace {
+
+constexpr const char Name[] = "find";
+constexpr const char Summary[] = "按标题或帖子ID查找帖子(与 Kestrel 的“查找帖子”相同)";
+
+constexpr const char Help[] =
+        "用法: quillery find (--table 表名 | --root 根节点) [选项]\n"
+        "\n"
+        "在一个帖子表中按标题或帖子ID查找帖子,与 Kestrel 的“查找帖子”对话框\n"
+        "组成同样的查询。每个找到的帖子输出一行,各列以制表符分开:\n"
+        "  帖子ID  标题  roomid  创建者  回复  创建时间  帖子文件的路径\n"
+        "没有的列和空值输出为空;帖子文件的路径按树配置文件的帖子属性范围计算。\n"
+        "\n"
+        "选项:\n"
+        "      --table TABLE      查找的帖子表\n"
+        "      --root NAME        查找该根节点(顶层类型)的帖子表\n"
+        "      --room ROOMID      只查找该子论坛及其所有子论坛的帖子\n"
+        "      --no-subrooms      与 --room 一起: 不包括其子论坛\n"
+        "      --title TEXT       标题中包含的文字;% 分开按顺序出现的多个单词,\n"
+        "                         不区分英文字母的大小写\n"
+        "      --id TEXT          帖子ID中包含的数字(123 也找到 1234 和 51230)\n"
+        "                         没有 --title 和 --id 时列出全部帖子\n"
+        "      --count            只输出找到的帖子个数\n"
+        "      --config FILE      树配置文件(默认: %1)\n"
+        "      --connection TEXT  数据库连接字符串(默认取自树配置文件)\n"
+        "  -h, --help             显示本帮助\n"
+        "\n"
+        "退出状态: 0 成功(也包括没有找到帖子);1 配置、数据库或查询出错;2 用法错误。\n";
+
+constexpr const char NeedTable[] = "需要 --table 或 --root 其中之一";
+constexpr const char Exclusive[] = "--%1 和 --%2 不能同时使用";
+constexpr const char RoomNeedsRoot[] = "--room 需要一个在树配置文件中有的根节点或帖子表";
+constexpr const char NoSubRoomsNeedsRoom[] = "--no-subrooms 只能与 --room 一起使用";
+constexpr const char ConfigFailed[] = "无法读取树配置文件 %1: %2";
+constexpr const char UnknownRoot[] = "树配置文件中没有名为 “%1” 的根节点";
+constexpr const char RootWithoutTable[] = "根节点 “%1” 没有帖子表(TABLE)";
+constexpr const char UnknownRoom[] = "根节点 “%1” 下面没有 roomid 为 %2 的子论坛";
+constexpr const char ReadFailed[] = "读取查询结果时发生错误: %1";
+
+QString q(const std::string &gbk)
+{
+    return Gbk::toQString(gbk);
+}
+
+// Tabs and line ends inside a value would break the line into columns of their own.
+QString cell(const CAdoValue &value)
+{
+    if (value.IsNull())
+        return QString();
+    QString text = q(value.Text());
+    for (QChar &c : text) {
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    }
+    return text;
+}
+
+struct FindTarget
+{
+    int rootIndex = -1; // -1: a table that no top-level room names
+    std::string rootName;
+    std::string table;
+};
+
+} // namespace
+
+Subcommand FindCommand()
+{
+    return {Name, Summary, &RunFindCommand};
+}
+
+int RunFindCommand(const QStringList &arguments, Terminal &terminal)
+{
+    const QString command = QStringLiteral("quillery find");
+    OptionParser parser({
+            {QStringLiteral("table"), QChar(), true},
+            {QStringLiteral("root"), QChar(), true},
+            {QStringLiteral("room"), QChar(), true},
+            {QStringLiteral("no-subrooms"), QChar(), false},
+            {QStringLiteral("title"), QChar(), true},
+            {QStringLiteral("id"), QChar(), true},
+            {QStringLiteral("count"), QChar(), false},
+            {QStringLiteral("config"), QChar(), true},
+            {QStringLiteral("connection"), QChar(), true},
+            {QStringLiteral("help"), u'h', false},
+    });
+    if (!parser.parse(arguments))
+        return UsageError(terminal, command, parser.error());
+    if (!parser.positional().isEmpty())
+        return UsageError(
+                terminal, command,
+                QString::fromUtf8(CliText::ExtraArgument).arg(parser.positional().first()));
+    const std::string defaultConfig = RoomModel::TreeConfigPath(std::nullopt);
+    if (parser.isSet(QStringLiteral("help"))) {
+        terminal.out(QString::fromUtf8(Help).arg(q(defaultConfig)));
+        return ExitStatus::Success;
+    }
+    for (const auto &[one, other] : {std::pair {"table", "root"}, std::pair {"title", "id"}}) {
+        if (parser.isSet(QString::fromLatin1(one)) && parser.isSet(QString::fromLatin1(other)))
+            return UsageError(terminal, command,
+                              QString::fromUtf8(Exclusive).arg(QString::fromLatin1(one),
+                                                               QString::fromLatin1(other)));
+    }
+    if (!parser.isSet(QStringLiteral("table")) && !parser.isSet(QStringLiteral("root")))
+        return UsageError(terminal, command, QString::fromUtf8(NeedTable));
+    if (parser.isSet(QStringLiteral("no-subrooms")) && !parser.isSet(QStringLiteral("room")))
+        return UsageError(terminal, command, QString::fromUtf8(NoSubRoomsNeedsRoom));
+
+    const auto fail = [&](const QString &problem) {
+        terminal.err(command + QStringLiteral(": ") + problem);
+        return ExitStatus::Failure;
+    };
+
+    // A configuration named on the command line is found from the working directory.
+    const std::string configPath = parser.isSet(QStringLiteral("config"))
+            ? FileSystem::fromQtPath(
+                    QFileInfo(parser.value(QStringLiteral("config"))).absoluteFilePath())
+            : defaultConfig;
+    RoomModel rooms;
+    std::string reason;
+    if (!rooms.LoadTreeConfig(configPath, &reason))
+        return fail(QString::fromUtf8(ConfigFailed).arg(q(configPath), q(reason)));
+    std::string connection = rooms.GetConnectionString();
+    if (parser.isSet(QStringLiteral("connection"))) {
+        connection.clear();
+        ExpandTemplate(Gbk::fromQString(parser.value(QStringLiteral("connection"))), connection,
+                       nullptr, commonKind, ResolvePostPlaceholder);
+    }
+
+    std::vector<std::string> names, tables;
+    rooms.ListRootRooms(names, tables, nullptr);
+    FindTarget target;
+    if (parser.isSet(QStringLiteral("root"))) {
+        target.rootName = Gbk::fromQString(parser.value(QStringLiteral("root")));
+        for (std::size_t i = 0; i < names.size() && target.rootIndex < 0; ++i) {
+            if (names[i] == target.rootName)
+                target.rootIndex = int(i);
+        }
+        if (target.rootIndex < 0)
+            return fail(QString::fromUtf8(UnknownRoot).arg(q(target.rootName)));
+        target.table = tables[std::size_t(target.rootIndex)];
+        if (target.table.empty())
+            return fail(QString::fromUtf8(RootWithoutTable).arg(q(target.rootName)));
+    } else {
+        target.table = Gbk::fromQString(parser.value(QStringLiteral("table")));
+        for (std::size_t i = 0; i < tables.size() && target.rootIndex < 0; ++i) {
+            if (tables[i] == target.table) {
+                target.rootIndex = int(i);
+                target.rootName = names[i];
+            }
+        }
+    }
+
+    FindQueryInput input;
+    input.table = target.table;
+    input.byTopicId = parser.isSet(QStringLiteral("id"));
+    input.text = Gbk::fromQString(
+            parser.value(input.byTopicId ? QStringLiteral("id") : QStringLiteral("title")));
+    input.includeSubRooms = !parser.isSet(QStringLiteral("no-subrooms"));
+    if (parser.isSet(QStringLiteral("room"))) {
+        if (target.rootIndex < 0)
+            return UsageError(terminal, command, QString::fromUtf8(RoomNeedsRoot));
+        const std::string wanted =
+                RoomIdWithoutMarker(Gbk::fromQString(parser.value(QStringLiteral("room"))));
+        rooms.ListSubRooms(target.rootIndex, input.subRoomPaths, input.subRoomIds);
+        for (std::size_t i = 0; i < input.subRoomIds.size() && input.subRoomEntry == 0; ++i) {
+            if (RoomIdWithoutMarker(input.subRoomIds[i]) == wanted)
+                input.subRoomEntry = int(i) + 1;
+        }
+        if (input.subRoomEntry == 0)
+            return fail(QString::fromUtf8(UnknownRoom).arg(q(target.rootName), q(wanted)));
+    }
+
+    BoundStatement statement;
+    const bool indexed = !input.byTopicId && TitleIndexExists(connection, input.table);
+    if (!ComposeFindQuery(input, DialectOf(connection), statement, reason, indexed))
+        return fail(q(reason));
+
+    CAdoManager ado;
+    std::unique_ptr<CAdoRecordset> result;
+    if (ado.OpenAdoConnection(connection) != 0)
+        return fail(QString::fromUtf8(PostListText::OpenFailed) + u'\n' + q(ado.LastError()));
+    const long code = ado.ExecuteSql(statement, result, CAdoManager::CommandText);
+    ado.CloseAdoConnection();
+    if (code != 0)
+        return fail(q(FormatText(Gbk::literal(PostListText::QueryFailed).c_str(),
+                                 statement.shown().c_str()))
+                    + u'\n' + q(ado.LastError()));
+    if (parser.isSet(QStringLiteral("count"))) {
+        terminal.out(QString::number(result->RecordCount()));
+        return ExitStatus::Success;
+    }
+
+    QString lines;
+    for (; !result->IsEOF();) {
+        const CAdoValue topicid = result->Value("topicid");
+        const CAdoValue roomid = result->Value("roomid");
+        PostRowInfo info;
+        info.title = result->Value("title").Text();
+        info.topicidText = topicid.Text();
+        long long room = 0;
+        if (!roomid.IsNull() && roomid.ToInt64(room)) {
+            info.roomid = static_cast<std::int32_t>(room);
+            info.roomname = rooms.FindRoomName(roomid.Text());
+        }
+        const std::string path = target.rootIndex >= 0
+                ? rooms.LocatePostFile(info, target.rootIndex)
+                : std::string();
+        QStringList columns {cell(topicid),
+                             cell(result->Value("title")),
+                             cell(roomid),
+                             cell(result->Value("username")),
+                             cell(result->Value("reply")),
+                             cell(result->Value("createtime")),
+                             q(path)};
+        lines += columns.join(u'\t') + u'\n';
+        if (lines.size() > 65536) {
+            terminal.out(lines);
+            lines.clear();
+        }
+        if (const long moved = result->MoveNext()) {
+            terminal.out(lines);
+            return fail(QString::fromUtf8(ReadFailed)
+                                .arg(q(result->LastError().empty() ? std::to_string(moved)
+                                                                   : result->LastError())));
+        }
+    }
+    if (!lines.isEmpty())
+        terminal.out(lines);
+    return ExitStatus::Success;
+}

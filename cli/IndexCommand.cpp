@@ -1,0 +1,204 @@
+#include "IndexCommand.h"
+
+#include "CliTexts.h"
+#include "OptionParser.h"
+#include "Terminal.h"
+#include "browser/PostPlaceholder.h"
+#include "browser/RoomModel.h"
+#include "browser/db/CAdoManager.h"
+#include "browser/posts/TitleIndex.h"
+#include "common/Codec.h"
+#include "common/FileSystem.h"
+#include "common/TemplateExpansion.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+
+namespace {
+
+constexpr const char Name[] = "index";
+constexpr const char Summary[] = "为帖子表建立标题索引,使大库中的标题查找更快";
+
+constexpr const char Help[] =
+        "用法: quillery index --title [选项]\n"
+        "\n"
+        "为帖子表的标题建立索引(已有的会重建),使三个字以上的标题查找在大库中\n"
+        "也很快; Kestrel 的“查找帖子”和 quillery find 在有索引时自动使用它,\n"
+        "找到的帖子与没有索引时完全相同。\n"
+        "  SQLite:     FTS5 三字(trigram)索引表 <表名>_title_trigram,由触发器随表更新\n"
+        "  PostgreSQL: pg_trgm GIN 索引 <表名>_title_trigram(需要 pg_trgm 扩展)\n"
+        "\n"
+        "选项:\n"
+        "      --title            建立标题索引(目前唯一的索引种类,必须给出)\n"
+        "      --table TABLE      只处理该帖子表(默认: 树配置文件中的所有帖子表)\n"
+        "      --root NAME        只处理该根节点的帖子表\n"
+        "      --drop             删除标题索引及其触发器,而不是建立\n"
+        "      --config FILE      树配置文件(默认: %1)\n"
+        "      --connection TEXT  数据库连接字符串(默认取自树配置文件)\n"
+        "  -h, --help             显示本帮助\n"
+        "\n"
+        "建立过程在标准错误上显示进度;按 Ctrl+C 中止,该表保持原样。\n"
+        "退出状态: 0 成功;1 出错或被中止;2 用法错误。\n";
+
+constexpr const char NeedTitle[] = "需要 --title";
+constexpr const char Exclusive[] = "--table 和 --root 不能同时使用";
+constexpr const char ConfigFailed[] = "无法读取树配置文件 %1: %2";
+constexpr const char UnknownRoot[] = "树配置文件中没有名为 “%1” 的根节点";
+constexpr const char NoTables[] = "没有要处理的帖子表";
+constexpr const char Progress[] = "%1: %2/%3 行 (%4%), 每秒 %5 行, 还需约 %6 秒";
+constexpr const char Built[] = "%1: 标题索引已建立 (%2 行, %3 秒)";
+constexpr const char Dropped[] = "%1: 标题索引已删除";
+constexpr const char Stopped[] = "%1: 已中止, 该表保持原样";
+constexpr const char Failed[] = "%1: 失败: %2";
+
+std::atomic<bool> stopRequested {false};
+
+extern "C" void requestStop(int)
+{
+    stopRequested = true;
+}
+
+QString q(const std::string &gbk)
+{
+    return Gbk::toQString(gbk);
+}
+
+} // namespace
+
+Subcommand IndexCommand()
+{
+    return {Name, Summary, &RunIndexCommand};
+}
+
+int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
+{
+    const QString command = QStringLiteral("quillery index");
+    OptionParser parser({
+            {QStringLiteral("title"), QChar(), false},
+            {QStringLiteral("table"), QChar(), true},
+            {QStringLiteral("root"), QChar(), true},
+            {QStringLiteral("drop"), QChar(), false},
+            {QStringLiteral("config"), QChar(), true},
+            {QStringLiteral("connection"), QChar(), true},
+            {QStringLiteral("help"), u'h', false},
+    });
+    if (!parser.parse(arguments))
+        return UsageError(terminal, command, parser.error());
+    if (!parser.positional().isEmpty())
+        return UsageError(
+                terminal, command,
+                QString::fromUtf8(CliText::ExtraArgument).arg(parser.positional().first()));
+    const std::string defaultConfig = RoomModel::TreeConfigPath(std::nullopt);
+    if (parser.isSet(QStringLiteral("help"))) {
+        terminal.out(QString::fromUtf8(Help).arg(q(defaultConfig)));
+        return ExitStatus::Success;
+    }
+    if (!parser.isSet(QStringLiteral("title")))
+        return UsageError(terminal, command, QString::fromUtf8(NeedTitle));
+    if (parser.isSet(QStringLiteral("table")) && parser.isSet(QStringLiteral("root")))
+        return UsageError(terminal, command, QString::fromUtf8(Exclusive));
+    const auto fail = [&](const QString &problem) {
+        terminal.err(command + QStringLiteral(": ") + problem);
+        return ExitStatus::Failure;
+    };
+
+    const std::string configPath = parser.isSet(QStringLiteral("config"))
+            ? FileSystem::fromQtPath(
+                    QFileInfo(parser.value(QStringLiteral("config"))).absoluteFilePath())
+            : defaultConfig;
+    RoomModel rooms;
+    std::string reason;
+    if (!rooms.LoadTreeConfig(configPath, &reason))
+        return fail(QString::fromUtf8(ConfigFailed).arg(q(configPath), q(reason)));
+    std::string connection = rooms.GetConnectionString();
+    if (parser.isSet(QStringLiteral("connection"))) {
+        connection.clear();
+        ExpandTemplate(Gbk::fromQString(parser.value(QStringLiteral("connection"))), connection,
+                       nullptr, commonKind, ResolvePostPlaceholder);
+    }
+
+    std::vector<std::string> names, tables, chosen;
+    rooms.ListRootRooms(names, tables, nullptr);
+    if (parser.isSet(QStringLiteral("table"))) {
+        chosen.push_back(Gbk::fromQString(parser.value(QStringLiteral("table"))));
+    } else if (parser.isSet(QStringLiteral("root"))) {
+        const std::string root = Gbk::fromQString(parser.value(QStringLiteral("root")));
+        for (std::size_t i = 0; i < names.size() && chosen.empty(); ++i) {
+            if (names[i] == root && !tables[i].empty())
+                chosen.push_back(tables[i]);
+        }
+        if (chosen.empty())
+            return fail(QString::fromUtf8(UnknownRoot).arg(q(root)));
+    } else {
+        for (const std::string &table : tables) {
+            if (!table.empty() && std::find(chosen.begin(), chosen.end(), table) == chosen.end())
+                chosen.push_back(table);
+        }
+    }
+    if (chosen.empty())
+        return fail(QString::fromUtf8(NoTables));
+
+    CAdoManager ado;
+    ado.SetCommandTimeout(0); // a build of millions of rows takes its time
+    if (ado.OpenAdoConnection(connection) != 0)
+        return fail(q(ado.LastError()));
+    const SqlDialect dialect = DialectOf(connection);
+    stopRequested = false;
+    const auto previousInt = std::signal(SIGINT, requestStop);
+    const auto previousTerm = std::signal(SIGTERM, requestStop);
+    int status = ExitStatus::Success;
+    for (const std::string &table : chosen) {
+        const QString name = q(table);
+        if (parser.isSet(QStringLiteral("drop"))) {
+            if (DropTitleIndex(ado, dialect, table, reason) != 0) {
+                terminal.err(QString::fromUtf8(Failed).arg(name, q(reason)));
+                status = ExitStatus::Failure;
+            } else {
+                terminal.out(QString::fromUtf8(Dropped).arg(name));
+            }
+            continue;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        long long rows = 0;
+        const auto progress = [&](const TitleIndexProgress &state) {
+            rows = state.total;
+            const double seconds = std::max(0.001, clock.elapsed() / 1000.0);
+            const double rate = state.done / seconds;
+            if (dialect == SqlDialect::SQLite && state.done < state.total)
+                terminal.err(
+                        QString::fromUtf8(Progress)
+                                .arg(name)
+                                .arg(state.done)
+                                .arg(state.total)
+                                .arg(state.total ? 100 * state.done / state.total : 100)
+                                .arg(qRound64(rate))
+                                .arg(rate > 0 ? qRound64((state.total - state.done) / rate) : 0));
+            return !stopRequested.load();
+        };
+        switch (BuildTitleIndex(ado, dialect, table, progress, reason)) {
+        case TitleIndexResult::Built:
+            terminal.out(QString::fromUtf8(Built).arg(name).arg(rows).arg(clock.elapsed() / 1000.0,
+                                                                          0, 'f', 1));
+            break;
+        case TitleIndexResult::Stopped:
+            terminal.err(QString::fromUtf8(Stopped).arg(name));
+            status = ExitStatus::Failure;
+            break;
+        case TitleIndexResult::Failed:
+            terminal.err(QString::fromUtf8(Failed).arg(name, q(reason)));
+            status = ExitStatus::Failure;
+            break;
+        }
+        if (stopRequested)
+            break;
+    }
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
+    ado.CloseAdoConnection();
+    return status;
+}

@@ -1,0 +1,165 @@
+#include "DbTestHelpers.h"
+#include "TestRegistry.h"
+
+#include "browser/posts/PostStatements.h"
+#include "common/Codec.h"
+
+#include <QProcess>
+
+namespace {
+
+const QString AppQuillery = QStringLiteral(QUILLERY_APP_DIR "/quillery");
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run quillery(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_CTYPE"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(env);
+    process.start(AppQuillery, arguments);
+    Run run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString u(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+QStringList a(std::initializer_list<const char *> utf8)
+{
+    QStringList list;
+    for (const char *text : utf8)
+        list << QString::fromUtf8(text);
+    return list;
+}
+
+// 甲区 (TA): 乙 (11) holding 标准库 ("111*"), and 丙 (13); files by room.
+const char *const Config = R"(<?xml version="1.0" encoding="GBK"?>
+<r>
+  <数据库连接字符串>%1</数据库连接字符串>
+  <帖子类型 TABLE="TA" ROOMID="1">甲区<帖子类型 ROOMID="11">乙<帖子类型 ROOMID="111*">标准库</帖子类型></帖子类型><帖子类型 ROOMID="13">丙</帖子类型>
+    <帖子属性范围>1 100000 /posts/|ROOMID|/|ID|.htm</帖子属性范围>
+  </帖子类型>
+</r>
+)";
+
+} // namespace
+
+class TestFindCommand : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void usage()
+    {
+        const Run help = quillery({QStringLiteral("find"), QStringLiteral("--help")});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.startsWith(u("用法: quillery find (--table 表名 | --root 根节点)")));
+        QVERIFY(help.out.contains(QStringLiteral("--no-subrooms")));
+        QVERIFY(quillery({QStringLiteral("--help")}).out.contains(QStringLiteral("  find ")));
+        QVERIFY(quillery({QStringLiteral("index"), QStringLiteral("--help")})
+                        .out.contains(QStringLiteral("--title")));
+        const QList<QPair<QStringList, QString>> wrong {
+                {a({}), u("需要 --table 或 --root 其中之一")},
+                {a({"--table", "T", "--root", "R"}), u("--table 和 --root 不能同时使用")},
+                {a({"--table", "T", "--title", "a", "--id", "1"}),
+                 u("--title 和 --id 不能同时使用")},
+                {a({"--table", "T", "--no-subrooms"}), u("--no-subrooms 只能与 --room 一起使用")},
+        };
+        for (const auto &[arguments, message] : wrong) {
+            const Run run = quillery(QStringList {QStringLiteral("find")} + arguments);
+            QCOMPARE(run.status, 2);
+            QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        }
+        QCOMPARE(quillery({QStringLiteral("index")}).status, 2);
+    }
+
+    void findsOnBothEngines_data() { addEngineRows(); }
+    void findsOnBothEngines()
+    {
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine, "TA");
+        QUILLERY_EXECUTE(db,
+                         "insert into TA (topicid, title, roomid, username, reply, createtime) "
+                         "values (5, '"
+                                 + gbk("标题 it''s") + "', 111, 'u', 3, '2024-01-02')",
+                         "insert into TA (topicid, title, roomid) values (123, 'Abc_def', 11)",
+                         "insert into TA (topicid, title, roomid) values (1234, 'abcXdef', 13)",
+                         "insert into TA (topicid, title, roomid) values (9, NULL, 13)");
+        TempAppDir dir;
+        dir.write("InitTree.xml",
+                  gbk(QString::fromUtf8(Config)
+                              .arg(Gbk::toQString(db->connectionString()))
+                              .toUtf8()
+                              .constData()));
+        const QStringList base {QStringLiteral("find"), QStringLiteral("--config"),
+                                dir.qtPath() + QStringLiteral("/InitTree.xml")};
+
+        Run run = quillery(base + a({"--root", "甲区", "--room", "11", "--title", "it's"}));
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, u("5\t标题 it's\t111\tu\t3\t2024-01-02\t/posts/111/5.htm\n"));
+
+        // ASCII case alike, "_" itself; the post ID as text.
+        run = quillery(base + a({"--table", "TA", "--title", "C_D"}));
+        QCOMPARE(run.out, QStringLiteral("123\tAbc_def\t11\t\t\t\t/posts/11/123.htm\n"));
+        run = quillery(base + a({"--table", "TA", "--id", "123", "--count"}));
+        QCOMPARE(run.out, QStringLiteral("2\n"));
+        // Everything, the NULL title too; a room without its sub-rooms.
+        QCOMPARE(quillery(base + a({"--table", "TA", "--count"})).out, QStringLiteral("4\n"));
+        QCOMPARE(quillery(base + a({"--root", "甲区", "--room", "11", "--no-subrooms", "--count"}))
+                         .out,
+                 QStringLiteral("1\n"));
+        QCOMPARE(quillery(base + a({"--root", "甲区", "--room", "111*", "--count"})).out,
+                 QStringLiteral("1\n"));
+
+        // Failures name what went wrong.
+        run = quillery(base + a({"--root", "乙区"}));
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.err.contains(u("没有名为 “乙区” 的根节点")));
+        run = quillery(base + a({"--root", "甲区", "--room", "99"}));
+        QCOMPARE(run.status, 1);
+        run = quillery(base + a({"--table", "Missing"}));
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(u("执行SQL语句[ select * from Missing where title like '%%' ]")),
+                 qPrintable(run.err));
+        run = quillery(base + a({"--table", "TA", "--connection", "Provider=Nothing"}));
+        QCOMPARE(run.status, 1);
+
+        // The title index gives the same rows; it follows inserts and deletes.
+        run = quillery({QStringLiteral("index"), QStringLiteral("--title"),
+                        QStringLiteral("--config"),
+                        dir.qtPath() + QStringLiteral("/InitTree.xml")});
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QVERIFY(run.out.contains(u("TA: 标题索引已建立")));
+        QCOMPARE(quillery(base + a({"--table", "TA", "--title", "abc"})).out,
+                 QStringLiteral("123\tAbc_def\t11\t\t\t\t/posts/11/123.htm\n"
+                                "1234\tabcXdef\t13\t\t\t\t/posts/13/1234.htm\n"));
+        QUILLERY_EXECUTE(db, "delete from TA where topicid = 123",
+                         "insert into TA (topicid, title, roomid) values (77, 'xabcx', 13)");
+        QCOMPARE(quillery(base + a({"--table", "TA", "--title", "ABC", "--count"})).out,
+                 QStringLiteral("2\n"));
+        run = quillery({QStringLiteral("index"), QStringLiteral("--title"),
+                        QStringLiteral("--drop"), QStringLiteral("--config"),
+                        dir.qtPath() + QStringLiteral("/InitTree.xml")});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(quillery(base + a({"--table", "TA", "--title", "ABC", "--count"})).out,
+                 QStringLiteral("2\n"));
+    }
+};
+
+QUILLERY_REGISTER_TEST(TestFindCommand)
+#include "tst_FindCommand.moc"

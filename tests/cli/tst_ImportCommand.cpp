@@ -1,0 +1,323 @@
+#include "TestDatabase.h"
+#include "TestRegistry.h"
+#include "TestSupport.h"
+
+#include "browser/RoomModel.h"
+#include "browser/db/CAdoManager.h"
+#include "common/AppDirectory.h"
+#include "common/Codec.h"
+#include "common/FileSystem.h"
+#include "sample/SampleArchive.h"
+
+#include <QDir>
+#include <QProcess>
+
+#include <csignal>
+#include <thread>
+
+namespace {
+
+const QString AppQuillery = QStringLiteral(QUILLERY_APP_DIR "/quillery");
+const QString HtmlPreset = QString::fromUtf8("Lumora旧帖(htm), 所在目录名是roomid");
+const QString XmlPreset = QString::fromUtf8("Lumora新帖(xml), roomid在文件中");
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+    QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
+};
+
+QProcessEnvironment utf8Environment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_CTYPE"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    return env;
+}
+
+Run finish(QProcess &process)
+{
+    Run run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+Run quillery(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(utf8Environment());
+    process.start(AppQuillery, QStringList {QStringLiteral("import")} + arguments);
+    return finish(process);
+}
+
+QString u(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+QString q(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+// Many small posts named by their topicid, for the runs that are interrupted.
+void writeManyPosts(const TempAppDir &dir, int count)
+{
+    for (int i = 1; i <= count; ++i) {
+        const std::string id = std::to_string(i);
+        writeBytes(q(dir.file("many/" + std::to_string(i % 50) + "/" + id + ".htm")),
+                   "<html><Room>11</Room><TITLE>post " + id + "</TITLE><User>u" + id
+                           + "</User></html>");
+    }
+}
+
+QStringList manyArguments(const TempAppDir &dir, const std::string &connection)
+{
+    return {QStringLiteral("--dir"),
+            q(dir.file("many")),
+            QStringLiteral("--connection"),
+            q(connection),
+            QStringLiteral("--table"),
+            QStringLiteral("posts"),
+            QStringLiteral("--topicid-mode"),
+            QStringLiteral("0"),
+            QStringLiteral("--roomid-start"),
+            QStringLiteral("<room>"),
+            QStringLiteral("--roomid-end"),
+            QStringLiteral("</room>"),
+            QStringLiteral("--title-start"),
+            QStringLiteral("<title>"),
+            QStringLiteral("--title-end"),
+            QStringLiteral("</title>"),
+            QStringLiteral("--username-start"),
+            QStringLiteral("<user>"),
+            QStringLiteral("--username-end"),
+            QStringLiteral("</user>"),
+            QStringLiteral("--no-path-check"),
+            QStringLiteral("--no-check-title")};
+}
+
+long long scalar(const std::string &connection, const std::string &sql)
+{
+    CAdoManager ado;
+    if (ado.OpenAdoConnection(connection) != 0)
+        return -1;
+    std::unique_ptr<CAdoRecordset> rows;
+    long long value = -1;
+    if (ado.ExecuteSql(sql, rows, CAdoManager::CommandText) == 0)
+        rows->Value(0).ToInt64(value);
+    rows.reset();
+    ado.CloseAdoConnection();
+    return value;
+}
+
+std::string text(const std::string &connection, const std::string &sql)
+{
+    CAdoManager ado;
+    if (ado.OpenAdoConnection(connection) != 0)
+        return std::string();
+    std::unique_ptr<CAdoRecordset> rows;
+    std::string value;
+    if (ado.ExecuteSql(sql, rows, CAdoManager::CommandText) == 0)
+        value = rows->Value(0).Text();
+    rows.reset();
+    ado.CloseAdoConnection();
+    return value;
+}
+
+long insertedOf(const QString &summary)
+{
+    return summary.mid(summary.lastIndexOf(u'=') + 1).toLong();
+}
+
+} // namespace
+
+class TestImportCommand : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void help()
+    {
+        const Run run = quillery({QStringLiteral("--help")});
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.out.startsWith(u("用法: quillery import [选项]")));
+        for (const char *option :
+             {"--dir DIR", "--config FILE", "--connection TEXT", "--preset NAME", "--no-path-check",
+              "--no-check-title", "--auto-start N|next", "--createtime-start TEXT", "--room ROOMID",
+              "130 被中止"})
+            QVERIFY2(run.out.contains(u(option)), option);
+        QVERIFY(run.out.contains(QStringLiteral(QUILLERY_APP_DIR "/Import/")));
+    }
+
+    void usageAndDatabaseErrors()
+    {
+        TempAppDir dir;
+        QCOMPARE(quillery({QStringLiteral("--bogus")}).status, 2);
+        Run run = quillery({QStringLiteral("--roomid-mode"), QStringLiteral("x")});
+        QCOMPARE(run.status, 2);
+        QVERIFY(run.err.contains(u("--roomid-mode: 请键入一个整数。")));
+        run = quillery({QStringLiteral("--room"), QStringLiteral("999999")});
+        QCOMPARE(run.status, 2);
+        QVERIFY(run.err.contains(u("没有ID为 “999999” 的类型")));
+        run = quillery({QStringLiteral("--preset"), QStringLiteral("nothing")});
+        QCOMPARE(run.status, 2);
+        run = quillery({QStringLiteral("--title-start"), QStringLiteral("<t>")});
+        QCOMPARE(run.status, 2);
+        QVERIFY(run.err.contains(
+                u("基本字段(必填) -> “帖子所属类型ID(roomid)的获取”框的“匹配开始”项不能为空")));
+
+        // A database below a plain file can be neither opened nor made.
+        writeBytes(dir.qtPath() + QStringLiteral("/file"), "x");
+        run = quillery({QStringLiteral("--connection"),
+                        QStringLiteral("Provider=SQLite;Data Source=") + dir.qtPath()
+                                + QStringLiteral("/file/x.db"),
+                        QStringLiteral("--preset"), HtmlPreset, QStringLiteral("--dir"),
+                        dir.qtPath()});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(run.err.contains(u("导入数据打开数据库连接错误")));
+    }
+
+    // The sample archive through the shipped presets: every row as the generator made it,
+    // and no path warning.
+    void sampleArchiveIntoAFreshDatabase()
+    {
+        QTemporaryDir temporary;
+        const std::string connection =
+                "Provider=SQLite;Data Source=" + FileSystem::fromQtPath(temporary.path()) + "/s.db";
+        const QDir sample(QStringLiteral(QUILLERY_APP_DIR "/sample"));
+        const QStringList tables = sample.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(tables.size(), 4);
+        long inserted = 0;
+        for (const QString &table : tables) {
+            for (const auto &[preset, folder] : {std::pair {HtmlPreset, QStringLiteral("htm")},
+                                                 std::pair {XmlPreset, QStringLiteral("xml")}}) {
+                const Run run = quillery({QStringLiteral("--preset"), preset,
+                                          QStringLiteral("--table"), table, QStringLiteral("--dir"),
+                                          sample.filePath(table + u'/' + folder),
+                                          QStringLiteral("--connection"), q(connection)});
+                QCOMPARE(run.status, 0);
+                QCOMPARE(run.lines().size(), 1); // the summary alone: no warning, no skip
+                QVERIFY(run.lines().last().startsWith(u("插入完成: 总文件=")));
+                inserted += insertedOf(run.lines().last());
+            }
+        }
+
+        SetAppDirectoryOverride(QUILLERY_APP_DIR);
+        RoomModel rooms;
+        QVERIFY(rooms.LoadTreeConfig(RoomModel::TreeConfigPath(std::nullopt)));
+        const std::vector<SamplePost> posts = MakeSamplePosts(rooms);
+        SetAppDirectoryOverride(std::string());
+        QCOMPARE(inserted, long(posts.size()));
+        CAdoManager ado;
+        QCOMPARE(ado.OpenAdoConnection(connection), 0L);
+        for (const SamplePost &post : posts) {
+            std::unique_ptr<CAdoRecordset> rows;
+            QCOMPARE(ado.ExecuteSql("select title, roomid, username, reply, createtime from "
+                                            + post.table
+                                            + " where topicid = " + std::to_string(post.topicid),
+                                    rows, CAdoManager::CommandText),
+                     0L);
+            QVERIFY2(!rows->IsEOF(), qPrintable(QString::number(post.topicid)));
+            QCOMPARE(Gbk::toQString(rows->Value(0).Text()), Gbk::toQString(post.title));
+            QCOMPARE(rows->Value(1).Text(), post.roomid);
+            QCOMPARE(Gbk::toQString(rows->Value(2).Text()), Gbk::toQString(post.username));
+            QCOMPARE(rows->Value(3).Text(), std::to_string(post.reply));
+            QCOMPARE(rows->Value(4).Text(), post.createtime);
+        }
+        ado.CloseAdoConnection();
+    }
+
+    void markersTypedWithPlaceholdersAndNextTopicid()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        TempAppDir dir;
+        writeBytes(q(dir.file("in/a.htm")), "<r>7</r><t>\tTab title</t>");
+        writeBytes(q(dir.file("in/b.htm")), "<r>7</r><t>\tSecond</t>");
+        const QStringList arguments {QStringLiteral("--dir"),
+                                     q(dir.file("in")),
+                                     QStringLiteral("--connection"),
+                                     q(db->connectionString()),
+                                     QStringLiteral("--table"),
+                                     QStringLiteral("posts"),
+                                     QStringLiteral("--roomid-start"),
+                                     QStringLiteral("<R>"),
+                                     QStringLiteral("--roomid-end"),
+                                     QStringLiteral("</r>"),
+                                     QStringLiteral("--title-start"),
+                                     QStringLiteral("<t>|TAB|"),
+                                     QStringLiteral("--title-end"),
+                                     QStringLiteral("</t>"),
+                                     QStringLiteral("--no-path-check"),
+                                     QStringLiteral("--auto-start"),
+                                     QStringLiteral("next")};
+        const Run run = quillery(arguments);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.lines(), QStringList {u("插入完成: 总文件=2成功插入=2")});
+        QCOMPARE(text(db->connectionString(), "select title from posts where topicid = 1"),
+                 std::string("Tab title"));
+        QCOMPARE(scalar(db->connectionString(), "select max(topicid) from posts"), 2ll);
+    }
+
+    void interruptKeepsTheRows()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        TempAppDir dir;
+        writeManyPosts(dir, 40000);
+        QProcess process;
+        process.setProcessEnvironment(utf8Environment());
+        process.start(AppQuillery,
+                      QStringList {QStringLiteral("import")}
+                              + manyArguments(dir, db->connectionString()));
+        QVERIFY(process.waitForStarted());
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::kill(pid_t(process.processId()), SIGINT);
+        const Run run = finish(process);
+        QCOMPARE(run.status, 130);
+        const QString summary = run.lines().last();
+        QVERIFY2(summary.startsWith(u("插入完成: 总文件=")), qPrintable(summary));
+        const long inserted = insertedOf(summary);
+        QVERIFY2(inserted < 40000, qPrintable(summary));
+        QCOMPARE(scalar(db->connectionString(), "select count(*) from posts"), (long long)inserted);
+    }
+
+    void killedProcessThenACompletingRerun()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        TempAppDir dir;
+        writeManyPosts(dir, 40000);
+        QProcess process;
+        process.setProcessEnvironment(utf8Environment());
+        process.start(AppQuillery,
+                      QStringList {QStringLiteral("import")}
+                              + manyArguments(dir, db->connectionString()));
+        QVERIFY(process.waitForStarted());
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        process.kill();
+        process.waitForFinished();
+        const long long before = scalar(db->connectionString(), "select count(*) from posts");
+        QVERIFY(before >= 0 && before < 40000);
+        QCOMPARE(text(db->connectionString(), "pragma integrity_check"), std::string("ok"));
+        QCOMPARE(scalar(db->connectionString(),
+                        "select count(*) from posts where title is null or username is null "
+                        "or roomid <> 11"),
+                 0ll);
+
+        const Run run = quillery(manyArguments(dir, db->connectionString()));
+        QCOMPARE(run.status, 0);
+        QCOMPARE(insertedOf(run.lines().last()), long(40000 - before));
+        QCOMPARE(scalar(db->connectionString(), "select count(*) from posts"), 40000ll);
+        QCOMPARE(scalar(db->connectionString(), "select count(distinct title) from posts"),
+                 40000ll);
+    }
+};
+
+QUILLERY_REGISTER_TEST(TestImportCommand)
+#include "tst_ImportCommand.moc"
