@@ -44,7 +44,7 @@ private Q_SLOTS:
         RoomModel rooms;
         QVERIFY(rooms.LoadTreeConfig(dir.file("Configs/InitTree.xml")));
         std::string why;
-        QVERIFY(WriteSampleArchive(MakeSamplePosts(rooms), dir.file("sample"), why) > 0);
+        QVERIFY(WriteSampleArchive(MakeSamplePosts(rooms), why) > 0);
         std::vector<std::string> names, tables;
         rooms.ListRootRooms(names, tables, nullptr);
         QCOMPARE(EnsureEmbeddedDatabase(rooms.GetConnectionString(), tables, why), 0L);
@@ -62,7 +62,7 @@ private Q_SLOTS:
         Q_EMIT sheet.listPage()->presetList()->activated(0);
         sheet.listPage()->presetList()->setCurrentIndex(0);
         sheet.listPage()->tableField()->setText(QString::fromStdString(tables.front()));
-        sheet.basePage()->SetImportFolder(dir.file("sample/xml/"));
+        sheet.basePage()->SetImportFolder(dir.file("sample/" + tables.front() + "/xml/"));
         for (int page = 0; page < 3; ++page) {
             sheet.tabs()->setCurrentIndex(page);
             QTest::qWait(300);
@@ -75,13 +75,14 @@ private Q_SLOTS:
 
         // An aborted run over the same files, slowed so that the abort lands mid-way.
         sheet.basePage()->messageList()->ClearMessages();
-        sheet.listPage()->checkTopicidBox()->setChecked(false);
+        sheet.basePage()->SetPathCheck(false);
         sheet.listPage()->tableField()->setText(QString::fromStdString(tables.back()));
         sheet.relay().SetStatusDelayForTesting(std::chrono::milliseconds(20));
         sheet.applyButton()->click();
         QTest::qWait(1500);
         sheet.applyButton()->click();
         QTest::qWait(600);
+        sheet.basePage()->messageList()->scrollToBottom();
         shoot(sheet, QStringLiteral("import-aborted.png"));
     }
 
