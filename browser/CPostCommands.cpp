@@ -220,7 +220,7 @@ void CPostCommands::movePostFiles(const std::vector<SelectedRow> &rows, const st
     std::vector<PostFileMove> moves;
     for (const SelectedRow &row : rows) {
         PostRowInfo moved = row.info;
-        moved.roomid = static_cast<std::int32_t>(number);
+        moved.roomid = static_cast<std::uint32_t>(number);
         moved.roomname = roomname;
         moves.push_back({rooms.LocatePostFile(row.info, root), rooms.LocatePostFile(moved, root)});
     }

@@ -218,7 +218,7 @@ int RunFindCommand(const QStringList &arguments, Terminal &terminal)
         info.topicidText = topicid.Text();
         long long room = 0;
         if (!roomid.IsNull() && roomid.ToInt64(room)) {
-            info.roomid = static_cast<std::int32_t>(room);
+            info.roomid = static_cast<std::uint32_t>(room);
             info.roomname = rooms.FindRoomName(roomid.Text());
         }
         const std::string path = target.rootIndex >= 0

@@ -163,7 +163,7 @@ QString progressText(const ImportProgress &progress, double seconds)
     QString text = QString::fromUtf8(Progress)
                            .arg(met)
                            .arg(inserted)
-                           .arg(met - inserted)
+                           .arg(progress.skippedFiles.load())
                            .arg(qRound64(rate))
                            .arg(duration(seconds));
     const long long expected = progress.expectedFiles.load();

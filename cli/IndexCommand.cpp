@@ -54,6 +54,11 @@ constexpr const char Built[] = "%1: 标题索引已建立 (%2 行, %3 秒)";
 constexpr const char Dropped[] = "%1: 标题索引已删除";
 constexpr const char Stopped[] = "%1: 已中止, 该表保持原样";
 constexpr const char Failed[] = "%1: 失败: %2";
+constexpr const char NoChineseTrigrams[] =
+        "警告: 该数据库的字符分类(LC_CTYPE)不把汉字当作文字,pg_trgm 不为中文标题建立三字索引;"
+        "查找的结果仍然正确,只是中文标题的查找不会变快。请在 LC_CTYPE 为 UTF-8 区域"
+        "(例如 C.UTF-8 或 zh_CN.UTF-8)的数据库中使用。";
+constexpr const char ChineseSample[] = "中文标题";
 
 std::atomic<bool> stopRequested {false};
 
@@ -65,6 +70,19 @@ extern "C" void requestStop(int)
 QString q(const std::string &gbk)
 {
     return Gbk::toQString(gbk);
+}
+
+// pg_trgm makes trigrams of what the database's character classification calls letters.
+bool trigramsOfChinese(CAdoManager &ado)
+{
+    std::unique_ptr<CAdoRecordset> rs;
+    const BoundStatement probe {"select coalesce(array_length(show_trgm(?), 1), 0)",
+                                {SqlValue::fromText(Gbk::literal(ChineseSample))},
+                                {}};
+    long long count = 1;
+    if (ado.ExecuteSql(probe, rs, CAdoManager::CommandText) == 0 && rs->IsOpen() && !rs->IsEOF())
+        rs->Value(0).ToInt64(count);
+    return count > 0;
 }
 
 } // namespace
@@ -184,6 +202,8 @@ int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
         case TitleIndexResult::Built:
             terminal.out(QString::fromUtf8(Built).arg(name).arg(rows).arg(clock.elapsed() / 1000.0,
                                                                           0, 'f', 1));
+            if (dialect == SqlDialect::PostgreSQL && !trigramsOfChinese(ado))
+                terminal.err(QString::fromUtf8(NoChineseTrigrams));
             break;
         case TitleIndexResult::Stopped:
             terminal.err(QString::fromUtf8(Stopped).arg(name));

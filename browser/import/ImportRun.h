@@ -33,6 +33,7 @@ struct ImportProgress
 {
     std::atomic<long> totalFiles {0}; // post files met (matching the pattern)
     std::atomic<long> insertedFiles {0}; // rows inserted and committed
+    std::atomic<long> skippedFiles {0}; // files reported and not inserted (the rest is on its way)
     std::atomic<long long> expectedFiles {-1}; // files the walk will meet; -1 until counted
     std::atomic<std::uint32_t> autoGrowCounter {0}; // the next auto-grown topicid
     std::atomic<bool> running {false};

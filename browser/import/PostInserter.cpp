@@ -56,13 +56,14 @@ std::string placeholders(std::size_t count)
 
 PostInserter::PostInserter(CAdoManager &ado, ImportSink &sink, const PostPathCheck &pathCheck,
                            InserterConfig config, std::atomic<long> &insertedFiles,
-                           std::atomic<std::uint32_t> &autoGrow,
+                           std::atomic<long> &skippedFiles, std::atomic<std::uint32_t> &autoGrow,
                            const std::atomic<bool> &keepRunning)
     : ado_(ado)
     , sink_(sink)
     , pathCheck_(pathCheck)
     , config_(std::move(config))
     , insertedFiles_(insertedFiles)
+    , skippedFiles_(skippedFiles)
     , autoGrow_(autoGrow)
     , keepRunning_(keepRunning)
 {
@@ -128,6 +129,8 @@ void PostInserter::processAlone(BatchEntry &entry)
     }
     if (InsertPost(fields) == ResultCode::Success)
         autoGrow_.store(number + 1, std::memory_order_relaxed);
+    else
+        skippedFiles_.fetch_add(1, std::memory_order_relaxed);
 }
 
 long PostInserter::InsertPost(const PostFields &fields)
@@ -339,6 +342,7 @@ bool PostInserter::flushTogether(std::vector<std::string> &lines)
     if (!insertRows(inserts) || ado_.CommitTransaction() != 0)
         return fail();
     insertedFiles_.fetch_add(long(inserts.size()), std::memory_order_relaxed);
+    skippedFiles_.fetch_add(long(rows_ - inserts.size()), std::memory_order_relaxed);
     autoGrow_.store(number, std::memory_order_relaxed);
     return true;
 }

@@ -48,7 +48,8 @@ class PostInserter
 public:
     PostInserter(CAdoManager &ado, ImportSink &sink, const PostPathCheck &pathCheck,
                  InserterConfig config, std::atomic<long> &insertedFiles,
-                 std::atomic<std::uint32_t> &autoGrow, const std::atomic<bool> &keepRunning);
+                 std::atomic<long> &skippedFiles, std::atomic<std::uint32_t> &autoGrow,
+                 const std::atomic<bool> &keepRunning);
 
     // Takes a file's entry: batched, it waits for Flush; otherwise it is done now.
     void Add(BatchEntry &&entry);
@@ -80,6 +81,7 @@ private:
     const PostPathCheck &pathCheck_;
     InserterConfig config_;
     std::atomic<long> &insertedFiles_;
+    std::atomic<long> &skippedFiles_;
     std::atomic<std::uint32_t> &autoGrow_;
     const std::atomic<bool> &keepRunning_;
 

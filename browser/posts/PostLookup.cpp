@@ -45,7 +45,7 @@ PostLookup FindPostById(const RoomModel &rooms, const std::string &connectionStr
         long long number = 0;
         if (!roomid.IsNull() && roomid.ToInt64(number)) {
             lookup.roomid = roomid.Text();
-            lookup.info.roomid = static_cast<std::int32_t>(number);
+            lookup.info.roomid = static_cast<std::uint32_t>(number);
             lookup.info.roomname = rooms.FindRoomName(lookup.roomid);
         }
         break;

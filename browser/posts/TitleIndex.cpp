@@ -167,7 +167,7 @@ TitleIndexResult BuildTitleIndex(CAdoManager &ado, SqlDialect dialect, const std
                                   {"create extension if not exists pg_trgm",
                                    "drop index if exists " + TitleIndexName(table),
                                    "create index " + TitleIndexName(table) + " on " + table
-                                           + " using gin (title gin_trgm_ops)"},
+                                           + " using gin (title collate \"C\" gin_trgm_ops)"},
                                   problem);
         if (built && progress)
             progress({1, 1});

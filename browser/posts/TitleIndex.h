@@ -7,8 +7,9 @@
 // A find uses it for the words of three or more characters and keeps its LIKE condition
 // for the exact result, so the rows are the same with and without it. Words shorter than
 // three characters cannot be answered by a trigram index; the find then scans.
-// PostgreSQL: a pg_trgm GIN index "<table>_title_trigram" on the title; the planner uses
-// it by itself for LIKE and ILIKE.
+// PostgreSQL: a pg_trgm GIN index "<table>_title_trigram" on the title under the "C"
+// collation, the collation of the find's ILIKE (ASCII case only); the planner uses it
+// by itself.
 
 #include "PostStatements.h"
 

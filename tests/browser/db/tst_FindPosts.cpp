@@ -4,9 +4,13 @@
 #include "browser/db/CAdoRecordset.h"
 #include "browser/posts/PostStatementRun.h"
 #include "browser/posts/PostStatements.h"
+#include "browser/posts/TitleIndex.h"
 #include "common/Codec.h"
 
+#include <QRandomGenerator>
+
 #include <algorithm>
+#include <cctype>
 
 namespace {
 
@@ -38,16 +42,21 @@ std::vector<std::string> insertStatements()
     return statements;
 }
 
-std::vector<long long> found(const TestDatabase &db, const FindQueryInput &input)
+// indexed: the query may use the title index; on PostgreSQL the planner is then kept
+// from scanning the table, so the index answers.
+std::vector<long long> found(const TestDatabase &db, const FindQueryInput &input,
+                             bool indexed = false)
 {
     BoundStatement statement;
     std::string problem;
     std::vector<long long> ids;
-    if (!ComposeFindQuery(input, DialectOf(db.connectionString()), statement, problem))
+    if (!ComposeFindQuery(input, DialectOf(db.connectionString()), statement, problem, indexed))
         return {-1};
     CAdoManager ado;
     std::unique_ptr<CAdoRecordset> rs;
     if (ado.OpenAdoConnection(db.connectionString()) != 0
+        || (indexed && db.engine() == TestEngine::PostgreSQL
+            && ado.ExecuteSql("set enable_seqscan = off", CAdoManager::CommandText) != 0)
         || ado.ExecuteSql(statement, rs, CAdoManager::CommandText) != 0) {
         qWarning("%s", qPrintable(Gbk::toQString(ado.LastError())));
         return {-2};
@@ -150,6 +159,153 @@ private Q_SLOTS:
         QCOMPARE(RunPostStatement("Provider=Nothing;x=1", statement).stage,
                  StatementOutcome::OpenFailed);
         QCOMPARE(found(*db, room), (Ids {8, 10}));
+    }
+
+    void titleIndexFindsTheSameRows_data() { addEngineRows(); }
+    void titleIndexFindsTheSameRows()
+    {
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine, "T");
+        // Titles over a small alphabet, so that patterns of up to six characters match:
+        // ASCII letters of both cases, "_", the backslash, and characters whose GBK trail
+        // bytes are "_" and the backslash.
+        const std::vector<std::string> alphabet {"a",       "B",       "b",       "_",       "\\",
+                                                 gbk("乢"), gbk("乗"), gbk("中"), gbk("文"), " "};
+        QRandomGenerator random(20261208);
+        using Chars = std::vector<std::string>;
+        const auto randomChars = [&](int length) {
+            Chars chars;
+            for (int i = 0; i < length; ++i)
+                chars.push_back(alphabet[random.bounded(int(alphabet.size()))]);
+            return chars;
+        };
+        const auto join = [](const Chars &chars) {
+            std::string text;
+            for (const std::string &c : chars)
+                text += c;
+            return text;
+        };
+        std::vector<Chars> titles;
+        std::vector<std::string> inserts;
+        for (int id = 1; id <= 1500; ++id) {
+            titles.push_back(randomChars(4 + random.bounded(12)));
+            const std::string title = id % 97 == 0
+                    ? std::string("NULL")
+                    : "'" + DoubleApostrophes(join(titles.back())) + "'";
+            inserts.push_back("insert into T (topicid, title, roomid) values (" + std::to_string(id)
+                              + ", " + title + ", " + std::to_string(id % 3) + ")");
+        }
+        // Mostly pieces of stored titles, in either ASCII case, sometimes with a "%".
+        const auto randomPattern = [&] {
+            const int length = 1 + random.bounded(6);
+            Chars chars = randomChars(length);
+            const Chars &title = titles[std::size_t(random.bounded(int(titles.size())))];
+            if (random.bounded(4) != 0 && int(title.size()) >= length) {
+                const int start = random.bounded(int(title.size()) - length + 1);
+                chars.assign(title.begin() + start, title.begin() + start + length);
+            }
+            for (std::string &c : chars) {
+                if (c.size() == 1 && std::isalpha(static_cast<unsigned char>(c[0]))
+                    && random.bounded(2))
+                    c[0] = char(c[0] ^ 0x20);
+            }
+            if (random.bounded(5) == 0)
+                chars.insert(chars.begin() + random.bounded(int(chars.size()) + 1), "%");
+            return join(chars);
+        };
+        QString error;
+        QVERIFY2(db->execute(inserts, error), qPrintable(error));
+
+        CAdoManager ado;
+        QCOMPARE(ado.OpenAdoConnection(db->connectionString()), 0L);
+        const SqlDialect dialect = DialectOf(db->connectionString());
+        bool exists = true;
+        QCOMPARE(HasTitleIndex(ado, dialect, "T", exists), 0L);
+        QVERIFY(!exists);
+        std::vector<TitleIndexProgress> steps;
+        std::string problem;
+        QCOMPARE(BuildTitleIndex(
+                         ado, dialect, "T",
+                         [&](const TitleIndexProgress &step) {
+                             steps.push_back(step);
+                             return true;
+                         },
+                         problem),
+                 TitleIndexResult::Built);
+        QVERIFY(!steps.empty());
+        QCOMPARE(HasTitleIndex(ado, dialect, "T", exists), 0L);
+        QVERIFY(exists);
+        QCOMPARE(TitleIndexExists(db->connectionString(), "T"), engine == TestEngine::SQLite);
+
+        if (engine == TestEngine::PostgreSQL) {
+            // The planner can answer the find's condition from the index.
+            FindQueryInput probe = byTitle("abba");
+            BoundStatement statement;
+            QVERIFY(ComposeFindQuery(probe, dialect, statement, problem));
+            std::string plan;
+            std::unique_ptr<CAdoRecordset> rs;
+            QCOMPARE(ado.ExecuteSql("set enable_seqscan = off", CAdoManager::CommandText), 0L);
+            // A prepared statement cannot be explained: the test's own value written in.
+            std::string sql = "explain " + statement.sql;
+            sql.replace(sql.find('?'), 1, "'%abba%'");
+            QVERIFY2(ado.ExecuteSql(sql, rs, CAdoManager::CommandText) == 0,
+                     qPrintable(Gbk::toQString(ado.LastError())));
+            for (; !rs->IsEOF(); rs->MoveNext())
+                plan += rs->Value(0).Text() + "\n";
+            QVERIFY2(plan.find("t_title_trigram") != std::string::npos, plan.c_str());
+            QCOMPARE(ado.ExecuteSql("set enable_seqscan = on", CAdoManager::CommandText), 0L);
+        }
+        int matched = 0;
+        const auto compare = [&](int patterns) {
+            for (int i = 0; i < patterns; ++i) {
+                FindQueryInput input = byTitle("");
+                input.text = randomPattern();
+                const Ids scanned = found(*db, input);
+                const Ids indexed = found(*db, input, true);
+                if (scanned != indexed)
+                    qWarning("pattern %s: %zu rows scanned, %zu with the index",
+                             qPrintable(show(input.text)), scanned.size(), indexed.size());
+                QVERIFY(scanned.empty() || scanned.front() > 0);
+                QCOMPARE(indexed, scanned);
+                matched += scanned.empty() ? 0 : 1;
+            }
+        };
+        compare(60);
+
+        // Kept up to date by inserts, deletes and updates.
+        QVERIFY2(db->execute({"delete from T where topicid % 5 = 0",
+                              "update T set title = '" + gbk("乢乗B_a") + "' where topicid % 7 = 0",
+                              "insert into T (topicid, title, roomid) values (5000, '"
+                                      + gbk("x乢乗b_Az") + "', 1)"},
+                             error),
+                 qPrintable(error));
+        compare(40);
+        QVERIFY2(matched > 60, qPrintable(QString::number(matched)));
+        FindQueryInput input = byTitle("");
+        input.text = gbk("乢乗b_a");
+        const Ids changed = found(*db, input, true);
+        QVERIFY(changed.size() > 100);
+        QVERIFY(std::find(changed.begin(), changed.end(), 5000) != changed.end());
+        QVERIFY(std::find(changed.begin(), changed.end(), 35) == changed.end());
+
+        // A build that is stopped leaves the table as it was; dropping removes it all.
+        QCOMPARE(DropTitleIndex(ado, dialect, "T", problem), 0L);
+        if (engine == TestEngine::SQLite) {
+            QVERIFY2(db->execute({insertPostsSql(engine, "T", 10000, 60000, "1")}, error),
+                     qPrintable(error));
+            QCOMPARE(BuildTitleIndex(
+                             ado, dialect, "T", [](const TitleIndexProgress &) { return false; },
+                             problem),
+                     TitleIndexResult::Stopped);
+            QCOMPARE(HasTitleIndex(ado, dialect, "T", exists), 0L);
+            QVERIFY(!exists);
+            QVERIFY2(db->execute({"insert into T (topicid, title, roomid) values (70000, 'x', 1)"},
+                                 error),
+                     qPrintable(error));
+        }
+        QCOMPARE(HasTitleIndex(ado, dialect, "T", exists), 0L);
+        QVERIFY(!exists);
+        QCOMPARE(found(*db, input), changed);
     }
 };
 

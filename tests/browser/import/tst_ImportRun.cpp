@@ -209,6 +209,9 @@ private Q_SLOTS:
             rows.push_back(readPosts(db->connectionString(), "posts"));
             counters.push_back(settings.autoGrowStart);
             QCOMPARE(long(rows.back().size()) - 2, run.Progress().insertedFiles.load());
+            // Every file met ends up either inserted or skipped.
+            QCOMPARE(run.Progress().insertedFiles + run.Progress().skippedFiles,
+                     run.Progress().totalFiles.load());
         }
         QCOMPARE(shown(lines[0]), shown(lines[1]));
         QVERIFY(rows[0] == rows[1]);
