@@ -1,6 +1,7 @@
 #include "CMainFrame.h"
 
 #include "CGoToPost.h"
+#include "CImportController.h"
 #include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
 #include "CMainStatusBar.h"
@@ -10,6 +11,7 @@
 #include "KestrelTexts.h"
 #include "PostListTexts.h"
 #include "browser/db/BoundStatement.h"
+#include "browser/db/CAdoRecordset.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
@@ -81,10 +83,7 @@ CMainFrame::CMainFrame()
 
     postCommands_ = new CPostCommands(this);
     goToPost_ = new CGoToPost(this);
-
-    // Commands whose work is not part of this version stay visible but disabled.
-    for (QAction *action : {commands_->importToRoom, commands_->import})
-        action->setEnabled(false);
+    imports_ = new CImportController(this);
 
     const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
     resize(std::min(1200, available.width() * 9 / 10), std::min(800, available.height() * 9 / 10));
@@ -180,6 +179,18 @@ void CMainFrame::OpenRoom(int recordIndex)
         currentRoomIndex_ = recordIndex;
         currentRootIndex_ = rootIndex;
     }
+}
+
+int CMainFrame::ForgetCurrentRoom()
+{
+    const int listed = currentRoomIndex_;
+    currentRoomIndex_ = -1;
+    return listed;
+}
+
+void CMainFrame::ReleasePostResult()
+{
+    pager_->ResultForQuery().reset();
 }
 
 bool CMainFrame::RunPostQuery(const std::string &sql)

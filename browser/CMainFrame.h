@@ -7,6 +7,7 @@
 #include <string>
 
 class CGoToPost;
+class CImportController;
 class CKestrelCommands;
 class CLeftTreeView;
 class CMainStatusBar;
@@ -45,6 +46,13 @@ public:
     int currentRootIndex() const { return currentRootIndex_; }
     const PostPager &pager() const { return *pager_; }
 
+    // Lists the posts of a room (its record index); a room already listed is left alone.
+    void OpenRoom(int recordIndex);
+    // Forgets the listed room, so that the next OpenRoom queries again; returns it.
+    int ForgetCurrentRoom();
+    // Lets the current query result go; the rows shown stay.
+    void ReleasePostResult();
+
     // Runs a query of post rows and shows its first page (sql is GBK); false when it
     // failed and the list kept its rows.
     bool RunPostQuery(const std::string &sql);
@@ -60,7 +68,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void OpenRoom(int recordIndex);
     void OpenPostOfRow(int row);
     void ShowRoomProperties();
     void ShowAbout();
@@ -72,6 +79,7 @@ private:
     CKestrelCommands *commands_;
     CPostCommands *postCommands_;
     CGoToPost *goToPost_;
+    CImportController *imports_;
     CMainStatusBar *status_;
     QSplitter *columns_;
     QSplitter *rows_;

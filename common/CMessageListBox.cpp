@@ -4,42 +4,55 @@
 #include "CommonTexts.h"
 #include "FileSystem.h"
 #include "MessageExport.h"
+#include "MessageLineModel.h"
 #include "UiSeam.h"
 
-namespace {
-// The entry's GBK bytes are kept beside its text, so an export writes exactly
-// what arrived.
-constexpr int GbkRole = Qt::UserRole + 1;
-} // namespace
-
 CMessageListBox::CMessageListBox(QWidget *parent)
-    : QListWidget(parent)
+    : QListView(parent)
+    , model_(new MessageLineModel(this))
 {
-    setSortingEnabled(false);
+    setModel(model_);
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
 void CMessageListBox::AppendMessage(const std::string &gbkText)
 {
-    auto *item = new QListWidgetItem(Gbk::toQString(gbkText));
-    item->setData(GbkRole, QByteArray(gbkText.data(), qsizetype(gbkText.size())));
-    addItem(item);
+    model_->Append(gbkText);
+}
+
+void CMessageListBox::AppendMessages(const std::vector<std::string> &gbkLines)
+{
+    model_->AppendBlock(gbkLines);
 }
 
 void CMessageListBox::ClearMessages()
 {
-    clear();
+    model_->Clear();
+}
+
+int CMessageListBox::count() const
+{
+    return model_->rowCount();
+}
+
+std::string_view CMessageListBox::MessageAt(int row) const
+{
+    return model_->Line(row);
+}
+
+QString CMessageListBox::text(int row) const
+{
+    return Gbk::toQString(model_->Line(row));
 }
 
 std::vector<std::string> CMessageListBox::Messages() const
 {
     std::vector<std::string> lines;
     lines.reserve(std::size_t(count()));
-    for (int i = 0; i < count(); ++i) {
-        const QByteArray bytes = item(i)->data(GbkRole).toByteArray();
-        lines.emplace_back(bytes.constData(), std::size_t(bytes.size()));
-    }
+    for (int i = 0; i < count(); ++i)
+        lines.emplace_back(model_->Line(i));
     return lines;
 }
 

@@ -32,10 +32,10 @@ private Q_SLOTS:
             list.AppendMessage("line " + std::to_string(i));
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         QCOMPARE(list.verticalScrollBar()->value(), 0);
-        QVERIFY(list.selectedItems().isEmpty());
-        QCOMPARE(list.currentRow(), -1);
+        QVERIFY(list.selectionModel()->selectedIndexes().isEmpty());
+        QVERIFY(!list.currentIndex().isValid());
         list.AppendMessage(gbk("中文消息"));
-        QCOMPARE(list.item(50)->text(), QString::fromUtf8("中文消息"));
+        QCOMPARE(list.text(50), QString::fromUtf8("中文消息"));
         QCOMPARE(list.verticalScrollBar()->value(), 0);
         list.ClearMessages();
         QCOMPARE(list.count(), 0);
