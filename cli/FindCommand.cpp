@@ -221,8 +221,9 @@ int RunFindCommand(const QStringList &arguments, Terminal &terminal)
             info.roomid = static_cast<std::uint32_t>(room);
             info.roomname = rooms.FindRoomName(roomid.Text());
         }
+        // Templates written for Windows hold "\": print a path this system opens.
         const std::string path = target.rootIndex >= 0
-                ? rooms.LocatePostFile(info, target.rootIndex)
+                ? FileSystem::normalize(rooms.LocatePostFile(info, target.rootIndex))
                 : std::string();
         QStringList columns {cell(topicid),
                              cell(result->Value("title")),

@@ -48,12 +48,13 @@ QStringList a(std::initializer_list<const char *> utf8)
     return list;
 }
 
-// 甲区 (TA): 乙 (11) holding 标准库 ("111*"), and 丙 (13); files by room.
+// 甲区 (TA): 乙 (11) holding 标准库 ("111*"), and 丙 (13); files by room, in a template
+// written with Windows separators.
 const char *const Config = R"(<?xml version="1.0" encoding="GBK"?>
 <r>
   <数据库连接字符串>%1</数据库连接字符串>
   <帖子类型 TABLE="TA" ROOMID="1">甲区<帖子类型 ROOMID="11">乙<帖子类型 ROOMID="111*">标准库</帖子类型></帖子类型><帖子类型 ROOMID="13">丙</帖子类型>
-    <帖子属性范围>1 100000 /posts/|ROOMID|/|ID|.htm</帖子属性范围>
+    <帖子属性范围>1 100000 \posts\|ROOMID|\|ID|.htm</帖子属性范围>
   </帖子类型>
 </r>
 )";
