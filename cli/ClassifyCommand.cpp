@@ -264,12 +264,8 @@ int RunClassifyCommand(const QStringList &arguments, Terminal &terminal)
             {QStringLiteral("extract-conversion"), QChar(), false},
             {QStringLiteral("help"), u'h', false},
     });
-    if (!parser.parse(arguments))
-        return UsageError(terminal, command, parser.error());
-    if (!parser.positional().isEmpty())
-        return UsageError(
-                terminal, command,
-                QString::fromUtf8(CliText::ExtraArgument).arg(parser.positional().first()));
+    if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
+        return *status;
     if (parser.isSet(QStringLiteral("help"))) {
         terminal.out(helpText());
         return ExitStatus::Success;

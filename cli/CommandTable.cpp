@@ -3,6 +3,7 @@
 #include "FindCommand.h"
 #include "ImportCommand.h"
 #include "IndexCommand.h"
+#include "OptionParser.h"
 #include "Subcommand.h"
 #include "Terminal.h"
 #include "UrlsCommand.h"
@@ -34,11 +35,7 @@ const Subcommand *findCommand(const QString &name)
 const std::vector<Subcommand> &Subcommands()
 {
     static const std::vector<Subcommand> commands {
-            UrlsCommand(),
-            ClassifyCommand(),
-            FindCommand(),
-            IndexCommand(),
-            ImportCommand(),
+            UrlsCommand(), ClassifyCommand(), FindCommand(), IndexCommand(), ImportCommand(),
     };
     return commands;
 }
@@ -48,6 +45,18 @@ int UsageError(Terminal &terminal, const QString &command, const QString &proble
     terminal.err(command + QStringLiteral(": ") + problem + u'\n'
                  + QString::fromUtf8(CliText::SeeHelp).arg(command));
     return ExitStatus::Usage;
+}
+
+std::optional<int> RejectCommandLine(OptionParser &parser, const QStringList &arguments,
+                                     Terminal &terminal, const QString &command)
+{
+    if (!parser.parse(arguments))
+        return UsageError(terminal, command, parser.error());
+    if (!parser.positional().isEmpty())
+        return UsageError(
+                terminal, command,
+                QString::fromUtf8(CliText::ExtraArgument).arg(parser.positional().first()));
+    return std::nullopt;
 }
 
 int RunCommandLine(const QStringList &arguments, Terminal &terminal)

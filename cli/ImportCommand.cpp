@@ -238,12 +238,8 @@ int RunImportCommand(const QStringList &arguments, Terminal &terminal)
                              "check-title", "no-check-title"})
         definitions.push_back({QString::fromLatin1(name), QChar(), false});
     OptionParser parser(std::move(definitions));
-    if (!parser.parse(arguments))
-        return UsageError(terminal, command, parser.error());
-    if (!parser.positional().isEmpty())
-        return UsageError(
-                terminal, command,
-                QString::fromUtf8(CliText::ExtraArgument).arg(parser.positional().first()));
+    if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
+        return *status;
     const auto isSet = [&](const char *name) { return parser.isSet(QString::fromLatin1(name)); };
     const auto value = [&](const char *name) { return parser.value(QString::fromLatin1(name)); };
 

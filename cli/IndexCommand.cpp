@@ -104,12 +104,8 @@ int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
             {QStringLiteral("connection"), QChar(), true},
             {QStringLiteral("help"), u'h', false},
     });
-    if (!parser.parse(arguments))
-        return UsageError(terminal, command, parser.error());
-    if (!parser.positional().isEmpty())
-        return UsageError(
-                terminal, command,
-                QString::fromUtf8(CliText::ExtraArgument).arg(parser.positional().first()));
+    if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
+        return *status;
     const std::string defaultConfig = RoomModel::TreeConfigPath(std::nullopt);
     if (parser.isSet(QStringLiteral("help"))) {
         terminal.out(QString::fromUtf8(Help).arg(q(defaultConfig)));

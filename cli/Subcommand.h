@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 class Terminal;
@@ -30,3 +31,9 @@ int RunCommandLine(const QStringList &arguments, Terminal &terminal);
 
 // Reports a wrong command line of `command` ("quillery urls") on standard error.
 int UsageError(Terminal &terminal, const QString &command, const QString &problem);
+
+class OptionParser;
+// Parses the arguments; on a wrong command line (an unknown option, a missing value, a
+// word that is no option) reports it and gives the exit status.
+std::optional<int> RejectCommandLine(OptionParser &parser, const QStringList &arguments,
+                                     Terminal &terminal, const QString &command);

@@ -91,12 +91,8 @@ int RunUrlsCommand(const QStringList &arguments, Terminal &terminal)
             {QStringLiteral("output"), u'o', true},
             {QStringLiteral("help"), u'h', false},
     });
-    if (!parser.parse(arguments))
-        return UsageError(terminal, command, parser.error());
-    if (!parser.positional().isEmpty())
-        return UsageError(
-                terminal, command,
-                QString::fromUtf8(CliText::ExtraArgument).arg(parser.positional().first()));
+    if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
+        return *status;
 
     const ServerSetting server = ReadServerSetting();
     const UrlTemplateTable table = BuildUrlTemplateTable(server.baseUrl);
