@@ -1,5 +1,6 @@
 #include "FindCommand.h"
 
+#include "ArchiveConfig.h"
 #include "CliTexts.h"
 #include "OptionParser.h"
 #include "Terminal.h"
@@ -13,8 +14,6 @@
 #include "common/FileSystem.h"
 #include "common/TemplateExpansion.h"
 #include "common/TextFormat.h"
-
-#include <QFileInfo>
 
 namespace {
 
@@ -49,7 +48,6 @@ constexpr const char NeedTable[] = "需要 --table 或 --root 其中之一";
 constexpr const char Exclusive[] = "--%1 和 --%2 不能同时使用";
 constexpr const char RoomNeedsRoot[] = "--room 需要一个在树配置文件中有的根节点或帖子表";
 constexpr const char NoSubRoomsNeedsRoom[] = "--no-subrooms 只能与 --room 一起使用";
-constexpr const char ConfigFailed[] = "无法读取树配置文件 %1: %2";
 constexpr const char UnknownRoot[] = "树配置文件中没有名为 “%1” 的根节点";
 constexpr const char RootWithoutTable[] = "根节点 “%1” 没有帖子表(TABLE)";
 constexpr const char UnknownRoom[] = "根节点 “%1” 下面没有 roomid 为 %2 的子论坛";
@@ -125,21 +123,12 @@ int RunFindCommand(const QStringList &arguments, Terminal &terminal)
         return ExitStatus::Failure;
     };
 
-    // A configuration named on the command line is found from the working directory.
-    const std::string configPath = parser.isSet(QStringLiteral("config"))
-            ? FileSystem::fromQtPath(
-                    QFileInfo(parser.value(QStringLiteral("config"))).absoluteFilePath())
-            : defaultConfig;
     RoomModel rooms;
+    std::string connection;
+    QString problem;
+    if (!LoadArchiveConfig(parser, defaultConfig, rooms, connection, problem))
+        return fail(problem);
     std::string reason;
-    if (!rooms.LoadTreeConfig(configPath, &reason))
-        return fail(QString::fromUtf8(ConfigFailed).arg(q(configPath), q(reason)));
-    std::string connection = rooms.GetConnectionString();
-    if (parser.isSet(QStringLiteral("connection"))) {
-        connection.clear();
-        ExpandTemplate(Gbk::fromQString(parser.value(QStringLiteral("connection"))), connection,
-                       nullptr, commonKind, ResolvePostPlaceholder);
-    }
 
     std::vector<std::string> names, tables;
     rooms.ListRootRooms(names, tables, nullptr);

@@ -1,5 +1,6 @@
 #include "IndexCommand.h"
 
+#include "ArchiveConfig.h"
 #include "CliTexts.h"
 #include "OptionParser.h"
 #include "Terminal.h"
@@ -12,7 +13,6 @@
 #include "common/TemplateExpansion.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <atomic>
@@ -46,7 +46,6 @@ constexpr const char Help[] =
 
 constexpr const char NeedTitle[] = "需要 --title";
 constexpr const char Exclusive[] = "--table 和 --root 不能同时使用";
-constexpr const char ConfigFailed[] = "无法读取树配置文件 %1: %2";
 constexpr const char UnknownRoot[] = "树配置文件中没有名为 “%1” 的根节点";
 constexpr const char NoTables[] = "没有要处理的帖子表";
 constexpr const char Progress[] = "%1: %2/%3 行 (%4%), 每秒 %5 行, 还需约 %6 秒";
@@ -120,20 +119,12 @@ int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
         return ExitStatus::Failure;
     };
 
-    const std::string configPath = parser.isSet(QStringLiteral("config"))
-            ? FileSystem::fromQtPath(
-                    QFileInfo(parser.value(QStringLiteral("config"))).absoluteFilePath())
-            : defaultConfig;
     RoomModel rooms;
+    std::string connection;
+    QString problem;
+    if (!LoadArchiveConfig(parser, defaultConfig, rooms, connection, problem))
+        return fail(problem);
     std::string reason;
-    if (!rooms.LoadTreeConfig(configPath, &reason))
-        return fail(QString::fromUtf8(ConfigFailed).arg(q(configPath), q(reason)));
-    std::string connection = rooms.GetConnectionString();
-    if (parser.isSet(QStringLiteral("connection"))) {
-        connection.clear();
-        ExpandTemplate(Gbk::fromQString(parser.value(QStringLiteral("connection"))), connection,
-                       nullptr, commonKind, ResolvePostPlaceholder);
-    }
 
     std::vector<std::string> names, tables, chosen;
     rooms.ListRootRooms(names, tables, nullptr);

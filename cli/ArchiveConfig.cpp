@@ -1,0 +1,36 @@
+#include "ArchiveConfig.h"
+
+#include "OptionParser.h"
+#include "browser/PostPlaceholder.h"
+#include "browser/RoomModel.h"
+#include "common/Codec.h"
+#include "common/FileSystem.h"
+#include "common/TemplateExpansion.h"
+
+#include <QFileInfo>
+
+namespace {
+constexpr const char ConfigFailed[] = "无法读取树配置文件 %1: %2";
+}
+
+bool LoadArchiveConfig(const OptionParser &parser, const std::string &defaultConfig,
+                       RoomModel &rooms, std::string &connection, QString &problem)
+{
+    const std::string configPath = parser.isSet(QStringLiteral("config"))
+            ? FileSystem::fromQtPath(
+                    QFileInfo(parser.value(QStringLiteral("config"))).absoluteFilePath())
+            : defaultConfig;
+    std::string reason;
+    if (!rooms.LoadTreeConfig(configPath, &reason)) {
+        problem = QString::fromUtf8(ConfigFailed)
+                          .arg(Gbk::toQString(configPath), Gbk::toQString(reason));
+        return false;
+    }
+    connection = rooms.GetConnectionString();
+    if (parser.isSet(QStringLiteral("connection"))) {
+        connection.clear();
+        ExpandTemplate(Gbk::fromQString(parser.value(QStringLiteral("connection"))), connection,
+                       nullptr, commonKind, ResolvePostPlaceholder);
+    }
+    return true;
+}
