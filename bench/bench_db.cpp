@@ -28,9 +28,11 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -104,7 +106,8 @@ std::string insertSql(bool sqlite, long long total, long long inRoom)
     if (sqlite)
         return "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < " + n
                 + ") INSERT INTO posts SELECT " + values + " FROM s";
-    return "INSERT INTO posts SELECT " + values + " FROM generate_series(1::bigint, " + n + ") AS s(i)";
+    return "INSERT INTO posts SELECT " + values + " FROM generate_series(1::bigint, " + n
+            + ") AS s(i)";
 }
 
 void execute(CAdoManager &manager, const std::string &sql)
@@ -128,6 +131,7 @@ struct Engine
     // Filled by the runs:
     double generateMs = 0;
     std::vector<double> opens;
+    std::vector<double> loadedOpens; // PostgreSQL, before the table is at rest
     std::vector<double> bigOpens;
     long bigKb = 0;
     long bigCount = 0;
@@ -181,16 +185,16 @@ void runPostQuery(const Engine &engine, Listing &listing)
     listing.columns.RecomputeShown(listing.pager.FieldNames());
 }
 
-void measureOpen(Engine &engine)
+void measureOpen(const Engine &engine, std::vector<double> &opens, int runs)
 {
-    for (int run = 0; run < 7; ++run) {
+    for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
         Listing listing;
         runPostQuery(engine, listing);
         if (!listing.apply(listing.pager.FirstPage(listing.columns), nullptr))
             die("no first page");
-        engine.opens.push_back(msSince(timer));
+        opens.push_back(msSince(timer));
     }
 }
 
@@ -393,8 +397,33 @@ void makeData(Engine &sqlite, Engine &postgres, long long total, long long inRoo
     execute(manager, insertSql(false, total, inRoom));
     execute(manager, "CREATE INDEX posts_roomid ON posts (roomid)");
     execute(manager, "CREATE INDEX posts_title ON posts (title)");
-    execute(manager, "VACUUM ANALYZE posts");
+    execute(manager, "ANALYZE posts");
     postgres.generateMs = msSince(timer);
+}
+
+// An archive at rest: autovacuum has marked the table's pages all-visible, so COUNT(*)
+// reads the room's index alone. A VACUUM right after the load can find its horizon held
+// back by autovacuum's own ANALYZE of the new rows, so it is repeated until every page
+// is marked.
+void settle(const Engine &postgres)
+{
+    CAdoManager manager;
+    manager.SetCommandTimeout(0);
+    if (manager.OpenAdoConnection(postgres.connection) != 0)
+        die(manager.LastError());
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        execute(manager, "VACUUM posts");
+        std::unique_ptr<CAdoRecordset> rs;
+        if (manager.ExecuteSql("SELECT (relallvisible >= relpages)::int FROM pg_class WHERE oid = "
+                               "'posts'::regclass",
+                               rs, CAdoManager::CommandText)
+            != 0)
+            die(manager.LastError());
+        if (rs->Value(0).Text() == "1")
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    die("the table did not come to rest");
 }
 
 void printListing(const Engine &sqlite, const Engine &postgres)
@@ -407,6 +436,8 @@ void printListing(const Engine &sqlite, const Engine &postgres)
     row("RunPostQuery to the first page shown, median (ms)", format("%.1f", sqliteOpen.median),
         format("%.1f", pgOpen.median));
     row("  max of 7 runs (ms)", format("%.1f", sqliteOpen.max), format("%.1f", pgOpen.max));
+    row("  right after the load, before VACUUM (ms)", "-",
+        format("%.1f", spread(postgres.loadedOpens).median));
     row("naive full fetch of the room (ms)", format("%.0f", sqlite.naiveMs),
         format("%.0f", postgres.naiveMs));
     row("  memory growth (MB)", format("+%.1f", double(sqlite.naiveKb) / 1024),
@@ -505,9 +536,11 @@ int main(int argc, char **argv)
                    QStringLiteral("QSQLITE")};
     Engine postgres {"postgresql", cluster.connectionString("bench"), QStringLiteral("QPSQL")};
     makeData(sqlite, postgres, posts, roomSize);
+    measureOpen(postgres, postgres.loadedOpens, 3);
+    settle(postgres);
 
     for (Engine *engine : {&sqlite, &postgres}) {
-        measureOpen(*engine);
+        measureOpen(*engine, engine->opens, 7);
         measurePaging(*engine);
     }
     measureNaive(sqlite, sqliteFile, nullptr);
@@ -524,6 +557,7 @@ int main(int argc, char **argv)
     Engine bigPostgres {"postgresql", cluster.connectionString("bigbench"),
                         QStringLiteral("QPSQL")};
     makeData(bigSqlite, bigPostgres, bigPosts, bigRoomSize);
+    settle(bigPostgres);
     measureBig(bigSqlite);
     measureBig(bigPostgres);
 

@@ -214,15 +214,10 @@ CAdoManager::runQuery(const QString &sql, const std::vector<SqlValue> *values, D
     StatementScope scope(*connection_);
     if (shape.isQuery) {
         // Small results are read whole on this connection (they see its uncommitted
-        // rows and cost nothing more); longer ones are listed (SmallResultRows).
-        bool complete = false;
-        source = ReadSmallResult(*connection_, shape.text, bound, complete, error);
-        if (!source && error.code)
+        // rows and cost nothing more); longer ones are listed (ResultSources.h).
+        source = OpenQueryResult(connection_, shape.text, bound, error);
+        if (!source)
             return nullptr;
-        if (!complete) {
-            source.reset();
-            source = OpenListedResult(connection_, shape.text, bound, error);
-        }
     } else {
         QSqlQuery *query = nullptr;
         QSqlQuery plain(connection_->database());

@@ -67,7 +67,7 @@
 // up to SmallResultRows rows is read whole on this object's connection (it sees the
 // connection's uncommitted rows and costs one statement); a longer one is listed and
 // reads its windows on this connection, which it keeps alive after CloseAdoConnection,
-// each window in a short statement of its own (ResultSources.h, KeyedRowSource.h).
+// each window in a short statement of its own (ResultSources.h, KeysetRowSource.h).
 // A SQLite file removed while open is reported as lost (layer code 5) instead of being
 // written to.
 //

@@ -9,10 +9,11 @@
 // Memory: a small result (ResultSources.h) is held whole; of a listed one only a window
 // of rows around the cursor is held (at most WindowLimit rows) and the rest is read on
 // demand, each window in one short statement, so results of any size can be paged and
-// nothing is held on the database in between (KeyedRowSource.h says why). The record
+// nothing is held on the database in between (KeysetRowSource.h says why). The record
 // count is the query's as it was run and stays so. While nothing changes, every row comes
-// once, in one stable order. A row deleted after the query ran leaves a hole: its
-// position stays, IsDeleted() is true there and its values are NULL.
+// once, in one stable order. Rows deleted after the query ran leave holes, where
+// IsDeleted() is true and the values are NULL: at the rows' own positions, or at the end
+// of a result listed by key (KeysetRowSource.h).
 //
 // Cursor: positions 0 .. RecordCount()-1 are records; before the first is BOF, after the
 // last EOF. A new record set stands on its first record (on EOF and BOF when empty).

@@ -9,8 +9,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <unordered_map>
 
@@ -38,28 +36,6 @@ QString ctidText(long long key)
     return QStringLiteral("(%1,%2)").arg((unsigned long long)(key) >> 16).arg(key & 0xFFFF);
 }
 
-bool bindSqlite(sqlite3_stmt *statement, const std::vector<SqlValue> &values)
-{
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const int index = int(i) + 1;
-        const SqlValue &value = values[i];
-        int rc;
-        if (value.kind == SqlValue::Integer) {
-            rc = sqlite3_bind_int64(statement, index, value.integer);
-        } else if (value.kind == SqlValue::Text) {
-            const QString text = Gbk::toQString(value.text);
-            rc = sqlite3_bind_text16(statement, index, text.utf16(),
-                                     int(text.size() * qsizetype(sizeof(char16_t))),
-                                     SQLITE_TRANSIENT);
-        } else {
-            rc = sqlite3_bind_null(statement, index);
-        }
-        if (rc != SQLITE_OK)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 KeyedRowSource::KeyedRowSource(std::shared_ptr<DbConnection> connection,
@@ -74,23 +50,17 @@ std::unique_ptr<KeyedRowSource> KeyedRowSource::Open(std::shared_ptr<DbConnectio
                                                      const std::vector<SqlValue> &values,
                                                      DbError &error)
 {
-    const bool sqlite = connection->engine() == DbEngine::SQLite;
-    const QString key = sqlite ? QStringLiteral("rowid") : QStringLiteral("ctid");
     // The newline keeps a "--" comment at the end of the condition from swallowing ")".
     const QString condition = shape.condition.isEmpty()
             ? QString()
             : QStringLiteral(" AND (") + shape.condition + QStringLiteral("\n)");
-    const QString keysSql = QStringLiteral("SELECT ") + key
-            + QStringLiteral(" AS kestrel_key FROM ") + shape.table
+    const QString keysSql = QStringLiteral("SELECT ctid AS kestrel_key FROM ") + shape.table
             + (shape.condition.isEmpty()
                        ? QString()
                        : QStringLiteral(" WHERE (") + shape.condition + QStringLiteral("\n)"));
     std::unique_ptr<KeyedRowSource> source(new KeyedRowSource(std::move(connection), values));
-    source->windowSql_ = QStringLiteral("SELECT ") + key
-            + QStringLiteral(" AS kestrel_key, * FROM ") + shape.table + QStringLiteral(" WHERE ")
-            + (sqlite ? QStringLiteral("rowid IN (SELECT value FROM json_each(?))")
-                      : QStringLiteral("ctid = ANY(?::tid[])"))
-            + condition;
+    source->windowSql_ = QStringLiteral("SELECT ctid AS kestrel_key, * FROM ") + shape.table
+            + QStringLiteral(" WHERE ctid = ANY(?::tid[])") + condition;
     if (!source->readKeys(keysSql, error))
         return nullptr;
     const long long first = std::min<long long>(source->count(), 256);
@@ -101,10 +71,8 @@ std::unique_ptr<KeyedRowSource> KeyedRowSource::Open(std::shared_ptr<DbConnectio
 
 bool KeyedRowSource::readKeys(const QString &sql, DbError &error)
 {
-    if (!connection_->checkPresent(error))
+    if (!connection_->checkOpen(error))
         return false;
-    if (connection_->sqliteHandle())
-        return readSqliteKeys(sql, error);
     // Row by row, libpq would hand over one result per key; the server joins them into
     // texts of KeysPerRow keys instead ("(0,1)(0,2)..."), which keeps both the time and
     // the memory of a slice small. The order within and between the texts is the list's
@@ -139,43 +107,17 @@ bool KeyedRowSource::readKeys(const QString &sql, DbError &error)
     return !failed;
 }
 
-// Hundreds of thousands of keys are read straight from SQLite: through Qt each row would
-// cost a record and a variant.
-bool KeyedRowSource::readSqliteKeys(const QString &sql, DbError &error)
-{
-    sqlite3 *db = connection_->sqliteHandle();
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare16_v2(db, sql.utf16(), int(sql.size() * qsizetype(sizeof(char16_t))),
-                             &statement, nullptr)
-        != SQLITE_OK) {
-        error = connection_->sqliteError();
-        sqlite3_finalize(statement);
-        return false;
-    }
-    int rc = bindSqlite(statement, values_) ? SQLITE_ROW : SQLITE_ERROR;
-    if (rc == SQLITE_ROW) {
-        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
-            keys_.push_back(sqlite3_column_int64(statement, 0));
-    }
-    if (rc != SQLITE_DONE)
-        error = connection_->sqliteError();
-    sqlite3_finalize(statement);
-    return rc == SQLITE_DONE;
-}
-
 bool KeyedRowSource::fetch(long long first, long long end, std::vector<DbRow> &rows, DbError &error)
 {
-    if (!connection_->checkPresent(error))
+    if (!connection_->checkOpen(error))
         return false;
-    const bool sqlite = connection_->engine() == DbEngine::SQLite;
-    QString list = sqlite ? QStringLiteral("[") : QStringLiteral("{");
+    QString list = QStringLiteral("{");
     for (long long i = first; i < end; ++i) {
         if (i > first)
             list += u',';
-        list += sqlite ? QString::number(keys_[std::size_t(i)])
-                       : u'"' + ctidText(keys_[std::size_t(i)]) + u'"';
+        list += u'"' + ctidText(keys_[std::size_t(i)]) + u'"';
     }
-    list += sqlite ? u']' : u'}';
+    list += u'}';
     std::vector<SqlValue> bound;
     bound.reserve(values_.size() + 1);
     bound.push_back(SqlValue::fromText(Gbk::fromQString(list)));
@@ -195,9 +137,7 @@ bool KeyedRowSource::fetch(long long first, long long end, std::vector<DbRow> &r
     found.reserve(std::size_t(end - first));
     while (query->next()) {
         long long key = 0;
-        if (sqlite)
-            key = query->value(0).toLongLong();
-        else if (!parseCtid(query->value(0).toString(), key))
+        if (!parseCtid(query->value(0).toString(), key))
             continue;
         DbRow row;
         row.reserve(std::size_t(columns - 1));

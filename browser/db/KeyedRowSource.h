@@ -1,24 +1,22 @@
 #pragma once
 
-// The rows of "SELECT * FROM <table> [WHERE ...]", listed by a kept list of the rows'
-// keys (SQLite's rowid, PostgreSQL's ctid).
+// The rows of "SELECT * FROM <table> [WHERE ...]" on a PostgreSQL table without an
+// integer primary key (KeysetRowSource.h serves those), listed by a kept list of the rows'
+// ctids.
 //
-// Why this design: a listed result must hold nothing on the database while the user only
-// looks at it (no read transaction, no snapshot, no server-side copy), or every writer
-// waits and SQLite's WAL cannot be checkpointed; yet paging must stay exact (every row
-// once, one stable order, the count as the query was run) and fast anywhere in a result
-// of millions of rows. Short windows with OFFSET give up speed deep in a result (the
-// database steps over every row before the window), and keyset windows need an index
-// that orders the rows within the condition, which a post table does not have for every
-// query. So the query is run once, in one short statement, for its row keys only (8
-// bytes a row: 16 MB for two million rows); that fixes the count and the order. Each
-// window then reads its rows by key in one short statement, with the query's condition
-// applied again.
+// Why: a listed result must hold nothing on the server while the user only looks at it
+// (no snapshot, no server-side copy), yet paging must stay exact (every row once, one
+// stable order, the count as the query was run) and fast anywhere in a result of millions
+// of rows. Short windows with OFFSET give up speed deep in a result, and without a key
+// index there is no order to seek by. So the query is run once, in one short statement,
+// for its row keys only (8 bytes a row: 16 MB for two million rows); that fixes the count
+// and the order. Each window then reads its rows by key in one short statement, with the
+// query's condition applied again.
 //
-// When rows change between windows: a row deleted, or changed so that it no longer
-// matches, leaves a hole at its position (CAdoRecordset::IsDeleted); rows inserted later
-// are not listed; no key is listed twice, so no row shows twice within a window. On
-// PostgreSQL an updated row gets a new ctid, so it leaves a hole too.
+// When rows change between windows: a row deleted, changed so that it no longer matches,
+// or updated (an update gives the row a new ctid) leaves a hole at its position
+// (CAdoRecordset::IsDeleted); rows inserted later are not listed; no key is listed twice,
+// so no row shows twice within a window.
 
 #include "BoundStatement.h"
 #include "DbConnection.h"
@@ -43,7 +41,6 @@ public:
 private:
     KeyedRowSource(std::shared_ptr<DbConnection> connection, std::vector<SqlValue> values);
     bool readKeys(const QString &sql, DbError &error);
-    bool readSqliteKeys(const QString &sql, DbError &error);
     bool fetch(long long first, long long end, std::vector<DbRow> &rows, DbError &error);
 
     std::shared_ptr<DbConnection> connection_;

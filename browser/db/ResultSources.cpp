@@ -3,6 +3,7 @@
 #include "BufferedRowSource.h"
 #include "DbConnection.h"
 #include "KeyedRowSource.h"
+#include "KeysetRowSource.h"
 #include "OffsetWindowSource.h"
 #include "SqlStatement.h"
 
@@ -22,35 +23,62 @@ QString probeText(DbEngine engine, const QString &query)
             + QStringLiteral("\n) AS kestrel_small LIMIT %1").arg(SmallResultRows + 1);
 }
 
-} // namespace
-
-std::unique_ptr<RowSource> ReadSmallResult(DbConnection &connection, const QString &query,
-                                           const std::vector<SqlValue> &values, bool &complete,
-                                           DbError &error)
+// nullptr with error.code 0 when the query has more than SmallResultRows rows.
+std::unique_ptr<RowSource> readSmallResult(DbConnection &connection, const QString &query,
+                                           const std::vector<SqlValue> &values, DbError &error)
 {
-    complete = false;
     QSqlQuery *running =
             connection.execPrepared(probeText(connection.engine(), query), values, error);
     if (!running)
         return nullptr;
+    bool complete = false;
     std::unique_ptr<BufferedRowSource> source = BufferedRowSource::Read(
             connection.engine(), *running, SmallResultRows, complete, error);
     if (!source)
         error = connection.errorFrom(running->lastError());
     running->finish();
+    if (!complete)
+        source.reset();
     return source;
 }
 
-std::unique_ptr<RowSource> OpenListedResult(const std::shared_ptr<DbConnection> &connection,
-                                            const QString &query,
-                                            const std::vector<SqlValue> &values, DbError &error)
+// A SQLite table without rowid (KeysetRowSource::Open): the query may still be fine
+// without the key.
+bool missingRowid(const DbConnection &connection, const DbError &error)
+{
+    if (connection.engine() != DbEngine::SQLite)
+        return false;
+    const DbEngine engine = EngineOfCode(error.code);
+    const std::uint32_t native = NativeOfCode(error.code);
+    return (engine == DbEngine::SQLite && native == 1)
+            || (engine == DbEngine::Layer && native == LayerError::RowsMissing);
+}
+
+} // namespace
+
+std::unique_ptr<RowSource> OpenQueryResult(const std::shared_ptr<DbConnection> &connection,
+                                           const QString &query,
+                                           const std::vector<SqlValue> &values, DbError &error)
 {
     const TableQueryShape shape = AnalyzeTableQuery(query);
-    // A view or a table without row keys cannot be listed by key: then by offset.
+    TableKey key;
     if (shape.simple) {
-        if (std::unique_ptr<RowSource> source =
-                    KeyedRowSource::Open(connection, shape, values, error))
-            return source;
+        if (!KeysetRowSource::FindKey(*connection, shape.table, key, error))
+            return nullptr;
+        if (!key.column.isEmpty()) {
+            if (std::unique_ptr<RowSource> source =
+                        KeysetRowSource::Open(connection, shape, key.column, values, error))
+                return source;
+            if (!missingRowid(*connection, error))
+                return nullptr;
+            error = DbError();
+        }
     }
+    if (std::unique_ptr<RowSource> small = readSmallResult(*connection, query, values, error))
+        return small;
+    if (error.code)
+        return nullptr;
+    if (shape.simple && key.ctid)
+        return KeyedRowSource::Open(connection, shape, values, error);
     return OffsetWindowSource::Open(connection, query, values, error);
 }

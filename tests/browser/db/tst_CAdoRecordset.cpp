@@ -66,15 +66,36 @@ private Q_SLOTS:
     }
 
     // Random runs of steps over a result several windows long, against the position the
-    // cursor must be at: catches every refill that lands on the wrong rows.
-    void windowsFollowTheCursor_data() { addEngineRows(); }
+    // cursor must be at: catches every refill that lands on the wrong rows, for each way a
+    // listed result is read (by key, by a list of row keys, by offset).
+    void windowsFollowTheCursor_data()
+    {
+        QTest::addColumn<TestEngine>("engine");
+        QTest::addColumn<QByteArray>("sql");
+        for (TestEngine engine : {TestEngine::SQLite, TestEngine::PostgreSQL}) {
+            const char *name = engine == TestEngine::SQLite ? "sqlite" : "postgresql";
+            QTest::addRow("%s, by key", name) << engine << QByteArray("select * from posts");
+            QTest::addRow("%s, by key with a condition", name)
+                    << engine << QByteArray("select * from posts where reply >= 0");
+            QTest::addRow("%s, by key, quoted name", name)
+                    << engine << QByteArray("select * from \"posts\" where reply <> 9");
+            QTest::addRow("%s, table without a key", name)
+                    << engine << QByteArray("select * from loose where reply >= 0");
+            QTest::addRow("%s, view", name) << engine << QByteArray("select * from posts_view");
+            QTest::addRow("%s, by offset", name)
+                    << engine << QByteArray("select topicid, title from posts order by topicid");
+        }
+    }
     void windowsFollowTheCursor()
     {
         QFETCH(TestEngine, engine);
+        QFETCH(QByteArray, sql);
         QUILLERY_TEST_DATABASE(db, engine, "posts");
         const long long total = 3 * CAdoRecordset::WindowLimit + 77;
-        QUILLERY_EXECUTE(db, insertPostsSql(engine, "posts", 1, int(total)));
-        const auto rs = query(*db, "select topicid, title from posts order by topicid");
+        QUILLERY_EXECUTE(db, insertPostsSql(engine, "posts", 1, int(total)),
+                         "create table loose as select * from posts order by topicid",
+                         "create view posts_view as select * from posts");
+        const auto rs = query(*db, sql.toStdString());
         QVERIFY(rs);
         QCOMPARE(rs->RecordCount(), long(total));
 
