@@ -1,11 +1,6 @@
 #include "BufferedRowSource.h"
 
-#include "AdoTypes.h"
-
-#include "common/Codec.h"
-
 #include <QSqlError>
-#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -24,10 +19,8 @@ std::unique_ptr<BufferedRowSource> BufferedRowSource::Read(DbEngine engine, QSql
 {
     complete = false;
     auto source = std::make_unique<BufferedRowSource>();
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        source->fields_.push_back(DbField {Gbk::fromQString(record.fieldName(i)),
-                                           AdoTypeOfField(engine, record.field(i))});
+    source->fields_ = FieldsOf(engine, query);
+    const int columns = query.record().count();
     while (true) {
         if (limit >= 0 && (long long)(source->rows_.size()) >= limit) {
             if (query.next())
@@ -36,11 +29,7 @@ std::unique_ptr<BufferedRowSource> BufferedRowSource::Read(DbEngine engine, QSql
         }
         if (!query.next())
             break;
-        DbRow row;
-        row.reserve(std::size_t(record.count()));
-        for (int c = 0; c < record.count(); ++c)
-            row.push_back(query.value(c));
-        source->rows_.push_back(std::move(row));
+        source->rows_.push_back(CurrentRow(query, 0, columns));
     }
     if (query.lastError().isValid()) {
         error = DbErrorFromSql(engine, query.lastError());

@@ -272,6 +272,31 @@ QSqlQuery *DbConnection::execPrepared(const QString &sql, const std::vector<SqlV
     return query;
 }
 
+bool DbConnection::selectNumber(const QString &sql, const std::vector<SqlValue> &values,
+                                long long &number, DbError &error)
+{
+    QSqlQuery *query = execPrepared(sql, values, error);
+    if (!query)
+        return false;
+    if (!query->next()) {
+        if (finish(*query, error))
+            error = MakeLayerError(LayerError::RowsMissing, Gbk::fromQString(sql));
+        return false;
+    }
+    number = query->value(0).toLongLong();
+    query->finish();
+    return true;
+}
+
+bool DbConnection::finish(QSqlQuery &query, DbError &error) const
+{
+    const bool failed = query.lastError().isValid();
+    if (failed)
+        error = errorFrom(query.lastError());
+    query.finish();
+    return !failed;
+}
+
 bool DbConnection::beginTransaction(DbError &error)
 {
     const bool sqlite = engine() == DbEngine::SQLite;

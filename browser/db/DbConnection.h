@@ -79,6 +79,12 @@ public:
     // before anything is sent.
     QSqlQuery *execPrepared(const QString &sql, const std::vector<SqlValue> &values,
                             DbError &error);
+    // Runs a query of one number (a COUNT(*)) with execPrepared and reads it.
+    bool selectNumber(const QString &sql, const std::vector<SqlValue> &values, long long &number,
+                      DbError &error);
+    // Ends the reading of a query from execPrepared; false, with the error, when reading
+    // its rows failed.
+    bool finish(QSqlQuery &query, DbError &error) const;
 
 private:
     struct Kept

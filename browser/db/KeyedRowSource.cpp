@@ -1,11 +1,8 @@
 #include "KeyedRowSource.h"
 
-#include "AdoTypes.h"
-
 #include "common/Codec.h"
 
 #include <QSqlError>
-#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -100,11 +97,7 @@ bool KeyedRowSource::readKeys(const QString &sql, DbError &error)
             at = close + 1;
         }
     }
-    const bool failed = query->lastError().isValid();
-    if (failed)
-        error = connection_->errorFrom(query->lastError());
-    query->finish();
-    return !failed;
+    return connection_->finish(*query, error);
 }
 
 bool KeyedRowSource::fetch(long long first, long long end, std::vector<DbRow> &rows, DbError &error)
@@ -126,31 +119,19 @@ bool KeyedRowSource::fetch(long long first, long long end, std::vector<DbRow> &r
     QSqlQuery *query = connection_->execPrepared(windowSql_, bound, error);
     if (!query)
         return false;
-    const QSqlRecord record = query->record();
-    if (fields_.empty()) {
-        for (int i = 1; i < record.count(); ++i)
-            fields_.push_back(DbField {Gbk::fromQString(record.fieldName(i)),
-                                       AdoTypeOfField(connection_->engine(), record.field(i))});
-    }
-    const int columns = record.count();
+    if (fields_.empty())
+        fields_ = FieldsOf(connection_->engine(), *query, 1);
+    const int columns = query->record().count();
     std::unordered_map<long long, DbRow> found;
     found.reserve(std::size_t(end - first));
     while (query->next()) {
         long long key = 0;
         if (!parseCtid(query->value(0).toString(), key))
             continue;
-        DbRow row;
-        row.reserve(std::size_t(columns - 1));
-        for (int c = 1; c < columns; ++c)
-            row.push_back(query->value(c));
-        found.emplace(key, std::move(row));
+        found.emplace(key, CurrentRow(*query, 1, columns));
     }
-    if (query->lastError().isValid()) {
-        error = connection_->errorFrom(query->lastError());
-        query->finish();
+    if (!connection_->finish(*query, error))
         return false;
-    }
-    query->finish();
     // In the order of the keys; a row that is gone leaves an empty row (a hole).
     for (long long i = first; i < end; ++i) {
         auto it = found.find(keys_[std::size_t(i)]);

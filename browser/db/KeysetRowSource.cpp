@@ -1,12 +1,10 @@
 #include "KeysetRowSource.h"
 
-#include "AdoTypes.h"
 #include "ResultSources.h"
 
 #include "common/Codec.h"
 
 #include <QSqlError>
-#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -48,11 +46,7 @@ bool KeysetRowSource::FindKey(DbConnection &connection, const QString &table, Ta
         key.ctid = query->value(0).toBool();
         key.column = query->value(1).toString();
     }
-    const bool failed = query->lastError().isValid();
-    if (failed)
-        error = connection.errorFrom(query->lastError());
-    query->finish();
-    return !failed;
+    return connection.finish(*query, error);
 }
 
 KeysetRowSource::KeysetRowSource(std::shared_ptr<DbConnection> connection,
@@ -98,19 +92,11 @@ KeysetRowSource::Open(std::shared_ptr<DbConnection> connection, const TableQuery
     source->opening_.pop_back();
     keys.pop_back();
 
-    QSqlQuery *counter = source->connection_->execPrepared(
-            QStringLiteral("SELECT COUNT(*) FROM ") + shape.table
-                    + (condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condition),
-            values, error);
-    if (!counter)
+    if (!source->connection_->selectNumber(
+                QStringLiteral("SELECT COUNT(*) FROM ") + shape.table
+                        + (condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condition),
+                values, source->count_, error))
         return nullptr;
-    if (!counter->next()) {
-        error = source->connection_->errorFrom(counter->lastError());
-        counter->finish();
-        return nullptr;
-    }
-    source->count_ = counter->value(0).toLongLong();
-    counter->finish();
     // Rows deleted between the two statements: the count as it was taken holds.
     if (source->count_ < (long long)(source->opening_.size())) {
         source->opening_.resize(std::size_t(source->count_));
@@ -136,13 +122,9 @@ bool KeysetRowSource::select(From from, long long anchorKey, long long limit, lo
     QSqlQuery *query = connection_->execPrepared(sql_[int(from)], bound, error);
     if (!query)
         return false;
-    const QSqlRecord record = query->record();
-    const int columns = record.count();
-    if (fields_.empty()) {
-        for (int i = 1; i < columns; ++i)
-            fields_.push_back(DbField {Gbk::fromQString(record.fieldName(i)),
-                                       AdoTypeOfField(connection_->engine(), record.field(i))});
-    }
+    const int columns = query->record().count();
+    if (fields_.empty())
+        fields_ = FieldsOf(connection_->engine(), *query, 1);
     const std::size_t before = rows.size();
     while (query->next()) {
         // SQLite gives a view's rows a NULL rowid: they cannot be listed by key.
@@ -154,19 +136,12 @@ bool KeysetRowSource::select(From from, long long anchorKey, long long limit, lo
             return false;
         }
         keys.push_back(key.toLongLong());
-        DbRow row;
-        row.reserve(std::size_t(columns - 1));
-        for (int c = 1; c < columns; ++c)
-            row.push_back(query->value(c));
-        rows.push_back(std::move(row));
+        rows.push_back(CurrentRow(*query, 1, columns));
     }
-    if (query->lastError().isValid()) {
-        error = connection_->errorFrom(query->lastError());
-        query->finish();
+    if (!connection_->finish(*query, error)) {
         rows.resize(before);
         return false;
     }
-    query->finish();
     return true;
 }
 

@@ -1,11 +1,6 @@
 #include "OffsetWindowSource.h"
 
-#include "AdoTypes.h"
-
-#include "common/Codec.h"
-
 #include <QSqlError>
-#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -30,17 +25,9 @@ OffsetWindowSource::Open(std::shared_ptr<DbConnection> connection, const QString
             QStringLiteral("SELECT * FROM ") + inner + QStringLiteral(" LIMIT ? OFFSET ?");
     if (!source->connection_->checkPresent(error))
         return nullptr;
-    QSqlQuery *counter = source->connection_->execPrepared(
-            QStringLiteral("SELECT COUNT(*) FROM ") + inner, values, error);
-    if (!counter)
+    if (!source->connection_->selectNumber(QStringLiteral("SELECT COUNT(*) FROM ") + inner, values,
+                                           source->count_, error))
         return nullptr;
-    if (!counter->next()) {
-        error = source->connection_->errorFrom(counter->lastError());
-        counter->finish();
-        return nullptr;
-    }
-    source->count_ = counter->value(0).toLongLong();
-    counter->finish();
     std::vector<DbRow> none;
     if (!source->window(0, 0, none, true, error))
         return nullptr;
@@ -58,28 +45,16 @@ bool OffsetWindowSource::window(long long first, long long wanted, std::vector<D
     QSqlQuery *query = connection_->execPrepared(windowSql_, bound, error);
     if (!query)
         return false;
-    const QSqlRecord record = query->record();
-    if (withFields) {
-        for (int i = 0; i < record.count(); ++i)
-            fields_.push_back(DbField {Gbk::fromQString(record.fieldName(i)),
-                                       AdoTypeOfField(connection_->engine(), record.field(i))});
-    }
+    if (withFields)
+        fields_ = FieldsOf(connection_->engine(), *query);
     const std::size_t before = rows.size();
-    const int columns = record.count();
-    while (query->next()) {
-        DbRow row;
-        row.reserve(std::size_t(columns));
-        for (int c = 0; c < columns; ++c)
-            row.push_back(query->value(c));
-        rows.push_back(std::move(row));
-    }
-    if (query->lastError().isValid()) {
-        error = connection_->errorFrom(query->lastError());
-        query->finish();
+    const int columns = query->record().count();
+    while (query->next())
+        rows.push_back(CurrentRow(*query, 0, columns));
+    if (!connection_->finish(*query, error)) {
         rows.resize(before);
         return false;
     }
-    query->finish();
     return true;
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class QSqlQuery;
+
 using DbRow = std::vector<QVariant>;
 
 struct DbField
@@ -36,3 +38,8 @@ public:
     // cheaper than starting over at a position.
     virtual bool continuesAt(long long first) const = 0;
 };
+
+// Reading an executed query: the fields of its columns, and the values of its current row,
+// from column `first` on (a source that reads a row key in column 0 leaves it out).
+std::vector<DbField> FieldsOf(DbEngine engine, const QSqlQuery &query, int first = 0);
+DbRow CurrentRow(const QSqlQuery &query, int first, int columns);
