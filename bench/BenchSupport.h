@@ -5,6 +5,7 @@
 #include <chrono>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace Bench {
 
@@ -38,5 +39,12 @@ inline long processMemoryKb(const char *field = "VmRSS")
     }
     return -1;
 }
+
+// The PostgreSQL post table "posts" as the README tells users to make it, before and
+// after its rows are loaded.
+inline const char *PgPostTable = "CREATE TABLE posts (topicid BIGINT PRIMARY KEY, title TEXT, "
+                                 "roomid BIGINT, username TEXT, reply INTEGER, createtime TEXT)";
+inline const std::vector<std::string> PgPostIndexes = {
+        "CREATE INDEX posts_roomid ON posts (roomid)", "CREATE INDEX posts_title ON posts (title)"};
 
 } // namespace Bench

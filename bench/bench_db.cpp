@@ -6,6 +6,7 @@
 //   bench_db [posts] [room size] [big posts] [big room size] [inserts]
 //            (defaults 1000000 200000 3000000 2000000 20000)
 
+#include "BenchSupport.h"
 #include "DbWriteBench.h"
 #include "PgCluster.h"
 
@@ -391,12 +392,10 @@ void makeData(Engine &sqlite, Engine &postgres, long long total, long long inRoo
     manager.SetCommandTimeout(0);
     if (manager.OpenAdoConnection(postgres.connection) != 0)
         die(manager.LastError());
-    execute(manager,
-            "CREATE TABLE posts (topicid BIGINT PRIMARY KEY, title TEXT, roomid BIGINT, "
-            "username TEXT, reply INTEGER, createtime TEXT)");
+    execute(manager, Bench::PgPostTable);
     execute(manager, insertSql(false, total, inRoom));
-    execute(manager, "CREATE INDEX posts_roomid ON posts (roomid)");
-    execute(manager, "CREATE INDEX posts_title ON posts (title)");
+    for (const std::string &index : Bench::PgPostIndexes)
+        execute(manager, index);
     execute(manager, "ANALYZE posts");
     postgres.generateMs = msSince(timer);
 }

@@ -5,6 +5,7 @@
 //
 //   bench_find [posts] [inserted posts]      (defaults 1000000 50000)
 
+#include "BenchSupport.h"
 #include "PgCluster.h"
 
 #include "browser/db/CAdoManager.h"
@@ -325,12 +326,10 @@ int main(int argc, char **argv)
         manager.SetCommandTimeout(0);
         if (manager.OpenAdoConnection(postgres.connection) != 0)
             die(manager.LastError());
-        execute(manager,
-                "CREATE TABLE posts (topicid BIGINT PRIMARY KEY, title TEXT, roomid "
-                "BIGINT, username TEXT, reply INTEGER, createtime TEXT)");
+        execute(manager, Bench::PgPostTable);
         execute(manager, insertSql(false, pool, 1, posts));
-        execute(manager, "CREATE INDEX posts_roomid ON posts (roomid)");
-        execute(manager, "CREATE INDEX posts_title ON posts (title)");
+        for (const std::string &index : Bench::PgPostIndexes)
+            execute(manager, index);
         execute(manager, "VACUUM ANALYZE posts");
         postgres.generateMs = msSince(timer);
     }
