@@ -42,12 +42,22 @@ QMessageBox::StandardButton ShowMessage(QWidget *parent, const QString &text,
                                         QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton)
 {
-    const MessageBoxCall call {caption(), text, icon, buttons, defaultButton};
+    return ShowDetailedMessage(parent, text, QString(), icon, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton ShowDetailedMessage(QWidget *parent, const QString &text,
+                                                const QString &details, QMessageBox::Icon icon,
+                                                QMessageBox::StandardButtons buttons,
+                                                QMessageBox::StandardButton defaultButton)
+{
+    const MessageBoxCall call {caption(), text, icon, buttons, defaultButton, details};
     if (messageHandler())
         return messageHandler()(call);
     QMessageBox box(icon, call.caption, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

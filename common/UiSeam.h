@@ -24,6 +24,9 @@ struct MessageBoxCall
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    // The reason behind a message (a parser's or a database's own words), shown under
+    // "Show Details..." so the fixed text of the message stays as it is.
+    QString details;
 };
 using MessageBoxHandler = std::function<QMessageBox::StandardButton(const MessageBoxCall &)>;
 
@@ -31,6 +34,12 @@ QMessageBox::StandardButton
 ShowMessage(QWidget *parent, const QString &text, QMessageBox::Icon icon = QMessageBox::Warning,
             QMessageBox::StandardButtons buttons = QMessageBox::Ok,
             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+// The same with the reason in the box's details; an empty reason shows no details.
+QMessageBox::StandardButton
+ShowDetailedMessage(QWidget *parent, const QString &text, const QString &details,
+                    QMessageBox::Icon icon = QMessageBox::Warning,
+                    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 struct FileDialogCall
 {

@@ -118,6 +118,20 @@ long long scalar(const std::string &connection, const std::string &sql)
     return value;
 }
 
+// Waits until the running import has committed its first rows, so that a signal sent
+// next lands mid-run however fast the machine is.
+bool waitForFirstRows(const std::string &connection, QProcess &process)
+{
+    for (int i = 0; i < 6000; ++i) {
+        if (scalar(connection, "select count(*) from posts") > 0)
+            return true;
+        if (process.state() != QProcess::Running)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 std::string text(const std::string &connection, const std::string &sql)
 {
     CAdoManager ado;
@@ -277,7 +291,7 @@ private Q_SLOTS:
                       QStringList {QStringLiteral("import")}
                               + manyArguments(dir, db->connectionString()));
         QVERIFY(process.waitForStarted());
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QVERIFY(waitForFirstRows(db->connectionString(), process));
         ::kill(pid_t(process.processId()), SIGINT);
         const Run run = finish(process);
         QCOMPARE(run.status, 130);
@@ -299,7 +313,7 @@ private Q_SLOTS:
                       QStringList {QStringLiteral("import")}
                               + manyArguments(dir, db->connectionString()));
         QVERIFY(process.waitForStarted());
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        QVERIFY(waitForFirstRows(db->connectionString(), process));
         process.kill();
         process.waitForFinished();
         const long long before = scalar(db->connectionString(), "select count(*) from posts");
