@@ -2,6 +2,7 @@
 
 #include "browser/db/BoundStatement.h"
 #include "browser/db/CAdoManager.h"
+#include "browser/db/DbEndpoint.h"
 #include "browser/db/EmbeddedDatabase.h"
 
 PostLookup FindPostById(const RoomModel &rooms, const std::string &connectionString,
@@ -31,7 +32,7 @@ PostLookup FindPostById(const RoomModel &rooms, const std::string &connectionStr
         statement.values.push_back(SqlValue::fromInteger(topicid));
         std::unique_ptr<CAdoRecordset> result;
         if (ado.ExecuteSql(statement, result, CAdoManager::CommandText) != 0) {
-            lookup.failedTables.push_back(table);
+            lookup.failedTables.push_back(TableNameAsLookedUp(connectionString, table));
             lookup.report = ado.LastError();
             continue;
         }
