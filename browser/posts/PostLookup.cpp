@@ -18,7 +18,8 @@ PostLookup FindPostById(const RoomModel &rooms, const std::string &connectionStr
         return lookup;
     }
     for (std::size_t root = 0; root < tables.size(); ++root) {
-        const std::string &table = tables[root];
+        // Named as the database looks it up, in the statement and in a failure.
+        const std::string table = TableNameAsLookedUp(connectionString, tables[root]);
         if (table.empty())
             continue;
         if (!IsPlainTableName(table)) {
@@ -32,7 +33,7 @@ PostLookup FindPostById(const RoomModel &rooms, const std::string &connectionStr
         statement.values.push_back(SqlValue::fromInteger(topicid));
         std::unique_ptr<CAdoRecordset> result;
         if (ado.ExecuteSql(statement, result, CAdoManager::CommandText) != 0) {
-            lookup.failedTables.push_back(TableNameAsLookedUp(connectionString, table));
+            lookup.failedTables.push_back(table);
             lookup.report = ado.LastError();
             continue;
         }

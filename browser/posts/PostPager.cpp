@@ -44,6 +44,16 @@ long PostPager::listedCount() const
     return std::max(0L, result_->RecordCount() - long(removed_.size()));
 }
 
+// The page's first position and the rows it lists: fewer than its positions when rows
+// were deleted since the query ran.
+std::string PostPager::pageStatus(int first, int rows) const
+{
+    if (rows <= 0)
+        return FormatText(Gbk::literal(PostListText::PageEmpty).c_str(), listedCount());
+    return FormatText(Gbk::literal(PostListText::PageShown).c_str(), listedCount(), first,
+                      first + rows - 1);
+}
+
 bool PostPager::currentRemoved() const
 {
     return !removed_.empty() && removed_.count(result_->Value("topicid").Text()) > 0;
@@ -140,8 +150,7 @@ std::optional<PostPage> PostPager::NextPage(const PostColumnTable &columns)
     rowsShown_ += moved;
     pagePositions_ = moved;
     page.replaceRows = true;
-    page.status =
-            FormatText(Gbk::literal(PostListText::PageShown).c_str(), count, first, rowsShown_);
+    page.status = pageStatus(first, int(page.rows.size()));
     return page;
 }
 
@@ -189,10 +198,6 @@ std::optional<PostPage> PostPager::RowsRemoved(const std::vector<std::string> &t
             removed_.insert(topicid);
     }
     PostPage page;
-    const int first = rowsShown_ - pagePositions_ + 1;
-    page.status = rowsInList > 0
-            ? FormatText(Gbk::literal(PostListText::PageShown).c_str(), listedCount(), first,
-                         first + rowsInList - 1)
-            : FormatText(Gbk::literal(PostListText::PageEmptied).c_str(), listedCount());
+    page.status = pageStatus(rowsShown_ - pagePositions_ + 1, rowsInList);
     return page;
 }

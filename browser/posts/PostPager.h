@@ -59,6 +59,7 @@ private:
     PostPage readFailure(long code) const;
     long listedCount() const; // the result's rows less those taken out of the list
     bool currentRemoved() const;
+    std::string pageStatus(int first, int rows) const;
     void readRow(const PostColumnTable &columns, const std::vector<int> &shown,
                  PostListRow &row) const;
 

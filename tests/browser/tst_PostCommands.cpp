@@ -1,4 +1,5 @@
 #include "MessageBoxRecorder.h"
+#include "TestDatabase.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
@@ -7,6 +8,7 @@
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
+#include "browser/KestrelEvents.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
@@ -392,7 +394,69 @@ private Q_SLOTS:
         QCOMPARE(list()->topLevelItemCount(), 43);
         frame_->ShowPreviousPage();
         QCOMPARE(frame_->mainStatusBar()->pane(3)->text(),
-                 u("查询记录的个数= 246 ,当前显示第 101 到 200 个"));
+                 u("查询记录的个数= 243 ,当前显示第 101 到 200 个"));
+    }
+
+    void deletedAndMovedRowsLeaveTheCount()
+    {
+        ModalDriver driver;
+        const auto accept = [](QDialog &dialog) {
+            return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).acceptButton());
+        };
+        driver.then(accept);
+        driver.then([](QDialog &dialog) {
+            return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).refuseButton());
+        });
+        select(a({"3"}));
+        frame_->commands()->deletePosts->trigger();
+        QCOMPARE(status(), u("查询记录的个数= 4 ,当前显示第 1 到 4 个"));
+        // The room's rows are held whole; paging through them again does not bring the
+        // deleted post back, and the count holds.
+        frame_->ShowFirstPage();
+        QCOMPARE(listedIds(), a({"1", "2", "99", "100"}));
+        QCOMPARE(status(), u("查询记录的个数= 4 ,当前显示第 1 到 4 个"));
+        frame_->ShowNextPage();
+        QCOMPARE(status(), u("已经到达最后页(总记录个数=4)"));
+
+        // A move takes rows out of the listed room as well; the pane says it was done.
+        driver.then([](QDialog &dialog) {
+            auto &move = static_cast<CMovePostDialog &>(dialog);
+            move.targetBox()->setCurrentIndex(3); // 丙
+            return click(dialog, move.acceptButton());
+        });
+        select(a({"1", "2", "99", "100"}));
+        frame_->commands()->movePosts->trigger();
+        QCOMPARE(status(), u("帖子转移成功完成"));
+        frame_->ShowFirstPage();
+        QCOMPARE(list()->topLevelItemCount(), 0);
+        QCOMPARE(status(), u("查询记录的个数= 0 ,当前页没有帖子"));
+        QCOMPARE(driver.unexpected, 0);
+    }
+
+    void f5ListsTheRoomOrTheSearchAgain()
+    {
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+        frame_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+        // Another user's post: listing the room again by double-click keeps the rows on show.
+        insertPost(7, 111);
+        QCoreApplication::postEvent(frame_.get(),
+                                    new CIndexEvent(WM_OPEN_ROOM, frame_->currentRoomIndex()));
+        QCoreApplication::sendPostedEvents(frame_.get());
+        QCOMPARE(list()->topLevelItemCount(), 5);
+        const int room = frame_->currentRoomIndex();
+        QTest::keyClick(frame_.get(), Qt::Key_F5);
+        QCOMPARE(listedIds(), a({"1", "2", "3", "7", "99", "100"}));
+        QCOMPARE(frame_->currentRoomIndex(), room);
+
+        // A search is queried again the same way.
+        frame_->RunFindQuery({"select * from TA where roomid = 13", {}, {}}, 0);
+        QCOMPARE(listedIds(), a({"4"}));
+        insertPost(8, 13);
+        QTest::keyClick(frame_.get(), Qt::Key_F5);
+        QCOMPARE(listedIds(), a({"4", "8"}));
+        QCOMPARE(frame_->currentRoomIndex(), -1);
     }
 
     void goToAPostById()
@@ -437,8 +501,74 @@ private Q_SLOTS:
                  u("所有帖子表中都没有帖子ID为 5001 的帖子。\n以下帖子表无法查询: TB"));
     }
 
+    void connectionFailuresSayWhy()
+    {
+        // No server behind that socket folder: each box keeps its text and holds the
+        // database's reason in its details, the password masked.
+        reopen("Provider=PostgreSQL;Host=" + dir_->path()
+               + "/nosocket;Port=1;Database=x;User ID=y;Password=secret");
+        MessageBoxRecorder recorder;
+        QCoreApplication::sendPostedEvents(frame_.get()); // the start room
+        list()->addTopLevelItem(new QTreeWidgetItem(
+                QStringList {QStringLiteral("t"), QStringLiteral("1"), u("标准库")}));
+        select(a({"1"}));
+        ModalDriver driver;
+        driver.then([](QDialog &dialog) {
+            return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).acceptButton());
+        });
+        frame_->commands()->deletePosts->trigger();
+        QVERIFY(!frame_->goToPost()->GoToPost(QStringLiteral("1")));
+        QCOMPARE(recorder.texts(),
+                 (QStringList {u("打开连接字符串错误,请检查配置文件是否正确"),
+                               u("打开到数据库的连接发生错误"),
+                               u("打开连接字符串错误,请检查配置文件是否正确")}));
+        for (const UiSeam::MessageBoxCall &call : recorder.calls()) {
+            QVERIFY2(call.details.contains(QStringLiteral("No such file or directory")),
+                     qPrintable(call.details));
+            QVERIFY(call.details.contains(QStringLiteral("Password=***")));
+            QVERIFY(!call.details.contains(QStringLiteral("secret")));
+        }
+        QCOMPARE(list()->topLevelItemCount(), 1);
+    }
+
+    void missingTablesAreNamedAsPostgresLooksThemUp()
+    {
+        // "TA" made with quotes and capitals is not the table TA of the configuration.
+        QUILLERY_TEST_DATABASE(db, TestEngine::PostgreSQL, "TB");
+        QString why;
+        QVERIFY2(db->execute({"create table \"TA\" (topicid bigint primary key, title text, "
+                              "roomid bigint)"},
+                             why),
+                 qPrintable(why));
+        reopen(db->connectionString());
+        MessageBoxRecorder recorder;
+        QCoreApplication::sendPostedEvents(frame_.get()); // the start room
+        QCOMPARE(recorder.calls().size(), 1);
+        QVERIFY2(recorder.lastText().startsWith(
+                         u("执行SQL语句[ select * from ta where roomid=111 ]")),
+                 qPrintable(recorder.lastText()));
+        QVERIFY2(recorder.calls()[0].details.contains(
+                         QStringLiteral("relation \"ta\" does not exist")),
+                 qPrintable(recorder.calls()[0].details));
+        QVERIFY(!frame_->goToPost()->GoToPost(QStringLiteral("5001")));
+        QCOMPARE(recorder.lastText(),
+                 u("所有帖子表中都没有帖子ID为 5001 的帖子。\n以下帖子表无法查询: ta"));
+    }
+
 private:
     CPostListView *list() const { return frame_->postList(); }
+    // A new main window over the fixture's configuration with another connection string.
+    void reopen(const std::string &connection)
+    {
+        frame_.reset();
+        std::string config = gbk(Config);
+        const std::string embedded = "Provider=SQLite;Data Source=|APP_PATH|\\Data\\T.db";
+        config.replace(config.find(embedded), embedded.size(), connection);
+        dir_->write("Configs/InitTree.xml", config);
+        frame_ = std::make_unique<CMainFrame>();
+        QVERIFY(frame_->LoadConfiguration(std::nullopt));
+    }
+    QString status() const { return frame_->mainStatusBar()->pane(3)->text(); }
 
     void execute(const std::vector<std::string> &statements)
     {
