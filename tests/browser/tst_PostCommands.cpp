@@ -1,5 +1,4 @@
 #include "MessageBoxRecorder.h"
-#include "TestDatabase.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
@@ -501,73 +500,8 @@ private Q_SLOTS:
                  u("所有帖子表中都没有帖子ID为 5001 的帖子。\n以下帖子表无法查询: TB"));
     }
 
-    void connectionFailuresSayWhy()
-    {
-        // No server behind that socket folder: each box keeps its text and holds the
-        // database's reason in its details, the password masked.
-        reopen("Provider=PostgreSQL;Host=" + dir_->path()
-               + "/nosocket;Port=1;Database=x;User ID=y;Password=secret");
-        MessageBoxRecorder recorder;
-        QCoreApplication::sendPostedEvents(frame_.get()); // the start room
-        list()->addTopLevelItem(new QTreeWidgetItem(
-                QStringList {QStringLiteral("t"), QStringLiteral("1"), u("标准库")}));
-        select(a({"1"}));
-        ModalDriver driver;
-        driver.then([](QDialog &dialog) {
-            return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).acceptButton());
-        });
-        frame_->commands()->deletePosts->trigger();
-        QVERIFY(!frame_->goToPost()->GoToPost(QStringLiteral("1")));
-        QCOMPARE(recorder.texts(),
-                 (QStringList {u("打开连接字符串错误,请检查配置文件是否正确"),
-                               u("打开到数据库的连接发生错误"),
-                               u("打开连接字符串错误,请检查配置文件是否正确")}));
-        for (const UiSeam::MessageBoxCall &call : recorder.calls()) {
-            QVERIFY2(call.details.contains(QStringLiteral("No such file or directory")),
-                     qPrintable(call.details));
-            QVERIFY(call.details.contains(QStringLiteral("Password=***")));
-            QVERIFY(!call.details.contains(QStringLiteral("secret")));
-        }
-        QCOMPARE(list()->topLevelItemCount(), 1);
-    }
-
-    void missingTablesAreNamedAsPostgresLooksThemUp()
-    {
-        // "TA" made with quotes and capitals is not the table TA of the configuration.
-        QUILLERY_TEST_DATABASE(db, TestEngine::PostgreSQL, "TB");
-        QString why;
-        QVERIFY2(db->execute({"create table \"TA\" (topicid bigint primary key, title text, "
-                              "roomid bigint)"},
-                             why),
-                 qPrintable(why));
-        reopen(db->connectionString());
-        MessageBoxRecorder recorder;
-        QCoreApplication::sendPostedEvents(frame_.get()); // the start room
-        QCOMPARE(recorder.calls().size(), 1);
-        QVERIFY2(recorder.lastText().startsWith(
-                         u("执行SQL语句[ select * from ta where roomid=111 ]")),
-                 qPrintable(recorder.lastText()));
-        QVERIFY2(recorder.calls()[0].details.contains(
-                         QStringLiteral("relation \"ta\" does not exist")),
-                 qPrintable(recorder.calls()[0].details));
-        QVERIFY(!frame_->goToPost()->GoToPost(QStringLiteral("5001")));
-        QCOMPARE(recorder.lastText(),
-                 u("所有帖子表中都没有帖子ID为 5001 的帖子。\n以下帖子表无法查询: ta"));
-    }
-
 private:
     CPostListView *list() const { return frame_->postList(); }
-    // A new main window over the fixture's configuration with another connection string.
-    void reopen(const std::string &connection)
-    {
-        frame_.reset();
-        std::string config = gbk(Config);
-        const std::string embedded = "Provider=SQLite;Data Source=|APP_PATH|\\Data\\T.db";
-        config.replace(config.find(embedded), embedded.size(), connection);
-        dir_->write("Configs/InitTree.xml", config);
-        frame_ = std::make_unique<CMainFrame>();
-        QVERIFY(frame_->LoadConfiguration(std::nullopt));
-    }
     QString status() const { return frame_->mainStatusBar()->pane(3)->text(); }
 
     void execute(const std::vector<std::string> &statements)

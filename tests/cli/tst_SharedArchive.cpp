@@ -189,6 +189,32 @@ private Q_SLOTS:
         }
     }
 
+    void aMissingExtensionIsNamed()
+    {
+        // A database of the administrator's without pg_trgm: a table's owner who may not
+        // create extensions there is told so, and the table keeps no half-made index.
+        EXECUTE_AS(cluster_->connectionString("postgres"),
+                   "CREATE DATABASE plain ENCODING 'UTF8' LC_CTYPE 'C.UTF-8' TEMPLATE template0");
+        EXECUTE_AS(cluster_->connectionString("plain"), "GRANT CREATE ON SCHEMA public TO anna");
+        EXECUTE_AS(cluster_->connectionString("plain", "anna"),
+                   "CREATE TABLE posts (topicid BIGINT PRIMARY KEY, title TEXT, roomid BIGINT)");
+        TempAppDir dir;
+        dir.write("InitTree.xml",
+                  gbk(u(Config)
+                              .arg(q(cluster_->connectionString("plain", "anna")))
+                              .toUtf8()
+                              .constData()));
+        const Run run = quillery({QStringLiteral("index"), QStringLiteral("--title"),
+                                  QStringLiteral("--table"), QStringLiteral("posts"),
+                                  QStringLiteral("--config"),
+                                  dir.qtPath() + QStringLiteral("/InitTree.xml")});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(u("请数据库管理员在这个数据库中执行 CREATE EXTENSION pg_trgm;"))
+                         && run.err.contains(
+                                 QStringLiteral("permission denied to create extension")),
+                 qPrintable(run.err));
+    }
+
     void refusedConnectionsSayWhy()
     {
         TempAppDir dir;
