@@ -7,7 +7,8 @@
 
 int main(int argc, char **argv)
 {
-    return RunWindowedProgram(argc, argv, KestrelText::ProgramCaption, [](QApplication &app) {
+    return RunWindowedProgram(argc, argv, KestrelText::ProgramCaption, KestrelText::CommandLineHelp,
+                              [](QApplication &app) {
         // The first argument names another tree configuration, relative to the program.
         std::optional<std::string> argument;
         if (app.arguments().size() > 1)

@@ -12,7 +12,7 @@
 
 int main(int argc, char **argv)
 {
-    return RunWindowedProgram(argc, argv, "Sorrel", [](QApplication &app) {
+    return RunWindowedProgram(argc, argv, "Sorrel", SorrelText::CommandLineHelp, [](QApplication &app) {
         QApplication::setDesktopFileName(QStringLiteral("sorrel"));
         QApplication::setWindowIcon(SorrelIcon());
         // The window hides instead of closing while an automation client holds it.

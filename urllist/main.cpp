@@ -1,4 +1,5 @@
 #include "CGarnetDlg.h"
+#include "GarnetTexts.h"
 
 #include "common/GuiStartup.h"
 #include "common/UiSeam.h"
@@ -7,7 +8,7 @@
 
 int main(int argc, char **argv)
 {
-    return RunWindowedProgram(argc, argv, "Garnet", [](QApplication &) {
+    return RunWindowedProgram(argc, argv, "Garnet", GarnetText::CommandLineHelp, [](QApplication &) {
         QApplication::setDesktopFileName(QStringLiteral("garnet"));
         QApplication::setWindowIcon(GarnetIcon());
         CGarnetDlg dialog;
