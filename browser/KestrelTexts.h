@@ -84,7 +84,6 @@ inline constexpr const char RoomIdLabel[] = "所属类型ID(roomid):";
 inline constexpr const char RoomNameLabel[] = "所属类型名称:";
 inline constexpr const char RoomTableLabel[] = "该类型所在表名称:";
 
-
 // Command line
 inline constexpr const char CommandLineSummary[] = "离线的 Lumora 论坛帖子浏览器";
 inline constexpr const char CommandLineHelp[] =

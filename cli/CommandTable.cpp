@@ -22,7 +22,8 @@ QString generalUsage()
                          .arg(QString::fromUtf8(command.name), -10)
                          .arg(QString::fromUtf8(command.summary));
     }
-    return usage + QString::fromUtf8(CliText::UsageFooter) + QString::fromUtf8(CommonText::FilesHelp);
+    return usage + QString::fromUtf8(CliText::UsageFooter)
+            + QString::fromUtf8(CommonText::FilesHelp);
 }
 
 // Help and the version need no data folder: they work with a read-only home too.

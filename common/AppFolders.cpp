@@ -29,8 +29,8 @@ std::string executableFolder()
             if (n < 0)
                 return std::string();
             if (std::size_t(n) < buffer.size()) {
-                std::string path = FileSystem::fromDiskName(
-                        std::string_view(buffer.data(), std::size_t(n)));
+                std::string path =
+                        FileSystem::fromDiskName(std::string_view(buffer.data(), std::size_t(n)));
                 const std::size_t slash = FileSystem::lastSeparator(path);
                 path.resize(slash == std::string::npos ? 0 : slash);
                 return path;
@@ -49,8 +49,7 @@ bool holdsConfigs(const std::string &folder)
 bool writableByUser(const std::string &folder)
 {
     // The effective user decides, as it does when the program later writes there.
-    return ::faccessat(AT_FDCWD, FileSystem::toDiskPath(folder).c_str(), W_OK | X_OK,
-                       AT_EACCESS)
+    return ::faccessat(AT_FDCWD, FileSystem::toDiskPath(folder).c_str(), W_OK | X_OK, AT_EACCESS)
             == 0;
 }
 

@@ -48,8 +48,7 @@ int RunWindowedProgram(int &argc, char **argv, const char *programName, const ch
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    if (const std::optional<QString> answer =
-                AnswerInfoOption(arguments, programName, helpUtf8)) {
+    if (const std::optional<QString> answer = AnswerInfoOption(arguments, programName, helpUtf8)) {
         std::fputs(answer->toLocal8Bit().constData(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }

@@ -26,16 +26,15 @@ Document Parse(const QString &help)
     qsizetype i = 0;
     if (!lines.isEmpty() && lines.first().startsWith(UsagePrefix)) {
         document.usage.append(lines.first().mid(UsagePrefix.size()).trimmed());
-        for (i = 1; i < lines.size() && indentOf(lines.at(i)) > 0 && !lines.at(i).trimmed().isEmpty();
-             ++i)
+        for (i = 1;
+             i < lines.size() && indentOf(lines.at(i)) > 0 && !lines.at(i).trimmed().isEmpty(); ++i)
             document.usage.append(lines.at(i).trimmed());
     }
     document.sections.emplace_back();
 
     // A row's term starts within the first columns ("  -f, --format", "      --first");
     // its description's further lines stand far to the right.
-    static const QRegularExpression rowPattern(
-            QStringLiteral("^ {2,6}(\\S.*?)(?: {2,}(\\S.*))?$"));
+    static const QRegularExpression rowPattern(QStringLiteral("^ {2,6}(\\S.*?)(?: {2,}(\\S.*))?$"));
     constexpr qsizetype TermColumn = 6;
     bool inExitStatus = false;
     bool blockOpen = false;
@@ -98,7 +97,8 @@ Document Parse(const QString &help)
 std::vector<Option> OptionsOfTerm(const QString &term)
 {
     std::vector<Option> options;
-    static const QRegularExpression partPattern(QStringLiteral("^(-{1,2}[A-Za-z0-9][\\w-]*)(?:[ =](\\S+))?$"));
+    static const QRegularExpression partPattern(
+            QStringLiteral("^(-{1,2}[A-Za-z0-9][\\w-]*)(?:[ =](\\S+))?$"));
     for (const QString &part : term.split(QStringLiteral(", "))) {
         const QRegularExpressionMatch match = partPattern.match(part.trimmed());
         if (match.hasMatch())

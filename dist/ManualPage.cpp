@@ -157,12 +157,13 @@ QString RenderManualPage(const ManualEntry &program, const std::vector<ManualEnt
 {
     QString page = QStringLiteral(".\\\" Made from the program's --help; edit that text instead.\n")
             + QStringLiteral(".TH ") + program.name.toUpper() + QStringLiteral(" 1 \"\" ")
-            + quoted(QStringLiteral("Quillery ") + version) + QStringLiteral(" \"Quillery\"\n")
+            + quoted(QStringLiteral("Quillery ") + version)
+            + QStringLiteral(" \"Quillery\"\n")
             // Chinese text gives roff few places to stretch a line, and paths must not be
             // hyphenated: fill without justifying or hyphenating.
-            + QStringLiteral(".ad l\n.nh\n")
-            + QStringLiteral(".SH NAME\n") + escaped(program.name) + QStringLiteral(" \\- ")
-            + escaped(program.summary) + u'\n' + pageBody(Parse(program.help));
+            + QStringLiteral(".ad l\n.nh\n") + QStringLiteral(".SH NAME\n") + escaped(program.name)
+            + QStringLiteral(" \\- ") + escaped(program.summary) + u'\n'
+            + pageBody(Parse(program.help));
     for (const ManualEntry &subcommand : subcommands)
         page += subcommandBody(subcommand, Parse(subcommand.help));
     if (!seeAlso.isEmpty()) {
@@ -231,7 +232,8 @@ QString RenderBashCompletion(const QString &program, const std::vector<ManualEnt
                    "    _init_completion || return\n"
                    "    local commands='%3'\n"
                    "    if ((cword == 1)); then\n"
-                   "        COMPREPLY=($(compgen -W \"$commands help --help --version\" -- \"$cur\"))\n"
+                   "        COMPREPLY=($(compgen -W \"$commands help --help --version\" -- "
+                   "\"$cur\"))\n"
                    "        return\n"
                    "    fi\n"
                    "    local options files folders values\n"

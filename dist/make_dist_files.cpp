@@ -66,8 +66,8 @@ int makeManuals(const QString &folder)
     Terminal terminal(QByteArrayLiteral("UTF-8"));
     std::vector<ManualEntry> subcommands;
     for (const Subcommand &command : Subcommands()) {
-        const QString help = capturedOutput(
-                [&] { command.run({QStringLiteral("--help")}, terminal); });
+        const QString help =
+                capturedOutput([&] { command.run({QStringLiteral("--help")}, terminal); });
         subcommands.push_back({QStringLiteral("quillery ") + QString::fromUtf8(command.name),
                                QString::fromUtf8(command.summary), help});
     }
@@ -136,7 +136,8 @@ int main(int argc, char **argv)
         if (sizeOk && size > 0)
             return makeIcon(arguments.at(1), size, arguments.at(3));
     }
-    std::fprintf(stderr, "usage: make_dist_files manuals <folder>\n"
-                         "       make_dist_files icon <svg> <size> <png>\n");
+    std::fprintf(stderr,
+                 "usage: make_dist_files manuals <folder>\n"
+                 "       make_dist_files icon <svg> <size> <png>\n");
     return 2;
 }

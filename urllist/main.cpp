@@ -8,11 +8,12 @@
 
 int main(int argc, char **argv)
 {
-    return RunWindowedProgram(argc, argv, "Garnet", GarnetText::CommandLineHelp, [](QApplication &) {
-        QApplication::setDesktopFileName(QStringLiteral("garnet"));
-        QApplication::setWindowIcon(GarnetIcon());
-        CGarnetDlg dialog;
-        UiSeam::ExecModal(dialog);
-        return 0;
-    });
+    return RunWindowedProgram(argc, argv, "Garnet", GarnetText::CommandLineHelp,
+                              [](QApplication &) {
+                                  QApplication::setDesktopFileName(QStringLiteral("garnet"));
+                                  QApplication::setWindowIcon(GarnetIcon());
+                                  CGarnetDlg dialog;
+                                  UiSeam::ExecModal(dialog);
+                                  return 0;
+                              });
 }

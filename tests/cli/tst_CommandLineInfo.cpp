@@ -52,7 +52,8 @@ private Q_SLOTS:
             QCOMPARE(version.out, QString::fromLatin1(program) + u' ' + Version + u'\n');
             const Run help = start(app(program), {QStringLiteral("--help")});
             QCOMPARE(help.status, 0);
-            QVERIFY2(help.out.startsWith(QStringLiteral("用法: ") + QString::fromLatin1(program).toLower()),
+            QVERIFY2(help.out.startsWith(QStringLiteral("用法: ")
+                                         + QString::fromLatin1(program).toLower()),
                      qPrintable(help.out));
             for (const char *part : {"--version", "-h, --help", "文件:", "~/.local/share/quillery"})
                 QVERIFY2(help.out.contains(QString::fromUtf8(part)), part);
@@ -61,7 +62,8 @@ private Q_SLOTS:
         // Without those, no display is still a clear message and status 1.
         const Run kestrel = start(app("Kestrel"), {});
         QCOMPARE(kestrel.status, 1);
-        QVERIFY2(kestrel.err.contains(QStringLiteral("no graphical display")), qPrintable(kestrel.err));
+        QVERIFY2(kestrel.err.contains(QStringLiteral("no graphical display")),
+                 qPrintable(kestrel.err));
     }
 
     // Every subcommand: its version, and every option its help names is one its parser
@@ -78,9 +80,10 @@ private Q_SLOTS:
                 for (const HelpText::Row &row : block.rows)
                     commands.append(row.term);
         }
-        QCOMPARE(commands, (QStringList {QStringLiteral("urls"), QStringLiteral("classify"),
-                                         QStringLiteral("find"), QStringLiteral("index"),
-                                         QStringLiteral("import")}));
+        QCOMPARE(commands,
+                 (QStringList {QStringLiteral("urls"), QStringLiteral("classify"),
+                               QStringLiteral("find"), QStringLiteral("index"),
+                               QStringLiteral("import")}));
         QCOMPARE(start(app("quillery"), {QStringLiteral("--version")}).out,
                  QStringLiteral("quillery ") + Version + u'\n');
         for (const QString &command : commands) {

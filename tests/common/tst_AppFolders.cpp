@@ -102,8 +102,10 @@ private Q_SLOTS:
         std::string problem;
         QVERIFY2(AppFolders::PrepareDataFolder(layout, problem), qPrintable(show(problem)));
         const QString data = FileSystem::toQtPath(layout.dataFolder);
-        QCOMPARE(readBytes(data + QStringLiteral("/Configs/InitTree.xml")), std::string("<shipped/>"));
-        QCOMPARE(readBytes(data + QStringLiteral("/Configs/Pages/Start.htm")), std::string("start"));
+        QCOMPARE(readBytes(data + QStringLiteral("/Configs/InitTree.xml")),
+                 std::string("<shipped/>"));
+        QCOMPARE(readBytes(data + QStringLiteral("/Configs/Pages/Start.htm")),
+                 std::string("start"));
         QVERIFY(!QFile::exists(data + QStringLiteral("/sample")));
         // Only the files themselves: no temporary copy is left beside them.
         QCOMPARE(QDir(data + QStringLiteral("/Configs"))
@@ -126,7 +128,8 @@ private Q_SLOTS:
         QCOMPARE(readBytes(data + QStringLiteral("/Configs/InitTree.xml")), std::string("<broken"));
         QCOMPARE(readBytes(data + QStringLiteral("/Configs/Pages/Start.htm")), std::string("mine"));
         // A default the user lacks (deleted, or new in this version) comes back.
-        QCOMPARE(readBytes(data + QStringLiteral("/Configs/Garnet.ini")), std::string("[Server]\n"));
+        QCOMPARE(readBytes(data + QStringLiteral("/Configs/Garnet.ini")),
+                 std::string("[Server]\n"));
         // A later start changes nothing.
         QVERIFY(AppFolders::PrepareDataFolder(layout, problem));
         QCOMPARE(readBytes(data + QStringLiteral("/Configs/InitTree.xml")), std::string("<broken"));
@@ -141,7 +144,8 @@ private Q_SLOTS:
         QVERIFY(AppFolders::PrepareDataFolder(a, problem));
         writeBytes(FileSystem::toQtPath(a.dataFolder + "/Configs/InitTree.xml"), "<a/>");
         QVERIFY(AppFolders::PrepareDataFolder(b, problem));
-        QCOMPARE(readBytes(FileSystem::toQtPath(b.dataFolder + "/Configs/InitTree.xml")), std::string("<shipped/>"));
+        QCOMPARE(readBytes(FileSystem::toQtPath(b.dataFolder + "/Configs/InitTree.xml")),
+                 std::string("<shipped/>"));
         QCOMPARE(readBytes(FileSystem::toQtPath(install.defaults() + "/Configs/InitTree.xml")),
                  std::string("<shipped/>"));
     }
@@ -172,15 +176,17 @@ private Q_SLOTS:
         if (!isRoot()) {
             // An unreadable default: the copy fails and no part of it remains.
             const Layout other = install.layoutFor("home/b");
-            const QString shipped = FileSystem::toQtPath(install.defaults() + "/Configs/Garnet.ini");
+            const QString shipped =
+                    FileSystem::toQtPath(install.defaults() + "/Configs/Garnet.ini");
             QFile::setPermissions(shipped, QFile::WriteOwner);
             const bool prepared = AppFolders::PrepareDataFolder(other, problem);
             QFile::setPermissions(shipped, QFile::ReadOwner | QFile::WriteOwner);
             QVERIFY(!prepared);
             QVERIFY2(problem.find("Garnet.ini") != std::string::npos, qPrintable(show(problem)));
             const QDir configs(FileSystem::toQtPath(other.dataFolder + "/Configs"));
-            QVERIFY(!configs.entryList(QDir::Files | QDir::Hidden).join(u' ').contains(
-                    QStringLiteral("Garnet")));
+            QVERIFY(!configs.entryList(QDir::Files | QDir::Hidden)
+                             .join(u' ')
+                             .contains(QStringLiteral("Garnet")));
         }
     }
 

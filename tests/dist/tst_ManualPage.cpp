@@ -92,9 +92,9 @@ private Q_SLOTS:
         QVERIFY(page.contains(u(".TH DEMO 1 \"\" \"Quillery 1.2.3\" \"Quillery\"\n")));
         // whatis reads "name \- summary" under NAME.
         QVERIFY(page.contains(u(".SH NAME\ndemo \\- 演\\:示\\:程\\:序\\:\n")));
-        for (const char *section : {".SH SYNOPSIS", ".SH DESCRIPTION", ".SH OPTIONS",
-                                    ".SH \"EXIT STATUS\"", ".SH \"SEE ALSO\"",
-                                    ".SS \"基\\:本\\:字\\:段\\:\""})
+        for (const char *section :
+             {".SH SYNOPSIS", ".SH DESCRIPTION", ".SH OPTIONS", ".SH \"EXIT STATUS\"",
+              ".SH \"SEE ALSO\"", ".SS \"基\\:本\\:字\\:段\\:\""})
             QVERIFY2(page.contains(u(section)), section);
         QVERIFY(page.contains(u(".TP\n\\fB\\-f, \\-\\-format FORMAT\\fR\n")));
         // A backslash is printed, not taken as an escape; "x-y" keeps its hyphen.
@@ -109,9 +109,9 @@ private Q_SLOTS:
 
     void subcommandsBecomeSectionsOfTheirProgramsPage()
     {
-        const QString page = RenderManualPage({u("quillery"), u("命令行"), u("用法: quillery\n")},
-                                              {{u("quillery demo"), u("演示"), u(Help)}},
-                                              u("1.0.0"), {});
+        const QString page =
+                RenderManualPage({u("quillery"), u("命令行"), u("用法: quillery\n")},
+                                 {{u("quillery demo"), u("演示"), u(Help)}}, u("1.0.0"), {});
         QVERIFY(page.contains(u(".SH \"QUILLERY DEMO\"\n.nf\n\\fBquillery demo\\fR [")));
         QVERIFY(page.contains(u(".SS \"选\\:项\\:\"")));
         QVERIFY(page.contains(u(".SS \"退\\:出\\:状\\:态\\:\"")));
@@ -126,16 +126,17 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QFile file(dir.filePath(QStringLiteral("demo.1")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(RenderManualPage({u("demo"), u("演示程序"), u(Help)}, {}, u("1.2.3"), {})
-                           .toUtf8());
+        file.write(
+                RenderManualPage({u("demo"), u("演示程序"), u(Help)}, {}, u("1.2.3"), {}).toUtf8());
         file.close();
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         env.insert(QStringLiteral("MANWIDTH"), QStringLiteral("60"));
         process.setProcessEnvironment(env);
-        process.start(man, {QStringLiteral("--warnings"), QStringLiteral("-E"), QStringLiteral("UTF-8"),
-                            QStringLiteral("-l"), file.fileName()});
+        process.start(man,
+                      {QStringLiteral("--warnings"), QStringLiteral("-E"), QStringLiteral("UTF-8"),
+                       QStringLiteral("-l"), file.fileName()});
         QVERIFY(process.waitForFinished(30000));
         const QString out = QString::fromUtf8(process.readAllStandardOutput());
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()), QString());
@@ -145,7 +146,8 @@ private Q_SLOTS:
 
     void completionOffersOptionsAndNamesByTheirValues()
     {
-        const QString script = RenderBashCompletion(u("quillery"), {{u("quillery demo"), u("演示"), u(Help)}});
+        const QString script =
+                RenderBashCompletion(u("quillery"), {{u("quillery demo"), u("演示"), u(Help)}});
         QVERIFY(script.contains(u("local commands='demo'")));
         QVERIFY(script.contains(u("options='-f --format --dir --path-check --no-path-check "
                                   "--title-start --title-end -o --output --config -h --help'")));
