@@ -1,0 +1,368 @@
+#include "BodyIndex.h"
+
+#include "BodyIndexStore.h"
+#include "BodyTokens.h"
+#include "SearchTexts.h"
+
+#include "browser/db/CAdoManager.h"
+#include "browser/db/DbEndpoint.h"
+#include "browser/db/EmbeddedDatabase.h"
+#include "common/Codec.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace {
+
+constexpr const char MetaTable[] = "quillery_body_index";
+// The longest derived name ("_body_terms") must stay within PostgreSQL's 63 bytes.
+constexpr std::size_t MaxTableName = 63 - 11;
+
+std::string replaceArgs(const char *utf8, const std::string &a, const std::string &b = {},
+                        const std::string &c = {})
+{
+    std::string text = Gbk::literal(utf8);
+    const std::string args[] = {a, b, c};
+    for (int i = 0; i < 3; ++i) {
+        const std::string mark = "%" + std::to_string(i + 1);
+        if (const auto at = text.find(mark); at != std::string::npos)
+            text.replace(at, mark.size(), args[i]);
+    }
+    return text;
+}
+
+std::string metaKey(const std::string &table)
+{
+    std::string key = table;
+    for (char &c : key) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    }
+    return key;
+}
+
+} // namespace
+
+// ---- shared pieces of the stores ----
+
+std::string Placeholders(std::size_t n)
+{
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i)
+        out += i == 0 ? "?" : ", ?";
+    return out;
+}
+
+SqlValue RoomValue(const std::string &roomid)
+{
+    long long value = 0;
+    const char *end = roomid.data() + roomid.size();
+    const auto parsed = std::from_chars(roomid.data(), end, value);
+    if (!roomid.empty() && parsed.ec == std::errc() && parsed.ptr == end)
+        return SqlValue::fromInteger(value);
+    return SqlValue::fromText(roomid);
+}
+
+long BodyIndexStore::run(const BoundStatement &statement)
+{
+    const long code = ado_.ExecuteSql(statement, CAdoManager::CommandText);
+    if (code != 0)
+        problem_ = ado_.LastError();
+    return code;
+}
+
+long BodyIndexStore::query(const BoundStatement &statement, std::unique_ptr<CAdoRecordset> &rows)
+{
+    const long code = ado_.ExecuteSql(statement, rows, CAdoManager::CommandText);
+    if (code != 0)
+        problem_ = ado_.LastError();
+    return code;
+}
+
+long BodyIndexStore::number(const BoundStatement &statement, long long &value)
+{
+    std::unique_ptr<CAdoRecordset> rows;
+    value = 0;
+    if (const long code = query(statement, rows))
+        return code;
+    if (rows->IsOpen() && !rows->IsEOF())
+        rows->Value(0).ToInt64(value);
+    return 0;
+}
+
+// ---- BodyIndex ----
+
+BodyIndex::BodyIndex(CAdoManager &ado, DbEngine engine, std::string table)
+    : ado_(ado), engine_(engine), table_(std::move(table)),
+      store_(BodyIndexStore::make(ado, engine, table_))
+{
+}
+
+BodyIndex::~BodyIndex() = default;
+
+DbEngine BodyIndex::EngineOf(const std::string &connectionString)
+{
+    DbEndpoint endpoint;
+    DbError error;
+    if (!ParseDbEndpoint(connectionString, endpoint, error))
+        return DbEngine::Layer;
+    return endpoint.engine;
+}
+
+long BodyIndex::fail(long code)
+{
+    if (store_ && code != 0 && code != 87 && code != IndexMissing && code != IndexOtherVersion)
+        problem_ = store_->problem();
+    return code;
+}
+
+long BodyIndex::checkTable()
+{
+    if (!store_ || !IsPlainTableName(table_) || table_.size() > MaxTableName) {
+        problem_ = replaceArgs(SearchTexts::NotPlainTable, table_);
+        return 87;
+    }
+    return 0;
+}
+
+long BodyIndex::GetState(State &state, int &version)
+{
+    state = State::Missing;
+    version = 0;
+    if (const long code = checkTable())
+        return code;
+    bool exists = false;
+    if (const long code = store_->tableExists(MetaTable, exists))
+        return fail(code);
+    if (!exists)
+        return 0;
+    std::unique_ptr<CAdoRecordset> rows;
+    const BoundStatement select {std::string("select version from ") + MetaTable
+                                         + " where tablename = ?",
+                                 {SqlValue::fromText(metaKey(table_))},
+                                 {}};
+    if (ado_.ExecuteSql(select, rows, CAdoManager::CommandText) != 0) {
+        problem_ = ado_.LastError();
+        return 31;
+    }
+    if (!rows->IsOpen() || rows->IsEOF())
+        return 0;
+    long long v = 0;
+    rows->Value(0).ToInt64(v);
+    version = int(v);
+    state = version == BodyTokens::TokenizerVersion ? State::Current : State::OtherVersion;
+    return 0;
+}
+
+long BodyIndex::checkVersion()
+{
+    if (versionChecked_)
+        return 0;
+    State state;
+    int version = 0;
+    if (const long code = GetState(state, version))
+        return code;
+    if (state == State::Missing) {
+        problem_ = replaceArgs(SearchTexts::IndexMissing, table_);
+        return IndexMissing;
+    }
+    if (state == State::OtherVersion) {
+        problem_ = replaceArgs(SearchTexts::IndexOtherVersion, table_, std::to_string(version),
+                               std::to_string(BodyTokens::TokenizerVersion));
+        return IndexOtherVersion;
+    }
+    versionChecked_ = true;
+    return 0;
+}
+
+template<class F>
+long BodyIndex::inTransaction(F &&work)
+{
+    const bool own = !ado_.InTransaction();
+    if (own && ado_.BeginTransaction() != 0) {
+        problem_ = ado_.LastError();
+        return 31;
+    }
+    const long code = work();
+    if (!own)
+        return code;
+    if (code != 0) {
+        ado_.RollbackTransaction();
+        return code;
+    }
+    if (const long commit = ado_.CommitTransaction()) {
+        problem_ = ado_.LastError();
+        ado_.RollbackTransaction();
+        return commit;
+    }
+    return 0;
+}
+
+long BodyIndex::Create()
+{
+    if (const long code = checkTable())
+        return code;
+    versionChecked_ = false;
+    return inTransaction([&]() -> long {
+        bool exists = false;
+        if (const long code = store_->tableExists(MetaTable, exists))
+            return fail(code);
+        if (!exists) {
+            const long code = ado_.ExecuteSql(std::string("create table ") + MetaTable
+                                                      + " (tablename text primary key, "
+                                                        "version integer not null)",
+                                              CAdoManager::CommandText);
+            if (code != 0) {
+                problem_ = ado_.LastError();
+                return code;
+            }
+        }
+        if (const long code = store_->create())
+            return fail(code);
+        const BoundStatement remember {
+                std::string("delete from ") + MetaTable + " where tablename = ?",
+                {SqlValue::fromText(metaKey(table_))},
+                {}};
+        const BoundStatement insert {std::string("insert into ") + MetaTable
+                                             + " (tablename, version) values (?, ?)",
+                                     {SqlValue::fromText(metaKey(table_)),
+                                      SqlValue::fromInteger(BodyTokens::TokenizerVersion)},
+                                     {}};
+        for (const BoundStatement *s : {&remember, &insert}) {
+            if (const long code = ado_.ExecuteSql(*s, CAdoManager::CommandText)) {
+                problem_ = ado_.LastError();
+                return code;
+            }
+        }
+        return 0;
+    });
+}
+
+long BodyIndex::Drop()
+{
+    if (const long code = checkTable())
+        return code;
+    versionChecked_ = false;
+    return inTransaction([&]() -> long {
+        if (const long code = store_->drop())
+            return fail(code);
+        bool exists = false;
+        if (const long code = store_->tableExists(MetaTable, exists))
+            return fail(code);
+        if (!exists)
+            return 0;
+        const BoundStatement forget {std::string("delete from ") + MetaTable
+                                             + " where tablename = ?",
+                                     {SqlValue::fromText(metaKey(table_))},
+                                     {}};
+        if (const long code = ado_.ExecuteSql(forget, CAdoManager::CommandText)) {
+            problem_ = ado_.LastError();
+            return code;
+        }
+        return 0;
+    });
+}
+
+long BodyIndex::Put(long long topicid, const PostText &text, const PostFileStamp &stamp)
+{
+    if (const long code = checkVersion())
+        return code;
+    return inTransaction([&] { return fail(store_->put(topicid, text, stamp)); });
+}
+
+long BodyIndex::Remove(const std::vector<long long> &topicids)
+{
+    if (const long code = checkVersion())
+        return code;
+    if (topicids.empty())
+        return 0;
+    return inTransaction([&] { return fail(store_->remove(topicids)); });
+}
+
+long BodyIndex::GetStamp(long long topicid, bool &indexed, PostFileStamp &stamp)
+{
+    indexed = false;
+    if (const long code = checkVersion())
+        return code;
+    std::unique_ptr<CAdoRecordset> rows;
+    const BoundStatement select {"select filesize, modified from " + store_->stampTable()
+                                         + " where topicid = ?",
+                                 {SqlValue::fromInteger(topicid)},
+                                 {}};
+    if (const long code = ado_.ExecuteSql(select, rows, CAdoManager::CommandText)) {
+        problem_ = ado_.LastError();
+        return code;
+    }
+    if (rows->IsOpen() && !rows->IsEOF()) {
+        indexed = true;
+        rows->Value(0).ToInt64(stamp.size);
+        rows->Value(1).ToInt64(stamp.modified);
+    }
+    return 0;
+}
+
+long BodyIndex::Stamps(long long after, int limit, std::vector<BodyStampRow> &rows)
+{
+    rows.clear();
+    if (const long code = checkVersion())
+        return code;
+    const std::string stamps = store_->stampTable();
+    const BoundStatement select {"select p.topicid, f.topicid, f.filesize, f.modified from "
+                                         + table_ + " p left join " + stamps
+                                         + " f on f.topicid = p.topicid where p.topicid > ? "
+                                           "order by p.topicid limit ?",
+                                 {SqlValue::fromInteger(after),
+                                  SqlValue::fromInteger(std::clamp(limit, 1, MaxStampRows))},
+                                 {}};
+    std::unique_ptr<CAdoRecordset> rs;
+    if (const long code = ado_.ExecuteSql(select, rs, CAdoManager::CommandText)) {
+        problem_ = ado_.LastError();
+        return code;
+    }
+    for (; rs->IsOpen() && !rs->IsEOF(); rs->MoveNext()) {
+        BodyStampRow row;
+        rs->Value(0).ToInt64(row.topicid);
+        row.indexed = !rs->Value(1).IsNull();
+        rs->Value(2).ToInt64(row.stamp.size);
+        rs->Value(3).ToInt64(row.stamp.modified);
+        rows.push_back(row);
+    }
+    return 0;
+}
+
+long BodyIndex::Orphans(long long after, int limit, std::vector<long long> &topicids)
+{
+    topicids.clear();
+    if (const long code = checkVersion())
+        return code;
+    const BoundStatement select {"select f.topicid from " + store_->stampTable()
+                                         + " f where f.topicid > ? and not exists (select 1 from "
+                                         + table_
+                                         + " p where p.topicid = f.topicid) "
+                                           "order by f.topicid limit ?",
+                                 {SqlValue::fromInteger(after),
+                                  SqlValue::fromInteger(std::clamp(limit, 1, MaxStampRows))},
+                                 {}};
+    std::unique_ptr<CAdoRecordset> rs;
+    if (const long code = ado_.ExecuteSql(select, rs, CAdoManager::CommandText)) {
+        problem_ = ado_.LastError();
+        return code;
+    }
+    for (; rs->IsOpen() && !rs->IsEOF(); rs->MoveNext()) {
+        long long id = 0;
+        rs->Value(0).ToInt64(id);
+        topicids.push_back(id);
+    }
+    return 0;
+}
+
+long BodyIndex::Search(const SearchQuery &query, const BodySearchScope &scope, long long offset,
+                       int limit, BodySearchResult &result)
+{
+    result = BodySearchResult();
+    // Asked each time: another program may have rebuilt or dropped the index meanwhile.
+    versionChecked_ = false;
+    if (const long code = checkVersion())
+        return code;
+    return fail(store_->search(query, scope, std::max(0LL, offset), std::max(0, limit), result));
+}

@@ -1,0 +1,142 @@
+#pragma once
+
+// The body index of one post table: full-text search of what the posts say, kept in
+// the archive's own database, exact (a search returns the posts whose normalised text
+// holds the query's patterns, SearchQuery.h, and no others).
+//
+// Schema, made by Create() (T is the post table; quillery_body_index is shared):
+//   quillery_body_index (tablename text primary key, version integer not null)
+//       one row per indexed table: the tokenizer version it was built with
+//   SQLite:
+//     T_body_pos   FTS5, contentless, detail=full, tokenizer "ascii" with "_" in words:
+//                  the post's terms in order (BodyTokens.h), rowid = topicid
+//     T_body_chr   FTS5, contentless, detail=none: the post's distinct CJK characters
+//     T_body_file  (topicid integer primary key, filesize, modified, text): the file's
+//                  stamp, and its normalised text compressed (zlib, base64), which
+//                  gives back the exact terms a replace or delete must remove
+//   PostgreSQL:
+//     T_body       (topicid bigint primary key, filesize, modified, body text): the
+//                  normalised text, with a GIN index T_body_terms over
+//                  quillery_body_terms_vN(body), the same terms computed in SQL
+//                  (BodyTokens.h); a phrase is checked with strpos() on body
+// Nothing else is needed: the stock sqlite3 tool reads the file, and no extension is
+// asked of PostgreSQL.
+//
+// Use:
+//   - the import, for each post it inserts, inside its batch's transaction:
+//       BodyIndex index(ado, BodyIndex::EngineOf(connectionString), table);
+//       if (index.Put(topicid, ExtractPostText(fileBytes), stamp) != 0) ... index.Problem()
+//     (one object per run: the version is checked once.) When the table has no body
+//     index Put returns IndexMissing and the import goes on without one.
+//   - delete: Remove(topicids) in the same transaction as the rows' delete. Move
+//     changes nothing here: the room of a hit is read from the post table.
+//   - `quillery index --body`: Create() when State() is not Current, then Stamps()
+//     page by page, StampPostFile() for each post, ExtractPostFile() and Put() for
+//     those not indexed or whose stamp differs, in batches of a transaction each;
+//     Orphans() and Remove() for entries whose post row is gone. --drop: Drop().
+//   - `quillery search` and Kestrel's search field: ParseSearchQuery(), then Search()
+//     with the scope and the page wanted; MakeBodySnippet() (BodySnippet.h) for the
+//     rows shown. IndexMissing / IndexOtherVersion: offer to (re)build.
+//
+// Every operation returns 0, or a code with Problem() (GBK) saying why: the database's
+// negative code (CAdoManager.h) with its report, 87 for a table name that cannot be
+// used, 2 (IndexMissing) when the table has no body index, 1306 (IndexOtherVersion)
+// when it was made by other tokenizer rules, 31 for anything else. Put and Remove run
+// in the caller's transaction when one is open, else in one of their own; Create and
+// Drop likewise, all or nothing. Nothing is held open between calls.
+//
+// Threads: like the CAdoManager it is given, one thread at a time.
+
+#include "PostText.h"
+#include "SearchQuery.h"
+
+#include "browser/db/DbError.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CAdoManager;
+
+struct BodySearchScope
+{
+    // roomid texts as the configuration writes them (without a start-room marker);
+    // empty: the whole table.
+    std::vector<std::string> roomids;
+};
+
+struct BodySearchResult
+{
+    long long count = 0; // every post that matches
+    std::vector<long long> topicids; // the page asked for, newest (highest topicid) first
+};
+
+struct BodyStampRow
+{
+    long long topicid = 0;
+    bool indexed = false;
+    PostFileStamp stamp; // when indexed
+};
+
+class BodyIndexStore;
+
+class BodyIndex
+{
+public:
+    static constexpr long IndexMissing = 2;
+    static constexpr long IndexOtherVersion = 1306;
+    static constexpr int MaxStampRows = 200;
+
+    enum class State { Missing, Current, OtherVersion };
+
+    // ado: an open connection of the given engine. table: a plain table name.
+    BodyIndex(CAdoManager &ado, DbEngine engine, std::string table);
+    ~BodyIndex();
+    BodyIndex(const BodyIndex &) = delete;
+    BodyIndex &operator=(const BodyIndex &) = delete;
+
+    // The engine a connection string names (DbEngine::Layer when it cannot be read).
+    static DbEngine EngineOf(const std::string &connectionString);
+
+    // Whether the table has an index, and of which version (0 when missing).
+    long GetState(State &state, int &version);
+
+    // Makes an empty index (replacing one of any version) / removes it (0 also when
+    // there is none).
+    long Create();
+    long Drop();
+
+    // Adds a post's text or replaces what the index held for it.
+    long Put(long long topicid, const PostText &text, const PostFileStamp &stamp);
+    // Removes posts; topicids the index does not hold are passed over.
+    long Remove(const std::vector<long long> &topicids);
+
+    // Whether a post is indexed, and the stamp of its file then.
+    long GetStamp(long long topicid, bool &indexed, PostFileStamp &stamp);
+    // The post table's posts after topicid `after`, in topicid order, at most limit
+    // (<= MaxStampRows) of them, each with its index stamp.
+    long Stamps(long long after, int limit, std::vector<BodyStampRow> &rows);
+    // Indexed topicids after `after` whose row has left the post table, at most limit.
+    long Orphans(long long after, int limit, std::vector<long long> &topicids);
+
+    // The posts in scope that match the query: the count, and the page of `limit`
+    // topicids after the first `offset` ones, newest first.
+    long Search(const SearchQuery &query, const BodySearchScope &scope, long long offset,
+                int limit, BodySearchResult &result);
+
+    const std::string &Problem() const { return problem_; }
+
+private:
+    long checkTable();
+    long checkVersion();
+    long fail(long code);
+    template<class F>
+    long inTransaction(F &&work);
+
+    CAdoManager &ado_;
+    DbEngine engine_;
+    std::string table_;
+    std::unique_ptr<BodyIndexStore> store_;
+    std::string problem_;
+    bool versionChecked_ = false;
+};

@@ -1,0 +1,112 @@
+#include "BodyTokens.h"
+
+#include "TextClasses.h"
+
+#include <algorithm>
+
+namespace BodyTokens {
+
+std::vector<std::string_view> Elements(std::string_view text)
+{
+    std::vector<std::string_view> out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = text.find(' ', at);
+        const std::size_t stop = end == std::string_view::npos ? text.size() : end;
+        if (stop > at)
+            out.push_back(text.substr(at, stop - at));
+        at = stop + 1;
+    }
+    return out;
+}
+
+bool IsCjkElement(std::string_view element)
+{
+    if (element.size() < 2 || static_cast<unsigned char>(element[0]) < 0x80)
+        return false;
+    const auto code = std::uint16_t(static_cast<unsigned char>(element[0]) << 8
+                                    | static_cast<unsigned char>(element[1]));
+    return BodyText::CharTable::instance().classOfGbk(code) == BodyText::CharClass::Cjk;
+}
+
+namespace {
+
+void addTerm(std::string &out, std::string_view term)
+{
+    if (!out.empty())
+        out += ' ';
+    out.append(term);
+}
+
+// Calls f with every term of an element, in order.
+template<class F>
+void forEachTerm(std::string_view element, F &&f)
+{
+    if (!IsCjkElement(element)) {
+        f(element);
+        return;
+    }
+    const std::size_t n = CjkLength(element);
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        f(element.substr(2 * i, 4));
+    f(element.substr(2 * (n - 1), 2));
+}
+
+} // namespace
+
+void MakeIndexTokens(std::string_view text, IndexTokens &tokens)
+{
+    tokens.positional.clear();
+    tokens.characters.clear();
+    std::vector<std::uint16_t> chars;
+    for (std::string_view element : Elements(text)) {
+        forEachTerm(element, [&](std::string_view term) { addTerm(tokens.positional, term); });
+        if (IsCjkElement(element)) {
+            for (std::size_t i = 0; i + 1 < element.size(); i += 2)
+                chars.push_back(std::uint16_t(static_cast<unsigned char>(element[i]) << 8
+                                              | static_cast<unsigned char>(element[i + 1])));
+        }
+    }
+    std::sort(chars.begin(), chars.end());
+    chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
+    tokens.characters.reserve(chars.size() * 3);
+    for (std::uint16_t c : chars) {
+        if (!tokens.characters.empty())
+            tokens.characters += ' ';
+        tokens.characters += char(c >> 8);
+        tokens.characters += char(c & 0xFF);
+    }
+}
+
+std::vector<std::string> TermSet(std::string_view text)
+{
+    std::vector<std::string> terms;
+    for (std::string_view element : Elements(text))
+        forEachTerm(element, [&](std::string_view term) { terms.emplace_back(term); });
+    std::sort(terms.begin(), terms.end());
+    terms.erase(std::unique(terms.begin(), terms.end()), terms.end());
+    return terms;
+}
+
+std::string PostgresTermsFunctionName()
+{
+    return "quillery_body_terms_v" + std::to_string(TokenizerVersion);
+}
+
+// The stored text keeps one blank around every element, so the terms come from three
+// regular expressions instead of a loop: pairs from the start of every run, pairs from
+// its second character, each pass leaving a lone last character where the run's length
+// gives one (once per run, in one pass or the other). Words pass through both.
+std::string PostgresTermsFunction()
+{
+    const std::string cjk = "[" + BodyText::CharTable::instance().cjkRegexRanges() + "]";
+    const std::string pairs = "'(" + cjk + cjk + ")', '\\1 ', 'g'";
+    return "create or replace function " + PostgresTermsFunctionName()
+            + "(body text) returns tsvector language sql immutable strict parallel safe as $f$ "
+              "select array_to_tsvector(array_remove(string_to_array("
+              "regexp_replace(body, " + pairs + ") || ' ' || "
+              "regexp_replace(regexp_replace(body, ' " + cjk + "', ' ', 'g'), " + pairs
+            + "), ' '), '')) $f$";
+}
+
+} // namespace BodyTokens
