@@ -71,6 +71,14 @@ long BodyIndexStore::run(const BoundStatement &statement)
     return code;
 }
 
+long BodyIndexStore::run(const std::string &sql)
+{
+    const long code = ado_.ExecuteSql(sql, CAdoManager::CommandText);
+    if (code != 0)
+        problem_ = ado_.LastError();
+    return code;
+}
+
 long BodyIndexStore::query(const BoundStatement &statement, std::unique_ptr<CAdoRecordset> &rows)
 {
     const long code = ado_.ExecuteSql(statement, rows, CAdoManager::CommandText);

@@ -41,7 +41,8 @@ public:
 
 protected:
     long run(const BoundStatement &statement);
-    long run(const std::string &sql) { return run(BoundStatement {sql, {}, {}}); }
+    // Statements without values (DDL) are sent as they are: PostgreSQL cannot prepare them.
+    long run(const std::string &sql);
     long query(const BoundStatement &statement, std::unique_ptr<CAdoRecordset> &rows);
     long number(const BoundStatement &statement, long long &value);
 

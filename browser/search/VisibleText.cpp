@@ -143,6 +143,11 @@ void NormalTextBuilder::add(NormalChar c, std::uint32_t from, std::uint32_t to)
     // Room for the character, a continuation mark and the closing blank.
     if (chars_ + (continuation ? 3 : 2) > maxChars_) {
         full_ = true;
+        // A CJK run may end anywhere (a part of a run is a run); a word may not.
+        if (open_ == CharClass::Cjk && chars_ > elementStartChars_) {
+            closeElement();
+            return;
+        }
         text_.resize(elementStart_);
         chars_ = elementStartChars_;
         if (keepMap_) {

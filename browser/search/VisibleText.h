@@ -18,8 +18,8 @@ namespace BodyText {
 
 // Builds the normalised text: " e1 e2 ... en " in GBK, each element a word or a run of
 // CJK characters, words longer than MaxWordChars cut into pieces (each later piece
-// starting with "·", which no word holds). Stops before an element that would take the
-// text past maxChars characters (nothing of that element is kept).
+// starting with "·", which no word holds). Stops at maxChars characters: a CJK run is
+// cut there, a word that would pass the bound is left out whole.
 class NormalTextBuilder
 {
 public:

@@ -1,0 +1,5 @@
+#include "TestRegistry.h"
+
+#include <QCoreApplication>
+
+QUILLERY_TEST_MAIN(QCoreApplication)

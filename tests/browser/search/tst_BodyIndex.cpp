@@ -1,0 +1,425 @@
+#include "SearchTestHelpers.h"
+#include "TestDatabase.h"
+#include "TestRegistry.h"
+#include "TokenizerCases.h"
+
+#include "browser/db/CAdoManager.h"
+#include "browser/search/BodyIndex.h"
+#include "browser/search/BodyTokens.h"
+
+#include <QTest>
+
+#include <algorithm>
+#include <map>
+
+Q_DECLARE_METATYPE(TestEngine)
+
+namespace {
+
+// An index on a fresh database with post table "posts" and an open connection.
+struct Fixture
+{
+    std::unique_ptr<TestDatabase> db;
+    CAdoManager ado;
+    std::unique_ptr<BodyIndex> index;
+    std::map<long long, std::string> texts; // what the index should hold
+    std::map<long long, int> rooms;
+
+    bool open(TestEngine engine, QString &reason, bool &skipped)
+    {
+        db = TestDatabase::create(engine, {"posts"}, reason, skipped);
+        if (!db)
+            return false;
+        if (ado.OpenAdoConnection(db->connectionString()) != 0) {
+            reason = show(ado.LastError());
+            return false;
+        }
+        index = std::make_unique<BodyIndex>(ado, BodyIndex::EngineOf(db->connectionString()),
+                                            "posts");
+        if (index->Create() != 0) {
+            reason = show(index->Problem());
+            return false;
+        }
+        return true;
+    }
+
+    bool put(long long id, const std::string &page, int room = 1)
+    {
+        if (!rooms.count(id)) {
+            const BoundStatement row {"insert into posts (topicid, title, roomid) values (?, ?, ?)",
+                                      {SqlValue::fromInteger(id), SqlValue::fromText("t"),
+                                       SqlValue::fromInteger(room)},
+                                      {}};
+            if (ado.ExecuteSql(row, CAdoManager::CommandText) != 0)
+                return false;
+        }
+        rooms[id] = room;
+        const PostText text = ExtractPostText(page);
+        texts[id] = text.text;
+        return index->Put(id, text, {static_cast<long long>(page.size()), id}) == 0;
+    }
+
+    std::vector<long long> expected(const SearchQuery &query, const std::vector<int> &inRooms = {})
+    {
+        std::vector<long long> ids;
+        for (const auto &[id, text] : texts) {
+            const bool inScope = inRooms.empty()
+                    || std::find(inRooms.begin(), inRooms.end(), rooms[id]) != inRooms.end();
+            if (inScope && SearchTest::queryMatches(text, query))
+                ids.push_back(id);
+        }
+        std::reverse(ids.begin(), ids.end());
+        return ids;
+    }
+
+    std::vector<long long> found(const SearchQuery &query, const std::vector<int> &inRooms = {},
+                                 long long *count = nullptr)
+    {
+        BodySearchScope scope;
+        for (int r : inRooms)
+            scope.roomids.push_back(std::to_string(r));
+        BodySearchResult result;
+        if (index->Search(query, scope, 0, 100000, result) != 0) {
+            qWarning("%s", qPrintable(show(index->Problem())));
+            return {-1};
+        }
+        if (count)
+            *count = result.count;
+        return result.topicids;
+    }
+
+    // Rows of a query as texts joined by "|", one string per row.
+    std::vector<std::string> rows(const std::string &sql)
+    {
+        std::unique_ptr<CAdoRecordset> rs;
+        std::vector<std::string> out;
+        if (ado.ExecuteSql(sql, rs, CAdoManager::CommandText) != 0) {
+            qWarning("%s", qPrintable(show(ado.LastError())));
+            return {"failed"};
+        }
+        for (; rs->IsOpen() && !rs->IsEOF(); rs->MoveNext()) {
+            std::string row;
+            for (int i = 0; i < rs->FieldCount(); ++i)
+                row += (i ? "|" : "") + rs->Value(i).Text();
+            out.push_back(row);
+        }
+        return out;
+    }
+};
+
+#define OPEN_FIXTURE(f)                                                                            \
+    QFETCH(TestEngine, engine);                                                                    \
+    Fixture f;                                                                                     \
+    {                                                                                              \
+        QString reason;                                                                            \
+        bool skipped = false;                                                                      \
+        if (!f.open(engine, reason, skipped)) {                                                    \
+            if (skipped)                                                                           \
+                QSKIP(qPrintable(reason));                                                         \
+            QFAIL(qPrintable(reason));                                                             \
+        }                                                                                          \
+    }
+
+SearchQuery parsed(const std::string &gbkQuery)
+{
+    SearchQuery query;
+    std::string problem;
+    ParseSearchQuery(gbkQuery, query, problem);
+    return query;
+}
+
+// (term, doc, offset) of every entry of the SQLite positional table, and what the texts
+// held should give.
+std::vector<std::string> expectedInstances(const std::map<long long, std::string> &texts)
+{
+    std::vector<std::string> out;
+    for (const auto &[id, text] : texts) {
+        BodyTokens::IndexTokens tokens;
+        BodyTokens::MakeIndexTokens(text, tokens);
+        int offset = 0;
+        for (std::string_view t : BodyTokens::Elements(tokens.positional))
+            out.push_back(std::string(t) + "|" + std::to_string(id) + "|" + std::to_string(offset++));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> expectedCharacters(const std::map<long long, std::string> &texts)
+{
+    std::vector<std::string> out;
+    for (const auto &[id, text] : texts) {
+        BodyTokens::IndexTokens tokens;
+        BodyTokens::MakeIndexTokens(text, tokens);
+        for (std::string_view t : BodyTokens::Elements(tokens.characters))
+            out.push_back(std::string(t) + "|" + std::to_string(id));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Every entry the index holds equals what the texts give: nothing left of a replaced or
+// removed post.
+void verifyNoGhosts(Fixture &f)
+{
+    if (f.db->engine() == TestEngine::SQLite) {
+        f.rows("create virtual table if not exists temp.vp using fts5vocab(main, posts_body_pos, "
+               "instance)");
+        f.rows("create virtual table if not exists temp.vc using fts5vocab(main, posts_body_chr, "
+               "instance)");
+        std::vector<std::string> held = f.rows("select term, doc, offset from temp.vp");
+        std::sort(held.begin(), held.end());
+        QVERIFY(held == expectedInstances(f.texts));
+        held = f.rows("select term, doc from temp.vc");
+        std::sort(held.begin(), held.end());
+        QVERIFY(held == expectedCharacters(f.texts));
+        QCOMPARE(f.rows("insert into posts_body_pos (posts_body_pos) values ('integrity-check')"),
+                 std::vector<std::string>());
+    } else {
+        std::vector<std::string> held = f.rows("select topicid, body from posts_body");
+        std::vector<std::string> want;
+        for (const auto &[id, text] : f.texts)
+            want.push_back(std::to_string(id) + "|" + text);
+        std::sort(held.begin(), held.end());
+        std::sort(want.begin(), want.end());
+        QVERIFY(held == want);
+    }
+}
+
+} // namespace
+
+class TestBodyIndex : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void tokenizerCases_data() { engineRows(); }
+    void tokenizerCases()
+    {
+        OPEN_FIXTURE(f);
+        const auto &cases = SearchTest::TokenizerCases;
+        for (std::size_t i = 0; i < std::size(cases); ++i)
+            QVERIFY(f.put(static_cast<long long>(i + 1), gbk(cases[i].page)));
+        if (engine == TestEngine::SQLite) {
+            verifyNoGhosts(f);
+            return;
+        }
+        // PostgreSQL computes the terms itself from the stored text.
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            std::vector<std::string> held = f.rows(
+                    "select unnest(tsvector_to_array(" + BodyTokens::PostgresTermsFunctionName()
+                    + "(body))) from posts_body where topicid = " + std::to_string(i + 1));
+            std::sort(held.begin(), held.end());
+            const std::vector<std::string> want = BodyTokens::TermSet(f.texts[static_cast<long long>(i + 1)]);
+            QVERIFY2(held == want, cases[i].name);
+        }
+    }
+
+    void exactAgainstBruteForce_data() { engineRows(); }
+    void exactAgainstBruteForce()
+    {
+        OPEN_FIXTURE(f);
+        QRandomGenerator random(20240601);
+        QCOMPARE(f.ado.BeginTransaction(), 0L);
+        for (int id = 1; id <= 240; ++id)
+            QVERIFY(f.put(id * 3, SearchTest::makePost(random, 40 + int(random.bounded(200))),
+                          1 + id % 5));
+        QCOMPARE(f.ado.CommitTransaction(), 0L);
+
+        std::vector<std::string> queries;
+        for (const char *w : SearchTest::words())
+            queries.push_back(gbk(w));
+        for (const char *w : SearchTest::englishWords())
+            queries.push_back(w);
+        // Pieces of the texts themselves: inside runs, across element boundaries.
+        for (int i = 0; i < 80; ++i) {
+            const std::string &text = std::next(f.texts.begin(), random.bounded(int(f.texts.size())))->second;
+            const auto elements = BodyTokens::Elements(text);
+            if (elements.size() < 3)
+                continue;
+            const std::size_t at = random.bounded(int(elements.size() - 2));
+            const std::string_view a = elements[at];
+            const std::string_view b = elements[at + 1];
+            if (BodyTokens::IsCjkElement(a)) {
+                const std::size_t n = BodyTokens::CjkLength(a);
+                const std::size_t from = random.bounded(int(n));
+                const std::size_t len = 1 + random.bounded(int(std::min<std::size_t>(6, n - from)));
+                queries.push_back(std::string(a.substr(2 * from, 2 * len)));
+                queries.push_back("\"" + std::string(a.substr(2 * from)) + " "
+                                  + std::string(b.substr(0, BodyTokens::IsCjkElement(b) ? 2 : b.size()))
+                                  + "\"");
+            } else {
+                queries.push_back("\"" + std::string(a) + " " + std::string(b) + "\"");
+            }
+        }
+        queries.push_back(gbk("数据 -内存"));
+        queries.push_back(gbk("的 -了 -malloc"));
+        queries.push_back(gbk("-\"内存 泄漏\" 程序"));
+        queries.push_back(gbk("不存在的词语"));
+        queries.push_back(gbk("据 库"));
+        int checked = 0;
+        for (const std::string &q : queries) {
+            const SearchQuery query = parsed(q);
+            if (query.terms.empty())
+                continue;
+            long long count = -1;
+            const std::vector<long long> got = f.found(query, {}, &count);
+            QVERIFY2(got == f.expected(query), qPrintable(show(q)));
+            QCOMPARE(count, (long long)got.size());
+            QVERIFY2(f.found(query, {2, 3}) == f.expected(query, {2, 3}), qPrintable(show(q)));
+            ++checked;
+        }
+        QVERIFY(checked > 120);
+        // Pages are windows of the same order.
+        const SearchQuery common = parsed(gbk("的"));
+        const std::vector<long long> all = f.expected(common);
+        QVERIFY(all.size() > 20);
+        BodySearchResult page;
+        QCOMPARE(f.index->Search(common, {}, 5, 7, page), 0L);
+        QCOMPARE(page.count, (long long)all.size());
+        QVERIFY(page.topicids == std::vector<long long>(all.begin() + 5, all.begin() + 12));
+    }
+
+    void replaceAndRemoveLeaveNoGhosts_data() { engineRows(); }
+    void replaceAndRemoveLeaveNoGhosts()
+    {
+        OPEN_FIXTURE(f);
+        QRandomGenerator random(77);
+        for (int id = 1; id <= 40; ++id)
+            QVERIFY(f.put(id, SearchTest::makePost(random, 60)));
+        for (int id = 1; id <= 40; id += 4)
+            QVERIFY(f.put(id, SearchTest::makePost(random, 30))); // the file changed
+        std::vector<long long> gone = {2, 3, 10, 11, 999};
+        QCOMPARE(f.index->Remove(gone), 0L);
+        for (long long id : gone)
+            f.texts.erase(id);
+        // Undone with the caller's transaction: neither the add nor the remove counts.
+        QCOMPARE(f.ado.BeginTransaction(), 0L);
+        QCOMPARE(f.index->Put(5, ExtractPostText(gbk("回滚的内容")), {}), 0L);
+        QCOMPARE(f.index->Remove({6}), 0L);
+        QCOMPARE(f.ado.RollbackTransaction(), 0L);
+        verifyNoGhosts(f);
+        for (const char *q : {"的", "数据库", "回滚", "\"内存 泄漏\"", "malloc"}) {
+            const SearchQuery query = parsed(gbk(q));
+            QVERIFY2(f.found(query) == f.expected(query), q);
+        }
+        // A post whose text is now empty leaves nothing either.
+        QVERIFY(f.put(7, gbk("<p>，。</p>")));
+        verifyNoGhosts(f);
+    }
+
+    void versionMismatchRefused_data() { engineRows(); }
+    void versionMismatchRefused()
+    {
+        OPEN_FIXTURE(f);
+        QVERIFY(f.put(1, gbk("内存泄漏")));
+        QVERIFY(f.rows("update quillery_body_index set version = 0") != std::vector<std::string>{"failed"});
+        BodyIndex other(f.ado, BodyIndex::EngineOf(f.db->connectionString()), "posts");
+        BodySearchResult result;
+        QCOMPARE(other.Search(parsed(gbk("内存")), {}, 0, 10, result), BodyIndex::IndexOtherVersion);
+        QVERIFY2(show(other.Problem()).contains(QString::fromUtf8("版本 0")), qPrintable(show(other.Problem())));
+        QCOMPARE(other.Put(2, ExtractPostText(gbk("别的")), {}), BodyIndex::IndexOtherVersion);
+        BodyIndex::State state;
+        int version = -1;
+        QCOMPARE(other.GetState(state, version), 0L);
+        QCOMPARE(state, BodyIndex::State::OtherVersion);
+        QCOMPARE(other.Drop(), 0L);
+        QCOMPARE(other.Search(parsed(gbk("内存")), {}, 0, 10, result), BodyIndex::IndexMissing);
+        QVERIFY(show(other.Problem()).contains(QString::fromUtf8("还没有正文索引")));
+        QCOMPARE(other.Drop(), 0L); // nothing left to drop
+        QCOMPARE(other.Create(), 0L);
+        QCOMPARE(other.GetState(state, version), 0L);
+        QCOMPARE(state, BodyIndex::State::Current);
+        QCOMPARE(version, BodyTokens::TokenizerVersion);
+        QCOMPARE(other.Search(parsed(gbk("内存")), {}, 0, 10, result), 0L);
+        QCOMPARE(result.count, 0LL); // a new, empty index
+        BodyIndex bad(f.ado, BodyIndex::EngineOf(f.db->connectionString()), "posts; drop");
+        QCOMPARE(bad.Create(), 87L);
+    }
+
+    void stampsAndOrphans_data() { engineRows(); }
+    void stampsAndOrphans()
+    {
+        OPEN_FIXTURE(f);
+        for (int id = 1; id <= 5; ++id)
+            QVERIFY(f.put(id, gbk("帖子正文")));
+        // Post 6 has a row but no index entry yet; post 2's row goes away.
+        QCOMPARE(f.ado.ExecuteSql("insert into posts (topicid, title, roomid) values (6, 't', 1)",
+                                  CAdoManager::CommandText),
+                 0L);
+        QCOMPARE(f.ado.ExecuteSql("delete from posts where topicid = 2", CAdoManager::CommandText),
+                 0L);
+        std::vector<BodyStampRow> rows;
+        QCOMPARE(f.index->Stamps(0, 3, rows), 0L);
+        QCOMPARE(rows.size(), std::size_t(3));
+        QCOMPARE(rows[0].topicid, 1LL);
+        QVERIFY(rows[0].indexed);
+        QCOMPARE(rows[0].stamp.modified, 1LL);
+        QCOMPARE(f.index->Stamps(rows.back().topicid, 10, rows), 0L);
+        QCOMPARE(rows.size(), std::size_t(2)); // 5, 6 after 1, 3, 4
+        QVERIFY(!rows.back().indexed);
+        bool indexed = false;
+        PostFileStamp stamp;
+        QCOMPARE(f.index->GetStamp(3, indexed, stamp), 0L);
+        QVERIFY(indexed);
+        QCOMPARE(stamp.modified, 3LL);
+        std::vector<long long> orphans;
+        QCOMPARE(f.index->Orphans(0, 10, orphans), 0L);
+        QCOMPARE(orphans, std::vector<long long>{2});
+    }
+
+    // What a query holds is text: quotes, percent signs, backslashes and the trail byte
+    // 0x5C of a double-byte character reach no SQL.
+    void queryTextIsLiteral_data() { engineRows(); }
+    void queryTextIsLiteral()
+    {
+        OPEN_FIXTURE(f);
+        QVERIFY(f.put(1, gbk("折扣 100% it's c:\\dir 乗客")));
+        QVERIFY(f.put(2, gbk("折扣 100 a_b it s")));
+        QVERIFY(f.put(3, gbk("乘客 81 5c")));
+        for (const char *q : {"100%", "it's", "c:\\dir", "a_b", "乗", "乗客", "'", "\"it s\"",
+                              "\\", "%' or 1=1 --"}) {
+            const SearchQuery query = parsed(gbk(q));
+            if (query.terms.empty())
+                continue;
+            QVERIFY2(f.found(query) == f.expected(query), q);
+        }
+    }
+
+    // A post of the largest text one post gives, all different pairs: PostgreSQL takes
+    // its terms in one row.
+    void largestPost_data() { engineRows(); }
+    void largestPost()
+    {
+        OPEN_FIXTURE(f);
+        QRandomGenerator random(5);
+        std::string page;
+        while (page.size() < 2 * BodyText::MaxIndexedChars + 100) {
+            const int lead = 0xB0 + int(random.bounded(0xF7 - 0xB0));
+            const int trail = 0xA1 + int(random.bounded(0xFE - 0xA1));
+            page += char(lead);
+            page += char(trail);
+        }
+        QVERIFY(f.put(1, page));
+        const std::string &text = f.texts[1];
+        QVERIFY(text.size() > BodyText::MaxIndexedChars);
+        std::string piece;
+        for (std::string_view e : BodyTokens::Elements(text)) {
+            if (BodyTokens::IsCjkElement(e) && e.size() >= 8)
+                piece = std::string(e.substr(e.size() - 8));
+        }
+        QVERIFY(!piece.empty());
+        const SearchQuery query = parsed(piece);
+        QCOMPARE(f.found(query), std::vector<long long>{1});
+    }
+
+private:
+    void engineRows()
+    {
+        QTest::addColumn<TestEngine>("engine");
+        QTest::newRow("sqlite") << TestEngine::SQLite;
+        QTest::newRow("postgresql") << TestEngine::PostgreSQL;
+    }
+};
+
+QUILLERY_REGISTER_TEST(TestBodyIndex)
+#include "tst_BodyIndex.moc"
