@@ -28,7 +28,10 @@ BodySnippet MakeBodySnippet(std::string_view postBytes, const SearchQuery &query
     for (std::size_t at = 0; at < postBytes.size() && !reader.full(); at += slice)
         reader.feed(postBytes.substr(at, slice));
     reader.finish();
-    const QString display = reader.display().trimmed().isEmpty() ? QString() : reader.display();
+    // Blanks are folded and never lead; a block tag at the end may leave one behind.
+    QString display = reader.display();
+    while (display.endsWith(QLatin1Char(' ')))
+        display.chop(1);
     // Every character of the normalised text is one GBK character of the BMP, so its
     // index in the decoded text is its index in the map.
     const QString normal = Gbk::toQString(reader.builder().text());
@@ -50,9 +53,9 @@ BodySnippet MakeBodySnippet(std::string_view postBytes, const SearchQuery &query
     }
     BodySnippet snippet;
     if (best < 0 || bestEnd <= best || std::size_t(bestEnd) > from.size()) {
-        const QString lead = display.trimmed().left(qsizetype(LeadChars));
+        const QString lead = display.left(qsizetype(LeadChars));
         snippet.text = gbkOf(lead);
-        if (display.trimmed().size() > lead.size())
+        if (display.size() > lead.size())
             snippet.text += Gbk::literal("…");
         return snippet;
     }
