@@ -271,6 +271,13 @@ long BodyIndex::Drop()
     });
 }
 
+long BodyIndex::Optimize()
+{
+    if (const long code = checkVersion())
+        return code;
+    return fail(store_->optimize());
+}
+
 long BodyIndex::Put(long long topicid, const PostText &text, const PostFileStamp &stamp)
 {
     if (const long code = checkVersion())

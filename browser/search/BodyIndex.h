@@ -33,7 +33,8 @@
 //   - `quillery index --body`: Create() when State() is not Current, then Stamps()
 //     page by page, StampPostFile() for each post, ExtractPostFile() and Put() for
 //     those not indexed or whose stamp differs, in batches of a transaction each;
-//     Orphans() and Remove() for entries whose post row is gone. --drop: Drop().
+//     Orphans() and Remove() for entries whose post row is gone; Optimize() at the
+//     end (the import too, after a large run). --drop: Drop().
 //   - `quillery search` and Kestrel's search field: ParseSearchQuery(), then Search()
 //     with the scope and the page wanted; MakeBodySnippet() (BodySnippet.h) for the
 //     rows shown. IndexMissing / IndexOtherVersion: offer to (re)build.
@@ -105,6 +106,11 @@ public:
     // there is none).
     long Create();
     long Drop();
+
+    // After many changes (a build, a large import): merges the index's pieces and
+    // brings the planner's figures up to date, so searches read less. Not in a
+    // transaction of the caller's; may take a while on a large table.
+    long Optimize();
 
     // Adds a post's text or replaces what the index held for it.
     long Put(long long topicid, const PostText &text, const PostFileStamp &stamp);

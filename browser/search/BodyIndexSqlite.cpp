@@ -88,6 +88,15 @@ public:
         return 0;
     }
 
+    long optimize() override
+    {
+        for (const std::string &table : {pos_, chr_}) {
+            if (const long code = run("insert into " + table + " (" + table + ") values ('optimize')"))
+                return code;
+        }
+        return 0;
+    }
+
     long put(long long topicid, const PostText &text, const PostFileStamp &stamp) override
     {
         std::unique_ptr<CAdoRecordset> rows;

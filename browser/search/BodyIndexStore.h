@@ -30,6 +30,7 @@ public:
     virtual long tableExists(const std::string &name, bool &exists) = 0;
     virtual long create() = 0; // replaces the tables of this post table
     virtual long drop() = 0;
+    virtual long optimize() = 0;
     virtual long put(long long topicid, const PostText &text, const PostFileStamp &stamp) = 0;
     virtual long remove(const std::vector<long long> &topicids) = 0;
     virtual long search(const SearchQuery &searchQuery, const BodySearchScope &scope, long long offset,

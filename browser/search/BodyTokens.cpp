@@ -81,8 +81,13 @@ void MakeIndexTokens(std::string_view text, IndexTokens &tokens)
 std::vector<std::string> TermSet(std::string_view text)
 {
     std::vector<std::string> terms;
-    for (std::string_view element : Elements(text))
+    for (std::string_view element : Elements(text)) {
         forEachTerm(element, [&](std::string_view term) { terms.emplace_back(term); });
+        if (IsCjkElement(element)) {
+            for (std::size_t i = 0; i + 1 < element.size(); i += 2)
+                terms.emplace_back(element.substr(i, 2));
+        }
+    }
     std::sort(terms.begin(), terms.end());
     terms.erase(std::unique(terms.begin(), terms.end()), terms.end());
     return terms;
@@ -93,10 +98,10 @@ std::string PostgresTermsFunctionName()
     return "quillery_body_terms_v" + std::to_string(TokenizerVersion);
 }
 
-// The stored text keeps one blank around every element, so the terms come from three
-// regular expressions instead of a loop: pairs from the start of every run, pairs from
-// its second character, each pass leaving a lone last character where the run's length
-// gives one (once per run, in one pass or the other). Words pass through both.
+// The stored text keeps one blank around every element, so the terms come from regular
+// expressions instead of a loop: pairs from the start of every run, pairs from its
+// second character (each pass leaves a lone character where a run's length gives one),
+// and every CJK character on its own. Words pass through the first two.
 std::string PostgresTermsFunction()
 {
     const std::string cjk = "[" + BodyText::CharTable::instance().cjkRegexRanges() + "]";
@@ -106,7 +111,8 @@ std::string PostgresTermsFunction()
               "select array_to_tsvector(array_remove(string_to_array("
               "regexp_replace(body, " + pairs + ") || ' ' || "
               "regexp_replace(regexp_replace(body, ' " + cjk + "', ' ', 'g'), " + pairs
-            + "), ' '), '')) $f$";
+            + "), ' ') || string_to_array(regexp_replace(body, '[^" + cjk.substr(1)
+            + "+', '', 'g'), null), '')) $f$";
 }
 
 } // namespace BodyTokens

@@ -11,8 +11,8 @@
 //
 // SQLite takes the terms in order (positions, for phrases) and, apart, the set of the
 // distinct CJK characters of the post (single-character queries). PostgreSQL computes
-// the same terms from the stored text in SQL (PostgresTermsFunction) and finds a
-// single character as the prefix of a term.
+// the same terms, and every CJK character of the post, from the stored text in SQL
+// (PostgresTermsFunction); it checks phrases on the text itself.
 
 #include <cstdint>
 #include <string>
@@ -39,7 +39,8 @@ struct IndexTokens
 };
 void MakeIndexTokens(std::string_view text, IndexTokens &tokens);
 
-// The distinct terms of a text, sorted by bytes: what PostgreSQL's function gives.
+// The distinct terms of a text and its distinct CJK characters, sorted by bytes: what
+// PostgreSQL's function gives.
 std::vector<std::string> TermSet(std::string_view text);
 
 // CREATE FUNCTION of the PostgreSQL function that gives TermSet as a tsvector of a

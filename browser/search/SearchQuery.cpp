@@ -163,17 +163,13 @@ std::string Fts5Character(const SearchTerm &term)
     return "\"" + term.elements[0] + "\"";
 }
 
-// Terms hold no "'" or "\" (they separate), so quoting needs no escapes.
+// Terms hold no "'" or "\\" (they separate), so quoting needs no escapes. PostgreSQL's
+// index holds every CJK character of a post, so a lone character needs no prefix.
 std::string TsQueryOf(const SearchTerm &term, bool &exact)
 {
     bool prefix = false;
-    std::vector<std::string> terms = termsOf(term, prefix);
+    const std::vector<std::string> terms = termsOf(term, prefix);
     exact = terms.size() == 1;
-    std::string last;
-    if (prefix) {
-        last = terms.back();
-        terms.pop_back();
-    }
     std::string query;
     std::vector<std::string> seen;
     for (const std::string &t : terms) {
@@ -183,11 +179,6 @@ std::string TsQueryOf(const SearchTerm &term, bool &exact)
         if (!query.empty())
             query += " & ";
         query += "'" + t + "'";
-    }
-    if (prefix) {
-        if (!query.empty())
-            query += " & ";
-        query += "'" + last + "':*";
     }
     return query;
 }

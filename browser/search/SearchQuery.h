@@ -44,6 +44,6 @@ std::string Fts5Phrase(const SearchTerm &term);
 std::string Fts5Character(const SearchTerm &term);
 
 // PostgreSQL: the tsquery text that every post matching the term matches (its terms
-// ANDed, a single last CJK character as a prefix), and whether that is already exact
-// (one term) or the pattern must be checked on the stored text.
+// ANDed), and whether that is already exact (one term) or the pattern must be checked
+// on the stored text.
 std::string TsQueryOf(const SearchTerm &term, bool &exact);

@@ -298,6 +298,8 @@ private Q_SLOTS:
         QCOMPARE(f.index->Remove({6}), 0L);
         QCOMPARE(f.ado.RollbackTransaction(), 0L);
         verifyNoGhosts(f);
+        QCOMPARE(f.index->Optimize(), 0L);
+        verifyNoGhosts(f);
         for (const char *q : {"的", "数据库", "回滚", "\"内存 泄漏\"", "malloc"}) {
             const SearchQuery query = parsed(gbk(q));
             QVERIFY2(f.found(query) == f.expected(query), q);

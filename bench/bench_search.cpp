@@ -1,0 +1,366 @@
+// The body index on generated posts of about 4 KB, SQLite and PostgreSQL side by side:
+// the index build from the files (in the page cache), its size against the posts' GBK
+// size, the memory the build grows by, the query to its first page (count included) for
+// four classes of queries drawn from the corpus, median and 99th percentile, and whether
+// every query gives exactly the posts a brute-force scan of the normalised texts gives.
+//
+//   bench_search [posts]      (default 5000; the full run takes 1000000)
+//
+// The machine's load average is printed before and after: the figures of a loaded
+// machine are not those of an idle one.
+
+#include "BenchSupport.h"
+#include "PgCluster.h"
+#include "SearchCorpus.h"
+
+#include "browser/db/CAdoManager.h"
+#include "browser/db/EmbeddedDatabase.h"
+#include "browser/search/BodyIndex.h"
+#include "browser/search/BodyTokens.h"
+#include "common/Codec.h"
+#include "common/FileSystem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int BatchPosts = 500;
+constexpr int PerClass = 50;
+constexpr int PageRows = 100;
+
+[[noreturn]] void die(const std::string &what)
+{
+    std::fprintf(stderr, "bench_search: %s\n", Gbk::toUtf8(what).c_str());
+    std::exit(1);
+}
+
+std::string loadAverage()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string a, b, c;
+    in >> a >> b >> c;
+    return a + " " + b + " " + c;
+}
+
+double cpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::string postPath(const std::string &root, long long id)
+{
+    return root + "/" + std::to_string(id / 1000) + "/" + std::to_string(id) + ".htm";
+}
+
+struct Query
+{
+    std::string text; // GBK
+    SearchQuery parsed;
+    QString pattern; // of its one term
+    std::vector<int> expected; // brute force, ascending
+};
+
+struct Figures
+{
+    double rate = 0;
+    double cpu = 0;
+    double sizeMb = 0;
+    long growthMb = 0;
+    std::map<std::string, std::vector<double>> latency;
+    int exact = 0;
+    int asked = 0;
+    std::string parts; // sizes of the index's pieces, MB
+    double slowestMs = 0;
+    std::string slowest; // GBK
+};
+
+std::string rowText(CAdoManager &ado, const std::string &sql)
+{
+    std::unique_ptr<CAdoRecordset> rs;
+    if (ado.ExecuteSql(sql, rs, CAdoManager::CommandText) != 0 || !rs->IsOpen() || rs->IsEOF())
+        return "?";
+    std::string out;
+    for (int i = 0; i < rs->FieldCount(); ++i) {
+        double v = 0;
+        try {
+            v = std::stod(rs->Value(i).Text());
+        } catch (...) {
+        }
+        char part[32];
+        std::snprintf(part, sizeof part, "%s%.1f", i ? " + " : "", v);
+        out += part;
+    }
+    return out;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, std::size_t(p * double(v.size() - 1) + 0.5))];
+}
+
+// The pages in use: pages freed by merges stay in the file for reuse.
+long long sqliteBytes(CAdoManager &ado)
+{
+    long long bytes = 0;
+    std::unique_ptr<CAdoRecordset> rs;
+    if (ado.ExecuteSql("select (select page_count from pragma_page_count()) - (select freelist_count "
+                       "from pragma_freelist_count()), (select page_size from pragma_page_size())",
+                       rs, CAdoManager::CommandText)
+                == 0
+        && rs->IsOpen() && !rs->IsEOF()) {
+        long long pages = 0, size = 0;
+        rs->Value(0).ToInt64(pages);
+        rs->Value(1).ToInt64(size);
+        bytes = pages * size;
+    }
+    return bytes;
+}
+
+long long postgresBytes(CAdoManager &ado)
+{
+    std::unique_ptr<CAdoRecordset> rs;
+    long long bytes = 0;
+    if (ado.ExecuteSql("select pg_total_relation_size('posts_body')", rs,
+                       CAdoManager::CommandText) == 0
+        && rs->IsOpen() && !rs->IsEOF())
+        rs->Value(0).ToInt64(bytes);
+    return bytes;
+}
+
+Figures runEngine(const std::string &connection, const std::string &root,
+                  long long posts, std::map<std::string, std::vector<Query *>> &classes)
+{
+    Figures f;
+    CAdoManager ado;
+    if (ado.OpenAdoConnection(connection) != 0)
+        die(ado.LastError());
+    const DbEngine engine = BodyIndex::EngineOf(connection);
+    BodyIndex index(ado, engine, "posts");
+    if (index.Create() != 0)
+        die(index.Problem());
+    const long long before = engine == DbEngine::SQLite ? sqliteBytes(ado) : 0;
+    const long rss = Bench::processMemoryKb("VmRSS");
+    const double cpu0 = cpuSeconds();
+    Bench::Stopwatch watch;
+    std::string problem;
+    for (long long id = 1; id <= posts; ++id) {
+        if ((id - 1) % BatchPosts == 0 && ado.BeginTransaction() != 0)
+            die(ado.LastError());
+        PostText text;
+        PostFileStamp stamp;
+        if (!ExtractPostFile(postPath(root, id), text, stamp, problem))
+            die(problem);
+        if (index.Put(id, text, stamp) != 0)
+            die(index.Problem());
+        if ((id % BatchPosts == 0 || id == posts) && ado.CommitTransaction() != 0)
+            die(ado.LastError());
+    }
+    if (index.Optimize() != 0)
+        die(index.Problem());
+    f.rate = double(posts) / (watch.milliseconds() / 1000);
+    f.cpu = cpuSeconds() - cpu0;
+    f.growthMb = (Bench::processMemoryKb("VmHWM") - rss) / 1024;
+    const long long after = engine == DbEngine::SQLite ? sqliteBytes(ado)
+                                                       : postgresBytes(ado);
+    f.sizeMb = double(after - before) / 1048576.0;
+    f.parts = engine == DbEngine::SQLite
+            ? rowText(ado, "select (select sum(length(block)) from posts_body_pos_data) / 1048576.0, "
+                           "(select sum(length(block)) from posts_body_chr_data) / 1048576.0, "
+                           "(select sum(length(text)) from posts_body_file) / 1048576.0")
+            : rowText(ado, "select pg_table_size('posts_body') / 1048576.0, "
+                           "pg_relation_size('posts_body_terms') / 1048576.0, "
+                           "pg_relation_size('posts_body_pkey') / 1048576.0");
+    for (auto &[name, queries] : classes) {
+        for (Query *q : queries) {
+            BodySearchResult page;
+            Bench::Stopwatch t;
+            if (index.Search(q->parsed, {}, 0, PageRows, page) != 0)
+                die(index.Problem());
+            const double ms = t.milliseconds();
+            f.latency[name].push_back(ms);
+            if (ms > f.slowestMs) {
+                f.slowestMs = ms;
+                f.slowest = q->text;
+            }
+            BodySearchResult all;
+            if (index.Search(q->parsed, {}, 0, int(posts), all) != 0)
+                die(index.Problem());
+            std::vector<int> got(all.topicids.begin(), all.topicids.end());
+            std::reverse(got.begin(), got.end());
+            ++f.asked;
+            if (got == q->expected && all.count == (long long)got.size())
+                ++f.exact;
+        }
+    }
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const long long posts = argc > 1 ? std::atoll(argv[1]) : 5000;
+    if (posts < 100)
+        die("posts: at least 100");
+    std::printf("load average at start: %s\n", loadAverage().c_str());
+
+    QTemporaryDir dir(QDir::tempPath() + QLatin1String("/bench_search-XXXXXX"));
+    const std::string root = FileSystem::fromQtPath(dir.path()) + "/posts";
+    SearchCorpus corpus(20240601);
+    long long fileBytes = 0;
+    long long textBytes = 0;
+    std::vector<Query> queries;
+    auto addQuery = [&](const std::string &text) {
+        Query q;
+        q.text = text;
+        std::string problem;
+        if (!ParseSearchQuery(text, q.parsed, problem) || q.parsed.terms.size() != 1)
+            return;
+        q.pattern = Gbk::toQString(TermPattern(q.parsed.terms[0]));
+        queries.push_back(std::move(q));
+    };
+    Bench::Stopwatch generation;
+    for (long long id = 1; id <= posts; ++id) {
+        const std::string page = corpus.makePost(id);
+        if (FileSystem::writeWholeFile(postPath(root, id), page)) {
+            QDir().mkpath(QString::fromStdString(FileSystem::toDiskPath(root + "/" + std::to_string(id / 1000))));
+            if (FileSystem::writeWholeFile(postPath(root, id), page))
+                die("cannot write " + postPath(root, id));
+        }
+        fileBytes += (long long)page.size();
+        // Phrases of six CJK characters, drawn from posts across the corpus.
+        if (id % (posts / PerClass) == 0) {
+            const std::string normal = ExtractPostText(page).text;
+            for (std::string_view e : BodyTokens::Elements(normal)) {
+                if (BodyTokens::IsCjkElement(e) && e.size() >= 12) {
+                    addQuery(std::string(e.substr(0, 12)));
+                    break;
+                }
+            }
+        }
+    }
+    const std::size_t phrases = queries.size();
+    for (const std::string &w : corpus.commonWords())
+        addQuery(w);
+    const std::size_t common = queries.size();
+    for (const std::string &w : corpus.identifiers())
+        addQuery(w);
+    const std::size_t idents = queries.size();
+    for (const std::string &w : corpus.tailWords(400))
+        addQuery(w);
+    std::printf("%lld posts generated in %.1f s\n", posts, generation.milliseconds() / 1000);
+
+    // Text extraction alone, from the files: what the index build cannot go below.
+    Bench::Stopwatch extraction;
+    for (long long id = 1; id <= posts; ++id) {
+        PostText text;
+        PostFileStamp stamp;
+        std::string problem;
+        if (!ExtractPostFile(postPath(root, id), text, stamp, problem))
+            die(problem);
+        BodyTokens::IndexTokens tokens;
+        BodyTokens::MakeIndexTokens(text.text, tokens);
+    }
+    const double extractionRate = double(posts) / (extraction.milliseconds() / 1000);
+
+    // The reference: every candidate against every post's normalised text.
+    Bench::Stopwatch scan;
+    for (long long id = 1; id <= posts; ++id) {
+        PostText text;
+        PostFileStamp stamp;
+        std::string problem;
+        if (!ExtractPostFile(postPath(root, id), text, stamp, problem))
+            die(problem);
+        textBytes += (long long)text.text.size();
+        const QString normal = Gbk::toQString(text.text);
+        for (Query &q : queries) {
+            if (normal.contains(q.pattern))
+                q.expected.push_back(int(id));
+        }
+    }
+    std::map<std::string, std::vector<Query *>> classes;
+    auto fill = [&](const char *name, std::size_t from, std::size_t to, bool rareOnly) {
+        std::vector<Query *> pool;
+        for (std::size_t i = from; i < to; ++i) {
+            const std::size_t hits = queries[i].expected.size();
+            if (!rareOnly || (hits > 0 && hits <= 100))
+                pool.push_back(&queries[i]);
+        }
+        for (std::size_t i = 0; !pool.empty() && i < PerClass; ++i)
+            classes[name].push_back(pool[i % pool.size()]);
+    };
+    fill("1 rare words (<=100 hits)", idents, queries.size(), true);
+    fill("2 common 1-2 char words", phrases, common, false);
+    fill("3 6-char phrases", 0, phrases, false);
+    fill("4 English identifiers", common, idents, false);
+    std::printf("brute-force scan of %zu candidates in %.1f s\n", queries.size(),
+                scan.milliseconds() / 1000);
+
+    const QString sqliteFile = dir.path() + QLatin1String("/archive.db");
+    const std::string sqlite = "Provider=SQLite;Data Source=" + FileSystem::fromQtPath(sqliteFile);
+    std::string error;
+    if (EnsureEmbeddedDatabase(sqlite, {"posts"}, error) != 0)
+        die(error);
+    const Figures lite = runEngine(sqlite, root, posts, classes);
+    std::printf("load average after SQLite: %s\n", loadAverage().c_str());
+
+    PgCluster cluster;
+    QString reason;
+    if (!cluster.start(reason) || !cluster.createDatabase("bench", reason))
+        die("PostgreSQL: " + reason.toStdString());
+    const Figures pg = runEngine(cluster.connectionString("bench"), root, posts, classes);
+
+    const double gbkMb = double(fileBytes) / 1048576.0;
+    const double textMb = double(textBytes) / 1048576.0;
+    std::printf("\n%lld posts, %.2f KB each: GBK files %.1f MB, normalised text %.1f MB\n", posts,
+                double(fileBytes) / double(posts) / 1024, gbkMb, textMb);
+    std::printf("%-34s %14s %14s\n", "", "SQLite", "PostgreSQL");
+    std::printf("%-34s %14.0f %14s\n", "text and terms alone (posts/s)", extractionRate, "");
+    std::printf("%-34s %14.0f %14.0f\n", "index build (posts/s)", lite.rate, pg.rate);
+    std::printf("%-34s %14.1f %14.1f\n", "  CPU of this process (s)", lite.cpu, pg.cpu);
+    std::printf("%-34s %14.1f %14.1f\n", "index size (MB)", lite.sizeMb, pg.sizeMb);
+    std::printf("%-34s %14.2f %14.2f\n", "  x GBK file size", lite.sizeMb / gbkMb, pg.sizeMb / gbkMb);
+    std::printf("  SQLite parts: positional + characters + kept texts = %s MB\n", lite.parts.c_str());
+    std::printf("  PostgreSQL parts: table with TOAST + GIN + key = %s MB\n", pg.parts.c_str());
+    std::printf("%-34s %14.2f %14.2f\n", "  x normalised text (GBK)", lite.sizeMb / textMb,
+                pg.sizeMb / textMb);
+    std::printf("%-34s %14ld %14ld\n", "memory growth of the build (MB)", lite.growthMb, pg.growthMb);
+    std::printf("first page with count, ms: median / p99\n");
+    for (const auto &[name, list] : classes) {
+        std::size_t hits = 0;
+        for (const Query *q : list)
+            hits += q->expected.size();
+        char label[80];
+        std::snprintf(label, sizeof label, "  %s, %zu q, %.0f hits", name.c_str() + 2, list.size(),
+                      double(hits) / double(list.size()));
+        const auto &a = lite.latency.at(name);
+        const auto &b = pg.latency.at(name);
+        std::printf("%-34s %6.1f /%6.1f %6.1f /%6.1f\n", label, percentile(a, 0.5),
+                    percentile(a, 0.99), percentile(b, 0.5), percentile(b, 0.99));
+    }
+    std::printf("  slowest: SQLite %s %.1f ms, PostgreSQL %s %.1f ms\n", Gbk::toUtf8(lite.slowest).c_str(),
+                lite.slowestMs, Gbk::toUtf8(pg.slowest).c_str(), pg.slowestMs);
+    std::printf("%-34s %10d/%-3d %10d/%-3d\n", "exact (equal to the brute force)", lite.exact,
+                lite.asked, pg.exact, pg.asked);
+    std::printf("load average at end: %s\n", loadAverage().c_str());
+    return lite.exact == lite.asked && pg.exact == pg.asked ? 0 : 1;
+}
