@@ -104,7 +104,8 @@ std::string SearchCorpus::makePost(long long topicid)
         } else if (kind < 5) {
             // Identifiers: a few common, most rare.
             const double r = random_.generateDouble();
-            page += " " + identifiers_[std::size_t(r * r * r * double(identifiers_.size()))] + "() ";
+            page += " " + identifiers_[std::size_t(r * r * r * double(identifiers_.size()))]
+                    + "() ";
         } else if (kind < 16) {
             page += punctuation[random_.bounded(int(punctuation.size()))];
         } else if (kind < 17) {

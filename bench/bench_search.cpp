@@ -121,9 +121,10 @@ long long sqliteBytes(CAdoManager &ado)
 {
     long long bytes = 0;
     std::unique_ptr<CAdoRecordset> rs;
-    if (ado.ExecuteSql("select (select page_count from pragma_page_count()) - (select freelist_count "
-                       "from pragma_freelist_count()), (select page_size from pragma_page_size())",
-                       rs, CAdoManager::CommandText)
+    if (ado.ExecuteSql(
+                "select (select page_count from pragma_page_count()) - (select freelist_count "
+                "from pragma_freelist_count()), (select page_size from pragma_page_size())",
+                rs, CAdoManager::CommandText)
                 == 0
         && rs->IsOpen() && !rs->IsEOF()) {
         long long pages = 0, size = 0;
@@ -138,15 +139,15 @@ long long postgresBytes(CAdoManager &ado)
 {
     std::unique_ptr<CAdoRecordset> rs;
     long long bytes = 0;
-    if (ado.ExecuteSql("select pg_total_relation_size('posts_body')", rs,
-                       CAdoManager::CommandText) == 0
+    if (ado.ExecuteSql("select pg_total_relation_size('posts_body')", rs, CAdoManager::CommandText)
+                == 0
         && rs->IsOpen() && !rs->IsEOF())
         rs->Value(0).ToInt64(bytes);
     return bytes;
 }
 
-Figures runEngine(const std::string &connection, const std::string &root,
-                  long long posts, std::map<std::string, std::vector<Query *>> &classes)
+Figures runEngine(const std::string &connection, const std::string &root, long long posts,
+                  std::map<std::string, std::vector<Query *>> &classes)
 {
     Figures f;
     CAdoManager ado;
@@ -178,16 +179,17 @@ Figures runEngine(const std::string &connection, const std::string &root,
     f.rate = double(posts) / (watch.milliseconds() / 1000);
     f.cpu = cpuSeconds() - cpu0;
     f.growthMb = (Bench::processMemoryKb("VmHWM") - rss) / 1024;
-    const long long after = engine == DbEngine::SQLite ? sqliteBytes(ado)
-                                                       : postgresBytes(ado);
+    const long long after = engine == DbEngine::SQLite ? sqliteBytes(ado) : postgresBytes(ado);
     f.sizeMb = double(after - before) / 1048576.0;
     f.parts = engine == DbEngine::SQLite
-            ? rowText(ado, "select (select sum(length(block)) from posts_body_pos_data) / 1048576.0, "
-                           "(select sum(length(block)) from posts_body_chr_data) / 1048576.0, "
-                           "(select sum(length(text)) from posts_body_file) / 1048576.0")
-            : rowText(ado, "select pg_table_size('posts_body') / 1048576.0, "
-                           "pg_relation_size('posts_body_terms') / 1048576.0, "
-                           "pg_relation_size('posts_body_pkey') / 1048576.0");
+            ? rowText(ado,
+                      "select (select sum(length(block)) from posts_body_pos_data) / 1048576.0, "
+                      "(select sum(length(block)) from posts_body_chr_data) / 1048576.0, "
+                      "(select sum(length(text)) from posts_body_file) / 1048576.0")
+            : rowText(ado,
+                      "select pg_table_size('posts_body') / 1048576.0, "
+                      "pg_relation_size('posts_body_terms') / 1048576.0, "
+                      "pg_relation_size('posts_body_pkey') / 1048576.0");
     for (auto &[name, queries] : classes) {
         for (Query *q : queries) {
             BodySearchResult page;
@@ -242,7 +244,8 @@ int main(int argc, char **argv)
     for (long long id = 1; id <= posts; ++id) {
         const std::string page = corpus.makePost(id);
         if (FileSystem::writeWholeFile(postPath(root, id), page)) {
-            QDir().mkpath(QString::fromStdString(FileSystem::toDiskPath(root + "/" + std::to_string(id / 1000))));
+            QDir().mkpath(QString::fromStdString(
+                    FileSystem::toDiskPath(root + "/" + std::to_string(id / 1000))));
             if (FileSystem::writeWholeFile(postPath(root, id), page))
                 die("cannot write " + postPath(root, id));
         }
@@ -338,12 +341,15 @@ int main(int argc, char **argv)
     std::printf("%-34s %14.0f %14.0f\n", "index build (posts/s)", lite.rate, pg.rate);
     std::printf("%-34s %14.1f %14.1f\n", "  CPU of this process (s)", lite.cpu, pg.cpu);
     std::printf("%-34s %14.1f %14.1f\n", "index size (MB)", lite.sizeMb, pg.sizeMb);
-    std::printf("%-34s %14.2f %14.2f\n", "  x GBK file size", lite.sizeMb / gbkMb, pg.sizeMb / gbkMb);
-    std::printf("  SQLite parts: positional + characters + kept texts = %s MB\n", lite.parts.c_str());
+    std::printf("%-34s %14.2f %14.2f\n", "  x GBK file size", lite.sizeMb / gbkMb,
+                pg.sizeMb / gbkMb);
+    std::printf("  SQLite parts: positional + characters + kept texts = %s MB\n",
+                lite.parts.c_str());
     std::printf("  PostgreSQL parts: table with TOAST + GIN + key = %s MB\n", pg.parts.c_str());
     std::printf("%-34s %14.2f %14.2f\n", "  x normalised text (GBK)", lite.sizeMb / textMb,
                 pg.sizeMb / textMb);
-    std::printf("%-34s %14ld %14ld\n", "memory growth of the build (MB)", lite.growthMb, pg.growthMb);
+    std::printf("%-34s %14ld %14ld\n", "memory growth of the build (MB)", lite.growthMb,
+                pg.growthMb);
     std::printf("first page with count, ms: median / p99\n");
     for (const auto &[name, list] : classes) {
         std::size_t hits = 0;
@@ -357,8 +363,9 @@ int main(int argc, char **argv)
         std::printf("%-34s %6.1f /%6.1f %6.1f /%6.1f\n", label, percentile(a, 0.5),
                     percentile(a, 0.99), percentile(b, 0.5), percentile(b, 0.99));
     }
-    std::printf("  slowest: SQLite %s %.1f ms, PostgreSQL %s %.1f ms\n", Gbk::toUtf8(lite.slowest).c_str(),
-                lite.slowestMs, Gbk::toUtf8(pg.slowest).c_str(), pg.slowestMs);
+    std::printf("  slowest: SQLite %s %.1f ms, PostgreSQL %s %.1f ms\n",
+                Gbk::toUtf8(lite.slowest).c_str(), lite.slowestMs, Gbk::toUtf8(pg.slowest).c_str(),
+                pg.slowestMs);
     std::printf("%-34s %10d/%-3d %10d/%-3d\n", "exact (equal to the brute force)", lite.exact,
                 lite.asked, pg.exact, pg.asked);
     std::printf("load average at end: %s\n", loadAverage().c_str());

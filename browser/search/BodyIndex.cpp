@@ -101,8 +101,10 @@ long BodyIndexStore::number(const BoundStatement &statement, long long &value)
 // ---- BodyIndex ----
 
 BodyIndex::BodyIndex(CAdoManager &ado, DbEngine engine, std::string table)
-    : ado_(ado), engine_(engine), table_(std::move(table)),
-      store_(BodyIndexStore::make(ado, engine, table_))
+    : ado_(ado)
+    , engine_(engine)
+    , table_(std::move(table))
+    , store_(BodyIndexStore::make(ado, engine, table_))
 {
 }
 
@@ -227,10 +229,10 @@ long BodyIndex::Create()
         }
         if (const long code = store_->create())
             return fail(code);
-        const BoundStatement remember {
-                std::string("delete from ") + MetaTable + " where tablename = ?",
-                {SqlValue::fromText(metaKey(table_))},
-                {}};
+        const BoundStatement remember {std::string("delete from ") + MetaTable
+                                               + " where tablename = ?",
+                                       {SqlValue::fromText(metaKey(table_))},
+                                       {}};
         const BoundStatement insert {std::string("insert into ") + MetaTable
                                              + " (tablename, version) values (?, ?)",
                                      {SqlValue::fromText(metaKey(table_)),

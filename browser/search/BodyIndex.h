@@ -46,6 +46,10 @@
 // in the caller's transaction when one is open, else in one of their own; Create and
 // Drop likewise, all or nothing. Nothing is held open between calls.
 //
+// Search on PostgreSQL runs in a short transaction of its own (in the caller's when one
+// is open) with planner settings local to it: the index alone is read. Drop leaves the
+// terms function, which other tables' indexes may share.
+//
 // Threads: like the CAdoManager it is given, one thread at a time.
 
 #include "PostText.h"
@@ -127,8 +131,8 @@ public:
 
     // The posts in scope that match the query: the count, and the page of `limit`
     // topicids after the first `offset` ones, newest first.
-    long Search(const SearchQuery &query, const BodySearchScope &scope, long long offset,
-                int limit, BodySearchResult &result);
+    long Search(const SearchQuery &query, const BodySearchScope &scope, long long offset, int limit,
+                BodySearchResult &result);
 
     const std::string &Problem() const { return problem_; }
 

@@ -12,7 +12,9 @@ class PostgresStore : public BodyIndexStore
 {
 public:
     PostgresStore(CAdoManager &ado, const std::string &table)
-        : BodyIndexStore(ado, table), body_(table + "_body"), terms_(table + "_body_terms")
+        : BodyIndexStore(ado, table)
+        , body_(table + "_body")
+        , terms_(table + "_body_terms")
     {
     }
 
@@ -82,10 +84,8 @@ public:
     {
         for (std::size_t at = 0; at < topicids.size(); at += RemoveBatch) {
             const std::size_t n = std::min(RemoveBatch, topicids.size() - at);
-            BoundStatement del {"delete from " + body_ + " where topicid in (" + Placeholders(n)
-                                        + ")",
-                                {},
-                                {}};
+            BoundStatement del {
+                    "delete from " + body_ + " where topicid in (" + Placeholders(n) + ")", {}, {}};
             for (std::size_t i = 0; i < n; ++i)
                 del.values.push_back(SqlValue::fromInteger(topicids[at + i]));
             if (const long code = run(del))
@@ -157,8 +157,8 @@ public:
     long readPage(const BoundStatement &where, long long offset, int limit,
                   BodySearchResult &result)
     {
-        if (const long code = number({"select count(*)" + where.sql, where.values, {}},
-                                     result.count))
+        if (const long code =
+                    number({"select count(*)" + where.sql, where.values, {}}, result.count))
             return code;
         if (limit == 0 || offset >= result.count)
             return 0;

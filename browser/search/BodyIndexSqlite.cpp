@@ -43,8 +43,10 @@ class SqliteStore : public BodyIndexStore
 {
 public:
     SqliteStore(CAdoManager &ado, const std::string &table)
-        : BodyIndexStore(ado, table), pos_(table + "_body_pos"), chr_(table + "_body_chr"),
-          file_(table + "_body_file")
+        : BodyIndexStore(ado, table)
+        , pos_(table + "_body_pos")
+        , chr_(table + "_body_chr")
+        , file_(table + "_body_file")
     {
     }
 
@@ -91,7 +93,8 @@ public:
     long optimize() override
     {
         for (const std::string &table : {pos_, chr_}) {
-            if (const long code = run("insert into " + table + " (" + table + ") values ('optimize')"))
+            if (const long code =
+                        run("insert into " + table + " (" + table + ") values ('optimize')"))
                 return code;
         }
         return 0;
@@ -113,11 +116,12 @@ public:
         BodyTokens::MakeIndexTokens(text.text, tokens);
         if (const long code = writeTerms(topicid, tokens, false))
             return code;
-        return run({"insert or replace into " + file_
-                            + " (topicid, filesize, modified, text) values (?, ?, ?, ?)",
-                    {SqlValue::fromInteger(topicid), SqlValue::fromInteger(stamp.size),
-                     SqlValue::fromInteger(stamp.modified), SqlValue::fromText(packText(text.text))},
-                    {}});
+        return run(
+                {"insert or replace into " + file_
+                         + " (topicid, filesize, modified, text) values (?, ?, ?, ?)",
+                 {SqlValue::fromInteger(topicid), SqlValue::fromInteger(stamp.size),
+                  SqlValue::fromInteger(stamp.modified), SqlValue::fromText(packText(text.text))},
+                 {}});
     }
 
     long remove(const std::vector<long long> &topicids) override
@@ -176,9 +180,8 @@ private:
             const std::string sql = remove ? "insert into " + *table + " (" + *table
                             + ", rowid, t) values ('delete', ?, ?)"
                                            : "insert into " + *table + " (rowid, t) values (?, ?)";
-            if (const long code = run({sql,
-                                       {SqlValue::fromInteger(topicid), SqlValue::fromText(*terms)},
-                                       {}}))
+            if (const long code = run(
+                        {sql, {SqlValue::fromInteger(topicid), SqlValue::fromText(*terms)}, {}}))
                 return code;
         }
         return 0;
@@ -189,8 +192,8 @@ private:
     std::string file_;
 };
 
-long SqliteStore::search(const SearchQuery &searchQuery, const BodySearchScope &scope, long long offset,
-                         int limit, BodySearchResult &result)
+long SqliteStore::search(const SearchQuery &searchQuery, const BodySearchScope &scope,
+                         long long offset, int limit, BodySearchResult &result)
 {
     std::string positive;
     std::string excluded;
@@ -243,9 +246,8 @@ long SqliteStore::search(const SearchQuery &searchQuery, const BodySearchScope &
         return code;
     if (limit == 0 || offset >= result.count)
         return 0;
-    BoundStatement page {"select rowid" + where.sql + " order by rowid desc limit ? offset ?",
-                         where.values,
-                         {}};
+    BoundStatement page {
+            "select rowid" + where.sql + " order by rowid desc limit ? offset ?", where.values, {}};
     page.values.push_back(SqlValue::fromInteger(limit));
     page.values.push_back(SqlValue::fromInteger(offset));
     std::unique_ptr<CAdoRecordset> rows;

@@ -18,7 +18,8 @@ class BodyIndexStore
 {
 public:
     BodyIndexStore(CAdoManager &ado, std::string table)
-        : ado_(ado), table_(std::move(table))
+        : ado_(ado)
+        , table_(std::move(table))
     {
     }
     virtual ~BodyIndexStore() = default;
@@ -33,8 +34,8 @@ public:
     virtual long optimize() = 0;
     virtual long put(long long topicid, const PostText &text, const PostFileStamp &stamp) = 0;
     virtual long remove(const std::vector<long long> &topicids) = 0;
-    virtual long search(const SearchQuery &searchQuery, const BodySearchScope &scope, long long offset,
-                        int limit, BodySearchResult &result) = 0;
+    virtual long search(const SearchQuery &searchQuery, const BodySearchScope &scope,
+                        long long offset, int limit, BodySearchResult &result) = 0;
     // The table holding the stamps, with columns topicid, filesize, modified.
     virtual std::string stampTable() const = 0;
 

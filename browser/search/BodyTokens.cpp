@@ -58,17 +58,26 @@ void MakeIndexTokens(std::string_view text, IndexTokens &tokens)
 {
     tokens.positional.clear();
     tokens.characters.clear();
+    // The distinct characters by a table of all double-byte codes, cleared after use:
+    // a post holds thousands of characters but only some hundreds of different ones.
+    thread_local std::vector<bool> seen(65536, false);
     std::vector<std::uint16_t> chars;
     for (std::string_view element : Elements(text)) {
         forEachTerm(element, [&](std::string_view term) { addTerm(tokens.positional, term); });
         if (IsCjkElement(element)) {
-            for (std::size_t i = 0; i + 1 < element.size(); i += 2)
-                chars.push_back(std::uint16_t(static_cast<unsigned char>(element[i]) << 8
-                                              | static_cast<unsigned char>(element[i + 1])));
+            for (std::size_t i = 0; i + 1 < element.size(); i += 2) {
+                const auto c = std::uint16_t(static_cast<unsigned char>(element[i]) << 8
+                                             | static_cast<unsigned char>(element[i + 1]));
+                if (!seen[c]) {
+                    seen[c] = true;
+                    chars.push_back(c);
+                }
+            }
         }
     }
+    for (std::uint16_t c : chars)
+        seen[c] = false;
     std::sort(chars.begin(), chars.end());
-    chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
     tokens.characters.reserve(chars.size() * 3);
     for (std::uint16_t c : chars) {
         if (!tokens.characters.empty())
@@ -109,10 +118,12 @@ std::string PostgresTermsFunction()
     return "create or replace function " + PostgresTermsFunctionName()
             + "(body text) returns tsvector language sql immutable strict parallel safe as $f$ "
               "select array_to_tsvector(array_remove(string_to_array("
-              "regexp_replace(body, " + pairs + ") || ' ' || "
-              "regexp_replace(regexp_replace(body, ' " + cjk + "', ' ', 'g'), " + pairs
-            + "), ' ') || string_to_array(regexp_replace(body, '[^" + cjk.substr(1)
-            + "+', '', 'g'), null), '')) $f$";
+              "regexp_replace(body, "
+            + pairs
+            + ") || ' ' || "
+              "regexp_replace(regexp_replace(body, ' "
+            + cjk + "', ' ', 'g'), " + pairs + "), ' ') || string_to_array(regexp_replace(body, '[^"
+            + cjk.substr(1) + "+', '', 'g'), null), '')) $f$";
 }
 
 } // namespace BodyTokens

@@ -65,7 +65,8 @@ bool looksUtf8(std::string_view head)
     std::size_t end = sample.size();
     std::size_t k = end;
     std::size_t continuation = 0;
-    while (k > 0 && continuation < 3 && (static_cast<unsigned char>(sample[k - 1]) & 0xC0) == 0x80) {
+    while (k > 0 && continuation < 3
+           && (static_cast<unsigned char>(sample[k - 1]) & 0xC0) == 0x80) {
         --k;
         ++continuation;
     }
@@ -76,16 +77,17 @@ bool looksUtf8(std::string_view head)
             end = k - 1;
     }
     sample = sample.substr(0, end);
-    const bool beyondAscii = std::any_of(sample.begin(), sample.end(),
-                                         [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    const bool beyondAscii = std::any_of(sample.begin(), sample.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x80;
+    });
     return beyondAscii && Gbk::isValidUtf8(sample);
 }
 
 bool isGbkFamily(const std::string &name)
 {
     return name == "gb2312" || name == "gbk" || name == "x-gbk" || name == "cp936"
-            || name == "windows-936" || name == "gb18030" || name == "euc-cn"
-            || name == "csgb2312" || name == "chinese";
+            || name == "windows-936" || name == "gb18030" || name == "euc-cn" || name == "csgb2312"
+            || name == "chinese";
 }
 
 } // namespace
@@ -116,8 +118,9 @@ std::string SniffPostCharset(std::string_view head, bool &binary)
 }
 
 PostTextReader::PostTextReader(bool keepDisplay)
-    : builder_(MaxIndexedChars, MaxWordChars, keepDisplay), normaliser_(builder_),
-      scanner_(normaliser_, keepDisplay)
+    : builder_(MaxIndexedChars, MaxWordChars, keepDisplay)
+    , normaliser_(builder_)
+    , scanner_(normaliser_, keepDisplay)
 {
 }
 
@@ -245,7 +248,9 @@ PostText ExtractPostText(std::string_view bytes)
 bool ExtractPostFile(const std::string &path, PostText &text, PostFileStamp &stamp,
                      std::string &problem)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     const int fd = openPostFile(path, info, problem);
     if (fd < 0)
         return false;
@@ -258,8 +263,9 @@ bool ExtractPostFile(const std::string &path, PostText &text, PostFileStamp &sta
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            problem = withArgs(SearchTexts::FileReadFailed, path,
-                               FileSystem::errorText(std::error_code(errno, std::generic_category())));
+            problem = withArgs(
+                    SearchTexts::FileReadFailed, path,
+                    FileSystem::errorText(std::error_code(errno, std::generic_category())));
             ok = false;
             break;
         }
@@ -275,7 +281,9 @@ bool ExtractPostFile(const std::string &path, PostText &text, PostFileStamp &sta
 
 bool StampPostFile(const std::string &path, PostFileStamp &stamp, std::string &problem)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     const int fd = openPostFile(path, info, problem);
     if (fd < 0)
         return false;

@@ -106,7 +106,8 @@ bool ParseSearchQuery(const std::string &gbk, SearchQuery &query, std::string &p
             query.terms.push_back(std::move(term));
     }
     if (query.terms.empty()) {
-        problem = Gbk::literal(anyText ? SearchTexts::QueryOnlyPunctuation : SearchTexts::QueryEmpty);
+        problem =
+                Gbk::literal(anyText ? SearchTexts::QueryOnlyPunctuation : SearchTexts::QueryEmpty);
         return false;
     }
     bool positive = false;

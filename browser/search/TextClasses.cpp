@@ -46,7 +46,9 @@ const CharTable &CharTable::instance()
 }
 
 CharTable::CharTable()
-    : entries_(65536), gbkClass_(65536, CharClass::Separator), toGbk_(65536, 0)
+    : entries_(65536)
+    , gbkClass_(65536, CharClass::Separator)
+    , toGbk_(65536, 0)
 {
     for (char16_t c = 1; c < 0x80; ++c)
         toGbk_[c] = c;
@@ -84,7 +86,8 @@ CharTable::CharTable()
             continue;
         }
         const char16_t unit = char16_t(c);
-        const QString normal = QString(QChar(unit)).normalized(QString::NormalizationForm_KC).toLower();
+        const QString normal =
+                QString(QChar(unit)).normalized(QString::NormalizationForm_KC).toLower();
         std::vector<NormalChar> items;
         for (char32_t d : normal.toUcs4())
             items.push_back(mapped(d));
@@ -97,16 +100,30 @@ CharTable::CharTable()
             expansions_.push_back(std::move(items));
         }
     }
-    for (std::uint32_t c = 0; c < 65536; ++c) {
-        if (ClassOf(c) != CharClass::Cjk)
+    // The ranges only have to be right for what normalised text holds: GBK characters
+    // of a word or a CJK run, and blanks. Characters that never stand there may fall
+    // inside a range, which keeps the ranges few (a database's regular expression
+    // slows down with every range).
+    auto holds = [&](std::uint32_t c) { return c >= 0x80 && toGbk_[c] != 0; };
+    std::uint32_t lastCjk = 0;
+    bool open = false;
+    for (std::uint32_t c = 0x80; c < 65536; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
             continue;
-        if (!cjkRanges_.empty() && std::uint32_t(cjkRanges_.back()) + 1 == c)
-            cjkRanges_.back() = char16_t(c);
-        else {
-            cjkRanges_.push_back(char16_t(c));
-            cjkRanges_.push_back(char16_t(c));
+        const CharClass cls = ClassOf(c);
+        if (holds(c) && cls == CharClass::Word) {
+            if (open)
+                cjkRanges_.push_back(char16_t(lastCjk));
+            open = false;
+        } else if (holds(c) && cls == CharClass::Cjk) {
+            if (!open)
+                cjkRanges_.push_back(char16_t(c));
+            open = true;
+            lastCjk = c;
         }
     }
+    if (open)
+        cjkRanges_.push_back(char16_t(lastCjk));
 }
 
 NormalChar CharTable::mapped(char32_t c) const

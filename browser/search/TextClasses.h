@@ -46,8 +46,9 @@ public:
     // The class of a character of the normalised GBK text, by its GBK code.
     CharClass classOfGbk(std::uint16_t gbk) const { return gbkClass_[gbk]; }
 
-    // The CJK characters of the BMP as ranges of code points, for a regular expression
-    // bracket of the database ("\u4e00-\u9fff..."): what ClassOf calls CJK.
+    // The CJK characters of normalised text as ranges of code points, for a regular
+    // expression bracket of the database ("\u3005-\u9fa5..."): every GBK character
+    // that ClassOf calls CJK is inside, no GBK character of a word is.
     std::string cjkRegexRanges() const;
 
 private:

@@ -26,10 +26,10 @@ char lowerAscii(char16_t c)
 bool isInlineTag(std::string_view name)
 {
     static constexpr std::array<std::string_view, 34> names = {
-            "a",    "abbr", "acronym", "b",   "bdi",  "bdo",    "big",   "cite",  "code",
-            "data", "del",  "dfn",     "em",  "font", "i",      "img",   "ins",   "kbd",
-            "label", "mark", "nobr",   "q",   "s",    "samp",   "small", "span",  "strike",
-            "strong", "sub", "sup",    "time", "tt",  "u",      "var"};
+            "a",      "abbr", "acronym", "b",    "bdi",  "bdo",  "big",   "cite", "code",
+            "data",   "del",  "dfn",     "em",   "font", "i",    "img",   "ins",  "kbd",
+            "label",  "mark", "nobr",    "q",    "s",    "samp", "small", "span", "strike",
+            "strong", "sub",  "sup",     "time", "tt",   "u",    "var"};
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
@@ -41,17 +41,17 @@ char32_t namedEntity(std::string_view name)
         char32_t code;
     };
     static constexpr Named table[] = {
-            {"amp", U'&'},      {"lt", U'<'},       {"gt", U'>'},       {"quot", U'"'},
-            {"apos", U'\''},    {"nbsp", 0xA0},     {"copy", 0xA9},     {"reg", 0xAE},
-            {"trade", 0x2122},  {"hellip", 0x2026}, {"mdash", 0x2014},  {"ndash", 0x2013},
-            {"lsquo", 0x2018},  {"rsquo", 0x2019},  {"ldquo", 0x201C},  {"rdquo", 0x201D},
-            {"middot", 0xB7},   {"bull", 0x2022},   {"times", 0xD7},    {"divide", 0xF7},
-            {"deg", 0xB0},      {"plusmn", 0xB1},   {"laquo", 0xAB},    {"raquo", 0xBB},
-            {"yen", 0xA5},      {"euro", 0x20AC},   {"pound", 0xA3},    {"cent", 0xA2},
-            {"sect", 0xA7},     {"para", 0xB6},     {"ensp", 0x2002},   {"emsp", 0x2003},
-            {"thinsp", 0x2009}, {"shy", 0xAD},      {"zwj", 0x200D},    {"zwnj", 0x200C},
-            {"larr", 0x2190},   {"rarr", 0x2192},   {"uarr", 0x2191},   {"darr", 0x2193},
-            {"alpha", 0x3B1},   {"beta", 0x3B2},    {"gamma", 0x3B3},   {"pi", 0x3C0}};
+            {"amp", U'&'},      {"lt", U'<'},       {"gt", U'>'},      {"quot", U'"'},
+            {"apos", U'\''},    {"nbsp", 0xA0},     {"copy", 0xA9},    {"reg", 0xAE},
+            {"trade", 0x2122},  {"hellip", 0x2026}, {"mdash", 0x2014}, {"ndash", 0x2013},
+            {"lsquo", 0x2018},  {"rsquo", 0x2019},  {"ldquo", 0x201C}, {"rdquo", 0x201D},
+            {"middot", 0xB7},   {"bull", 0x2022},   {"times", 0xD7},   {"divide", 0xF7},
+            {"deg", 0xB0},      {"plusmn", 0xB1},   {"laquo", 0xAB},   {"raquo", 0xBB},
+            {"yen", 0xA5},      {"euro", 0x20AC},   {"pound", 0xA3},   {"cent", 0xA2},
+            {"sect", 0xA7},     {"para", 0xB6},     {"ensp", 0x2002},  {"emsp", 0x2003},
+            {"thinsp", 0x2009}, {"shy", 0xAD},      {"zwj", 0x200D},   {"zwnj", 0x200C},
+            {"larr", 0x2190},   {"rarr", 0x2192},   {"uarr", 0x2191},  {"darr", 0x2193},
+            {"alpha", 0x3B1},   {"beta", 0x3B2},    {"gamma", 0x3B3},  {"pi", 0x3C0}};
     for (const Named &n : table) {
         if (n.name == name)
             return n.code;
@@ -89,7 +89,9 @@ char32_t numericEntity(std::string_view digits)
 // ---- NormalTextBuilder ----
 
 NormalTextBuilder::NormalTextBuilder(std::size_t maxChars, std::size_t maxWordChars, bool keepMap)
-    : maxChars_(maxChars), maxWordChars_(maxWordChars), keepMap_(keepMap)
+    : maxChars_(maxChars)
+    , maxWordChars_(maxWordChars)
+    , keepMap_(keepMap)
 {
 }
 
@@ -177,7 +179,8 @@ void NormalTextBuilder::finish()
 // ---- Normaliser ----
 
 Normaliser::Normaliser(NormalTextBuilder &builder)
-    : builder_(builder), table_(CharTable::instance())
+    : builder_(builder)
+    , table_(CharTable::instance())
 {
 }
 
@@ -214,7 +217,8 @@ void Normaliser::flush()
 // ---- VisibleTextScanner ----
 
 VisibleTextScanner::VisibleTextScanner(Normaliser &normaliser, bool keepDisplay)
-    : normaliser_(normaliser), keepDisplay_(keepDisplay)
+    : normaliser_(normaliser)
+    , keepDisplay_(keepDisplay)
 {
 }
 

@@ -90,7 +90,15 @@ public:
 
 private:
     enum class State {
-        Text, Entity, TagOpen, TagName, TagBody, Bang, Comment, Declaration, RawText
+        Text,
+        Entity,
+        TagOpen,
+        TagName,
+        TagBody,
+        Bang,
+        Comment,
+        Declaration,
+        RawText
     };
     void visible(char16_t c);
     void visibleCode(char32_t c);

@@ -72,20 +72,21 @@ inline bool queryMatches(std::string_view normal, const SearchQuery &query)
 inline const std::vector<const char *> &words()
 {
     static const std::vector<const char *> list = {
-            "的", "了", "是", "我", "在", "有", "不", "这", "人", "们", "我们", "一个", "没有",
-            "什么", "问题", "可以", "数据", "内存", "程序", "文件", "数据库", "服务器", "内存泄漏",
-            "函数", "编译", "错误", "系统", "时候", "已经", "因为", "所以", "如果", "但是", "还是",
-            "线程", "指针", "对象", "结构", "测试", "索引", "查询", "性能", "版本", "更新",
-            "论坛", "帖子", "回复", "楼主", "谢谢", "请问", "大家", "知道", "觉得", "发现",
-            "乗", "癨", "中文", "汉字", "字符", "编码", "全文检索"};
+            "的",   "了",   "是",     "我",     "在",       "有",   "不",      "这",   "人",
+            "们",   "我们", "一个",   "没有",   "什么",     "问题", "可以",    "数据", "内存",
+            "程序", "文件", "数据库", "服务器", "内存泄漏", "函数", "编译",    "错误", "系统",
+            "时候", "已经", "因为",   "所以",   "如果",     "但是", "还是",    "线程", "指针",
+            "对象", "结构", "测试",   "索引",   "查询",     "性能", "版本",    "更新", "论坛",
+            "帖子", "回复", "楼主",   "谢谢",   "请问",     "大家", "知道",    "觉得", "发现",
+            "乗",   "癨",   "中文",   "汉字",   "字符",     "编码", "全文检索"};
     return list;
 }
 
 inline const std::vector<const char *> &englishWords()
 {
     static const std::vector<const char *> list = {
-            "malloc", "free",   "QString", "size_t", "error", "segfault", "linux",
-            "return", "buffer", "printf",  "std",    "vector", "http",    "json"};
+            "malloc", "free",   "QString", "size_t", "error",  "segfault", "linux",
+            "return", "buffer", "printf",  "std",    "vector", "http",     "json"};
     return list;
 }
 

@@ -138,7 +138,8 @@ std::vector<std::string> expectedInstances(const std::map<long long, std::string
         BodyTokens::MakeIndexTokens(text, tokens);
         int offset = 0;
         for (std::string_view t : BodyTokens::Elements(tokens.positional))
-            out.push_back(std::string(t) + "|" + std::to_string(id) + "|" + std::to_string(offset++));
+            out.push_back(std::string(t) + "|" + std::to_string(id) + "|"
+                          + std::to_string(offset++));
     }
     std::sort(out.begin(), out.end());
     return out;
@@ -209,7 +210,8 @@ private Q_SLOTS:
                     "select unnest(tsvector_to_array(" + BodyTokens::PostgresTermsFunctionName()
                     + "(body))) from posts_body where topicid = " + std::to_string(i + 1));
             std::sort(held.begin(), held.end());
-            const std::vector<std::string> want = BodyTokens::TermSet(f.texts[static_cast<long long>(i + 1)]);
+            const std::vector<std::string> want =
+                    BodyTokens::TermSet(f.texts[static_cast<long long>(i + 1)]);
             QVERIFY2(held == want, cases[i].name);
         }
     }
@@ -232,7 +234,8 @@ private Q_SLOTS:
             queries.push_back(w);
         // Pieces of the texts themselves: inside runs, across element boundaries.
         for (int i = 0; i < 80; ++i) {
-            const std::string &text = std::next(f.texts.begin(), random.bounded(int(f.texts.size())))->second;
+            const std::string &text =
+                    std::next(f.texts.begin(), random.bounded(int(f.texts.size())))->second;
             const auto elements = BodyTokens::Elements(text);
             if (elements.size() < 3)
                 continue;
@@ -244,9 +247,10 @@ private Q_SLOTS:
                 const std::size_t from = random.bounded(int(n));
                 const std::size_t len = 1 + random.bounded(int(std::min<std::size_t>(6, n - from)));
                 queries.push_back(std::string(a.substr(2 * from, 2 * len)));
-                queries.push_back("\"" + std::string(a.substr(2 * from)) + " "
-                                  + std::string(b.substr(0, BodyTokens::IsCjkElement(b) ? 2 : b.size()))
-                                  + "\"");
+                queries.push_back(
+                        "\"" + std::string(a.substr(2 * from)) + " "
+                        + std::string(b.substr(0, BodyTokens::IsCjkElement(b) ? 2 : b.size()))
+                        + "\"");
             } else {
                 queries.push_back("\"" + std::string(a) + " " + std::string(b) + "\"");
             }
@@ -314,11 +318,14 @@ private Q_SLOTS:
     {
         OPEN_FIXTURE(f);
         QVERIFY(f.put(1, gbk("内存泄漏")));
-        QVERIFY(f.rows("update quillery_body_index set version = 0") != std::vector<std::string>{"failed"});
+        QVERIFY(f.rows("update quillery_body_index set version = 0")
+                != std::vector<std::string> {"failed"});
         BodyIndex other(f.ado, BodyIndex::EngineOf(f.db->connectionString()), "posts");
         BodySearchResult result;
-        QCOMPARE(other.Search(parsed(gbk("内存")), {}, 0, 10, result), BodyIndex::IndexOtherVersion);
-        QVERIFY2(show(other.Problem()).contains(QString::fromUtf8("版本 0")), qPrintable(show(other.Problem())));
+        QCOMPARE(other.Search(parsed(gbk("内存")), {}, 0, 10, result),
+                 BodyIndex::IndexOtherVersion);
+        QVERIFY2(show(other.Problem()).contains(QString::fromUtf8("版本 0")),
+                 qPrintable(show(other.Problem())));
         QCOMPARE(other.Put(2, ExtractPostText(gbk("别的")), {}), BodyIndex::IndexOtherVersion);
         BodyIndex::State state;
         int version = -1;
@@ -366,7 +373,7 @@ private Q_SLOTS:
         QCOMPARE(stamp.modified, 3LL);
         std::vector<long long> orphans;
         QCOMPARE(f.index->Orphans(0, 10, orphans), 0L);
-        QCOMPARE(orphans, std::vector<long long>{2});
+        QCOMPARE(orphans, std::vector<long long> {2});
     }
 
     // What a query holds is text: quotes, percent signs, backslashes and the trail byte
@@ -378,8 +385,8 @@ private Q_SLOTS:
         QVERIFY(f.put(1, gbk("折扣 100% it's c:\\dir 乗客")));
         QVERIFY(f.put(2, gbk("折扣 100 a_b it s")));
         QVERIFY(f.put(3, gbk("乘客 81 5c")));
-        for (const char *q : {"100%", "it's", "c:\\dir", "a_b", "乗", "乗客", "'", "\"it s\"",
-                              "\\", "%' or 1=1 --"}) {
+        for (const char *q : {"100%", "it's", "c:\\dir", "a_b", "乗", "乗客", "'", "\"it s\"", "\\",
+                              "%' or 1=1 --"}) {
             const SearchQuery query = parsed(gbk(q));
             if (query.terms.empty())
                 continue;
@@ -411,7 +418,7 @@ private Q_SLOTS:
         }
         QVERIFY(!piece.empty());
         const SearchQuery query = parsed(piece);
-        QCOMPARE(f.found(query), std::vector<long long>{1});
+        QCOMPARE(f.found(query), std::vector<long long> {1});
     }
 
 private:

@@ -13,6 +13,14 @@ namespace {
 
 constexpr long long HugeBytes = 200LL * 1024 * 1024;
 
+// AddressSanitizer keeps freed memory in quarantine, so memory figures mean nothing
+// under it; the text checks still run.
+#ifdef __SANITIZE_ADDRESS__
+constexpr long MemoryBoundMb = 1 << 20;
+#else
+constexpr long MemoryBoundMb = 64;
+#endif
+
 // The peak memory of this process so far, in MB.
 long peakMb()
 {
@@ -63,7 +71,7 @@ private Q_SLOTS:
         QVERIFY(!text.truncated);
         QVERIFY(stamp.size > HugeBytes);
         const long grown = peakMb() - before;
-        QVERIFY2(grown < 64, qPrintable(QString::number(grown) + QLatin1String(" MB")));
+        QVERIFY2(grown < MemoryBoundMb, qPrintable(QString::number(grown) + QLatin1String(" MB")));
     }
 
     // 200 MB of visible text: the bound is reached early and the rest is not read.
@@ -80,7 +88,7 @@ private Q_SLOTS:
         QVERIFY(text.truncated);
         QVERIFY(text.text.size() <= BodyText::MaxIndexedChars * 2);
         QVERIFY(text.text.starts_with(gbk(" 内存泄漏 memory leak 内存泄漏 ")));
-        QVERIFY(peakMb() - before < 64);
+        QVERIFY(peakMb() - before < MemoryBoundMb);
     }
 
     void binaryFile()

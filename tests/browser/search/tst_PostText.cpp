@@ -65,7 +65,9 @@ private Q_SLOTS:
         const std::string utf16("\xff\xfe\x2d\x4e\x87\x65", 6);
         QCOMPARE(show(ExtractPostText(utf16).text), QString::fromUtf8(" 中文 "));
         // Binary: NUL bytes near the start.
-        std::string blob("\x00\x01\x02hello world\x00zz\x00\xff\xfe" "abcd", 26);
+        static const char raw[] = "\x00\x01\x02hello world\x00zz\x00\xff\xfe"
+                                 "abcd";
+        const std::string blob(raw, sizeof raw - 1);
         const PostText bin = ExtractPostText(blob);
         QVERIFY(bin.binary);
         QCOMPARE(show(bin.text), QString::fromUtf8(" hello world abcd "));

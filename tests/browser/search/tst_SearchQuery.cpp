@@ -37,16 +37,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QString>("patterns");
-        QTest::newRow("and") << "数据库 内存" << "[数据库],[内存]";
-        QTest::newRow("word whole") << "Malloc" << "[ malloc ]";
-        QTest::newRow("phrase") << "\"hello 世界\"" << "[ hello 世界]";
-        QTest::newRow("chinese quotes") << "“内存 泄漏” -free" << "[内存 泄漏],-[ free ]";
-        QTest::newRow("punctuation joins") << "e-mail foo.bar()" << "[ e mail ],[ foo bar ]";
-        QTest::newRow("mixed piece") << "版本1.2" << "[版本 1 2 ]";
-        QTest::newRow("percent and underscore") << "a%b _x" << "[ a b ],[ _x ]";
-        QTest::newRow("apostrophe and backslash") << "it's c:\\dir" << "[ it s ],[ c dir ]";
-        QTest::newRow("trail byte 0x5c") << "乗" << "[乗]";
-        QTest::newRow("lone punctuation dropped") << "内存 ++ ，" << "[内存]";
+        QTest::newRow("and") << "数据库 内存"
+                             << "[数据库],[内存]";
+        QTest::newRow("word whole") << "Malloc"
+                                    << "[ malloc ]";
+        QTest::newRow("phrase") << "\"hello 世界\""
+                                << "[ hello 世界]";
+        QTest::newRow("chinese quotes") << "“内存 泄漏” -free"
+                                        << "[内存 泄漏],-[ free ]";
+        QTest::newRow("punctuation joins") << "e-mail foo.bar()"
+                                           << "[ e mail ],[ foo bar ]";
+        QTest::newRow("mixed piece") << "版本1.2"
+                                     << "[版本 1 2 ]";
+        QTest::newRow("percent and underscore") << "a%b _x"
+                                                << "[ a b ],[ _x ]";
+        QTest::newRow("apostrophe and backslash") << "it's c:\\dir"
+                                                  << "[ it s ],[ c dir ]";
+        QTest::newRow("trail byte 0x5c") << "乗"
+                                         << "[乗]";
+        QTest::newRow("lone punctuation dropped") << "内存 ++ ，"
+                                                  << "[内存]";
     }
 
     void terms()
@@ -60,11 +70,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << "   " << "请输入";
-        QTest::newRow("punctuation") << "%%% ，。 \\ '" << "只有标点";
-        QTest::newRow("unbalanced") << "\"内存 泄漏" << "引号没有配对";
-        QTest::newRow("unbalanced chinese") << "内存 “泄漏" << "引号没有配对";
-        QTest::newRow("only exclusions") << "-内存 -free" << "只有排除";
+        QTest::newRow("empty") << "   "
+                               << "请输入";
+        QTest::newRow("punctuation") << "%%% ，。 \\ '"
+                                     << "只有标点";
+        QTest::newRow("unbalanced") << "\"内存 泄漏"
+                                    << "引号没有配对";
+        QTest::newRow("unbalanced chinese") << "内存 “泄漏"
+                                            << "引号没有配对";
+        QTest::newRow("only exclusions") << "-内存 -free"
+                                         << "只有排除";
     }
 
     void refused()
@@ -87,7 +102,8 @@ private Q_SLOTS:
         QVERIFY(IsSingleCharacterTerm(q.terms[1]));
         QCOMPARE(show(Fts5Character(q.terms[1])), QString::fromUtf8("\"的\""));
         bool exact = true;
-        QCOMPARE(show(TsQueryOf(q.terms[0], exact)), QString::fromUtf8("'数据' & '据' & 'x' & '库'"));
+        QCOMPARE(show(TsQueryOf(q.terms[0], exact)),
+                 QString::fromUtf8("'数据' & '据' & 'x' & '库'"));
         QVERIFY(!exact);
         QCOMPARE(show(TsQueryOf(q.terms[1], exact)), QString::fromUtf8("'的'"));
         QVERIFY(exact);
@@ -99,11 +115,26 @@ private Q_SLOTS:
     // agree on every element boundary case.
     void patternAgreesWithDefinition()
     {
-        const std::string text = ExtractPostText(gbk("ab 数据库，内存 xyz 泄漏 库存 hello数据")).text;
-        const char *queries[] = {"数据", "据库", "数据库内", "\"库 内存\"", "\"据库 内\"",
-                                 "\"内存 xyz\"", "\"存 xyz 泄\"", "\"xyz 泄漏\"", "\"ab 数\"",
-                                 "b", "hello", "\"hello 数据\"", "\"hello 数\"", "库",
-                                 "\"漏 库\"", "\"漏 存\"", "xy", "\"库 存\""};
+        const std::string text =
+                ExtractPostText(gbk("ab 数据库，内存 xyz 泄漏 库存 hello数据")).text;
+        const char *queries[] = {"数据",
+                                 "据库",
+                                 "数据库内",
+                                 "\"库 内存\"",
+                                 "\"据库 内\"",
+                                 "\"内存 xyz\"",
+                                 "\"存 xyz 泄\"",
+                                 "\"xyz 泄漏\"",
+                                 "\"ab 数\"",
+                                 "b",
+                                 "hello",
+                                 "\"hello 数据\"",
+                                 "\"hello 数\"",
+                                 "库",
+                                 "\"漏 库\"",
+                                 "\"漏 存\"",
+                                 "xy",
+                                 "\"库 存\""};
         const QString normal = show(text);
         for (const char *q : queries) {
             const SearchQuery query = parsed(q);
@@ -119,10 +150,12 @@ private Q_SLOTS:
                                      "内存泄漏(Memory Leak)，请大家帮忙看看。</p></body></html>");
         BodySnippet s = MakeBodySnippet(page, parsed("\"memory leak\""), 6);
         QVERIFY(s.found);
-        QCOMPARE(show(MarkedSnippet(s)), QString::fromUtf8("…了内存泄漏(【Memory Leak】)，请大家帮…"));
+        QCOMPARE(show(MarkedSnippet(s)),
+                 QString::fromUtf8("…了内存泄漏(【Memory Leak】)，请大家帮…"));
         s = MakeBodySnippet(page, parsed("帮忙 -无关 malloc"), 4);
         QCOMPARE(show(MarkedSnippet(s)), QString::fromUtf8("…：关于 【Malloc】 的讨论…"));
-        QCOMPARE(show(s.text.substr(s.markBegin, s.markEnd - s.markBegin)), QString::fromUtf8("Malloc"));
+        QCOMPARE(show(s.text.substr(s.markBegin, s.markEnd - s.markBegin)),
+                 QString::fromUtf8("Malloc"));
         // Full-width letters in the page, plain ones in the query.
         s = MakeBodySnippet(gbk("<p>ＡＢＣ测试</p>"), parsed("abc"), 10);
         QCOMPARE(show(MarkedSnippet(s)), QString::fromUtf8("【ＡＢＣ】测试"));
