@@ -66,7 +66,7 @@ private Q_SLOTS:
         QCOMPARE(show(ExtractPostText(utf16).text), QString::fromUtf8(" 中文 "));
         // Binary: NUL bytes near the start.
         static const char raw[] = "\x00\x01\x02hello world\x00zz\x00\xff\xfe"
-                                 "abcd";
+                                  "abcd";
         const std::string blob(raw, sizeof raw - 1);
         const PostText bin = ExtractPostText(blob);
         QVERIFY(bin.binary);
