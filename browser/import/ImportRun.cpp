@@ -165,7 +165,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     settings.connectionString = connection;
     if (ado.OpenAdoConnection(connection) != 0) {
         sink_.ImportMessageBox(Gbk::literal(ImportText::ConnectionError)
-                               + MaskConnectionPassword(connection));
+                               + WithSlashesInDataSource(MaskConnectionPassword(connection)));
         keepRunning_ = true;
         return ImportOutcome::ConnectionFailed;
     }
