@@ -153,7 +153,7 @@ CSorrelDlg::CSorrelDlg(QWidget *parent)
     progress_->setObjectName(QStringLiteral("progressLine"));
     // The line is empty until a run starts: its height is kept from the start, so the
     // window does not grow when the first figures appear.
-    progress_->setText(QStringLiteral("0"));
+    progress_->setText(ProgressText(0, 0, 0));
     progress_->setMinimumHeight(progress_->sizeHint().height());
     progress_->clear();
 

@@ -82,10 +82,9 @@ private Q_SLOTS:
               "处理:", "暂时没有文件在处理......"})
             QVERIFY2(labelTexts(base).contains(u(text)), text);
         // The database file's path shows with "/"; the configuration keeps its "\".
-        QCOMPARE(fixture.rooms.GetConnectionString(),
-                 std::string("Provider=SQLite;Data Source=|APP_PATH|\\Data\\T.db"));
-        QCOMPARE(base->ConnectionString(),
-                 std::string("Provider=SQLite;Data Source=|APP_PATH|/Data/T.db"));
+        const std::string source = "Provider=SQLite;Data Source=" + fixture.dir.path();
+        QCOMPARE(fixture.rooms.GetConnectionString(), source + "\\Data\\T.db");
+        QCOMPARE(base->ConnectionString(), source + "/Data/T.db");
         QCOMPARE(base->ImportFolder(), fixture.dir.path() + "/Import/");
         QVERIFY(base->PathCheck());
         QCOMPARE(base->messageList()->count(), 0);

@@ -52,12 +52,14 @@ void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 }
 
 // The pop-up menu that opens from within `action`, closed again; nullptr when none.
-QMenu *menuOpenedBy(const std::function<void()> &action)
+QMenu *menuOpenedBy(const std::function<void()> &action, const QString &shot = QString())
 {
     QMenu *opened = nullptr;
     QTimer::singleShot(0, [&] {
         QTRY_VERIFY(QApplication::activePopupWidget());
         opened = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!shot.isEmpty())
+            screenshot(shot);
         QApplication::activePopupWidget()->close();
     });
     action();
@@ -179,8 +181,12 @@ private Q_SLOTS:
             dialogs << QString::fromLatin1(dialog.metaObject()->className());
             return int(QDialog::Rejected);
         });
-        // Delete in the list asks the first question of a delete, and nothing else.
+        // The post menu shows the keys beside its commands.
         frame.postList()->setFocus();
+        QCOMPARE(menuOpenedBy([] { press(Qt::Key_F10, Qt::ShiftModifier); },
+                              QStringLiteral("menu-post-keys.png")),
+                 commands->postMenu);
+        // Delete in the list asks the first question of a delete, and nothing else.
         frame.postList()->setCurrentItem(frame.postList()->topLevelItem(0));
         press(Qt::Key_Delete);
         QCOMPARE(dialogs, QStringList {QStringLiteral("CConfirmOperationDialog")});
