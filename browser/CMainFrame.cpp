@@ -101,9 +101,9 @@ bool CMainFrame::LoadConfiguration(const std::optional<std::string> &argument)
         if (!reason.empty())
             qWarning("%s: %s", qPrintable(Gbk::toQString(path)),
                      qPrintable(Gbk::toQString(reason)));
-        UiSeam::ShowMessage(this,
-                            Gbk::toQString(path) + QString::fromUtf8(KestrelText::ConfigOpenError),
-                            QMessageBox::Critical);
+        UiSeam::ShowDetailedMessage(
+                this, Gbk::toQString(path) + QString::fromUtf8(KestrelText::ConfigOpenError),
+                Gbk::toQString(reason), QMessageBox::Critical);
         return false;
     }
     PrepareDatabase();
