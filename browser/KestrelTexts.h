@@ -51,6 +51,7 @@ inline constexpr CommandText MovePosts {"转移所选帖子", "把已经选取�
 inline constexpr CommandText FirstPage {"第一页", "显示帖子列表的第一页", "第一页"};
 inline constexpr CommandText NextPage {"下一页", "显示帖子列表的下页", "下一页"};
 inline constexpr CommandText PreviousPage {"上一页", "显示上一页的帖子", "显示上一页的帖子"};
+inline constexpr CommandText RefreshPosts {"刷新", "重新查询当前列出的类型或查找结果", "刷新"};
 inline constexpr CommandText FindPosts {"查    找", "按照各种方式灵活查找帖子", "查找帖子"};
 inline constexpr CommandText About {"关于 Kestrel(&A)...", "显示程序信息，版本号和版权", "关于"};
 inline constexpr const char FindToolButton[] = "查找";

@@ -120,11 +120,13 @@ public:
         clearProgress();
         terminal_.out(q(line));
     }
-    void ImportMessageBox(const std::string &text) override
+    void ImportMessageBox(const std::string &text, const std::string &details) override
     {
         const std::lock_guard lock(mutex_);
         clearProgress();
         terminal_.err(q(text));
+        if (!details.empty())
+            terminal_.err(q(details));
     }
     void ShowProgress(const QString &text)
     {
