@@ -277,7 +277,12 @@ long BodyIndex::Optimize()
 {
     if (const long code = checkVersion())
         return code;
-    return fail(store_->optimize());
+    // Merging a large index takes longer than any one search or insert may.
+    const int timeout = ado_.CommandTimeout();
+    ado_.SetCommandTimeout(0);
+    const long code = store_->optimize();
+    ado_.SetCommandTimeout(timeout);
+    return fail(code);
 }
 
 long BodyIndex::Put(long long topicid, const PostText &text, const PostFileStamp &stamp)
