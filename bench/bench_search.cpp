@@ -221,6 +221,7 @@ Figures runEngine(const std::string &connection, const std::string &root, long l
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // progress shows while it runs
     const long long posts = argc > 1 ? std::atoll(argv[1]) : 5000;
     if (posts < 100)
         die("posts: at least 100");
