@@ -1,4 +1,5 @@
 #include "MessageBoxRecorder.h"
+#include "TestDatabase.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
@@ -31,6 +32,8 @@
 
 #include <deque>
 #include <functional>
+
+Q_DECLARE_METATYPE(TestEngine)
 
 namespace {
 
@@ -114,6 +117,42 @@ int click(QDialog &dialog, QPushButton *button)
 {
     QTest::mouseClick(button, Qt::LeftButton);
     return dialog.result();
+}
+
+int acceptConfirmation(QDialog &dialog)
+{
+    return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).acceptButton());
+}
+
+QStringList confirmationItems(QDialog &dialog)
+{
+    const QListWidget *list = static_cast<CConfirmOperationDialog &>(dialog).list();
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->item(i)->text();
+    return items;
+}
+
+// Selects the rows whose text in `column` is one of `texts`.
+void selectRows(CPostListView *list, int column, const QStringList &texts)
+{
+    list->clearSelection();
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+        if (texts.contains(list->topLevelItem(row)->text(column)))
+            list->topLevelItem(row)->setSelected(true);
+    }
+}
+
+long countOn(const std::string &connectionString, const std::string &from)
+{
+    CAdoManager ado;
+    std::unique_ptr<CAdoRecordset> rs;
+    if (ado.OpenAdoConnection(connectionString) != 0
+        || ado.ExecuteSql("select count(*) as n from " + from, rs, CAdoManager::CommandText) != 0)
+        return -1;
+    long long n = -1;
+    rs->Value("n").ToInt64(n);
+    return long(n);
 }
 
 } // namespace
@@ -313,6 +352,22 @@ private Q_SLOTS:
         QVERIFY(recorder.lastText().contains(u("错误描述")));
         QCOMPARE(list()->topLevelItemCount(), 5);
         QVERIFY(FileSystem::exists(dir_->file("posts/111/2.htm")));
+
+        // A failed move leaves the files where they are.
+        recorder.clear();
+        driver.then([](QDialog &dialog) {
+            auto &move = static_cast<CMovePostDialog &>(dialog);
+            move.targetBox()->setCurrentIndex(3);
+            return click(dialog, move.acceptButton());
+        });
+        frame_->commands()->movePosts->trigger();
+        QCOMPARE(driver.shown, 2);
+        QCOMPARE(recorder.calls().size(), 1);
+        QVERIFY2(recorder.lastText().startsWith(u("执行SQL语句[ update TA set roomid = 13 where ")),
+                 qPrintable(recorder.lastText()));
+        QCOMPARE(list()->topLevelItemCount(), 5);
+        QCOMPARE(dir_->read("posts/111/2.htm"), std::string("<html>2</html>"));
+        QVERIFY(!FileSystem::exists(dir_->file("posts/13")));
         QCOMPARE(driver.unexpected, 0);
     }
 
@@ -371,6 +426,164 @@ private Q_SLOTS:
         QCOMPARE(countRows("TA where roomid = 111"), 3);
         QCOMPARE(dir_->read("posts/111/2.htm"), std::string("<html>2</html>"));
         QCOMPARE(driver.unexpected, 0);
+    }
+
+    void deleteAndMoveTakeTheIdFromItsColumn_data()
+    {
+        QTest::addColumn<TestEngine>("engine");
+        QTest::newRow("sqlite") << TestEngine::SQLite;
+        QTest::newRow("postgresql") << TestEngine::PostgreSQL;
+    }
+
+    void deleteAndMoveTakeTheIdFromItsColumn()
+    {
+        // A post table without a title: the list shows the ID, the room (by its name, here
+        // "2008") and the replies. Neither the room name nor a reply count is a post ID.
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine);
+        const std::string integer = engine == TestEngine::SQLite ? "INTEGER" : "BIGINT";
+        QString error;
+        QVERIFY2(db->execute({"CREATE TABLE TN (topicid " + integer + " PRIMARY KEY, roomid "
+                                      + integer + ", reply INTEGER)",
+                              "INSERT INTO TN VALUES (1, 7, 2)", "INSERT INTO TN VALUES (2, 7, 1)",
+                              "INSERT INTO TN VALUES (2008, 7, 1)"},
+                             error),
+                 qPrintable(error));
+        dir_->write("Configs/NoTitle.xml",
+                    gbk("<?xml version=\"1.0\" encoding=\"GBK\"?><r><数据库连接字符串>")
+                            + db->connectionString()
+                            + gbk("</数据库连接字符串><帖子类型 TABLE=\"TN\" ROOMID=\"7*\">2008"
+                                  "<帖子类型 ROOMID=\"8\">丙</帖子类型>"
+                                  "<帖子属性范围>1 100000 |APP_PATH|\\n\\|ROOMID|\\|ID|.htm"
+                                  "</帖子属性范围></帖子类型></r>"));
+        for (const char *id : {"1", "2", "2008"})
+            dir_->write(std::string("n/7/") + id + ".htm", id);
+        CMainFrame frame;
+        QVERIFY(frame.LoadConfiguration(std::string("Configs/NoTitle.xml")));
+        QCoreApplication::sendPostedEvents(&frame);
+        CPostListView *list = frame.postList();
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QCOMPARE(list->headerItem()->text(0), u("帖子ID"));
+        const std::string connection = db->connectionString();
+
+        MessageBoxRecorder recorder;
+        QStringList offered;
+        {
+            ModalDriver driver;
+            driver.then(acceptConfirmation);
+            driver.then([&](QDialog &dialog) {
+                offered = confirmationItems(dialog);
+                return acceptConfirmation(dialog);
+            });
+            selectRows(list, 0, {QStringLiteral("1")});
+            frame.commands()->deletePosts->trigger();
+            QCOMPARE(driver.shown, 2);
+        }
+        QCOMPARE(countOn(connection, "TN where topicid = 1"), 0L);
+        QCOMPARE(countOn(connection, "TN"), 2L);
+        QCOMPARE(offered, QStringList {Gbk::toQString(dir_->path() + "\\n\\7\\1.htm")});
+        QVERIFY(!FileSystem::exists(dir_->file("n/7/1.htm")));
+        QVERIFY(FileSystem::exists(dir_->file("n/7/2008.htm")));
+
+        {
+            ModalDriver driver;
+            driver.then([](QDialog &dialog) {
+                auto &move = static_cast<CMovePostDialog &>(dialog);
+                move.targetBox()->setCurrentIndex(1);
+                return click(dialog, move.acceptButton());
+            });
+            selectRows(list, 0, {QStringLiteral("2")});
+            frame.commands()->movePosts->trigger();
+            QCOMPARE(driver.shown, 1);
+        }
+        QCOMPARE(countOn(connection, "TN where roomid = 8"), 1L);
+        QCOMPARE(countOn(connection, "TN where topicid = 2 and roomid = 8"), 1L);
+        QCOMPARE(dir_->read("n/8/2.htm"), std::string("2"));
+        QVERIFY(FileSystem::exists(dir_->file("n/7/2008.htm")));
+
+        // Rows without their ID column: delete and move say so and do nothing.
+        QVERIFY(frame.RunPostQuery("select roomid, reply from TN"));
+        QCOMPARE(list->columnCount(), 2);
+        recorder.clear();
+        ModalDriver driver;
+        list->topLevelItem(0)->setSelected(true);
+        frame.commands()->deletePosts->trigger();
+        frame.commands()->movePosts->trigger();
+        QCOMPARE(driver.shown, 0);
+        QCOMPARE(driver.unexpected, 0);
+        QCOMPARE(recorder.texts(),
+                 (QStringList {u("列表中没有帖子ID(topicid)列,不知道要删除或转移哪些帖子。"),
+                               u("列表中没有帖子ID(topicid)列,不知道要删除或转移哪些帖子。")}));
+        QCOMPARE(countOn(connection, "TN"), 2L);
+        QCOMPARE(countOn(connection, "TN where roomid = 8"), 1L);
+    }
+
+    void idsBeyondThePathLookUpTouchNoFile()
+    {
+        // The path look-up holds 0..4294967295: 5000000000 would become 4294967295 there and
+        // -4294967295 would wrap to 1. Their rows go or move; no other post's file does.
+        execute({"insert into TA (topicid, title, roomid) values (5000000000, 'big', 111)",
+                 "insert into TA (topicid, title, roomid) values (-4294967295, 'neg', 111)",
+                 "insert into TA (topicid, title, roomid) values (4294967295, 'last', 111)",
+                 "insert into TA (topicid, title, roomid) values (6000000000, 'big2', 111)"});
+        dir_->write("posts/111/4294967295.htm", "last");
+        dir_->write("posts/111/1.htm", "one");
+        QVERIFY(frame_->RunPostQuery("select * from TA where roomid=111"));
+        MessageBoxRecorder recorder;
+        QStringList offered;
+        {
+            ModalDriver driver;
+            driver.then(acceptConfirmation);
+            driver.then([&](QDialog &dialog) {
+                offered = confirmationItems(dialog);
+                return acceptConfirmation(dialog);
+            });
+            select(a({"5000000000", "-4294967295", "2"}));
+            frame_->commands()->deletePosts->trigger();
+            QCOMPARE(driver.unexpected, 0);
+        }
+        QCOMPARE(countRows("TA where topicid in (5000000000, -4294967295, 2)"), 0L);
+        QCOMPARE(offered, QStringList {Gbk::toQString(dir_->path() + "\\posts\\111\\2.htm")});
+        QCOMPARE(dir_->read("posts/111/4294967295.htm"), std::string("last"));
+        QCOMPARE(dir_->read("posts/111/1.htm"), std::string("one"));
+        QVERIFY(!FileSystem::exists(dir_->file("posts/111/2.htm")));
+
+        {
+            ModalDriver driver;
+            driver.then([](QDialog &dialog) {
+                auto &move = static_cast<CMovePostDialog &>(dialog);
+                move.targetBox()->setCurrentIndex(3);
+                return click(dialog, move.acceptButton());
+            });
+            select(a({"6000000000"}));
+            frame_->commands()->movePosts->trigger();
+            QCOMPARE(driver.shown, 1);
+        }
+        QCOMPARE(countRows("TA where topicid = 6000000000 and roomid = 13"), 1L);
+        QCOMPARE(dir_->read("posts/111/4294967295.htm"), std::string("last"));
+        QVERIFY(!FileSystem::exists(dir_->file("posts/13/4294967295.htm")));
+    }
+
+    void failedFindKeepsTheListedRoom()
+    {
+        const int room = frame_->currentRoomIndex();
+        QVERIFY(room >= 0);
+        QCOMPARE(frame_->currentRootIndex(), 0);
+        execute({"drop table TB"});
+        MessageBoxRecorder recorder;
+        ModalDriver driver;
+        driver.then([](QDialog &dialog) {
+            auto &find = static_cast<CFindPostDialog &>(dialog);
+            find.rootBox()->setCurrentIndex(1);
+            return click(dialog, find.startButton());
+        });
+        frame_->commands()->findPosts->trigger();
+        QCOMPARE(driver.shown, 1);
+        QCOMPARE(recorder.calls().size(), 1);
+        // The rows of the room stay listed, and so do the indices that name it.
+        QCOMPARE(list()->topLevelItemCount(), 5);
+        QCOMPARE(frame_->currentRoomIndex(), room);
+        QCOMPARE(frame_->currentRootIndex(), 0);
     }
 
     void previousPageAfterRowsLeft()

@@ -182,6 +182,14 @@ private Q_SLOTS:
         withHost.setHost(QStringLiteral("127.0.0.1"));
         QVERIFY(!sandbox.Allows(withHost, PostResource::Stylesheet));
 
+        // A sibling whose name starts with the archive folder's is outside it.
+        dir_->write("archive/htm-old/x.css", "p {}");
+        dir_->write("archive/htm-old/x.png", "png");
+        dir_->write("archive/htmx.png", "png");
+        QVERIFY(!sandbox.Allows(url("archive/htm-old/x.css"), PostResource::Stylesheet));
+        QVERIFY(!sandbox.Allows(url("archive/htm-old/x.png"), PostResource::Image));
+        QVERIFY(!sandbox.Allows(url("archive/htmx.png"), PostResource::Image));
+
         // Without an archive folder only the post's own folder.
         const PostSandbox alone(dir_->file("archive/htm/9/5.htm"), std::string());
         QVERIFY(alone.Allows(url("archive/htm/9/a.png"), PostResource::Image));
@@ -213,7 +221,15 @@ private Q_SLOTS:
         PlaceholderSpy spy;
         const std::string app = AppDirectory();
         QCOMPARE(PostArchiveFolder("|APP_PATH|\\htm\\|ROOMID|\\|ID|.htm"), app + "/htm");
-        QCOMPARE(PostArchiveFolder("|APP_PATH|\\posts\\p|ID|.htm"), app + "/posts");
+        // A post placeholder inside a name leaves no folder that is surely the archive's:
+        // the fixed part of "Lumora_|ROOMID|" would widen it to the home folder.
+        QCOMPARE(PostArchiveFolder("|APP_PATH|\\posts\\p|ID|.htm"), std::string());
+        QCOMPARE(PostArchiveFolder("/home/u/Lumora_|ROOMID|/|ID|.htm"), std::string());
+        QCOMPARE(PostArchiveFolder("/home/u/Lumora/x|ROOMNAME_PATH|/|ID|.htm"), std::string());
+        QCOMPARE(PostArchiveFolder("/home/u/Lumora\\|ROOMID|\\|ID|.htm"),
+                 std::string("/home/u/Lumora"));
+        // 運 is DF 5C in GBK: its trail byte is no separator.
+        QCOMPARE(PostArchiveFolder("/home/u/" + gbk("運") + "|ROOMID|/|ID|.htm"), std::string());
         QCOMPARE(PostArchiveFolder("/data/|ROOMNAME_PATH|/|TITLE|.htm"), std::string("/data"));
         QCOMPARE(PostArchiveFolder("/data/fixed/one.htm"), std::string("/data/fixed"));
         QCOMPARE(PostArchiveFolder("|ID|.htm"), std::string());
@@ -251,6 +267,11 @@ private Q_SLOTS:
         QVERIFY(!EndsWithXml("/p/1.xm"));
         QVERIFY(!EndsWithXml("xml"));
         QCOMPARE(ProposedHtmlPath(gbk("/档/123.xml")), gbk("/档/123.htm"));
+        QCOMPARE(ProposedHtmlPath("/p/123.XmL"), std::string("/p/123.htm"));
+        // Only a final ".xml" is replaced: a page keeps its name.
+        QCOMPARE(ProposedHtmlPath("/p/x.html"), std::string("/p/x.html"));
+        QCOMPARE(ProposedHtmlPath("/p/5.htm"), std::string("/p/5.htm"));
+        QCOMPARE(ProposedHtmlPath("/p.xml/5"), std::string("/p.xml/5"));
         QCOMPARE(SerializedPage(QStringLiteral("<!DOCTYPE html>"), QStringLiteral("<html></html>")),
                  QStringLiteral("<!DOCTYPE html>\n<html></html>"));
         QCOMPARE(WithCharsetDeclared(QStringLiteral("<html><HEAD lang=\"x\"><title>t</title>"),

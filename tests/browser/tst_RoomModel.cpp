@@ -121,6 +121,9 @@ private Q_SLOTS:
         // The list of top-level rooms shows the attribute as written.
         std::vector<std::string> names, tables, rootIds;
         model_->ListRootRooms(names, tables, &rootIds);
+        QCOMPARE(names, std::vector<std::string> {"top"});
+        QCOMPARE(tables, std::vector<std::string> {"T"});
+        QCOMPARE(rootIds, std::vector<std::string> {"0"});
         std::vector<std::string> paths, subIds;
         model_->ListSubRooms(0, paths, subIds);
         QCOMPARE(QString::fromStdString(subIds.front()), roomids.split(QLatin1Char(',')).front());
@@ -304,6 +307,49 @@ private Q_SLOTS:
         deep += "</帖子类型></r>";
         dir_->write("Configs/Deep.xml", xmlFile(deep.c_str()));
         QVERIFY(!broken.LoadTreeConfig(dir_->file("Configs/Deep.xml"), &reason));
+    }
+
+    void tableMustBeAName_data()
+    {
+        QTest::addColumn<QByteArray>("table");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("plain") << QByteArray("Posts_2") << true;
+        QTest::newRow("underscore first") << QByteArray("_p") << true;
+        QTest::newRow("in a schema") << QByteArray("archive.Posts") << true;
+        QTest::newRow("63 bytes") << QByteArray(63, 'p') << true;
+        QTest::newRow("64 bytes") << QByteArray(64, 'p') << false;
+        QTest::newRow("a megabyte") << QByteArray(1 << 20, 'p') << false;
+        QTest::newRow("digit first") << QByteArray("1p") << false;
+        QTest::newRow("blank") << QByteArray("p q") << false;
+        QTest::newRow("statement") << QByteArray("p; drop table q") << false;
+        QTest::newRow("two dots") << QByteArray("a.b.c") << false;
+        QTest::newRow("empty schema") << QByteArray(".p") << false;
+        QTest::newRow("empty name") << QByteArray("p.") << false;
+        QTest::newRow("quoted") << QByteArray("&quot;p&quot;") << false;
+        QTest::newRow("GBK") << QByteArray::fromStdString(gbk("帖子表")) << false;
+    }
+
+    void tableMustBeAName()
+    {
+        // The table reaches statement texts (it cannot be bound): the load refuses what is
+        // no identifier, and names the room.
+        QFETCH(QByteArray, table);
+        QFETCH(bool, accepted);
+        dir_->write("Configs/InitTree.xml",
+                    xmlFile("<r><帖子类型 TABLE=\"TA\" ROOMID=\"1\">好</帖子类型>")
+                            + gbk("<帖子类型 TABLE=\"") + table.toStdString()
+                            + gbk("\" ROOMID=\"2\">这一个</帖子类型></r>"));
+        std::string reason;
+        QCOMPARE(model_->LoadTreeConfig(RoomModel::TreeConfigPath(std::nullopt), &reason),
+                 accepted);
+        if (accepted) {
+            QCOMPARE(model_->GetRootTable(1), table.toStdString());
+            return;
+        }
+        QVERIFY2(show(reason).contains(QString::fromUtf8("这一个")), qPrintable(show(reason)));
+        QVERIFY(reason.size() < 6000);
+        QCOMPARE(model_->RecordCount(), std::size_t(0));
+        QCOMPARE(model_->TableCount(), std::size_t(0));
     }
 
     void configPathFollowsArgument()
