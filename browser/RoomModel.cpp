@@ -132,10 +132,11 @@ bool isTableName(const std::string &table)
             && isPart(std::string_view(table).substr(dot + 1));
 }
 
-// What the post list keeps of a room id: an unsigned 32-bit number.
+// What the post list keeps of a room id: an unsigned 32-bit number, written as the
+// database gives it back ("007" would never be found again).
 bool isRoomNumber(const std::string &roomid)
 {
-    if (roomid.empty() || roomid.size() > 10
+    if (roomid.empty() || roomid.size() > 10 || (roomid.size() > 1 && roomid.front() == '0')
         || !std::all_of(roomid.begin(), roomid.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     return std::stoull(roomid) <= std::numeric_limits<std::uint32_t>::max();

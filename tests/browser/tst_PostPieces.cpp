@@ -46,6 +46,21 @@ private Q_SLOTS:
         QCOMPARE(table.ShownSlots(), (std::vector<int> {2}));
     }
 
+    void columnsAreFoundByTheirField()
+    {
+        PostColumnTable table;
+        table.RecomputeShown({"topicid", "roomid", "reply"}); // no title
+        QCOMPARE(table.ColumnOf(PostColumnTable::TopicIdSlot), 0);
+        QCOMPARE(table.ColumnOf(PostColumnTable::RoomIdSlot), 1);
+        QCOMPARE(table.ColumnOf(3), 2);
+        QCOMPARE(table.ColumnOf(PostColumnTable::TitleSlot), -1);
+        table.RecomputeShown({"roomid", "reply"});
+        QCOMPARE(table.ColumnOf(PostColumnTable::TopicIdSlot), -1);
+        QCOMPARE(table.ColumnOf(PostColumnTable::RoomIdSlot), 0);
+        QCOMPARE(table.ColumnOf(-1), -1);
+        QCOMPARE(table.ColumnOf(PostColumnTable::SlotCount), -1);
+    }
+
     void narrowListGivesSharingColumnsAMinimum()
     {
         PostColumnTable table;
@@ -189,6 +204,24 @@ private Q_SLOTS:
         QVERIFY(!sandbox.Allows(url("archive/htm-old/x.css"), PostResource::Stylesheet));
         QVERIFY(!sandbox.Allows(url("archive/htm-old/x.png"), PostResource::Image));
         QVERIFY(!sandbox.Allows(url("archive/htmx.png"), PostResource::Image));
+
+        // A post file or room folder that links out of its area loads nothing at all.
+        dir_->write("elsewhere/5.htm", "<p>not the archive's</p>");
+        QVERIFY(::symlink("../../../secret.txt", (nine + "linked.htm").c_str()) == 0);
+        QVERIFY(::symlink("../../elsewhere", dir_->file("archive/htm/8").c_str()) == 0);
+        QVERIFY(sandbox.HoldsDocument());
+        for (const char *outside : {"archive/htm/9/linked.htm", "archive/htm/8/5.htm"}) {
+            const PostSandbox linked(dir_->file(outside), dir_->file("archive/htm"));
+            QVERIFY2(!linked.HoldsDocument(), outside);
+            QVERIFY(linked.roots().empty());
+            QVERIFY(!linked.IsDocument(url(outside)));
+            QVERIFY(!linked.Allows(url("archive/htm/own.css"), PostResource::Stylesheet));
+        }
+        // With no archive folder, the folder the post was looked up in is its area.
+        QVERIFY(!PostSandbox(dir_->file("archive/htm/9/linked.htm"), std::string())
+                         .HoldsDocument());
+        QVERIFY(PostSandbox(dir_->file("archive/htm/8/5.htm"), std::string()).HoldsDocument());
+        ::unlink(dir_->file("archive/htm/8").c_str());
 
         // Without an archive folder only the post's own folder.
         const PostSandbox alone(dir_->file("archive/htm/9/5.htm"), std::string());

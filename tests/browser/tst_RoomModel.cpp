@@ -352,6 +352,48 @@ private Q_SLOTS:
         QCOMPARE(model_->TableCount(), std::size_t(0));
     }
 
+    void doubtfulRoomIdsAndEntriesAreNamed()
+    {
+        // The file loads whole; what cannot work is named, one line each, in file order.
+        QVERIFY(load(R"(<r><帖子类型 TABLE="TA" ROOMID="1*">甲<帖子类型 ROOMID="*12">乙</帖子类型>
+            <帖子类型 ROOMID="">丙</帖子类型><帖子类型 ROOMID="4294967295">丁</帖子类型>
+            <帖子类型 ROOMID="007">戊</帖子类型><帖子类型 ROOMID="-3">己</帖子类型>
+            <帖子类型 ROOMID="x"/>
+            <帖子属性范围>1 100 a/|ID|.htm</帖子属性范围>
+            <帖子属性范围>101 x b/|ID|.htm</帖子属性范围>
+            <帖子属性范围>-1 200 My Posts/|ID|.htm</帖子属性范围>
+          </帖子类型></r>)"));
+        QCOMPARE(model_->RecordCount(), std::size_t(6));
+        std::vector<QString> warnings;
+        for (const std::string &warning : model_->LoadWarnings())
+            warnings.push_back(show(warning));
+        const auto roomId = [](const char *room, const char *id) {
+            return QString::fromUtf8("类型“%1”的ROOMID“%2”不是0到4294967295之间的整数,"
+                                     "打开该类型会失败或找不到帖子。")
+                    .arg(QString::fromUtf8(room), QString::fromUtf8(id));
+        };
+        QCOMPARE(warnings,
+                 (std::vector<QString> {
+                         QString::fromUtf8("类型“甲”的帖子属性范围“101 x b/|ID|.htm”不是"
+                                           "“起始ID 结束ID 路径模板”的格式,已被忽略。"),
+                         QString::fromUtf8("类型“甲”的帖子属性范围“-1 200 My Posts/|ID|.htm”"
+                                           "多于三项(路径模板中不能有空白),只用了前三项。"),
+                         roomId("乙", "*12"), roomId("丙", ""), roomId("戊", "007"),
+                         roomId("己", "-3")}));
+        // The cut entry is still used, as before; the malformed one is not.
+        QCOMPARE(model_->LoadPostRanges(0), 2);
+        QCOMPARE(model_->PostRanges()[1].pathTemplate, std::string("My"));
+
+        // A value of 100 KB is named, not quoted whole.
+        QVERIFY(load(("<r><帖子类型 TABLE=\"T\" ROOMID=\"" + std::string(100000, '7')
+                      + "\">长</帖子类型></r>")
+                             .c_str()));
+        QCOMPARE(model_->LoadWarnings().size(), std::size_t(1));
+        QVERIFY(model_->LoadWarnings()[0].size() < 1000);
+        QVERIFY(load(ForumConfig));
+        QCOMPARE(model_->LoadWarnings().size(), std::size_t(1)); // "only two"
+    }
+
     void configPathFollowsArgument()
     {
         QCOMPARE(RoomModel::TreeConfigPath(std::nullopt), dir_->path() + "/Configs/InitTree.xml");
