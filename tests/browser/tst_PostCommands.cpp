@@ -1,5 +1,5 @@
 #include "MessageBoxRecorder.h"
-#include "TestDatabase.h"
+#include "PostCommandHelpers.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
@@ -32,8 +32,6 @@
 
 #include <deque>
 #include <functional>
-
-Q_DECLARE_METATYPE(TestEngine)
 
 namespace {
 
@@ -72,36 +70,6 @@ QStringList comboTexts(const QComboBox *box)
     return texts;
 }
 
-// Answers the coming modal dialogs in order, each shown for real first.
-class ModalDriver
-{
-public:
-    using Step = std::function<int(QDialog &)>;
-    ModalDriver()
-    {
-        UiSeam::SetModalHandler([this](QDialog &dialog) {
-            dialog.show();
-            if (!QTest::qWaitForWindowExposed(&dialog) || steps_.empty()) {
-                ++unexpected;
-                return int(QDialog::Rejected);
-            }
-            const Step step = steps_.front();
-            steps_.pop_front();
-            ++shown;
-            const int result = step(dialog);
-            dialog.hide();
-            return result;
-        });
-    }
-    ~ModalDriver() { UiSeam::SetModalHandler({}); }
-    void then(Step step) { steps_.push_back(std::move(step)); }
-    int shown = 0;
-    int unexpected = 0;
-
-private:
-    std::deque<Step> steps_;
-};
-
 void shoot(QWidget &widget, const QString &name)
 {
     const QString folder = qEnvironmentVariable("QUILLERY_SCREENSHOTS");
@@ -110,49 +78,6 @@ void shoot(QWidget &widget, const QString &name)
     QDir().mkpath(folder);
     QTest::qWait(200);
     QVERIFY(widget.grab().save(folder + u'/' + name));
-}
-
-// Clicks a button and gives back what the dialog ended with.
-int click(QDialog &dialog, QPushButton *button)
-{
-    QTest::mouseClick(button, Qt::LeftButton);
-    return dialog.result();
-}
-
-int acceptConfirmation(QDialog &dialog)
-{
-    return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).acceptButton());
-}
-
-QStringList confirmationItems(QDialog &dialog)
-{
-    const QListWidget *list = static_cast<CConfirmOperationDialog &>(dialog).list();
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i)
-        items << list->item(i)->text();
-    return items;
-}
-
-// Selects the rows whose text in `column` is one of `texts`.
-void selectRows(CPostListView *list, int column, const QStringList &texts)
-{
-    list->clearSelection();
-    for (int row = 0; row < list->topLevelItemCount(); ++row) {
-        if (texts.contains(list->topLevelItem(row)->text(column)))
-            list->topLevelItem(row)->setSelected(true);
-    }
-}
-
-long countOn(const std::string &connectionString, const std::string &from)
-{
-    CAdoManager ado;
-    std::unique_ptr<CAdoRecordset> rs;
-    if (ado.OpenAdoConnection(connectionString) != 0
-        || ado.ExecuteSql("select count(*) as n from " + from, rs, CAdoManager::CommandText) != 0)
-        return -1;
-    long long n = -1;
-    rs->Value("n").ToInt64(n);
-    return long(n);
 }
 
 } // namespace
@@ -426,96 +351,6 @@ private Q_SLOTS:
         QCOMPARE(countRows("TA where roomid = 111"), 3);
         QCOMPARE(dir_->read("posts/111/2.htm"), std::string("<html>2</html>"));
         QCOMPARE(driver.unexpected, 0);
-    }
-
-    void deleteAndMoveTakeTheIdFromItsColumn_data()
-    {
-        QTest::addColumn<TestEngine>("engine");
-        QTest::newRow("sqlite") << TestEngine::SQLite;
-        QTest::newRow("postgresql") << TestEngine::PostgreSQL;
-    }
-
-    void deleteAndMoveTakeTheIdFromItsColumn()
-    {
-        // A post table without a title: the list shows the ID, the room (by its name, here
-        // "2008") and the replies. Neither the room name nor a reply count is a post ID.
-        QFETCH(TestEngine, engine);
-        QUILLERY_TEST_DATABASE(db, engine);
-        const std::string integer = engine == TestEngine::SQLite ? "INTEGER" : "BIGINT";
-        QString error;
-        QVERIFY2(db->execute({"CREATE TABLE TN (topicid " + integer + " PRIMARY KEY, roomid "
-                                      + integer + ", reply INTEGER)",
-                              "INSERT INTO TN VALUES (1, 7, 2)", "INSERT INTO TN VALUES (2, 7, 1)",
-                              "INSERT INTO TN VALUES (2008, 7, 1)"},
-                             error),
-                 qPrintable(error));
-        dir_->write("Configs/NoTitle.xml",
-                    gbk("<?xml version=\"1.0\" encoding=\"GBK\"?><r><数据库连接字符串>")
-                            + db->connectionString()
-                            + gbk("</数据库连接字符串><帖子类型 TABLE=\"TN\" ROOMID=\"7*\">2008"
-                                  "<帖子类型 ROOMID=\"8\">丙</帖子类型>"
-                                  "<帖子属性范围>1 100000 |APP_PATH|\\n\\|ROOMID|\\|ID|.htm"
-                                  "</帖子属性范围></帖子类型></r>"));
-        for (const char *id : {"1", "2", "2008"})
-            dir_->write(std::string("n/7/") + id + ".htm", id);
-        CMainFrame frame;
-        QVERIFY(frame.LoadConfiguration(std::string("Configs/NoTitle.xml")));
-        QCoreApplication::sendPostedEvents(&frame);
-        CPostListView *list = frame.postList();
-        QCOMPARE(list->topLevelItemCount(), 3);
-        QCOMPARE(list->headerItem()->text(0), u("帖子ID"));
-        const std::string connection = db->connectionString();
-
-        MessageBoxRecorder recorder;
-        QStringList offered;
-        {
-            ModalDriver driver;
-            driver.then(acceptConfirmation);
-            driver.then([&](QDialog &dialog) {
-                offered = confirmationItems(dialog);
-                return acceptConfirmation(dialog);
-            });
-            selectRows(list, 0, {QStringLiteral("1")});
-            frame.commands()->deletePosts->trigger();
-            QCOMPARE(driver.shown, 2);
-        }
-        QCOMPARE(countOn(connection, "TN where topicid = 1"), 0L);
-        QCOMPARE(countOn(connection, "TN"), 2L);
-        QCOMPARE(offered, QStringList {Gbk::toQString(dir_->path() + "\\n\\7\\1.htm")});
-        QVERIFY(!FileSystem::exists(dir_->file("n/7/1.htm")));
-        QVERIFY(FileSystem::exists(dir_->file("n/7/2008.htm")));
-
-        {
-            ModalDriver driver;
-            driver.then([](QDialog &dialog) {
-                auto &move = static_cast<CMovePostDialog &>(dialog);
-                move.targetBox()->setCurrentIndex(1);
-                return click(dialog, move.acceptButton());
-            });
-            selectRows(list, 0, {QStringLiteral("2")});
-            frame.commands()->movePosts->trigger();
-            QCOMPARE(driver.shown, 1);
-        }
-        QCOMPARE(countOn(connection, "TN where roomid = 8"), 1L);
-        QCOMPARE(countOn(connection, "TN where topicid = 2 and roomid = 8"), 1L);
-        QCOMPARE(dir_->read("n/8/2.htm"), std::string("2"));
-        QVERIFY(FileSystem::exists(dir_->file("n/7/2008.htm")));
-
-        // Rows without their ID column: delete and move say so and do nothing.
-        QVERIFY(frame.RunPostQuery("select roomid, reply from TN"));
-        QCOMPARE(list->columnCount(), 2);
-        recorder.clear();
-        ModalDriver driver;
-        list->topLevelItem(0)->setSelected(true);
-        frame.commands()->deletePosts->trigger();
-        frame.commands()->movePosts->trigger();
-        QCOMPARE(driver.shown, 0);
-        QCOMPARE(driver.unexpected, 0);
-        QCOMPARE(recorder.texts(),
-                 (QStringList {u("列表中没有帖子ID(topicid)列,不知道要删除或转移哪些帖子。"),
-                               u("列表中没有帖子ID(topicid)列,不知道要删除或转移哪些帖子。")}));
-        QCOMPARE(countOn(connection, "TN"), 2L);
-        QCOMPARE(countOn(connection, "TN where roomid = 8"), 1L);
     }
 
     void idsBeyondThePathLookUpTouchNoFile()
