@@ -49,8 +49,9 @@ PostSandbox::PostSandbox(const std::string &postPath, const std::string &archive
     // The post must really lie in its area: the archive folder or, with none known, the
     // folder it was looked up in. A post file or room folder that is a link out of it
     // would show whatever it points to.
+    const std::string lookedUpIn = disk.find('/') == std::string::npos ? "." : parentOf(disk);
     const std::string area = FileSystem::resolveDiskPath(
-            archiveFolder.empty() ? parentOf(disk) : FileSystem::toDiskPath(archiveFolder));
+            archiveFolder.empty() ? lookedUpIn : FileSystem::toDiskPath(archiveFolder));
     holdsDocument_ = !area.empty() && area != "/" && isBelow(document_, area);
     if (!holdsDocument_)
         return;

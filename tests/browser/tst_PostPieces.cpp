@@ -12,6 +12,8 @@
 #include "common/AppDirectory.h"
 #include "common/FileSystem.h"
 
+#include <QDir>
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -222,6 +224,13 @@ private Q_SLOTS:
                          .HoldsDocument());
         QVERIFY(PostSandbox(dir_->file("archive/htm/8/5.htm"), std::string()).HoldsDocument());
         ::unlink(dir_->file("archive/htm/8").c_str());
+
+        // A bare name was looked up in the working folder.
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QString::fromStdString(dir_->file("archive/htm/9"))));
+        QVERIFY(PostSandbox("5.htm", std::string()).HoldsDocument());
+        QVERIFY(!PostSandbox("linked.htm", std::string()).HoldsDocument());
+        QVERIFY(QDir::setCurrent(before));
 
         // Without an archive folder only the post's own folder.
         const PostSandbox alone(dir_->file("archive/htm/9/5.htm"), std::string());
