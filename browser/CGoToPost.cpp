@@ -65,8 +65,8 @@ bool CGoToPost::GoToPost(const QString &text)
     if (!lookup.report.empty())
         qWarning("%s", qPrintable(Gbk::toQString(lookup.report)));
     if (lookup.outcome == PostLookup::OpenFailed) {
-        UiSeam::ShowMessage(frame_, QString::fromUtf8(PostListText::OpenFailed),
-                            QMessageBox::Critical);
+        UiSeam::ShowDetailedMessage(frame_, QString::fromUtf8(PostListText::OpenFailed),
+                                    Gbk::toQString(lookup.report), QMessageBox::Critical);
         return false;
     }
     if (lookup.outcome == PostLookup::NotFound) {

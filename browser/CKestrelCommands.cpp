@@ -37,6 +37,8 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     nextPage = command(this, NextPage, ":/kestrel/next.svg");
     previousPage = command(this, PreviousPage, ":/kestrel/previous.svg");
     findPosts = command(this, FindPosts, ":/kestrel/find.svg");
+    refreshPosts = command(this, RefreshPosts);
+    refreshPosts->setShortcut(QKeySequence(Qt::Key_F5));
     about = command(this, About);
     toolBar->setCheckable(true);
     statusBar->setCheckable(true);
@@ -47,6 +49,7 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     previousPane->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
     window->addAction(nextPane);
     window->addAction(previousPane);
+    window->addAction(refreshPosts);
 
     QMenuBar *bar = window->menuBar();
     QMenu *file = bar->addMenu(QString::fromUtf8(MenuFile));
@@ -58,6 +61,7 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     roomMenu->addAction(roomProperties);
     roomMenu->addAction(importToRoom);
     roomMenu->addAction(import);
+    roomMenu->addAction(refreshPosts);
     postMenu = bar->addMenu(QString::fromUtf8(MenuPost));
     postMenu->addAction(deletePosts);
     postMenu->addAction(movePosts);

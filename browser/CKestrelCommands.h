@@ -28,6 +28,7 @@ public:
     QAction *nextPage;
     QAction *previousPage;
     QAction *findPosts;
+    QAction *refreshPosts; // F5
     QAction *about;
     QAction *nextPane;
     QAction *previousPane;

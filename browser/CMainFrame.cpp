@@ -12,6 +12,7 @@
 #include "PostListTexts.h"
 #include "browser/db/BoundStatement.h"
 #include "browser/db/CAdoRecordset.h"
+#include "browser/db/DbEndpoint.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
@@ -78,6 +79,7 @@ CMainFrame::CMainFrame()
     connect(commands_->firstPage, &QAction::triggered, this, &CMainFrame::ShowFirstPage);
     connect(commands_->nextPage, &QAction::triggered, this, &CMainFrame::ShowNextPage);
     connect(commands_->previousPage, &QAction::triggered, this, &CMainFrame::ShowPreviousPage);
+    connect(commands_->refreshPosts, &QAction::triggered, this, &CMainFrame::RefreshPosts);
     connect(commands_->nextPane, &QAction::triggered, this, [this] { MoveFocusToPane(1); });
     connect(commands_->previousPane, &QAction::triggered, this, [this] { MoveFocusToPane(-1); });
 
@@ -188,10 +190,33 @@ void CMainFrame::OpenRoom(int recordIndex)
     // The indices name the room whose rows are listed: after a failed query the rows of
     // the previous room stay, and so do its indices.
     const int rootIndex = record.rootIndex & 0xFFFF;
-    if (RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(rootIndex), record.roomid))) {
+    const std::string &connection = tree_->rooms().GetConnectionString();
+    const std::string table =
+            TableNameAsLookedUp(connection, tree_->rooms().GetRootTable(rootIndex));
+    if (RunPostQuery(RoomPostsQuery(table, record.roomid))) {
         currentRoomIndex_ = recordIndex;
         currentRootIndex_ = rootIndex;
+        listedFind_.reset();
     }
+}
+
+void CMainFrame::RefreshPosts()
+{
+    // Listing a room again by double-click keeps its rows; F5 asks the database again, so
+    // a shared archive shows what other users have added or removed since.
+    if (currentRoomIndex_ >= 0) {
+        const int room = ForgetCurrentRoom();
+        OpenRoom(room);
+        if (currentRoomIndex_ < 0)
+            currentRoomIndex_ = room; // the query failed: its rows and indices stay
+    } else if (listedFind_) {
+        RunFindQuery(BoundStatement(*listedFind_), currentRootIndex_);
+    }
+}
+
+void CMainFrame::PostRowsRemoved(const std::vector<std::string> &topicids)
+{
+    ApplyPage(pager_->RowsRemoved(topicids, list_->topLevelItemCount()));
 }
 
 int CMainFrame::ForgetCurrentRoom()
@@ -217,6 +242,7 @@ void CMainFrame::RunFindQuery(const BoundStatement &query, int rootIndex)
         return;
     currentRoomIndex_ = -1;
     currentRootIndex_ = rootIndex;
+    listedFind_ = query;
 }
 
 bool CMainFrame::RunPostQuery(const BoundStatement &query)
@@ -243,7 +269,10 @@ bool CMainFrame::RunPostQuery(const BoundStatement &query)
             ? QString::fromUtf8(PostListText::OpenFailed)
             : Gbk::toQString(FormatText(Gbk::literal(PostListText::QueryFailed).c_str(),
                                         ShortenedText(query.shown()).c_str()));
-    UiSeam::ShowMessage(this, message, QMessageBox::Critical);
+    // The database's own words (a refused connection, a table it did not find) go into the
+    // details; the report shows no password.
+    UiSeam::ShowDetailedMessage(this, message, Gbk::toQString(outcome.report),
+                                QMessageBox::Critical);
     status_->SetQueryStatus(Gbk::toQString(
             FormatText(Gbk::literal(PostListText::QueryStatusError).c_str(), outcome.code)));
     return false;

@@ -5,6 +5,7 @@
 #include "CMainFrame.h"
 #include "CMainStatusBar.h"
 #include "PostCommandTexts.h"
+#include "browser/db/DbEndpoint.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
 #include "browser/posts/CMovePostDialog.h"
@@ -66,6 +67,9 @@ void CPostCommands::runFind()
     const RoomModel &rooms = frame_->roomTree()->rooms();
     std::vector<std::string> names, tables;
     rooms.ListRootRooms(names, tables, nullptr);
+    // The tables as the database looks them up, so the dialog and a failure name them so.
+    for (std::string &table : tables)
+        table = TableNameAsLookedUp(rooms.GetConnectionString(), table);
     CFindPostDialog dialog(
             frame_, std::move(names), std::move(tables),
             [&rooms](std::int32_t root, std::vector<std::string> &paths,
@@ -115,7 +119,8 @@ bool CPostCommands::runStatement(const BoundStatement &statement)
     if (outcome.stage == StatementOutcome::OpenFailed) {
         if (!outcome.report.empty())
             qWarning("%s", qPrintable(Gbk::toQString(outcome.report)));
-        UiSeam::ShowMessage(frame_, text(PostCommandText::ConnectionFailed), QMessageBox::Warning);
+        UiSeam::ShowDetailedMessage(frame_, text(PostCommandText::ConnectionFailed),
+                                    Gbk::toQString(outcome.report), QMessageBox::Warning);
         return false;
     }
     const std::string message = FormatText(Gbk::literal(PostCommandText::StatementFailed).c_str(),
@@ -127,8 +132,12 @@ bool CPostCommands::runStatement(const BoundStatement &statement)
 
 void CPostCommands::removeRows(const std::vector<SelectedRow> &rows)
 {
-    for (const SelectedRow &row : rows)
+    std::vector<std::string> topicids;
+    for (const SelectedRow &row : rows) {
+        topicids.push_back(row.topicid);
         delete row.item;
+    }
+    frame_->PostRowsRemoved(topicids);
 }
 
 bool CPostCommands::rowsNamePosts(const std::vector<SelectedRow> &rows)
@@ -159,9 +168,9 @@ void CPostCommands::DeletePosts()
     }
     BoundStatement statement;
     std::string problem;
-    if (composeFailed(
-                ComposeDeleteStatement(rooms.GetRootTable(root), topicids, statement, problem),
-                problem))
+    const std::string table =
+            TableNameAsLookedUp(rooms.GetConnectionString(), rooms.GetRootTable(root));
+    if (composeFailed(ComposeDeleteStatement(table, topicids, statement, problem), problem))
         return;
     if (UiSeam::ExecModal(confirm) != QDialog::Accepted)
         return;
@@ -213,7 +222,8 @@ void CPostCommands::MovePosts()
     // A wrong topicid is reported before anything is asked.
     BoundStatement statement;
     std::string problem;
-    const std::string table = rooms.GetRootTable(root);
+    const std::string table =
+            TableNameAsLookedUp(rooms.GetConnectionString(), rooms.GetRootTable(root));
     if (composeFailed(ComposeDeleteStatement(table, topicids, statement, problem), problem))
         return;
     if (UiSeam::ExecModal(dialog) != QDialog::Accepted || dialog.chosenIndex() < 0)

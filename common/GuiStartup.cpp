@@ -1,6 +1,9 @@
 #include "GuiStartup.h"
 
+#include "AppFolders.h"
+#include "Codec.h"
 #include "PlaceholderMessages.h"
+#include "ProgramInfo.h"
 #include "UiSeam.h"
 
 #include <QApplication>
@@ -38,10 +41,17 @@ void startupMessageHandler(QtMsgType type, const QMessageLogContext &, const QSt
 
 } // namespace
 
-int RunWindowedProgram(int &argc, char **argv, const char *programName,
+int RunWindowedProgram(int &argc, char **argv, const char *programName, const char *helpUtf8,
                        const std::function<int(QApplication &)> &body)
 {
     startingProgram = programName;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const std::optional<QString> answer = AnswerInfoOption(arguments, programName, helpUtf8)) {
+        std::fputs(answer->toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     if (!platformNeedsNoDisplay() && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         reportNoDisplay();
@@ -57,5 +67,13 @@ int RunWindowedProgram(int &argc, char **argv, const char *programName,
     QApplication::setOrganizationName(QStringLiteral("Quillery"));
     UiSeam::SetProgramCaption(QString::fromUtf8(programName));
     InstallPlaceholderMessageBox();
+
+    std::string problem;
+    if (!AppFolders::PrepareDataFolder(AppFolders::CurrentLayout(), problem)) {
+        const QString text = Gbk::toQString(problem);
+        std::fprintf(stderr, "%s: %s\n", programName, qPrintable(text));
+        UiSeam::ShowMessage(nullptr, text, QMessageBox::Critical);
+        return 1;
+    }
     return body(app);
 }

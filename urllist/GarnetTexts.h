@@ -50,4 +50,14 @@ inline constexpr const char ServerValueInvalid[] =
         "服务器设置文件 %s 中的 BaseUrl “%s” 无效:\n"
         "应为 http:// 或 https:// 加上主机名(可带端口),不带路径、查询或片段,"
         "例如 https://www.lumora.example。\n将使用默认的服务器地址 %s。";
+
+// Command line
+inline constexpr const char CommandLineSummary[] = "生成 Lumora 帖子的下载地址列表";
+inline constexpr const char CommandLineHelp[] =
+        "用法: garnet\n"
+        "\n"
+        "Garnet 为一段帖子ID写出下载列表 DownList.lst,每个帖子地址一行,\n"
+        "供下载工具使用(quillery urls 不开窗口做同样的事)。\n"
+        "\n"
+        "选项:\n";
 } // namespace GarnetText

@@ -176,7 +176,8 @@ void CImportDataSheet::drainReports(bool final)
         base_->AddMessages(block);
         block.clear();
         // A box waits for the user; lines that come meanwhile stay queued.
-        UiSeam::ShowMessage(this, Gbk::toQString(report.text), QMessageBox::Icon(report.icon));
+        UiSeam::ShowDetailedMessage(this, Gbk::toQString(report.text),
+                                    Gbk::toQString(report.details), QMessageBox::Icon(report.icon));
     }
     base_->AddMessages(block);
     if (pending.status)

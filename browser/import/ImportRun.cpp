@@ -112,7 +112,7 @@ void ImportRun::reportPlaceholder(const std::string &placeholder)
         != reportedPlaceholders_.end())
         return;
     reportedPlaceholders_.push_back(placeholder);
-    sink_.ImportMessageBox(placeholder);
+    sink_.ImportMessageBox(placeholder, std::string());
 }
 
 long ImportRun::CheckTableColumns(CAdoManager &ado, const std::string &table)
@@ -165,13 +165,17 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     settings.connectionString = connection;
     if (ado.OpenAdoConnection(connection) != 0) {
         sink_.ImportMessageBox(Gbk::literal(ImportText::ConnectionError)
-                               + MaskConnectionPassword(connection));
+                                       + MaskConnectionPassword(connection),
+                               ado.LastError());
         keepRunning_ = true;
         return ImportOutcome::ConnectionFailed;
     }
     if (const long result = CheckTableColumns(ado, settings.table)) {
-        sink_.ImportMessageBox(FormatText(Gbk::literal(ImportText::TableError).c_str(),
-                                          settings.table.c_str(), result));
+        // Named as the database looked for it: PostgreSQL folds an unquoted name.
+        const std::string table = TableNameAsLookedUp(connection, settings.table);
+        sink_.ImportMessageBox(
+                FormatText(Gbk::literal(ImportText::TableError).c_str(), table.c_str(), result),
+                result == ResultCode::MissingArgument ? std::string() : ado.LastError());
         keepRunning_ = true;
         return ImportOutcome::TableFailed;
     }
@@ -313,20 +317,24 @@ std::uint32_t FindNextTopicid(CAdoManager &ado, std::string &connectionString,
     ExpandTemplate(connectionString, connection, nullptr, commonKind, ResolvePostPlaceholder);
     connectionString = connection;
     if (ado.OpenAdoConnection(connection) != 0) {
-        sink.ImportMessageBox(Gbk::literal(ImportText::NextTopicidConnectionError));
+        sink.ImportMessageBox(Gbk::literal(ImportText::NextTopicidConnectionError),
+                              ado.LastError());
         return 0;
     }
-    const auto refuse = [&] {
-        sink.ImportMessageBox(
-                FormatText(Gbk::literal(ImportText::NextTopicidQueryError).c_str(), table.c_str()));
+    const auto refuse = [&](const std::string &details) {
+        sink.ImportMessageBox(FormatText(Gbk::literal(ImportText::NextTopicidQueryError).c_str(),
+                                         TableNameAsLookedUp(connection, table).c_str()),
+                              details);
         ado.CloseAdoConnection();
         return std::uint32_t(0);
     };
     std::unique_ptr<CAdoRecordset> rows;
-    if (!IsImportTableName(table)
-        || ado.ExecuteSql("select MAX(topicid) from " + table, rows, CAdoManager::CommandText) != 0
-        || !rows)
-        return refuse();
+    if (!IsImportTableName(table))
+        return refuse(std::string());
+    if (ado.ExecuteSql("select MAX(topicid) from " + table, rows, CAdoManager::CommandText) != 0)
+        return refuse(ado.LastError());
+    if (!rows)
+        return refuse(std::string());
     const CAdoValue value = rows->Value(0);
     rows.reset();
     if (value.IsNull()) {
@@ -335,7 +343,7 @@ std::uint32_t FindNextTopicid(CAdoManager &ado, std::string &connectionString,
     }
     long long maximum = 0;
     if (!value.ToInt64(maximum) || maximum < 0 || maximum >= 4294967295ll)
-        return refuse();
+        return refuse(std::string());
     ado.CloseAdoConnection();
     return std::uint32_t(maximum + 1);
 }

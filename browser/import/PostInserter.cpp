@@ -36,6 +36,28 @@ std::string format(const char *utf8Format, const std::string &a, const std::stri
     return CutMessageLine(FormatText(Gbk::literal(utf8Format).c_str(), a.c_str(), b.c_str(), code));
 }
 
+// A failed insert's line, "%s失败(hr=%ld)", followed on the same line by the database's
+// own reason. A statement too long for the line (a very long title) is cut instead of the
+// reason.
+std::string insertFailed(const std::string &statement, long code, const std::string &reason)
+{
+    std::string tail = FormatText(Gbk::literal(ImportText::InsertFailed).c_str(), "", code);
+    if (!reason.empty()) {
+        tail += ": ";
+        for (const char c : reason) {
+            // Line breaks and tabs are ASCII, never the trail byte of a GBK character.
+            if (c != '\r' && c != '\n' && c != '\t')
+                tail += c;
+            else if (tail.back() != ' ')
+                tail += ' ';
+        }
+        while (tail.back() == ' ')
+            tail.pop_back();
+    }
+    const std::size_t room = tail.size() < MessageLineBytes ? MessageLineBytes - tail.size() : 0;
+    return CutMessageLine(std::string(Gbk::prefixWithinBytes(statement, room)) + tail);
+}
+
 // A title as the database gives it back: GBK through Unicode and back, so bytes GBK
 // cannot decode compare as the database compares them.
 std::string comparable(const std::string &title)
@@ -158,7 +180,7 @@ long PostInserter::InsertPost(const PostFields &fields)
     }
     const long result = ado_.ExecuteSql(insert, Options);
     if (result != 0) {
-        send(format(ImportText::InsertFailed, insert.display, result));
+        send(insertFailed(insert.display, result, ado_.LastErrorReason()));
         return result;
     }
     insertedFiles_.fetch_add(1, std::memory_order_relaxed);

@@ -8,6 +8,7 @@
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
+#include "browser/KestrelEvents.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
@@ -353,52 +354,6 @@ private Q_SLOTS:
         QCOMPARE(driver.unexpected, 0);
     }
 
-    void idsBeyondThePathLookUpTouchNoFile()
-    {
-        // The path look-up holds 0..4294967295: 5000000000 would become 4294967295 there and
-        // -4294967295 would wrap to 1. Their rows go or move; no other post's file does.
-        execute({"insert into TA (topicid, title, roomid) values (5000000000, 'big', 111)",
-                 "insert into TA (topicid, title, roomid) values (-4294967295, 'neg', 111)",
-                 "insert into TA (topicid, title, roomid) values (4294967295, 'last', 111)",
-                 "insert into TA (topicid, title, roomid) values (6000000000, 'big2', 111)"});
-        dir_->write("posts/111/4294967295.htm", "last");
-        dir_->write("posts/111/1.htm", "one");
-        QVERIFY(frame_->RunPostQuery("select * from TA where roomid=111"));
-        MessageBoxRecorder recorder;
-        QStringList offered;
-        {
-            ModalDriver driver;
-            driver.then(acceptConfirmation);
-            driver.then([&](QDialog &dialog) {
-                offered = confirmationItems(dialog);
-                return acceptConfirmation(dialog);
-            });
-            select(a({"5000000000", "-4294967295", "2"}));
-            frame_->commands()->deletePosts->trigger();
-            QCOMPARE(driver.unexpected, 0);
-        }
-        QCOMPARE(countRows("TA where topicid in (5000000000, -4294967295, 2)"), 0L);
-        QCOMPARE(offered, QStringList {Gbk::toQString(dir_->path() + "\\posts\\111\\2.htm")});
-        QCOMPARE(dir_->read("posts/111/4294967295.htm"), std::string("last"));
-        QCOMPARE(dir_->read("posts/111/1.htm"), std::string("one"));
-        QVERIFY(!FileSystem::exists(dir_->file("posts/111/2.htm")));
-
-        {
-            ModalDriver driver;
-            driver.then([](QDialog &dialog) {
-                auto &move = static_cast<CMovePostDialog &>(dialog);
-                move.targetBox()->setCurrentIndex(3);
-                return click(dialog, move.acceptButton());
-            });
-            select(a({"6000000000"}));
-            frame_->commands()->movePosts->trigger();
-            QCOMPARE(driver.shown, 1);
-        }
-        QCOMPARE(countRows("TA where topicid = 6000000000 and roomid = 13"), 1L);
-        QCOMPARE(dir_->read("posts/111/4294967295.htm"), std::string("last"));
-        QVERIFY(!FileSystem::exists(dir_->file("posts/13/4294967295.htm")));
-    }
-
     void failedFindKeepsTheListedRoom()
     {
         const int room = frame_->currentRoomIndex();
@@ -440,7 +395,69 @@ private Q_SLOTS:
         QCOMPARE(list()->topLevelItemCount(), 43);
         frame_->ShowPreviousPage();
         QCOMPARE(frame_->mainStatusBar()->pane(3)->text(),
-                 u("查询记录的个数= 246 ,当前显示第 101 到 200 个"));
+                 u("查询记录的个数= 243 ,当前显示第 101 到 200 个"));
+    }
+
+    void deletedAndMovedRowsLeaveTheCount()
+    {
+        ModalDriver driver;
+        const auto accept = [](QDialog &dialog) {
+            return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).acceptButton());
+        };
+        driver.then(accept);
+        driver.then([](QDialog &dialog) {
+            return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).refuseButton());
+        });
+        select(a({"3"}));
+        frame_->commands()->deletePosts->trigger();
+        QCOMPARE(status(), u("查询记录的个数= 4 ,当前显示第 1 到 4 个"));
+        // The room's rows are held whole; paging through them again does not bring the
+        // deleted post back, and the count holds.
+        frame_->ShowFirstPage();
+        QCOMPARE(listedIds(), a({"1", "2", "99", "100"}));
+        QCOMPARE(status(), u("查询记录的个数= 4 ,当前显示第 1 到 4 个"));
+        frame_->ShowNextPage();
+        QCOMPARE(status(), u("已经到达最后页(总记录个数=4)"));
+
+        // A move takes rows out of the listed room as well; the pane says it was done.
+        driver.then([](QDialog &dialog) {
+            auto &move = static_cast<CMovePostDialog &>(dialog);
+            move.targetBox()->setCurrentIndex(3); // 丙
+            return click(dialog, move.acceptButton());
+        });
+        select(a({"1", "2", "99", "100"}));
+        frame_->commands()->movePosts->trigger();
+        QCOMPARE(status(), u("帖子转移成功完成"));
+        frame_->ShowFirstPage();
+        QCOMPARE(list()->topLevelItemCount(), 0);
+        QCOMPARE(status(), u("查询记录的个数= 0 ,当前页没有帖子"));
+        QCOMPARE(driver.unexpected, 0);
+    }
+
+    void f5ListsTheRoomOrTheSearchAgain()
+    {
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+        frame_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+        // Another user's post: listing the room again by double-click keeps the rows on show.
+        insertPost(7, 111);
+        QCoreApplication::postEvent(frame_.get(),
+                                    new CIndexEvent(WM_OPEN_ROOM, frame_->currentRoomIndex()));
+        QCoreApplication::sendPostedEvents(frame_.get());
+        QCOMPARE(list()->topLevelItemCount(), 5);
+        const int room = frame_->currentRoomIndex();
+        QTest::keyClick(frame_.get(), Qt::Key_F5);
+        QCOMPARE(listedIds(), a({"1", "2", "3", "7", "99", "100"}));
+        QCOMPARE(frame_->currentRoomIndex(), room);
+
+        // A search is queried again the same way.
+        frame_->RunFindQuery({"select * from TA where roomid = 13", {}, {}}, 0);
+        QCOMPARE(listedIds(), a({"4"}));
+        insertPost(8, 13);
+        QTest::keyClick(frame_.get(), Qt::Key_F5);
+        QCOMPARE(listedIds(), a({"4", "8"}));
+        QCOMPARE(frame_->currentRoomIndex(), -1);
     }
 
     void goToAPostById()
@@ -487,6 +504,7 @@ private Q_SLOTS:
 
 private:
     CPostListView *list() const { return frame_->postList(); }
+    QString status() const { return frame_->mainStatusBar()->pane(3)->text(); }
 
     void execute(const std::vector<std::string> &statements)
     {

@@ -134,6 +134,18 @@ private Q_SLOTS:
         QVERIFY(labels.contains(QString::fromUtf8("版本号:")));
     }
 
+    void aboutBoxShowsTheFoldersInUse()
+    {
+        const TempAppDir dir;
+        CAboutDialog about(nullptr, QString::fromUtf8("关于 Garnet"), QStringLiteral("Garnet"),
+                           QIcon());
+        const QString folders = about.foldersLabel()->text();
+        QVERIFY2(folders.startsWith(QString::fromUtf8("便携方式, 程序目录: ") + dir.qtPath()),
+                 qPrintable(folders));
+        QVERIFY2(folders.contains(QString::fromUtf8("数据目录: ") + dir.qtPath()),
+                 qPrintable(folders));
+    }
+
     void unknownPlaceholderShowsMessageBox()
     {
         MessageBoxRecorder recorder;

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "browser/CKestrelCommands.h"
+#include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/posts/CMovePostDialog.h"
 #include "common/Codec.h"
@@ -16,8 +17,9 @@
 
 Q_DECLARE_METATYPE(TestEngine)
 
-// Delete and move on a post table whose columns are not the usual ones, on both engines.
-class TestPostCommandColumns : public QObject
+// Delete and move name posts by their ID: read from its own column, on both engines, and
+// used for files only where the post location table can hold it.
+class TestPostCommandIds : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -119,11 +121,76 @@ private Q_SLOTS:
         QCOMPARE(countOn(connection, "TN where roomid = 8"), 1L);
     }
 
+    void idsBeyondThePathLookUpTouchNoFile()
+    {
+        // The path look-up holds 0..4294967295: 5000000000 would become 4294967295 there and
+        // -4294967295 would wrap to 1. Their rows go or move; no other post's file does.
+        dir_->write(
+                "Configs/InitTree.xml",
+                gbk("<?xml version=\"1.0\" encoding=\"GBK\"?><r><数据库连接字符串>"
+                    "Provider=SQLite;Data Source=|APP_PATH|\\Data\\T.db</数据库连接字符串>"
+                    "<帖子类型 TABLE=\"TA\" ROOMID=\"1\">甲<帖子类型 ROOMID=\"111*\">乙</帖子类型>"
+                    "<帖子类型 ROOMID=\"13\">丙</帖子类型><帖子属性范围>0 4294967295 "
+                    "|APP_PATH|\\posts\\|ROOMID|\\|ID|.htm</帖子属性范围></帖子类型></r>"));
+        CMainFrame frame;
+        QVERIFY(frame.LoadConfiguration(std::nullopt));
+        const std::string connection = frame.roomTree()->rooms().GetConnectionString();
+        CAdoManager ado;
+        QCOMPARE(ado.OpenAdoConnection(connection), 0L);
+        for (const char *values : {"2, 'two'", "5000000000, 'big'", "-4294967295, 'negative'",
+                                   "4294967295, 'last'", "6000000000, 'big2'"})
+            QCOMPARE(ado.ExecuteSql(std::string("insert into TA (topicid, title, roomid) values (")
+                                            + values + ", 111)",
+                                    CAdoManager::CommandText),
+                     0L);
+        ado.CloseAdoConnection();
+        dir_->write("posts/111/4294967295.htm", "last");
+        dir_->write("posts/111/1.htm", "one");
+        dir_->write("posts/111/2.htm", "two");
+        QCoreApplication::sendPostedEvents(&frame); // lists 乙
+        CPostListView *list = frame.postList();
+        QCOMPARE(list->topLevelItemCount(), 5);
+
+        MessageBoxRecorder recorder;
+        QStringList offered;
+        {
+            ModalDriver driver;
+            driver.then(acceptConfirmation);
+            driver.then([&](QDialog &dialog) {
+                offered = confirmationItems(dialog);
+                return acceptConfirmation(dialog);
+            });
+            selectRows(list, 1, {u("5000000000"), u("-4294967295"), u("2")});
+            frame.commands()->deletePosts->trigger();
+            QCOMPARE(driver.unexpected, 0);
+        }
+        QCOMPARE(countOn(connection, "TA where topicid in (5000000000, -4294967295, 2)"), 0L);
+        QCOMPARE(offered, QStringList {Gbk::toQString(dir_->path() + "\\posts\\111\\2.htm")});
+        QCOMPARE(dir_->read("posts/111/4294967295.htm"), std::string("last"));
+        QCOMPARE(dir_->read("posts/111/1.htm"), std::string("one"));
+        QVERIFY(!FileSystem::exists(dir_->file("posts/111/2.htm")));
+
+        {
+            ModalDriver driver;
+            driver.then([](QDialog &dialog) {
+                auto &move = static_cast<CMovePostDialog &>(dialog);
+                move.targetBox()->setCurrentIndex(2); // 丙
+                return click(dialog, move.acceptButton());
+            });
+            selectRows(list, 1, {u("6000000000")});
+            frame.commands()->movePosts->trigger();
+            QCOMPARE(driver.shown, 1);
+        }
+        QCOMPARE(countOn(connection, "TA where topicid = 6000000000 and roomid = 13"), 1L);
+        QCOMPARE(dir_->read("posts/111/4294967295.htm"), std::string("last"));
+        QVERIFY(!FileSystem::exists(dir_->file("posts/13/4294967295.htm")));
+    }
+
 private:
     static QString u(const char *utf8) { return QString::fromUtf8(utf8); }
 
     std::unique_ptr<TempAppDir> dir_;
 };
 
-QUILLERY_REGISTER_TEST(TestPostCommandColumns)
-#include "tst_PostCommandColumns.moc"
+QUILLERY_REGISTER_TEST(TestPostCommandIds)
+#include "tst_PostCommandIds.moc"
