@@ -43,6 +43,16 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     toolBar->setCheckable(true);
     statusBar->setCheckable(true);
 
+    // The menus show these keys in their shortcut column.
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    findPosts->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    nextPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    previousPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    firstPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home));
+    deletePosts->setShortcut(QKeySequence(Qt::Key_Delete));
+    for (QAction *listKey : {nextPage, previousPage, firstPage, deletePosts})
+        listKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+
     nextPane = new QAction(this);
     nextPane->setShortcut(QKeySequence(Qt::Key_F6));
     previousPane = new QAction(this);
@@ -91,4 +101,13 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     connect(mainToolBar, &QToolBar::visibilityChanged, toolBar, &QAction::setChecked);
     toolBar->setChecked(true);
     connect(exit, &QAction::triggered, window, &QMainWindow::close);
+}
+
+void CKestrelCommands::AttachListKeys(QWidget *tree, QWidget *list)
+{
+    for (QAction *pageKey : {nextPage, previousPage, firstPage}) {
+        tree->addAction(pageKey);
+        list->addAction(pageKey);
+    }
+    list->addAction(deletePosts);
 }

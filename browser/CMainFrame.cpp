@@ -66,11 +66,14 @@ CMainFrame::CMainFrame()
     panel_ = new CPostPanelFrame(rows_);
     columns_->addWidget(tree_);
     columns_->addWidget(rows_);
+    // Both columns give way in proportion when the window narrows.
+    columns_->setStretchFactor(0, 1);
     columns_->setStretchFactor(1, 1);
     rows_->setStretchFactor(1, 1);
     setCentralWidget(columns_);
     tree_->setRoomMenu(commands_->roomMenu);
     list_->setPostMenu(commands_->postMenu);
+    commands_->AttachListKeys(tree_, list_);
 
     connect(commands_->statusBar, &QAction::toggled, status_, &QStatusBar::setVisible);
     commands_->statusBar->setChecked(true);
@@ -320,7 +323,7 @@ void CMainFrame::OpenPostOfRow(int row)
             std::string archive;
             const std::string path =
                     tree_->rooms().LocatePostFile(info, currentRootIndex_, &archive);
-            opened = panel_->OpenPost(info.title, path, archive, why);
+            opened = panel_->OpenPost(info.title, path, archive, why, info.topicidText);
         }
     } catch (const std::exception &error) {
         why = error.what();

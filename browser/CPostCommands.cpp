@@ -15,6 +15,7 @@
 #include "browser/posts/PostStatements.h"
 #include "browser/posts/TitleIndex.h"
 #include "common/Codec.h"
+#include "common/FileSystem.h"
 #include "common/TextFormat.h"
 #include "common/UiSeam.h"
 
@@ -182,7 +183,7 @@ void CPostCommands::DeletePosts()
     if (!files.empty()) {
         CConfirmOperationDialog confirmFiles(frame_);
         for (std::size_t k = 0; k < files.size(); ++k)
-            confirmFiles.AddItem(Gbk::toQString(files[k]),
+            confirmFiles.AddItem(Gbk::toQString(FileSystem::normalize(files[k])),
                                  k == 0 ? text(PostCommandText::ConfirmDeleteFiles) : QString());
         if (UiSeam::ExecModal(confirmFiles) != QDialog::Accepted)
             return;
@@ -265,7 +266,8 @@ void CPostCommands::movePostFiles(const std::vector<SelectedRow> &rows, const st
     for (const PostFileMoveFailure &failure : failures)
         message += "\n"
                 + FormatText(Gbk::literal(PostCommandText::FileMoveLine).c_str(),
-                             failure.move.from.c_str(), failure.move.to.c_str(),
+                             FileSystem::normalize(failure.move.from).c_str(),
+                             FileSystem::normalize(failure.move.to).c_str(),
                              failure.reason.c_str());
     UiSeam::ShowMessage(frame_, Gbk::toQString(message), QMessageBox::Warning);
 }

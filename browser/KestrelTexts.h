@@ -72,6 +72,10 @@ inline constexpr CommandText EditPost {"编辑", "编辑网页", "编辑网页"}
 inline constexpr CommandText FullScreenPost {"全屏", "把帖子成全屏显示", "全屏"};
 inline constexpr CommandText ClosePost {"关闭", "关闭当前显示的帖子", "关闭帖子"};
 inline constexpr const char PostViewTitle[] = "帖子浏览器";
+inline constexpr const char PostTabTitleTip[] = "标题: ";
+inline constexpr const char PostTabIdTip[] = "帖子ID: ";
+inline constexpr const char PostTabFileTip[] = "文件: ";
+inline constexpr const char PostTabMissingTip[] = " (文件不存在)";
 inline constexpr const char FullScreenTitle[] = "全屏";
 inline constexpr const char XmlEditQuestion[] =
         "xml文件用浏览器编辑后将只能另存为HTM格式的文件了,如果点击\"是\"按钮则用浏览器编辑,"

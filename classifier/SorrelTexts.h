@@ -48,6 +48,7 @@ inline constexpr const char StopButton[] = "停止";
 inline constexpr const char AboutMenuEntry[] = "关于 Sorrel(&A)...";
 inline constexpr const char CloseMenuEntry[] = "关闭(&C)";
 inline constexpr const char MenuButtonTip[] = "窗口菜单 (Alt+空格)";
+inline constexpr const char MenuButtonLabel[] = "菜单";
 inline constexpr const char AboutTitle[] = "关于 Sorrel";
 inline constexpr const char AboutText[] = "Sorrel  离线帖子分类器\n"
                                           "Quillery 离线帖子存档套件的一部分";

@@ -7,6 +7,8 @@
 #include "UiSeam.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +43,26 @@ void startupMessageHandler(QtMsgType type, const QMessageLogContext &, const QSt
 
 } // namespace
 
+bool InstallQtChineseTexts(QCoreApplication &app, QString *missing)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    // The base catalogue is required; the web view's is taken when it is installed.
+    bool baseLoaded = false;
+    for (const char *catalogue : {"qtbase_zh_CN", "qtwebengine_zh_CN"}) {
+        const QString name = QString::fromLatin1(catalogue);
+        auto *translator = new QTranslator(&app);
+        if (translator->load(name, folder)) {
+            QCoreApplication::installTranslator(translator);
+            baseLoaded = baseLoaded || name.startsWith(QLatin1String("qtbase"));
+            continue;
+        }
+        delete translator;
+        if (name.startsWith(QLatin1String("qtbase")) && missing)
+            *missing = folder + QLatin1Char('/') + name + QLatin1String(".qm");
+    }
+    return baseLoaded;
+}
+
 int RunWindowedProgram(int &argc, char **argv, const char *programName, const char *helpUtf8,
                        const std::function<int(QApplication &)> &body)
 {
@@ -63,6 +85,12 @@ int RunWindowedProgram(int &argc, char **argv, const char *programName, const ch
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);
 
+    QString missing;
+    if (!InstallQtChineseTexts(app, &missing))
+        std::fprintf(stderr,
+                     "%s: Qt's Chinese texts (%s) are not installed; standard buttons and "
+                     "file dialogs show in English. Install qt6-translations-l10n.\n",
+                     programName, qPrintable(missing));
     QApplication::setApplicationName(QString::fromUtf8(programName));
     QApplication::setOrganizationName(QStringLiteral("Quillery"));
     UiSeam::SetProgramCaption(QString::fromUtf8(programName));

@@ -3,6 +3,8 @@
 #include <functional>
 
 class QApplication;
+class QCoreApplication;
+class QString;
 
 // Starts the Qt application of a windowed program and runs body with it. --help and
 // --version are answered on standard output without a display (helpUtf8: the
@@ -12,3 +14,9 @@ class QApplication;
 // that fails, a message names the folder or file and the program ends with 1.
 int RunWindowedProgram(int &argc, char **argv, const char *programName, const char *helpUtf8,
                        const std::function<int(QApplication &)> &body);
+
+// Loads Qt's own Chinese texts (standard buttons, file and folder dialogs, the
+// context menus of fields and of the web view) into the application. Returns false
+// and names the missing file when Qt's base translation cannot be loaded; the
+// programs then still run, with those texts in English.
+bool InstallQtChineseTexts(QCoreApplication &app, QString *missing = nullptr);

@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake
     qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite libqt6sql6-psql libqt6svg6 libsqlite3-dev
+    qt6-translations-l10n
     xvfb xauth x11-utils fonts-noto-cjk libx11-dev
     dbus-daemon dbus-bin dbus-session-bus-common
     postgresql

@@ -16,6 +16,7 @@ inline constexpr const char GenerateButton[] = "生成帖子列表文件";
 inline constexpr const char AboutMenuEntry[] = "关于 Garnet(&A)...";
 inline constexpr const char CloseMenuEntry[] = "关闭(&C)";
 inline constexpr const char MenuButtonTip[] = "窗口菜单 (Alt+空格)";
+inline constexpr const char MenuButtonLabel[] = "菜单";
 inline constexpr const char AboutTitle[] = "关于 Garnet";
 inline constexpr const char AboutText[] = "Garnet  Lumora帖子URL列表生成器\n"
                                           "Quillery 离线帖子存档套件的一部分";
@@ -37,6 +38,8 @@ inline constexpr const char XmlRangeRejected[] = "XML文件的的帖子ID的开�
 inline constexpr const char HtmlDone[] = "生成完成(共%d个)";
 inline constexpr const char XmlDone[] = "产生完毕,共%d个";
 
+inline constexpr const char CreateFolderQuestion[] = "输出目录不存在:\n%1\n要创建这个目录吗?";
+inline constexpr const char CannotCreateFolder[] = "无法创建输出目录:\n%1\n原因: %2";
 inline constexpr const char CannotCreate[] = "无法创建帖子列表文件:\n%s\n原因: %s";
 inline constexpr const char CannotWrite[] = "写入帖子列表文件时出错,列表不完整:\n%s\n原因: %s";
 

@@ -164,9 +164,10 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
                    ResolvePostPlaceholder);
     settings.connectionString = connection;
     if (ado.OpenAdoConnection(connection) != 0) {
-        sink_.ImportMessageBox(Gbk::literal(ImportText::ConnectionError)
-                                       + MaskConnectionPassword(connection),
-                               ado.LastError());
+        sink_.ImportMessageBox(
+                Gbk::literal(ImportText::ConnectionError)
+                        + WithSlashesInDataSource(MaskConnectionPassword(connection)),
+                ado.LastError());
         keepRunning_ = true;
         return ImportOutcome::ConnectionFailed;
     }

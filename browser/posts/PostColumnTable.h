@@ -32,8 +32,10 @@ public:
     std::vector<int> ShownSlots() const;
     // The list column that shows a slot, or -1 when the slot is not shown.
     int ColumnOf(int slot) const;
-    // The widths of the shown columns, in slot order, for a client width.
-    std::vector<int> ColumnWidths(int clientWidth) const;
+    // The widths of the shown columns, in slot order, for a client width. When the
+    // sharing columns would get less than wantedShare each, the columns sized by a
+    // fraction (the title) give way, down to wantedShare themselves.
+    std::vector<int> ColumnWidths(int clientWidth, int wantedShare = 0) const;
 
 private:
     std::array<PostColumn, SlotCount> slots_;

@@ -214,6 +214,9 @@ private Q_SLOTS:
                          u("帖子在数据库中已删除,以下是所对应的文件,你删除吗?"));
                 QCOMPARE(confirm.list()->count(), 3);
                 QVERIFY(confirm.list()->item(0)->text().startsWith(dir_->qtPath()));
+                // The configured "\" separators show as "/".
+                for (int i = 0; i < confirm.list()->count(); ++i)
+                    QVERIFY(!confirm.list()->item(i)->text().contains(QLatin1Char('\\')));
             }();
             return click(dialog, confirm.refuseButton());
         });
