@@ -402,8 +402,9 @@ private Q_SLOTS:
 
     void failedQueryOfAHugeStatementIsCut()
     {
-        // A room id of 100 KB letters makes a statement the database refuses; the message
-        // quotes a few KB of it, not all of it.
+        // A room id of 100 KB letters in a statement the database refuses (an existing
+        // database without the table): the message quotes a few KB of it, not all of it.
+        dir_->write("Data/T.db", std::string());
         dir_->write("Configs/Long.xml",
                     gbk("<?xml version=\"1.0\" encoding=\"GBK\"?><r><数据库连接字符串>"
                         "Provider=SQLite;Data Source=|APP_PATH|\\Data\\T.db</数据库连接字符串>"
