@@ -25,7 +25,8 @@ void LoadRoomConversionFile(const std::string &path, std::vector<std::string> &r
                             std::vector<std::string> &roomNames, PlaceholderResolver resolver)
 {
     CTextLineFile file;
-    if (file.Open(path, CTextLineFile::EightBitText, CTextLineFile::OpenMode::ReadWriteKeep) != 0)
+    // Only read: a file the user may only read still loads, and a missing one stays missing.
+    if (file.Open(path, CTextLineFile::EightBitText, CTextLineFile::OpenMode::ReadOnly) != 0)
         return;
     std::string line;
     std::string name;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-// Appends the entries of the conversion file in the program's directory. A missing
-// file is created empty; an unreadable one adds nothing.
+// Appends the entries of the conversion file in the program's directory; the file is
+// only read. A missing or unreadable file adds nothing.
 void LoadRoomConversion(std::vector<std::string> &roomIds, std::vector<std::string> &roomNames,
                         PlaceholderResolver resolver);
 

@@ -1,5 +1,7 @@
 #include "TextFormat.h"
 
+#include "Codec.h"
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -19,4 +21,11 @@ std::string FormatText(const char *gbkFormat, ...)
     }
     va_end(args);
     return result;
+}
+
+std::string ShortenedText(std::string_view gbk, std::size_t limit)
+{
+    if (gbk.size() <= limit)
+        return std::string(gbk);
+    return std::string(Gbk::prefixWithinBytes(gbk, limit)) + Gbk::literal("…");
 }
