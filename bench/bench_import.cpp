@@ -17,6 +17,7 @@
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
+#include "common/RoomConversion.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -192,11 +193,10 @@ Result readAndExtract(RoomModel &rooms, const ImportSettings &base)
 {
     ImportSettings settings = base;
     LowerCaseMarkers(settings);
-    std::vector<std::string> ids, names;
+    RoomConversionTable conversion;
     ExtractionContext context;
     context.settings = &settings;
-    context.roomIds = &ids;
-    context.roomNames = &names;
+    context.conversion = &conversion;
     context.columns = {true, true, true, true};
     const PostPathCheck pathCheck(&rooms, settings.table, true);
     const FileReader reader(context, &rooms, pathCheck);

@@ -136,7 +136,7 @@ std::string RoomModel::TreeConfigPath(const std::optional<std::string> &argument
 bool RoomModel::LoadTreeConfig(const std::string &path, std::string *reason)
 {
     std::string bytes;
-    if (const std::error_code error = FileSystem::readWholeFile(path, bytes)) {
+    if (const std::error_code error = FileSystem::readSettingsFile(path, bytes)) {
         if (reason)
             *reason = FileSystem::errorText(error);
         return false;

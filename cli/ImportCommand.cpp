@@ -22,6 +22,7 @@
 #include <chrono>
 #include <csignal>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -71,8 +72,9 @@ constexpr const char Help[] =
         "  -h, --help             显示本帮助\n"
         "\n"
         "匹配标记用终端的编码输入,可以写 |NEWLINE||ENTER|(换行)、|TAB|、||(竖线)。\n"
-        "退出状态: 0 导入完成;1 数据库或表无法打开(或配置无法读取);2 用法错误;\n"
-        "130 被中止。\n";
+        "退出状态: 0 导入完成;1 数据库或表无法打开(或配置无法读取),或者导入中途\n"
+        "数据库失去连接、磁盘已满或读写出错(此时导入停止,最后一行之前的一行写出数据库\n"
+        "给出的原因);2 用法错误;130 被中止。\n";
 
 constexpr const char NoSuchPreset[] = "没有名为 “%1” 的预先定义格式";
 constexpr const char NoSuchRoom[] = "没有ID为 “%1” 的类型";
@@ -367,22 +369,20 @@ int RunImportCommand(const QStringList &arguments, Terminal &terminal)
                               QString::fromUtf8(ImportText::NoRootRoomForFolder));
     }
 
-    // Kestrel makes its embedded database at its first start; so does the command.
+    // Kestrel makes its embedded database at its first start; so does the command. The
+    // connection string is expanded here, once for the whole command.
     std::vector<std::string> names, tables;
     rooms.ListRootRooms(names, tables, nullptr);
     tables.erase(std::remove(tables.begin(), tables.end(), std::string()), tables.end());
-    std::string connection;
-    ExpandTemplate(settings.connectionString, connection, nullptr, commonKind,
-                   ResolvePostPlaceholder);
+    ExpandConnectionString(settings);
     std::string why;
-    EnsureEmbeddedDatabase(connection, tables, why);
+    EnsureEmbeddedDatabase(settings.connectionString, tables, why);
 
     const bool showProgress = ::isatty(STDERR_FILENO) == 1;
     TerminalSink sink(terminal, showProgress);
     CAdoManager ado;
     if (nextTopicid) {
-        const std::uint32_t next =
-                FindNextTopicid(ado, settings.connectionString, settings.table, sink);
+        const std::uint32_t next = FindNextTopicid(ado, settings, sink);
         if (next == 0)
             return ExitStatus::Failure;
         settings.autoGrowStart = static_cast<std::int32_t>(next);
@@ -399,10 +399,20 @@ int RunImportCommand(const QStringList &arguments, Terminal &terminal)
 
     std::atomic<bool> finished {false};
     ImportOutcome outcome = ImportOutcome::Completed;
-    std::thread worker([&] {
-        outcome = run.RunImport(settings, ado, rootRoom);
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            outcome = run.RunImport(settings, ado, rootRoom);
+            finished = true;
+        });
+    } catch (const std::system_error &error) {
+        terminal.err(
+                command + QStringLiteral(": ")
+                + QString::fromUtf8(ImportText::ThreadFailed)
+                          .replace(QStringLiteral("%s"), QString::fromLocal8Bit(error.what())));
         finished = true;
-    });
+        outcome = ImportOutcome::Failed;
+    }
     const auto started = std::chrono::steady_clock::now();
     auto lastShown = started;
     while (!finished.load()) {
@@ -416,7 +426,8 @@ int RunImportCommand(const QStringList &arguments, Terminal &terminal)
                                            std::chrono::duration<double>(now - started).count()));
         }
     }
-    worker.join();
+    if (worker.joinable())
+        worker.join();
     sink.EndProgress();
     ado.CloseAdoConnection();
     sigaction(SIGINT, &previousInt, nullptr);

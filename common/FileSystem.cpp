@@ -1,6 +1,7 @@
 #include "FileSystem.h"
 
 #include "Codec.h"
+#include "CommonTexts.h"
 
 #include <QFile>
 
@@ -58,37 +59,6 @@ std::error_code writeFile(std::string_view path, std::string_view data, int flag
     if (::close(fd) != 0 && !error)
         error = lastError();
     return error;
-}
-
-// Copies in the kernel where the file systems allow it, else through a buffer.
-std::error_code copyContents(int source, int target)
-{
-    bool inKernel = true;
-    for (;;) {
-        if (inKernel) {
-            const ssize_t n = ::copy_file_range(source, nullptr, target, nullptr, 1 << 30, 0);
-            if (n > 0)
-                continue;
-            if (n == 0)
-                return {};
-            if (errno == EINTR)
-                continue;
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-                return lastError();
-            inKernel = false;
-        }
-        char buffer[65536];
-        const ssize_t n = ::read(source, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return lastError();
-        }
-        if (n == 0)
-            return {};
-        if (std::error_code error = writeAll(target, std::string_view(buffer, std::size_t(n))))
-            return error;
-    }
 }
 
 // Pattern matching over GBK characters; both texts are lower case already.
@@ -315,81 +285,6 @@ std::error_code removeFile(std::string_view path)
     return {};
 }
 
-std::error_code copyFile(std::string_view from, std::string_view to, FileIdentity *targetIdentity)
-{
-    std::error_code error;
-    const int source = openDescriptor(from, O_RDONLY, error);
-    if (source < 0)
-        return error;
-    struct stat st;
-    if (::fstat(source, &st) != 0) {
-        error = lastError();
-        ::close(source);
-        return error;
-    }
-    const std::string target = toDiskPath(to);
-    int fd;
-    do {
-        fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error = lastError();
-        ::close(source);
-        return error;
-    }
-    error = copyContents(source, fd);
-    if (!error && targetIdentity) {
-        struct stat made;
-        if (::fstat(fd, &made) == 0)
-            *targetIdentity = {static_cast<unsigned long long>(made.st_dev),
-                               static_cast<unsigned long long>(made.st_ino)};
-    }
-    if (::close(fd) != 0 && !error)
-        error = lastError();
-    ::close(source);
-    if (error)
-        ::unlink(target.c_str()); // the target was made by this call: no half copy stays
-    return error;
-}
-
-std::error_code moveFile(std::string_view from, std::string_view to, bool *sameFile)
-{
-    if (sameFile)
-        *sameFile = true;
-    const std::string source = toDiskPath(from);
-    const std::string target = toDiskPath(to);
-    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-        return {};
-    if (errno == EINVAL || errno == ENOSYS) {
-        // The file system cannot refuse to replace by itself: a hard link can, and
-        // where links are not offered either, look first.
-        if (::link(source.c_str(), target.c_str()) == 0) {
-            ::unlink(source.c_str());
-            return {};
-        }
-        if (errno == EEXIST)
-            return lastError();
-        if (errno != EXDEV) {
-            if (diskEntryExists(target))
-                return std::make_error_code(std::errc::file_exists);
-            if (::rename(source.c_str(), target.c_str()) == 0)
-                return {};
-        }
-    }
-    if (errno != EXDEV)
-        return lastError();
-    if (sameFile)
-        *sameFile = false;
-    if (std::error_code error = copyFile(from, to))
-        return error;
-    if (::unlink(source.c_str()) != 0) {
-        const std::error_code error = lastError();
-        ::unlink(target.c_str());
-        return error;
-    }
-    return {};
-}
-
 std::error_code replaceFile(std::string_view from, std::string_view to)
 {
     if (::rename(toDiskPath(from).c_str(), toDiskPath(to).c_str()) != 0)
@@ -475,12 +370,20 @@ std::error_code listDiskDirectory(const std::string &diskDirectory, std::vector<
         item.diskName = std::string(diskName);
         item.name = fromDiskName(diskName);
         unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st;
+            item.isLink = ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0
+                    && S_ISLNK(st.st_mode);
+        }
+        item.isLink = item.isLink || type == DT_LNK;
         if (type == DT_LNK || type == DT_UNKNOWN) {
             struct stat st;
-            if (::fstatat(dirFd, entry->d_name, &st, 0) != 0)
+            if (::fstatat(dirFd, entry->d_name, &st, 0) != 0) {
+                item.linkError = errno;
                 type = DT_UNKNOWN;
-            else
+            } else {
                 type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+            }
         }
         item.type = type == DT_REG ? DiskEntryType::Regular
                 : type == DT_DIR   ? DiskEntryType::Directory
@@ -543,6 +446,69 @@ std::error_code readRegularDiskFile(const std::string &diskPath, std::string &co
     }
     ::close(fd);
     contents.resize(used);
+    return error;
+}
+
+const std::error_category &settingsFileCategory()
+{
+    class Category : public std::error_category
+    {
+    public:
+        const char *name() const noexcept override { return "settings file"; }
+        std::string message(int code) const override
+        {
+            // UTF-8, as the system's own messages are.
+            return code == int(SettingsFileError::NotRegular) ? CommonText::SettingsNotRegular
+                                                              : CommonText::SettingsTooLarge;
+        }
+    };
+    static const Category category;
+    return category;
+}
+
+std::error_code checkSettingsFile(std::string_view path)
+{
+    struct stat st;
+    if (path.empty() || ::stat(toDiskPath(path).c_str(), &st) != 0)
+        return path.empty() ? std::make_error_code(std::errc::no_such_file_or_directory)
+                            : lastError();
+    if (!S_ISREG(st.st_mode))
+        return {int(SettingsFileError::NotRegular), settingsFileCategory()};
+    if (std::uint64_t(st.st_size) > SettingsFileLimit)
+        return {int(SettingsFileError::TooLarge), settingsFileCategory()};
+    return {};
+}
+
+std::error_code readSettingsFile(std::string_view path, std::string &contents)
+{
+    // Checked again on the open file: the name may have been given to another meanwhile.
+    if (std::error_code error = checkSettingsFile(path))
+        return error;
+    std::error_code error;
+    const int fd = openDescriptor(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, error);
+    if (fd < 0)
+        return error;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        error = {int(SettingsFileError::NotRegular), settingsFileCategory()};
+    std::string data;
+    char buffer[65536];
+    while (!error) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            error = lastError();
+        else if (n == 0)
+            break;
+        else if (data.size() + std::size_t(n) > SettingsFileLimit)
+            error = {int(SettingsFileError::TooLarge), settingsFileCategory()};
+        else
+            data.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    if (!error)
+        contents = std::move(data);
     return error;
 }
 

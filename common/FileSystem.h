@@ -50,15 +50,23 @@ std::error_code setReadOnly(std::string_view path);
 
 std::error_code removeFile(std::string_view path);
 struct FileIdentity;
-// Fails with file_exists when the target exists. A copy that fails half-way removes
-// what it wrote, so no partial target remains. The target gets the source's permissions.
-// targetIdentity, when given, receives the identity of the new file.
+// Fails with file_exists when the target exists. The copy is written to a partial file
+// beside the target, flushed to disk and only then given the target's name (never over
+// an existing file), so a copy that fails or is killed half-way never leaves a short file
+// under that name. The target gets the source's permissions. targetIdentity, when given,
+// receives the identity of the new file.
 std::error_code copyFile(std::string_view from, std::string_view to,
                          FileIdentity *targetIdentity = nullptr);
-// Fails with file_exists when the target exists; works across file systems. sameFile,
+// Fails with file_exists when the target exists; works across file systems, where it
+// copies as copyFile does and removes the source only once the copy is on disk. sameFile,
 // when given, tells whether the target is the source's file under a new name (false
 // after a copy between file systems).
 std::error_code moveFile(std::string_view from, std::string_view to, bool *sameFile = nullptr);
+// Whether a name is that of a partial file of copyFile.
+bool isPartialFileName(std::string_view name);
+// Removes the partial files a killed copy left in a folder; those of copies still going
+// on are kept. Returns how many were removed.
+std::size_t removeStalePartialFiles(std::string_view folder);
 // Renames over an existing target in one step (for files written beside their target).
 std::error_code replaceFile(std::string_view from, std::string_view to);
 // Creates one directory; its parent must exist.
@@ -119,6 +127,8 @@ struct DiskEntry
     std::string name; // GBK
     std::string diskName; // the bytes on disk
     DiskEntryType type = DiskEntryType::Other; // symbolic links are followed
+    bool isLink = false;
+    int linkError = 0; // Other: the errno of a link that leads nowhere, else 0
 };
 
 // Every entry of a directory given by its disk path except "." and "..", sorted by GBK
@@ -134,6 +144,15 @@ std::error_code diskIdentity(const std::string &diskPath, std::uint64_t &device,
 // Anything but a regular file is refused with errc::invalid_argument without waiting
 // (a FIFO never blocks the reader).
 std::error_code readRegularDiskFile(const std::string &diskPath, std::string &contents);
+
+// Files of settings (the tree configuration, presets, the conversion file) are read
+// whole, so only a regular file of at most SettingsFileLimit bytes is one: anything else
+// fails with settingsFileError() codes, whose messages say so.
+inline constexpr std::uint64_t SettingsFileLimit = std::uint64_t(64) << 20;
+enum class SettingsFileError { NotRegular = 1, TooLarge = 2 };
+const std::error_category &settingsFileCategory();
+std::error_code checkSettingsFile(std::string_view path);
+std::error_code readSettingsFile(std::string_view path, std::string &contents);
 
 // Opens a descriptor for CTextLineFile-style access (flags of open(2)).
 int openDescriptor(std::string_view path, int flags, std::error_code &error);

@@ -76,12 +76,14 @@ long CAdoManager::OpenAdoConnection(const std::string &connectionString)
         if (!connection) {
             lastError_ = MaskConnectionPassword(connectionString) + Gbk::literal(DbText::OpenFailed)
                     + DbErrorBlock(error);
+            lastReason_ = error.description;
             return error.code;
         }
         connection_ = std::move(connection);
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] {
+            lastReason_.clear();
             lastError_ =
                     MaskConnectionPassword(connectionString) + Gbk::literal(DbText::OpenUnexpected);
         });
@@ -127,6 +129,7 @@ long CAdoManager::reportExecuteFailure(const char *header, const std::string &sq
                                        const DbError &error)
 {
     lastError_ = Gbk::literal(header) + DbStatementBlock(sql) + DbErrorBlock(error);
+    lastReason_ = error.description;
     return error.code;
 }
 
@@ -176,7 +179,10 @@ long CAdoManager::execute(const QString &sql, const std::vector<SqlValue> *value
         return ResultCode::Success;
     } catch (...) {
         // Appended: the report says the statement above failed unexpectedly.
-        noteUnexpected([&] { lastError_ += Gbk::literal(DbText::ExecuteUnexpected); });
+        noteUnexpected([&] {
+            lastReason_.clear();
+            lastError_ += Gbk::literal(DbText::ExecuteUnexpected);
+        });
         return ResultCode::GeneralFailure;
     }
 }
@@ -198,7 +204,10 @@ long CAdoManager::executeInto(const QString &sql, const std::vector<SqlValue> *v
         recordset = std::move(fresh);
         return ResultCode::Success;
     } catch (...) {
-        noteUnexpected([&] { lastError_ = Gbk::literal(DbText::ExecuteRsUnexpected); });
+        noteUnexpected([&] {
+            lastReason_.clear();
+            lastError_ = Gbk::literal(DbText::ExecuteRsUnexpected);
+        });
         return ResultCode::GeneralFailure;
     }
 }
@@ -258,11 +267,13 @@ long CAdoManager::BeginTransaction()
             lastError_ =
                     FormatText(Gbk::literal(DbText::TransactionFailed).c_str(), "BeginTransaction")
                     + DbStatementBlock(statement) + DbErrorBlock(error);
+            lastReason_ = error.description;
             return error.code;
         }
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] {
+            lastReason_.clear();
             lastError_ = FormatText(Gbk::literal(DbText::TransactionUnexpected).c_str(),
                                     "BeginTransaction");
         });
@@ -290,11 +301,13 @@ long CAdoManager::endTransaction(const char *operation, const char *statement)
         if (!connection_->endTransaction(QString::fromLatin1(statement), error)) {
             lastError_ = FormatText(Gbk::literal(DbText::TransactionFailed).c_str(), operation)
                     + DbStatementBlock(statement) + DbErrorBlock(error);
+            lastReason_ = error.description;
             return error.code;
         }
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] {
+            lastReason_.clear();
             lastError_ = FormatText(Gbk::literal(DbText::TransactionUnexpected).c_str(), operation);
         });
         return ResultCode::GeneralFailure;

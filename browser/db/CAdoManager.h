@@ -118,6 +118,10 @@ public:
     bool InTransaction() const;
 
     const std::string &LastError() const { return lastError_; }
+    // What the database itself (or the layer, for its own failures) said about the latest
+    // failure: the report's 错误描述, driver text and server message joined. Empty when
+    // the failure had no such words (codes 31 without a report, unexpected failures).
+    const std::string &LastErrorReason() const { return lastReason_; }
     bool IsOpen() const { return connection_ != nullptr; }
 
     int ConnectionTimeout() const { return connectionTimeout_; }
@@ -143,6 +147,7 @@ private:
     long endTransaction(const char *operation, const char *statement);
 
     std::string lastError_;
+    std::string lastReason_;
     int connectionTimeout_ = 30;
     int commandTimeout_ = 30;
     int cursorLocation_ = 3;

@@ -107,7 +107,12 @@ void CImportDataBase::ShowValues(const ImportSettings &settings)
 
 void CImportDataBase::ReadFields(ImportSettings &settings) const
 {
-    settings.connectionString = ConnectionString();
+    // Text typed anew is expanded again; the expansion the field shows is not.
+    std::string connection = ConnectionString();
+    if (connection != settings.connectionString) {
+        settings.connectionString = std::move(connection);
+        settings.connectionExpanded = false;
+    }
     settings.importDirectory = ImportFolder();
     settings.pathCheck = pathCheck_->isChecked();
 }

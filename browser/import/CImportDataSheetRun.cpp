@@ -11,12 +11,10 @@
 #include "ImportSheetTexts.h"
 #include "ImportTexts.h"
 
-#include "browser/PostPlaceholder.h"
 #include "browser/RoomModel.h"
 #include "browser/db/CAdoManager.h"
 #include "common/Codec.h"
 #include "common/PlaceholderNotifier.h"
-#include "common/TemplateExpansion.h"
 #include "common/UiSeam.h"
 
 #include <QCoreApplication>
@@ -81,22 +79,31 @@ void CImportDataSheet::StartImport()
         }
     }
     // The fields show what the run uses: lower-cased markers, the expanded connection
-    // string. The worker runs on a copy, so no widget is read from its thread.
+    // string. The worker runs on a copy, so no widget is read from its thread. The string
+    // is expanded here, once (the run leaves it as it is); an unknown placeholder in it
+    // gets its message box.
     LowerCaseMarkers(settings_);
     {
-        // An unknown placeholder is reported by the run itself, once.
-        const ScopedPlaceholderNotifier quiet([](const std::string &) {});
-        std::string connection;
-        ExpandTemplate(settings_.connectionString, connection, nullptr, commonKind,
-                       ResolvePostPlaceholder);
-        settings_.connectionString = connection;
+        PlaceholderReports placeholders(
+                [this](const std::string &text) { relay_->ImportMessageBox(text); });
+        const ScopedPlaceholderNotifier notifier(
+                [&placeholders](const std::string &text) { placeholders.Report(text); });
+        ExpandConnectionString(settings_);
+        placeholders.Finish();
     }
     showAllValues();
     if (onRunStarting)
         onRunStarting();
     try {
         worker_ = std::thread([this, snapshot = settings_, rootRoom]() mutable {
-            const ImportOutcome outcome = run_->RunImport(snapshot, *ado_, rootRoom);
+            ImportOutcome outcome = ImportOutcome::Failed;
+            try {
+                outcome = run_->RunImport(snapshot, *ado_, rootRoom);
+            } catch (const std::exception &error) {
+                // Never the end of Kestrel: the run fails with a message.
+                relay_->ImportMessageBox(Gbk::fromQString(
+                        QString::fromUtf8(RunFailed).arg(QString::fromLocal8Bit(error.what()))));
+            }
             // Posted, never sent: the user-interface thread may be waiting for this
             // thread in AbortImport.
             QCoreApplication::postEvent(this,
@@ -249,8 +256,7 @@ void CImportDataSheet::FindUniqueTopicid()
         return;
     }
     readAllFields();
-    const std::uint32_t next =
-            FindNextTopicid(*ado_, settings_.connectionString, settings_.table, *relay_);
+    const std::uint32_t next = FindNextTopicid(*ado_, settings_, *relay_);
     if (next > 0)
         settings_.autoGrowStart = std::int32_t(next);
     showAllValues();

@@ -58,7 +58,7 @@ std::string PresetsFilePath()
 bool LoadPresetList(const std::string &path, PresetList &list, std::string *reason)
 {
     std::string bytes;
-    if (const std::error_code error = FileSystem::readWholeFile(path, bytes)) {
+    if (const std::error_code error = FileSystem::readSettingsFile(path, bytes)) {
         if (reason)
             *reason = FileSystem::errorText(error);
         return false;

@@ -6,6 +6,10 @@
 #include "common/PlaceholderNotifier.h"
 #include "common/TextFormat.h"
 
+#include <cerrno>
+#include <new>
+#include <stdexcept>
+
 FileReader::FileReader(const ExtractionContext &context, const RoomModel *rooms,
                        const PostPathCheck &pathCheck)
     : context_(context)
@@ -30,12 +34,39 @@ RunItem FileReader::Read(WalkFile &&file) const
     const ScopedPlaceholderNotifier notifier(
             [&item](const std::string &placeholder) { item.placeholders.push_back(placeholder); });
 
+    const auto openError = [&item, &file](int code) {
+        item.entry = BatchEntry();
+        item.entry.lines.push_back(CutMessageLine(FormatText(
+                Gbk::literal(ImportText::OpenFileError).c_str(), file.path.c_str(), long(code))));
+        return std::move(item);
+    };
+    if (!file.regular) {
+        if (file.linkError != 0)
+            return openError(file.linkError);
+        item.entry.lines.push_back(CutMessageLine(
+                FormatText(Gbk::literal(ImportText::NotRegularFile).c_str(), file.path.c_str())));
+        return item;
+    }
+    // A file larger than the memory this thread can take is that file's failure, never
+    // the end of the program.
+    try {
+        readAndExtract(file, item);
+    } catch (const std::bad_alloc &) {
+        return openError(ENOMEM);
+    } catch (const std::length_error &) {
+        return openError(EFBIG);
+    }
+    return item;
+}
+
+void FileReader::readAndExtract(const WalkFile &file, RunItem &item) const
+{
     std::string bytes;
     if (const std::error_code error = FileSystem::readRegularDiskFile(file.diskPath, bytes)) {
         item.entry.lines.push_back(
                 CutMessageLine(FormatText(Gbk::literal(ImportText::OpenFileError).c_str(),
                                           file.path.c_str(), long(error.value()))));
-        return item;
+        return;
     }
     const std::string roomidOfNode =
             file.node && rooms_ ? rooms_->GetRoomRecordOfItem(file.node).roomid : std::string();
@@ -60,7 +91,6 @@ RunItem FileReader::Read(WalkFile &&file) const
         }
         break;
     }
-    return item;
 }
 
 bool RunItemQueue::Push(Chunk &&chunk)

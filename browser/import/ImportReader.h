@@ -30,6 +30,8 @@ public:
     static RunItem FolderLine(std::string &&line);
 
 private:
+    void readAndExtract(const WalkFile &file, RunItem &item) const;
+
     const ExtractionContext &context_;
     const RoomModel *rooms_;
     const PostPathCheck &pathCheck_;

@@ -7,12 +7,12 @@
 #include "browser/db/CAdoManager.h"
 #include "browser/db/ConnectionString.h"
 #include "browser/db/DbEndpoint.h"
+#include "browser/db/DbError.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/PlaceholderNotifier.h"
 #include "common/ResultCodes.h"
 #include "common/RoomConversion.h"
-#include "common/TemplateExpansion.h"
 #include "common/TextFormat.h"
 
 #include <algorithm>
@@ -79,6 +79,24 @@ private:
     std::function<void(RunItem &&)> deliver_;
 };
 
+// The database's words on one line: line breaks and tabs become single blanks.
+std::string oneLine(const std::string &text)
+{
+    std::string line;
+    for (const char c : text) {
+        // Never the trail byte of a GBK character.
+        if (c == '\r' || c == '\n' || c == '\t') {
+            if (!line.empty() && line.back() != ' ')
+                line += ' ';
+        } else {
+            line += c;
+        }
+    }
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    return line;
+}
+
 class CountingVisitor : public WalkVisitor
 {
 public:
@@ -108,11 +126,16 @@ ImportRun::~ImportRun() = default;
 
 void ImportRun::reportPlaceholder(const std::string &placeholder)
 {
-    if (std::find(reportedPlaceholders_.begin(), reportedPlaceholders_.end(), placeholder)
-        != reportedPlaceholders_.end())
-        return;
-    reportedPlaceholders_.push_back(placeholder);
-    sink_.ImportMessageBox(placeholder);
+    if (placeholders_)
+        placeholders_->Report(placeholder);
+}
+
+ImportOutcome ImportRun::failBeforeWalk(ImportOutcome outcome, const std::string &box)
+{
+    sink_.ImportMessageBox(box);
+    placeholders_->Finish();
+    keepRunning_ = true;
+    return outcome;
 }
 
 long ImportRun::CheckTableColumns(CAdoManager &ado, const std::string &table)
@@ -144,8 +167,10 @@ long ImportRun::CheckTableColumns(CAdoManager &ado, const std::string &table)
 ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
                                    TreeItem rootRoomItem)
 {
-    reportedPlaceholders_.clear();
     replayed_ = 0;
+    // A few boxes of unknown placeholders per run, then their count.
+    placeholders_ = std::make_unique<PlaceholderReports>(
+            [this](const std::string &text) { sink_.ImportMessageBox(text); });
     const ScopedPlaceholderNotifier notifier(
             [this](const std::string &placeholder) { reportPlaceholder(placeholder); });
 
@@ -155,26 +180,20 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     progress_.skippedFiles = 0;
     progress_.expectedFiles = -1;
     progress_.autoGrowCounter = static_cast<std::uint32_t>(settings.autoGrowStart);
-    std::vector<std::string> roomIds, roomNames;
-    LoadRoomConversion(roomIds, roomNames, ResolvePostPlaceholder);
+    RoomConversionTable conversion;
+    const std::string conversionProblem = conversion.Load(ResolvePostPlaceholder);
 
     ado.CloseAdoConnection();
-    std::string connection;
-    ExpandTemplate(settings.connectionString, connection, nullptr, commonKind,
-                   ResolvePostPlaceholder);
-    settings.connectionString = connection;
-    if (ado.OpenAdoConnection(connection) != 0) {
-        sink_.ImportMessageBox(Gbk::literal(ImportText::ConnectionError)
-                               + MaskConnectionPassword(connection));
-        keepRunning_ = true;
-        return ImportOutcome::ConnectionFailed;
-    }
-    if (const long result = CheckTableColumns(ado, settings.table)) {
-        sink_.ImportMessageBox(FormatText(Gbk::literal(ImportText::TableError).c_str(),
-                                          settings.table.c_str(), result));
-        keepRunning_ = true;
-        return ImportOutcome::TableFailed;
-    }
+    ExpandConnectionString(settings);
+    const std::string &connection = settings.connectionString;
+    if (ado.OpenAdoConnection(connection) != 0)
+        return failBeforeWalk(ImportOutcome::ConnectionFailed,
+                              Gbk::literal(ImportText::ConnectionError)
+                                      + MaskConnectionPassword(connection));
+    if (const long result = CheckTableColumns(ado, settings.table))
+        return failBeforeWalk(ImportOutcome::TableFailed,
+                              FormatText(Gbk::literal(ImportText::TableError).c_str(),
+                                         settings.table.c_str(), result));
 
     // The post table's indexes grow with every row; SQLite's default page cache of 2 MB
     // would read their pages back from the file system for almost every insert of a large
@@ -189,8 +208,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     progress_.running = true;
     ExtractionContext context;
     context.settings = &settings;
-    context.roomIds = &roomIds;
-    context.roomNames = &roomNames;
+    context.conversion = &conversion;
     context.columns = columns_;
     const PostPathCheck pathCheck(rooms_, settings.table, settings.pathCheck);
     InserterConfig config;
@@ -203,19 +221,26 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     config.maxBatchRows = tuning_.maxBatchRows;
     config.maxBatchTime = tuning_.maxBatchTime;
     PostInserter inserter(ado, sink_, pathCheck, config, progress_.insertedFiles,
-                          progress_.skippedFiles, progress_.autoGrowCounter, keepRunning_);
+                          progress_.skippedFiles, progress_.autoGrowCounter);
     const FileReader reader(context, rooms_, pathCheck);
+    if (!conversionProblem.empty())
+        sink_.ImportMessage(EscapeControlCharacters(conversionProblem));
 
     std::atomic<bool> countRunning {true};
     std::thread counter;
-    if (tuning_.countAhead) {
-        counter = std::thread([&] {
-            ImportWalker walker(rooms_, settings.filePattern, countRunning);
-            CountingVisitor visitor;
-            walker.ScanDirectory(directory, rootRoomItem, visitor);
-            if (countRunning)
-                progress_.expectedFiles = visitor.count;
-        });
+    std::string threadProblem;
+    try {
+        if (tuning_.countAhead) {
+            counter = std::thread([&] {
+                ImportWalker walker(rooms_, settings.filePattern, countRunning);
+                CountingVisitor visitor;
+                walker.ScanDirectory(directory, rootRoomItem, visitor);
+                if (countRunning)
+                    progress_.expectedFiles = visitor.count;
+            });
+        }
+    } catch (const std::system_error &error) {
+        threadProblem = error.what();
     }
 
     const auto consume = [&](RunItem &&item) {
@@ -225,21 +250,26 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
             progress_.totalFiles.fetch_add(1, std::memory_order_relaxed);
             if (!item.entry.hasRow)
                 progress_.skippedFiles.fetch_add(1, std::memory_order_relaxed);
-            sink_.ImportStatus(item.path);
+            sink_.ImportStatus(CutMessageLine(EscapeControlCharacters(item.path)));
         }
         inserter.Add(std::move(item.entry));
         if (inserter.Due(Clock::now()))
             inserter.Flush();
+        // A database that is gone fails every file alike: stop here.
+        if (inserter.Failed())
+            keepRunning_ = false;
     };
 
-    if (!tuning_.pipelined) {
+    if (!threadProblem.empty()) {
+        // Nothing was read: the box alone, as for a connection that cannot be opened.
+    } else if (!tuning_.pipelined) {
         ImportWalker walker(rooms_, settings.filePattern, keepRunning_);
         ItemVisitor visitor(reader, [&](RunItem &&item) { consume(std::move(item)); });
         walker.ScanDirectory(directory, rootRoomItem, visitor);
     } else {
         RunItemQueue queue(QueueChunks);
         std::atomic<bool> readerRunning {true};
-        std::thread readerThread([&] {
+        const auto readFiles = [&] {
             RunItemQueue::Chunk chunk;
             Clock::time_point chunkStarted;
             const auto hand = [&] {
@@ -261,8 +291,14 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
             walker.ScanDirectory(directory, rootRoomItem, visitor);
             hand();
             queue.Finish();
-        });
-        bool done = false;
+        };
+        std::thread readerThread;
+        try {
+            readerThread = std::thread(readFiles);
+        } catch (const std::system_error &error) {
+            threadProblem = error.what();
+        }
+        bool done = !readerThread.joinable();
         while (!done && keepRunning_.load()) {
             const Clock::time_point now = Clock::now();
             const Clock::time_point until = inserter.Empty()
@@ -276,6 +312,8 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
             case RunItemQueue::Pop::Timeout:
                 if (inserter.Due(Clock::now()))
                     inserter.Flush();
+                if (inserter.Failed())
+                    keepRunning_ = false;
                 break;
             case RunItemQueue::Pop::Chunk:
                 for (RunItem &item : chunk) {
@@ -288,30 +326,54 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
         }
         readerRunning = false;
         queue.Stop();
-        readerThread.join();
+        if (readerThread.joinable())
+            readerThread.join();
     }
     inserter.Flush();
     countRunning = false;
     if (counter.joinable())
         counter.join();
     replayed_ = inserter.replayedBatches();
+    progress_.running = false;
+    settings.autoGrowStart = static_cast<std::int32_t>(progress_.autoGrowCounter.load());
 
+    if (!threadProblem.empty())
+        return failBeforeWalk(
+                ImportOutcome::Failed,
+                FormatText(Gbk::literal(ImportText::ThreadFailed).c_str(), threadProblem.c_str()));
     const bool aborted = !keepRunning_.load();
+    std::string failure;
+    if (inserter.Failed()) {
+        const std::string reason = oneLine(inserter.FailureReason());
+        failure = CutMessageLine(EscapeControlCharacters(FormatText(
+                Gbk::literal(ImportText::DatabaseFailed).c_str(), inserter.FailureCode(),
+                (reason.empty() ? DbErrorMessage(inserter.FailureCode()) : reason).c_str())));
+        sink_.ImportMessage(failure);
+    }
     sink_.ImportMessage(FormatText(Gbk::literal(ImportText::Summary).c_str(),
                                    progress_.totalFiles.load(), progress_.insertedFiles.load()));
-    settings.autoGrowStart = static_cast<std::int32_t>(progress_.autoGrowCounter.load());
-    progress_.running = false;
+    if (!failure.empty())
+        sink_.ImportMessageBox(failure);
+    placeholders_->Finish();
     keepRunning_ = true;
+    if (!failure.empty())
+        return ImportOutcome::Failed;
     return aborted ? ImportOutcome::Aborted : ImportOutcome::Completed;
 }
 
-std::uint32_t FindNextTopicid(CAdoManager &ado, std::string &connectionString,
-                              const std::string &table, ImportSink &sink)
+std::uint32_t FindNextTopicid(CAdoManager &ado, ImportSettings &settings, ImportSink &sink)
 {
     ado.CloseAdoConnection();
-    std::string connection;
-    ExpandTemplate(connectionString, connection, nullptr, commonKind, ResolvePostPlaceholder);
-    connectionString = connection;
+    {
+        PlaceholderReports placeholders(
+                [&sink](const std::string &text) { sink.ImportMessageBox(text); });
+        const ScopedPlaceholderNotifier notifier(
+                [&placeholders](const std::string &text) { placeholders.Report(text); });
+        ExpandConnectionString(settings);
+        placeholders.Finish();
+    }
+    const std::string &connection = settings.connectionString;
+    const std::string &table = settings.table;
     if (ado.OpenAdoConnection(connection) != 0) {
         sink.ImportMessageBox(Gbk::literal(ImportText::NextTopicidConnectionError));
         return 0;
@@ -342,7 +404,10 @@ std::uint32_t FindNextTopicid(CAdoManager &ado, std::string &connectionString,
 
 TreeItem FindImportRootRoom(const RoomModel &rooms, const std::string &importDirectory)
 {
-    const std::string directory = FileSystem::normalize(importDirectory);
+    // With its final separator, as the walk takes the folder: "/data/甲" names 甲.
+    std::string directory = FileSystem::normalize(importDirectory);
+    if (!directory.empty() && directory.back() != '/')
+        directory += '/';
     const std::size_t last = directory.rfind('/');
     const std::string cut = last == std::string::npos ? directory : directory.substr(0, last);
     const std::size_t before = cut.rfind('/');

@@ -2,6 +2,7 @@
 #include "MessageBoxRecorder.h"
 #include "TestRegistry.h"
 
+#include "browser/db/CAdoManager.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/import/CImportDataBase.h"
 #include "browser/import/CImportDataList.h"
@@ -229,6 +230,41 @@ private Q_SLOTS:
         QCOMPARE(recorder.calls().constFirst().icon, QMessageBox::Critical);
         QVERIFY(lines(sheet).isEmpty());
         QCOMPARE(sheet.applyButton()->text(), u("开始导入"));
+    }
+
+    // The connection field is expanded once: an unknown placeholder gets its box, "||"
+    // stays one bar. "搜索唯一值" above 2147483647 shows the number itself, and a run
+    // numbers on from it.
+    void connectionExpandedOnceAndLargeNextTopicid()
+    {
+        RunFixture fixture;
+        MessageBoxRecorder recorder;
+        CImportDataSheet &sheet = *fixture.sheet;
+        const std::string database = fixture.dir.path() + "/Data/a|b.db";
+        std::string why;
+        QCOMPARE(EnsureEmbeddedDatabase("Provider=SQLite;Data Source=" + database, {"TA"}, why),
+                 0L);
+        {
+            CAdoManager ado;
+            QCOMPARE(ado.OpenAdoConnection("Provider=SQLite;Data Source=" + database), 0L);
+            QCOMPARE(
+                    ado.ExecuteSql("insert into TA(topicid,title,roomid) values(3000000000,'x',12)",
+                                   CAdoManager::CommandText),
+                    0L);
+        }
+        writePosts(fixture.dir, 2);
+        sheet.basePage()->SetConnectionString("Provider=SQLite;Data Source=" + fixture.dir.path()
+                                              + "/Data/a||b.db|NOSUCH|");
+        sheet.listPage()->topicidRadio(1)->click();
+        sheet.listPage()->findUniqueButton()->click();
+        QCOMPARE(sheet.listPage()->autogrowField()->text(), u("3000000001"));
+        sheet.applyButton()->click();
+        QVERIFY(waitIdle(sheet));
+        QCOMPARE(lines(sheet), QStringList {u("插入完成: 总文件=2成功插入=2")});
+        QCOMPARE(recorder.calls().size(), 1);
+        QCOMPARE(recorder.lastText(), QStringLiteral("|NOSUCH|"));
+        QCOMPARE(sheet.listPage()->autogrowField()->text(), u("3000000003"));
+        QCOMPARE(sheet.basePage()->ConnectionString(), "Provider=SQLite;Data Source=" + database);
     }
 
     void aMillionLinesArriveInOrderInFewBlocks()
