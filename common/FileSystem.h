@@ -51,14 +51,14 @@ std::error_code setReadOnly(std::string_view path);
 std::error_code removeFile(std::string_view path);
 struct FileIdentity;
 // Fails with file_exists when the target exists. The copy is written to a partial file
-// beside the target, flushed to disk and only then given the target's name (never over
-// an existing file), so a copy that fails or is killed half-way never leaves a short file
-// under that name. The target gets the source's permissions. targetIdentity, when given,
+// beside the target and only then given the target's name (never over an existing file),
+// so a copy that fails or is killed half-way never leaves a short file under that name. The target gets the source's permissions. targetIdentity, when given,
 // receives the identity of the new file.
 std::error_code copyFile(std::string_view from, std::string_view to,
                          FileIdentity *targetIdentity = nullptr);
 // Fails with file_exists when the target exists; works across file systems, where it
-// copies as copyFile does and removes the source only once the copy is on disk. sameFile,
+// copies as copyFile does, waits until the copy and its name are on disk (fsync), and
+// only then removes the source. sameFile,
 // when given, tells whether the target is the source's file under a new name (false
 // after a copy between file systems).
 std::error_code moveFile(std::string_view from, std::string_view to, bool *sameFile = nullptr);

@@ -1,9 +1,9 @@
 #include "FileSystem.h"
 
 // Copying and moving files so that no half file ever carries a target's name: the data
-// goes to a partial file beside the target, reaches the disk, and is then linked to the
-// target's name in one step that never replaces a file. A move between file systems
-// removes its source only after that.
+// goes to a partial file beside the target and is then linked to the target's name in one
+// step that never replaces a file. A move between file systems waits until the copy and
+// its name are on disk, and only then removes its source.
 
 #include <cerrno>
 #include <dirent.h>
@@ -109,7 +109,12 @@ bool isPartialFileName(std::string_view name)
     return name.substr(0, PartialPrefix.size()) == PartialPrefix;
 }
 
-std::error_code copyFile(std::string_view from, std::string_view to, FileIdentity *targetIdentity)
+namespace {
+
+// durable: the copy reaches the disk (file and name) before this returns, as a move needs
+// before it removes its source. A plain copy keeps its source and skips the wait.
+std::error_code copyToNewFile(std::string_view from, std::string_view to,
+                              FileIdentity *targetIdentity, bool durable)
 {
     std::error_code error;
     const int source = openDescriptor(from, O_RDONLY, error);
@@ -147,7 +152,7 @@ std::error_code copyFile(std::string_view from, std::string_view to, FileIdentit
         error = lastError();
     if (!error)
         error = copyContents(source, fd);
-    if (!error && ::fsync(fd) != 0)
+    if (!error && durable && ::fsync(fd) != 0)
         error = lastError();
     struct stat made;
     if (!error && targetIdentity && ::fstat(fd, &made) == 0)
@@ -166,9 +171,16 @@ std::error_code copyFile(std::string_view from, std::string_view to, FileIdentit
     if (::close(fd) != 0 && !error)
         error = lastError();
     ::close(source);
-    if (!error)
+    if (!error && durable)
         syncFolder(folder);
     return error;
+}
+
+} // namespace
+
+std::error_code copyFile(std::string_view from, std::string_view to, FileIdentity *targetIdentity)
+{
+    return copyToNewFile(from, to, targetIdentity, false);
 }
 
 std::error_code moveFile(std::string_view from, std::string_view to, bool *sameFile)
@@ -201,7 +213,7 @@ std::error_code moveFile(std::string_view from, std::string_view to, bool *sameF
     if (sameFile)
         *sameFile = false;
     // The copy is on disk under its name before the source goes.
-    if (std::error_code error = copyFile(from, to))
+    if (std::error_code error = copyToNewFile(from, to, nullptr, true))
         return error;
     if (::unlink(source.c_str()) != 0) {
         const std::error_code error = lastError();
