@@ -271,6 +271,8 @@ int RunImportCommand(const QStringList &arguments, Terminal &terminal)
     ImportSettings settings = DefaultImportSettings();
     settings.connectionString = isSet("connection") ? Gbk::fromQString(value("connection"))
                                                     : rooms.GetConnectionString();
+    // The configuration's string was expanded when the configuration was read.
+    settings.connectionExpanded = !isSet("connection");
 
     std::string roomTable;
     if (isSet("room")) {

@@ -122,7 +122,10 @@ CImportDataSheet::~CImportDataSheet()
 
 void CImportDataSheet::SetImportSource(const std::string &connectionString, RoomModel *rooms)
 {
+    // The tree configuration's string, expanded when the configuration was read: a run
+    // expands it only when the field is given another text.
     settings_.connectionString = connectionString;
+    settings_.connectionExpanded = true;
     base_->SetConnectionString(connectionString);
     rooms_ = rooms;
     run_ = std::make_unique<ImportRun>(rooms, *relay_);

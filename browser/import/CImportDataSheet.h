@@ -36,7 +36,8 @@ public:
     explicit CImportDataSheet(QWidget *mainWindow);
     ~CImportDataSheet() override;
 
-    // Texts are GBK. The room model serves the run's room look-ups.
+    // Texts are GBK; the connection string is taken as expanded (the room model's). The
+    // room model serves the run's room look-ups.
     void SetImportSource(const std::string &connectionString, RoomModel *rooms);
     // Selected-room mode (targetMode -2): the room's roomid and its post table.
     void SetImportTarget(const std::string &roomid, const std::string &table, int targetMode);

@@ -217,6 +217,23 @@ private Q_SLOTS:
         QCOMPARE(run.status, 0);
         QVERIFY2(QFile::exists(dir.qtPath() + QStringLiteral("/a|b.db")), qPrintable(run.err));
         QCOMPARE(run.err.count(QStringLiteral("|NOSUCH|")), 1);
+
+        // The configuration's string was expanded when it was read: not again.
+        writeBytes(dir.qtPath() + QStringLiteral("/tree.xml"),
+                   gbk(("<?xml version=\"1.0\" encoding=\"GBK\"?><r><数据库连接字符串>"
+                        "Provider=SQLite;Data Source="
+                        + dir.path()
+                        + "/c||d.db</数据库连接字符串><帖子类型 TABLE=\"LangPosts\" "
+                          "ROOMID=\"1\">甲</帖子类型></r>")
+                               .c_str()));
+        const Run configured =
+                quillery({QStringLiteral("--config"), dir.qtPath() + QStringLiteral("/tree.xml"),
+                          QStringLiteral("--preset"), HtmlPreset, QStringLiteral("--dir"),
+                          dir.qtPath() + QStringLiteral("/in"), QStringLiteral("--table"),
+                          QStringLiteral("LangPosts")});
+        QCOMPARE(configured.status, 0);
+        QVERIFY2(QFile::exists(dir.qtPath() + QStringLiteral("/c|d.db")),
+                 qPrintable(configured.err));
     }
 
     // A full disk ends the run: one line with the database's words, the summary, exit
