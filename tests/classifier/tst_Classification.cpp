@@ -5,6 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
 
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -379,6 +382,30 @@ private Q_SLOTS:
         QCOMPARE(boxes.size(), std::size_t(6));
         QCOMPARE(show(boxes[0]), QStringLiteral("|\\x1b[31mroom0|"));
         QCOMPARE(show(boxes[5]), show(gbk("另有15个无法识别的占位符没有一一显示")));
+    }
+
+    // A file larger than the memory the run may take is reported like any unreadable
+    // file; the run goes on.
+    void fileTooLargeToHoldIsReported()
+    {
+        QTemporaryDir shm(QStringLiteral("/dev/shm/quillery-XXXXXX"));
+        if (!shm.isValid())
+            QSKIP("needs /dev/shm");
+        ClassifierFixture f;
+        f.settings.inputDirectory = FileSystem::fromQtPath(shm.path()) + "/";
+        writeBytes(shm.path() + QStringLiteral("/1.htm"), "<RoomId>7</RoomId>");
+        const QByteArray huge = QFile::encodeName(shm.path() + QStringLiteral("/2.htm"));
+        const int fd = ::open(huge.constData(), O_WRONLY | O_CREAT, 0600);
+        QVERIFY(fd >= 0);
+        const bool sized = ::ftruncate(fd, off_t(1) << 62) == 0;
+        ::close(fd);
+        if (!sized)
+            QSKIP("this file system cannot hold a sparse file of 4 EiB");
+        f.classify();
+        QCOMPARE(f.observer.messages.size(), std::size_t(2));
+        QVERIFY2(f.observer.messages[0].rfind(gbk("无法读取文件[2.htm]:"), 0) == 0,
+                 qPrintable(show(f.observer.messages[0])));
+        QCOMPARE(f.summary(), summaryOf(2, 1));
     }
 
     void createDirectoryPathMakesEveryLevel()
