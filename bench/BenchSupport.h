@@ -45,6 +45,7 @@ inline long processMemoryKb(const char *field = "VmRSS")
 inline const char *PgPostTable = "CREATE TABLE posts (topicid BIGINT PRIMARY KEY, title TEXT, "
                                  "roomid BIGINT, username TEXT, reply INTEGER, createtime TEXT)";
 inline const std::vector<std::string> PgPostIndexes = {
-        "CREATE INDEX posts_roomid ON posts (roomid)", "CREATE INDEX posts_title ON posts (title)"};
+        "CREATE INDEX posts_roomid ON posts (roomid)",
+        "CREATE INDEX posts_title ON posts USING hash (title)"};
 
 } // namespace Bench

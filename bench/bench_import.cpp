@@ -134,7 +134,10 @@ public:
         last = line;
         summaryAt = std::chrono::steady_clock::now();
     }
-    void ImportMessageBox(const std::string &text) override { die("message box: " + text); }
+    void ImportMessageBox(const std::string &text, const std::string &details) override
+    {
+        die("message box: " + text + "\n" + details);
+    }
     long lines = 0;
     std::string last;
     std::chrono::steady_clock::time_point summaryAt;
@@ -268,10 +271,9 @@ std::string postgresDatabase(PgCluster &cluster, const char *name)
     CAdoManager ado;
     if (ado.OpenAdoConnection(connection) != 0)
         die(ado.LastError());
-    for (const char *sql : {"CREATE TABLE posts (topicid BIGINT PRIMARY KEY, title TEXT, roomid "
-                            "BIGINT, username TEXT, reply INTEGER, createtime TEXT)",
-                            "CREATE INDEX posts_roomid ON posts (roomid)",
-                            "CREATE INDEX posts_title ON posts (title)"}) {
+    std::vector<std::string> statements {Bench::PgPostTable};
+    statements.insert(statements.end(), Bench::PgPostIndexes.begin(), Bench::PgPostIndexes.end());
+    for (const std::string &sql : statements) {
         if (ado.ExecuteSql(sql, CAdoManager::CommandText) != 0)
             die(ado.LastError());
     }

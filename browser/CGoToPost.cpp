@@ -65,8 +65,8 @@ bool CGoToPost::GoToPost(const QString &text)
     if (!lookup.report.empty())
         qWarning("%s", qPrintable(Gbk::toQString(lookup.report)));
     if (lookup.outcome == PostLookup::OpenFailed) {
-        UiSeam::ShowMessage(frame_, QString::fromUtf8(PostListText::OpenFailed),
-                            QMessageBox::Critical);
+        UiSeam::ShowDetailedMessage(frame_, QString::fromUtf8(PostListText::OpenFailed),
+                                    Gbk::toQString(lookup.report), QMessageBox::Critical);
         return false;
     }
     if (lookup.outcome == PostLookup::NotFound) {
@@ -94,7 +94,8 @@ bool CGoToPost::GoToPost(const QString &text)
     std::string why;
     std::string archive;
     const std::string path = rooms.LocatePostFile(lookup.info, lookup.rootIndex, &archive);
-    if (!frame_->postPanel()->OpenPost(lookup.info.title, path, archive, why)) {
+    if (!frame_->postPanel()->OpenPost(lookup.info.title, path, archive, why,
+                                       std::to_string(topicid))) {
         if (!why.empty())
             qWarning("%s", qPrintable(Gbk::toQString(why)));
         UiSeam::ShowMessage(frame_, QString::fromUtf8(KestrelText::OpenPostFailed),

@@ -37,9 +37,21 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     nextPage = command(this, NextPage, ":/kestrel/next.svg");
     previousPage = command(this, PreviousPage, ":/kestrel/previous.svg");
     findPosts = command(this, FindPosts, ":/kestrel/find.svg");
+    refreshPosts = command(this, RefreshPosts);
+    refreshPosts->setShortcut(QKeySequence(Qt::Key_F5));
     about = command(this, About);
     toolBar->setCheckable(true);
     statusBar->setCheckable(true);
+
+    // The menus show these keys in their shortcut column.
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    findPosts->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    nextPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    previousPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    firstPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home));
+    deletePosts->setShortcut(QKeySequence(Qt::Key_Delete));
+    for (QAction *listKey : {nextPage, previousPage, firstPage, deletePosts})
+        listKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
 
     nextPane = new QAction(this);
     nextPane->setShortcut(QKeySequence(Qt::Key_F6));
@@ -47,6 +59,7 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     previousPane->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
     window->addAction(nextPane);
     window->addAction(previousPane);
+    window->addAction(refreshPosts);
 
     QMenuBar *bar = window->menuBar();
     QMenu *file = bar->addMenu(QString::fromUtf8(MenuFile));
@@ -58,6 +71,7 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     roomMenu->addAction(roomProperties);
     roomMenu->addAction(importToRoom);
     roomMenu->addAction(import);
+    roomMenu->addAction(refreshPosts);
     postMenu = bar->addMenu(QString::fromUtf8(MenuPost));
     postMenu->addAction(deletePosts);
     postMenu->addAction(movePosts);
@@ -87,4 +101,13 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     connect(mainToolBar, &QToolBar::visibilityChanged, toolBar, &QAction::setChecked);
     toolBar->setChecked(true);
     connect(exit, &QAction::triggered, window, &QMainWindow::close);
+}
+
+void CKestrelCommands::AttachListKeys(QWidget *tree, QWidget *list)
+{
+    for (QAction *pageKey : {nextPage, previousPage, firstPage}) {
+        tree->addAction(pageKey);
+        list->addAction(pageKey);
+    }
+    list->addAction(deletePosts);
 }

@@ -6,6 +6,7 @@ class QAction;
 class QMainWindow;
 class QMenu;
 class QToolBar;
+class QWidget;
 
 // Kestrel's commands with their texts, prompts and tooltips, and the menus and the
 // toolbar that show them. The "所属类型" and "帖子功能" menus double as the context
@@ -15,6 +16,10 @@ class CKestrelCommands : public QObject
     Q_OBJECT
 public:
     explicit CKestrelCommands(QMainWindow *window);
+
+    // The paging keys work in the room tree and the post list, Delete in the list only:
+    // in the post view and in fields these keys keep their editing meaning.
+    void AttachListKeys(QWidget *tree, QWidget *list);
 
     QAction *exit;
     QAction *toolBar;
@@ -28,6 +33,7 @@ public:
     QAction *nextPage;
     QAction *previousPage;
     QAction *findPosts;
+    QAction *refreshPosts; // F5
     QAction *about;
     QAction *nextPane;
     QAction *previousPane;

@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 
@@ -39,7 +40,6 @@ CLeftTreeView::CLeftTreeView(QObject *eventTarget, QWidget *parent)
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     header()->setStretchLastSection(false);
 
-    // The selection stays visible while another pane has the focus.
     KeepSelectionVisible(this);
 }
 
@@ -111,6 +111,22 @@ void CLeftTreeView::mouseDoubleClickEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton)
         openSelectedRoom();
     event->accept();
+}
+
+void CLeftTreeView::keyPressEvent(QKeyEvent *event)
+{
+    // Enter is the keyboard's double-click; arrows and letters only move the selection.
+    if (IsEnterKey(event)) {
+        openSelectedRoom();
+        event->accept();
+        return;
+    }
+    if (IsContextMenuKey(event)) {
+        RequestKeyboardContextMenu(this);
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 void CLeftTreeView::mousePressEvent(QMouseEvent *event)

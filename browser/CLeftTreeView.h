@@ -11,8 +11,9 @@
 class QMenu;
 
 // The room tree: shows the rooms of the tree configuration and owns the room model.
-// Double-click posts WM_OPEN_ROOM to the event target; clicks and keys only move the
-// selection; the right button shows the room menu without moving it.
+// Double-click and Enter post WM_OPEN_ROOM to the event target; clicks and the other
+// keys only move the selection; the right button, the Menu key and Shift+F10 show the
+// room menu without moving it.
 class CLeftTreeView : public QTreeWidget
 {
     Q_OBJECT
@@ -38,6 +39,7 @@ public:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;

@@ -12,6 +12,7 @@
 #include "PostListTexts.h"
 #include "browser/db/BoundStatement.h"
 #include "browser/db/CAdoRecordset.h"
+#include "browser/db/DbEndpoint.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
@@ -65,11 +66,14 @@ CMainFrame::CMainFrame()
     panel_ = new CPostPanelFrame(rows_);
     columns_->addWidget(tree_);
     columns_->addWidget(rows_);
+    // Both columns give way in proportion when the window narrows.
+    columns_->setStretchFactor(0, 1);
     columns_->setStretchFactor(1, 1);
     rows_->setStretchFactor(1, 1);
     setCentralWidget(columns_);
     tree_->setRoomMenu(commands_->roomMenu);
     list_->setPostMenu(commands_->postMenu);
+    commands_->AttachListKeys(tree_, list_);
 
     connect(commands_->statusBar, &QAction::toggled, status_, &QStatusBar::setVisible);
     commands_->statusBar->setChecked(true);
@@ -78,6 +82,7 @@ CMainFrame::CMainFrame()
     connect(commands_->firstPage, &QAction::triggered, this, &CMainFrame::ShowFirstPage);
     connect(commands_->nextPage, &QAction::triggered, this, &CMainFrame::ShowNextPage);
     connect(commands_->previousPage, &QAction::triggered, this, &CMainFrame::ShowPreviousPage);
+    connect(commands_->refreshPosts, &QAction::triggered, this, &CMainFrame::RefreshPosts);
     connect(commands_->nextPane, &QAction::triggered, this, [this] { MoveFocusToPane(1); });
     connect(commands_->previousPane, &QAction::triggered, this, [this] { MoveFocusToPane(-1); });
 
@@ -98,9 +103,9 @@ bool CMainFrame::LoadConfiguration(const std::optional<std::string> &argument)
         if (!reason.empty())
             qWarning("%s: %s", qPrintable(Gbk::toQString(path)),
                      qPrintable(Gbk::toQString(reason)));
-        UiSeam::ShowMessage(this,
-                            Gbk::toQString(path) + QString::fromUtf8(KestrelText::ConfigOpenError),
-                            QMessageBox::Critical);
+        UiSeam::ShowDetailedMessage(
+                this, Gbk::toQString(path) + QString::fromUtf8(KestrelText::ConfigOpenError),
+                Gbk::toQString(reason), QMessageBox::Critical);
         return false;
     }
     PrepareDatabase();
@@ -175,10 +180,33 @@ void CMainFrame::OpenRoom(int recordIndex)
     // The indices name the room whose rows are listed: after a failed query the rows of
     // the previous room stay, and so do its indices.
     const int rootIndex = record.rootIndex & 0xFFFF;
-    if (RunPostQuery(RoomPostsQuery(tree_->rooms().GetRootTable(rootIndex), record.roomid))) {
+    const std::string &connection = tree_->rooms().GetConnectionString();
+    const std::string table =
+            TableNameAsLookedUp(connection, tree_->rooms().GetRootTable(rootIndex));
+    if (RunPostQuery(RoomPostsQuery(table, record.roomid))) {
         currentRoomIndex_ = recordIndex;
         currentRootIndex_ = rootIndex;
+        listedFind_.reset();
     }
+}
+
+void CMainFrame::RefreshPosts()
+{
+    // Listing a room again by double-click keeps its rows; F5 asks the database again, so
+    // a shared archive shows what other users have added or removed since.
+    if (currentRoomIndex_ >= 0) {
+        const int room = ForgetCurrentRoom();
+        OpenRoom(room);
+        if (currentRoomIndex_ < 0)
+            currentRoomIndex_ = room; // the query failed: its rows and indices stay
+    } else if (listedFind_) {
+        RunFindQuery(BoundStatement(*listedFind_), currentRootIndex_);
+    }
+}
+
+void CMainFrame::PostRowsRemoved(const std::vector<std::string> &topicids)
+{
+    ApplyPage(pager_->RowsRemoved(topicids, list_->topLevelItemCount()));
 }
 
 int CMainFrame::ForgetCurrentRoom()
@@ -204,6 +232,7 @@ void CMainFrame::RunFindQuery(const BoundStatement &query, int rootIndex)
         return;
     currentRoomIndex_ = -1;
     currentRootIndex_ = rootIndex;
+    listedFind_ = query;
 }
 
 bool CMainFrame::RunPostQuery(const BoundStatement &query)
@@ -230,7 +259,10 @@ bool CMainFrame::RunPostQuery(const BoundStatement &query)
             ? QString::fromUtf8(PostListText::OpenFailed)
             : Gbk::toQString(FormatText(Gbk::literal(PostListText::QueryFailed).c_str(),
                                         query.shown().c_str()));
-    UiSeam::ShowMessage(this, message, QMessageBox::Critical);
+    // The database's own words (a refused connection, a table it did not find) go into the
+    // details; the report shows no password.
+    UiSeam::ShowDetailedMessage(this, message, Gbk::toQString(outcome.report),
+                                QMessageBox::Critical);
     status_->SetQueryStatus(Gbk::toQString(
             FormatText(Gbk::literal(PostListText::QueryStatusError).c_str(), outcome.code)));
     return false;
@@ -278,7 +310,7 @@ void CMainFrame::OpenPostOfRow(int row)
             std::string archive;
             const std::string path =
                     tree_->rooms().LocatePostFile(info, currentRootIndex_, &archive);
-            opened = panel_->OpenPost(info.title, path, archive, why);
+            opened = panel_->OpenPost(info.title, path, archive, why, info.topicidText);
         }
     } catch (const std::exception &error) {
         why = error.what();

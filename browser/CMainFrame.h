@@ -1,10 +1,13 @@
 #pragma once
 
+#include "browser/db/BoundStatement.h"
+
 #include <QMainWindow>
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class CGoToPost;
 class CImportController;
@@ -15,7 +18,6 @@ class CPostCommands;
 class CPostListView;
 class CPostPanelFrame;
 class PostPager;
-struct BoundStatement;
 struct PostPage;
 class QSplitter;
 
@@ -48,6 +50,11 @@ public:
 
     // Lists the posts of a room (its record index); a room already listed is left alone.
     void OpenRoom(int recordIndex);
+    // Queries the listed room, or the last search, again (F5).
+    void RefreshPosts();
+    // Rows a delete or move took out of the list (their topicid texts): the status and
+    // the pages from now on count them out.
+    void PostRowsRemoved(const std::vector<std::string> &topicids);
     // Forgets the listed room, so that the next OpenRoom queries again; returns it.
     int ForgetCurrentRoom();
     // Lets the current query result go; the rows shown stay.
@@ -92,4 +99,5 @@ private:
     int currentRoomIndex_ = -1;
     int currentRootIndex_ = 0;
     int pageRows_ = 0; // rows of the page last shown, also after rows left the list
+    std::optional<BoundStatement> listedFind_; // the search whose rows are listed
 };

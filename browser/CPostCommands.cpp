@@ -5,6 +5,7 @@
 #include "CMainFrame.h"
 #include "CMainStatusBar.h"
 #include "PostCommandTexts.h"
+#include "browser/db/DbEndpoint.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
 #include "browser/posts/CMovePostDialog.h"
@@ -14,6 +15,7 @@
 #include "browser/posts/PostStatements.h"
 #include "browser/posts/TitleIndex.h"
 #include "common/Codec.h"
+#include "common/FileSystem.h"
 #include "common/TextFormat.h"
 #include "common/UiSeam.h"
 
@@ -55,6 +57,9 @@ void CPostCommands::runFind()
     const RoomModel &rooms = frame_->roomTree()->rooms();
     std::vector<std::string> names, tables;
     rooms.ListRootRooms(names, tables, nullptr);
+    // The tables as the database looks them up, so the dialog and a failure name them so.
+    for (std::string &table : tables)
+        table = TableNameAsLookedUp(rooms.GetConnectionString(), table);
     CFindPostDialog dialog(
             frame_, std::move(names), std::move(tables),
             [&rooms](std::int32_t root, std::vector<std::string> &paths,
@@ -104,7 +109,8 @@ bool CPostCommands::runStatement(const BoundStatement &statement)
     if (outcome.stage == StatementOutcome::OpenFailed) {
         if (!outcome.report.empty())
             qWarning("%s", qPrintable(Gbk::toQString(outcome.report)));
-        UiSeam::ShowMessage(frame_, text(PostCommandText::ConnectionFailed), QMessageBox::Warning);
+        UiSeam::ShowDetailedMessage(frame_, text(PostCommandText::ConnectionFailed),
+                                    Gbk::toQString(outcome.report), QMessageBox::Warning);
         return false;
     }
     const std::string message = FormatText(Gbk::literal(PostCommandText::StatementFailed).c_str(),
@@ -116,8 +122,12 @@ bool CPostCommands::runStatement(const BoundStatement &statement)
 
 void CPostCommands::removeRows(const std::vector<SelectedRow> &rows)
 {
-    for (const SelectedRow &row : rows)
+    std::vector<std::string> topicids;
+    for (const SelectedRow &row : rows) {
+        topicids.push_back(row.topicid);
         delete row.item;
+    }
+    frame_->PostRowsRemoved(topicids);
 }
 
 void CPostCommands::DeletePosts()
@@ -139,9 +149,9 @@ void CPostCommands::DeletePosts()
     }
     BoundStatement statement;
     std::string problem;
-    if (composeFailed(
-                ComposeDeleteStatement(rooms.GetRootTable(root), topicids, statement, problem),
-                problem))
+    const std::string table =
+            TableNameAsLookedUp(rooms.GetConnectionString(), rooms.GetRootTable(root));
+    if (composeFailed(ComposeDeleteStatement(table, topicids, statement, problem), problem))
         return;
     if (UiSeam::ExecModal(confirm) != QDialog::Accepted)
         return;
@@ -151,7 +161,7 @@ void CPostCommands::DeletePosts()
 
     CConfirmOperationDialog confirmFiles(frame_);
     for (std::size_t k = 0; k < files.size(); ++k)
-        confirmFiles.AddItem(Gbk::toQString(files[k]),
+        confirmFiles.AddItem(Gbk::toQString(FileSystem::normalize(files[k])),
                              k == 0 ? text(PostCommandText::ConfirmDeleteFiles) : QString());
     if (UiSeam::ExecModal(confirmFiles) != QDialog::Accepted)
         return;
@@ -192,7 +202,8 @@ void CPostCommands::MovePosts()
     // A wrong topicid is reported before anything is asked.
     BoundStatement statement;
     std::string problem;
-    const std::string table = rooms.GetRootTable(root);
+    const std::string table =
+            TableNameAsLookedUp(rooms.GetConnectionString(), rooms.GetRootTable(root));
     if (composeFailed(ComposeDeleteStatement(table, topicids, statement, problem), problem))
         return;
     if (UiSeam::ExecModal(dialog) != QDialog::Accepted || dialog.chosenIndex() < 0)
@@ -231,7 +242,8 @@ void CPostCommands::movePostFiles(const std::vector<SelectedRow> &rows, const st
     for (const PostFileMoveFailure &failure : failures)
         message += "\n"
                 + FormatText(Gbk::literal(PostCommandText::FileMoveLine).c_str(),
-                             failure.move.from.c_str(), failure.move.to.c_str(),
+                             FileSystem::normalize(failure.move.from).c_str(),
+                             FileSystem::normalize(failure.move.to).c_str(),
                              failure.reason.c_str());
     UiSeam::ShowMessage(frame_, Gbk::toQString(message), QMessageBox::Warning);
 }

@@ -51,6 +51,7 @@ inline constexpr CommandText MovePosts {"转移所选帖子", "把已经选取�
 inline constexpr CommandText FirstPage {"第一页", "显示帖子列表的第一页", "第一页"};
 inline constexpr CommandText NextPage {"下一页", "显示帖子列表的下页", "下一页"};
 inline constexpr CommandText PreviousPage {"上一页", "显示上一页的帖子", "显示上一页的帖子"};
+inline constexpr CommandText RefreshPosts {"刷新", "重新查询当前列出的类型或查找结果", "刷新"};
 inline constexpr CommandText FindPosts {"查    找", "按照各种方式灵活查找帖子", "查找帖子"};
 inline constexpr CommandText About {"关于 Kestrel(&A)...", "显示程序信息，版本号和版权", "关于"};
 inline constexpr const char FindToolButton[] = "查找";
@@ -61,6 +62,10 @@ inline constexpr CommandText EditPost {"编辑", "编辑网页", "编辑网页"}
 inline constexpr CommandText FullScreenPost {"全屏", "把帖子成全屏显示", "全屏"};
 inline constexpr CommandText ClosePost {"关闭", "关闭当前显示的帖子", "关闭帖子"};
 inline constexpr const char PostViewTitle[] = "帖子浏览器";
+inline constexpr const char PostTabTitleTip[] = "标题: ";
+inline constexpr const char PostTabIdTip[] = "帖子ID: ";
+inline constexpr const char PostTabFileTip[] = "文件: ";
+inline constexpr const char PostTabMissingTip[] = " (文件不存在)";
 inline constexpr const char FullScreenTitle[] = "全屏";
 inline constexpr const char XmlEditQuestion[] =
         "xml文件用浏览器编辑后将只能另存为HTM格式的文件了,如果点击\"是\"按钮则用浏览器编辑,"
@@ -84,4 +89,15 @@ inline constexpr const char RoomIdLabel[] = "所属类型ID(roomid):";
 inline constexpr const char RoomNameLabel[] = "所属类型名称:";
 inline constexpr const char RoomTableLabel[] = "该类型所在表名称:";
 
+// Command line
+inline constexpr const char CommandLineSummary[] = "离线的 Lumora 论坛帖子浏览器";
+inline constexpr const char CommandLineHelp[] =
+        "用法: kestrel [树配置文件]\n"
+        "\n"
+        "Kestrel 浏览离线保存的 Lumora 论坛帖子: 左边是类型(讨论室)的树,右上是帖子\n"
+        "列表,下面以标签页显示帖子;还可以查找、删除、转移帖子,导入下载的帖子文件。\n"
+        "树配置文件是数据目录下的相对路径(默认: Configs/InitTree.xml),\n"
+        "例如 kestrel Configs/Other.xml。\n"
+        "\n"
+        "选项:\n";
 } // namespace KestrelText

@@ -20,6 +20,7 @@ inline constexpr const char QueryStatusError[] = "查询发生错误返回(hr=%l
 inline constexpr const char LastPageReached[] = "已经到达最后页(总记录个数=%ld)";
 inline constexpr const char FirstPageReached[] = "已经到达第一页了(总记录个数=%ld)";
 inline constexpr const char PageShown[] = "查询记录的个数= %ld ,当前显示第 %d 到 %d 个";
+inline constexpr const char PageEmpty[] = "查询记录的个数= %ld ,当前页没有帖子";
 inline constexpr const char ReadFailed[] = "读取查询结果时发生错误,列表保留原来的内容: %s";
 
 } // namespace PostListText

@@ -120,6 +120,8 @@ CSorrelDlg::CSorrelDlg(QWidget *parent)
     menuButton_->setObjectName(QStringLiteral("systemMenuButton"));
     menuButton_->setIcon(windowIcon());
     menuButton_->setIconSize(QSize(20, 20));
+    menuButton_->setText(text(SorrelText::MenuButtonLabel));
+    menuButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     menuButton_->setAutoRaise(true);
     menuButton_->setToolTip(text(SorrelText::MenuButtonTip));
     menuButton_->setMenu(systemMenu_);
@@ -149,6 +151,11 @@ CSorrelDlg::CSorrelDlg(QWidget *parent)
     outputFile_->setObjectName(QStringLiteral("outputFileLine"));
     sourceFile_->setObjectName(QStringLiteral("sourceFileLine"));
     progress_->setObjectName(QStringLiteral("progressLine"));
+    // The line is empty until a run starts: its height is kept from the start, so the
+    // window does not grow when the first figures appear.
+    progress_->setText(ProgressText(0, 0, 0));
+    progress_->setMinimumHeight(progress_->sizeHint().height());
+    progress_->clear();
 
     auto *leftButtons = new QVBoxLayout;
     leftButtons->addWidget(clear_);

@@ -48,6 +48,7 @@ inline constexpr const char StopButton[] = "停止";
 inline constexpr const char AboutMenuEntry[] = "关于 Sorrel(&A)...";
 inline constexpr const char CloseMenuEntry[] = "关闭(&C)";
 inline constexpr const char MenuButtonTip[] = "窗口菜单 (Alt+空格)";
+inline constexpr const char MenuButtonLabel[] = "菜单";
 inline constexpr const char AboutTitle[] = "关于 Sorrel";
 inline constexpr const char AboutText[] = "Sorrel  离线帖子分类器\n"
                                           "Quillery 离线帖子存档套件的一部分";
@@ -87,4 +88,16 @@ inline constexpr const char ProgressNoTotal[] = "已处理 %1 个文件,%2 个/�
 // Automation.
 inline constexpr const char ServiceName[] = "Sorrel.Application";
 inline constexpr const char AutomationSwitch[] = "--automation";
+
+// Command line
+inline constexpr const char CommandLineSummary[] = "把离线的帖子文件按讨论室分类";
+inline constexpr const char CommandLineHelp[] =
+        "用法: sorrel [--automation]\n"
+        "\n"
+        "Sorrel 遍历输入目录及其所有子目录,把帖子文件按讨论室复制或移动到输出目录下\n"
+        "的分类目录中,也可以从帖子文件中提取转换文件 RoomID-Name.txt。\n"
+        "正常启动时写出 D-Bus 服务文件,使自动化客户端可以启动 Sorrel.Application。\n"
+        "\n"
+        "选项:\n"
+        "      --automation       作为 D-Bus 服务 Sorrel.Application 启动(由会话总线使用)\n";
 } // namespace SorrelText

@@ -50,6 +50,7 @@ constexpr const char Help[] =
         "      --move                   移动原来的文件(不会覆盖已有的文件)\n"
         "      --extract-conversion     提取转换文件 RoomID-Name.txt,不分类\n"
         "  -h, --help                   显示本帮助\n"
+        "      --version                显示版本号\n"
         "\n"
         "消息和最后的统计行写到标准输出;在终端上,进度写到标准错误。\n"
         "Ctrl+C 在当前文件处理完后停止,并照样给出统计行。\n"
@@ -263,6 +264,7 @@ int RunClassifyCommand(const QStringList &arguments, Terminal &terminal)
             {QStringLiteral("move"), QChar(), false},
             {QStringLiteral("extract-conversion"), QChar(), false},
             {QStringLiteral("help"), u'h', false},
+            {QStringLiteral("version"), QChar(), false},
     });
     if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
         return *status;

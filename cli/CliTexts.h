@@ -2,6 +2,7 @@
 
 // The texts of quillery itself, as UTF-8 literals; each subcommand keeps its own.
 namespace CliText {
+inline constexpr const char Summary[] = "不开窗口地导入、查找、分类帖子,生成下载列表";
 inline constexpr const char Usage[] = "用法: quillery <子命令> [选项]\n"
                                       "\n"
                                       "子命令:\n";

@@ -7,6 +7,10 @@
 #include "Subcommand.h"
 #include "Terminal.h"
 #include "UrlsCommand.h"
+#include "common/AppFolders.h"
+#include "common/Codec.h"
+#include "common/CommonTexts.h"
+#include "common/ProgramInfo.h"
 
 namespace {
 
@@ -18,7 +22,21 @@ QString generalUsage()
                          .arg(QString::fromUtf8(command.name), -10)
                          .arg(QString::fromUtf8(command.summary));
     }
-    return usage + QString::fromUtf8(CliText::UsageFooter);
+    return usage + QString::fromUtf8(CliText::UsageFooter)
+            + QString::fromUtf8(CommonText::FilesHelp);
+}
+
+// Help and the version need no data folder: they work with a read-only home too.
+bool asksForInformation(const QStringList &arguments)
+{
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--"))
+            return false;
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")
+            || argument == QLatin1String("--version"))
+            return true;
+    }
+    return false;
 }
 
 const Subcommand *findCommand(const QString &name)
@@ -56,6 +74,10 @@ std::optional<int> RejectCommandLine(OptionParser &parser, const QStringList &ar
         return UsageError(
                 terminal, command,
                 QString::fromUtf8(CliText::ExtraArgument).arg(parser.positional().first()));
+    if (parser.isSet(QStringLiteral("version")) && !parser.isSet(QStringLiteral("help"))) {
+        terminal.out(ProgramVersionText(command));
+        return ExitStatus::Success;
+    }
     return std::nullopt;
 }
 
@@ -74,7 +96,7 @@ int RunCommandLine(const QStringList &arguments, Terminal &terminal)
         return ExitStatus::Success;
     }
     if (first == QLatin1String("--version")) {
-        terminal.out(program + u' ' + QStringLiteral(QUILLERY_VERSION_TEXT));
+        terminal.out(ProgramVersionText(program));
         return ExitStatus::Success;
     }
     // "quillery help urls" is "quillery urls --help".
@@ -88,5 +110,11 @@ int RunCommandLine(const QStringList &arguments, Terminal &terminal)
     const Subcommand *command = findCommand(first);
     if (!command)
         return UsageError(terminal, program, QString::fromUtf8(CliText::UnknownCommand).arg(first));
+    std::string problem;
+    if (!asksForInformation(arguments)
+        && !AppFolders::PrepareDataFolder(AppFolders::CurrentLayout(), problem)) {
+        terminal.err(program + QStringLiteral(": ") + Gbk::toQString(problem));
+        return ExitStatus::Failure;
+    }
     return command->run(arguments.mid(1), terminal);
 }

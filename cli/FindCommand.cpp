@@ -41,6 +41,7 @@ constexpr const char Help[] =
         "      --config FILE      树配置文件(默认: %1)\n"
         "      --connection TEXT  数据库连接字符串(默认取自树配置文件)\n"
         "  -h, --help             显示本帮助\n"
+        "      --version          显示版本号\n"
         "\n"
         "退出状态: 0 成功(也包括没有找到帖子);1 配置、数据库或查询出错;2 用法错误。\n";
 
@@ -99,6 +100,7 @@ int RunFindCommand(const QStringList &arguments, Terminal &terminal)
             {QStringLiteral("config"), QChar(), true},
             {QStringLiteral("connection"), QChar(), true},
             {QStringLiteral("help"), u'h', false},
+            {QStringLiteral("version"), QChar(), false},
     });
     if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
         return *status;

@@ -70,6 +70,7 @@ constexpr const char Help[] =
         "  --room ROOMID          roomid 取该类型的ID(方式 2),导入到其顶层类型的表;\n"
         "                         未给 --preset 时使用默认格式\n"
         "  -h, --help             显示本帮助\n"
+        "      --version          显示版本号\n"
         "\n"
         "匹配标记用终端的编码输入,可以写 |NEWLINE||ENTER|(换行)、|TAB|、||(竖线)。\n"
         "退出状态: 0 导入完成;1 数据库或表无法打开(或配置无法读取),或者导入中途\n"
@@ -121,11 +122,13 @@ public:
         clearProgress();
         terminal_.out(q(line));
     }
-    void ImportMessageBox(const std::string &text) override
+    void ImportMessageBox(const std::string &text, const std::string &details) override
     {
         const std::lock_guard lock(mutex_);
         clearProgress();
         terminal_.err(q(text));
+        if (!details.empty())
+            terminal_.err(q(details));
     }
     void ShowProgress(const QString &text)
     {
@@ -212,7 +215,8 @@ Subcommand ImportCommand()
 int RunImportCommand(const QStringList &arguments, Terminal &terminal)
 {
     const QString command = QStringLiteral("quillery import");
-    std::vector<OptionDefinition> definitions {{QStringLiteral("help"), u'h', false}};
+    std::vector<OptionDefinition> definitions {{QStringLiteral("help"), u'h', false},
+                                               {QStringLiteral("version"), QChar(), false}};
     for (const char *name : {"dir",
                              "config",
                              "connection",

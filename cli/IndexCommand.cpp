@@ -40,6 +40,7 @@ constexpr const char Help[] =
         "      --config FILE      树配置文件(默认: %1)\n"
         "      --connection TEXT  数据库连接字符串(默认取自树配置文件)\n"
         "  -h, --help             显示本帮助\n"
+        "      --version          显示版本号\n"
         "\n"
         "建立过程在标准错误上显示进度;按 Ctrl+C 中止,该表保持原样。\n"
         "退出状态: 0 成功;1 出错或被中止;2 用法错误。\n";
@@ -102,6 +103,7 @@ int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
             {QStringLiteral("config"), QChar(), true},
             {QStringLiteral("connection"), QChar(), true},
             {QStringLiteral("help"), u'h', false},
+            {QStringLiteral("version"), QChar(), false},
     });
     if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
         return *status;

@@ -29,6 +29,7 @@ constexpr const char Help[] =
         "                         |APP_PATH|、|ENTER|、|NEWLINE|\n"
         "  -o, --output PATH      输出文件(默认: %7)\n"
         "  -h, --help             显示本帮助\n"
+        "      --version          显示版本号\n"
         "\n"
         "帖子ID须在 1 和 2147483646 之间;htm帖子的结束值不大于 1317806,\n"
         "xml帖子的开始值不小于 1317807。\n"
@@ -90,6 +91,7 @@ int RunUrlsCommand(const QStringList &arguments, Terminal &terminal)
             {QStringLiteral("template"), u't', true},
             {QStringLiteral("output"), u'o', true},
             {QStringLiteral("help"), u'h', false},
+            {QStringLiteral("version"), QChar(), false},
     });
     if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
         return *status;

@@ -47,6 +47,18 @@ function(quillery_program name)
     add_dependencies(${name} quillery_data)
 endfunction()
 
+# Installs a program under the name of its command ("Kestrel" as "kestrel"), stripped
+# when the install strips (cmake --install --strip, cpack).
+function(quillery_install_program target name)
+    install(PROGRAMS $<TARGET_FILE:${target}> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME ${name})
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+                                    --remove-section=.comment --remove-section=.note
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${name}\")
+        endif()")
+endfunction()
+
 # Copies a data folder of the source tree into the app folder on every build.
 if(NOT TARGET quillery_data)
     add_custom_target(quillery_data ALL)

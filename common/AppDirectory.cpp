@@ -1,44 +1,14 @@
 #include "AppDirectory.h"
 
+#include "AppFolders.h"
 #include "FileSystem.h"
-
-#include <mutex>
-#include <unistd.h>
-#include <vector>
-
-namespace {
-
-std::mutex overrideMutex;
-std::string overrideDirectory;
-
-std::string executablePath()
-{
-    static const std::string path = [] {
-        std::vector<char> buffer(4096);
-        for (;;) {
-            const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-            if (n < 0)
-                return std::string();
-            if (std::size_t(n) < buffer.size())
-                return FileSystem::fromDiskName(std::string_view(buffer.data(), std::size_t(n)));
-            buffer.resize(buffer.size() * 2);
-        }
-    }();
-    return path;
-}
-
-} // namespace
 
 bool GetAppDirectory(std::string &directory, bool keepSeparator)
 {
-    std::string path;
-    {
-        const std::lock_guard lock(overrideMutex);
-        if (!overrideDirectory.empty())
-            path = FileSystem::join(overrideDirectory, "program");
-    }
-    if (path.empty())
-        path = executablePath();
+    // The folder that holds the user's Configs/ and Data/: the program's own when it
+    // runs portable, the user's data folder when it is installed.
+    std::string path = AppFolders::CurrentLayout().dataFolder;
+    path = path.empty() ? std::string() : FileSystem::join(path, "program");
     const std::size_t separator = FileSystem::lastSeparator(path);
     if (separator == std::string::npos || separator == 0) {
         directory = path;
@@ -63,13 +33,4 @@ std::string AppDirectoryWithSlash()
     std::string directory;
     GetAppDirectory(directory, true);
     return directory;
-}
-
-void SetAppDirectoryOverride(const std::string &directory)
-{
-    std::string normalized = FileSystem::normalize(directory);
-    while (normalized.size() > 1 && normalized.back() == '/')
-        normalized.pop_back();
-    const std::lock_guard lock(overrideMutex);
-    overrideDirectory = std::move(normalized);
 }

@@ -2,8 +2,10 @@
 
 #include <string>
 
-// The directory of the running program's executable (GBK). With keepSeparator the
-// result ends in "/". Returns true when a separator was found after the first byte.
+// The folder that holds the user's Configs/, Data/ and RoomID-Name.txt (GBK): the
+// running program's own directory when it runs portable, the user's data folder when
+// it is installed (AppFolders.h). With keepSeparator the result ends in "/". Returns
+// true when a separator was found after the first byte.
 bool GetAppDirectory(std::string &directory, bool keepSeparator);
 
 // Convenience forms for callers that only need the text.

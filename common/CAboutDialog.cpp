@@ -1,5 +1,6 @@
 #include "CAboutDialog.h"
 
+#include "AppFolders.h"
 #include "Codec.h"
 #include "CommonTexts.h"
 #include "ProductVersion.h"
@@ -40,6 +41,11 @@ CAboutDialog::CAboutDialog(QWidget *parent, const QString &title, const QString 
     int row = 2;
     if (!copyright.isEmpty())
         layout->addWidget(new QLabel(copyright, this), row++, 1, 1, 2);
+    // Which files the program uses depends on how it was installed: say where they are.
+    folders_ = new QLabel(Gbk::toQString(AppFolders::DescribeFolders(AppFolders::CurrentLayout())),
+                          this);
+    folders_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(folders_, row++, 1, 1, 2);
     layout->addWidget(buttons, row, 0, 1, 3);
     layout->setColumnStretch(2, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -14,9 +14,11 @@ public:
                  const QString &copyright = QString());
 
     QLabel *versionLabel() const { return version_; }
+    QLabel *foldersLabel() const { return folders_; }
 
 private:
     QLabel *version_;
+    QLabel *folders_ = nullptr;
 };
 
 // Sets the version text of an About box: "产品版本:major.minor".

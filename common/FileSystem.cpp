@@ -529,9 +529,4 @@ int openDescriptor(std::string_view path, int flags, std::error_code &error)
     return fd;
 }
 
-std::string errorText(const std::error_code &error)
-{
-    return Gbk::fromQString(QString::fromLocal8Bit(error.message()));
-}
-
 } // namespace FileSystem

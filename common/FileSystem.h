@@ -71,6 +71,13 @@ std::size_t removeStalePartialFiles(std::string_view folder);
 std::error_code replaceFile(std::string_view from, std::string_view to);
 // Creates one directory; its parent must exist.
 std::error_code createDirectory(std::string_view path);
+// Creates a directory and whichever of its parents are missing; an existing directory
+// is no error.
+std::error_code createDirectories(std::string_view path);
+// The path itself when it is a directory, otherwise its nearest parent that is one
+// ("/" separators, no final one except for "/" itself); empty when none of a relative
+// path's folders exists.
+std::string nearestExistingDirectory(std::string_view path);
 
 // What identifies a file on this machine, whatever name it is reached by.
 struct FileIdentity
@@ -157,7 +164,10 @@ std::error_code readSettingsFile(std::string_view path, std::string &contents);
 // Opens a descriptor for CTextLineFile-style access (flags of open(2)).
 int openDescriptor(std::string_view path, int flags, std::error_code &error);
 
-// The reason of an error as GBK text, for messages.
+// The reason of an error as GBK text, for messages: the common system errors in
+// Chinese, others in the system's words, followed by the raw code in brackets.
 std::string errorText(const std::error_code &error);
+// The same without the code, for messages that show the code themselves.
+std::string errorReason(const std::error_code &error);
 
 } // namespace FileSystem

@@ -1,9 +1,14 @@
 #include "GuiStartup.h"
 
+#include "AppFolders.h"
+#include "Codec.h"
 #include "PlaceholderMessages.h"
+#include "ProgramInfo.h"
 #include "UiSeam.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,10 +43,37 @@ void startupMessageHandler(QtMsgType type, const QMessageLogContext &, const QSt
 
 } // namespace
 
-int RunWindowedProgram(int &argc, char **argv, const char *programName,
+bool InstallQtChineseTexts(QCoreApplication &app, QString *missing)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    // The base catalogue is required; the web view's is taken when it is installed.
+    bool baseLoaded = false;
+    for (const char *catalogue : {"qtbase_zh_CN", "qtwebengine_zh_CN"}) {
+        const QString name = QString::fromLatin1(catalogue);
+        auto *translator = new QTranslator(&app);
+        if (translator->load(name, folder)) {
+            QCoreApplication::installTranslator(translator);
+            baseLoaded = baseLoaded || name.startsWith(QLatin1String("qtbase"));
+            continue;
+        }
+        delete translator;
+        if (name.startsWith(QLatin1String("qtbase")) && missing)
+            *missing = folder + QLatin1Char('/') + name + QLatin1String(".qm");
+    }
+    return baseLoaded;
+}
+
+int RunWindowedProgram(int &argc, char **argv, const char *programName, const char *helpUtf8,
                        const std::function<int(QApplication &)> &body)
 {
     startingProgram = programName;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const std::optional<QString> answer = AnswerInfoOption(arguments, programName, helpUtf8)) {
+        std::fputs(answer->toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     if (!platformNeedsNoDisplay() && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         reportNoDisplay();
@@ -53,9 +85,23 @@ int RunWindowedProgram(int &argc, char **argv, const char *programName,
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);
 
+    QString missing;
+    if (!InstallQtChineseTexts(app, &missing))
+        std::fprintf(stderr,
+                     "%s: Qt's Chinese texts (%s) are not installed; standard buttons and "
+                     "file dialogs show in English. Install qt6-translations-l10n.\n",
+                     programName, qPrintable(missing));
     QApplication::setApplicationName(QString::fromUtf8(programName));
     QApplication::setOrganizationName(QStringLiteral("Quillery"));
     UiSeam::SetProgramCaption(QString::fromUtf8(programName));
     InstallPlaceholderMessageBox();
+
+    std::string problem;
+    if (!AppFolders::PrepareDataFolder(AppFolders::CurrentLayout(), problem)) {
+        const QString text = Gbk::toQString(problem);
+        std::fprintf(stderr, "%s: %s\n", programName, qPrintable(text));
+        UiSeam::ShowMessage(nullptr, text, QMessageBox::Critical);
+        return 1;
+    }
     return body(app);
 }

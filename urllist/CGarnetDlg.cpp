@@ -79,6 +79,8 @@ CGarnetDlg::CGarnetDlg(QWidget *parent)
     menuButton_->setObjectName(QStringLiteral("systemMenuButton"));
     menuButton_->setIcon(windowIcon());
     menuButton_->setIconSize(QSize(20, 20));
+    menuButton_->setText(text(GarnetText::MenuButtonLabel));
+    menuButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     menuButton_->setAutoRaise(true);
     menuButton_->setToolTip(text(GarnetText::MenuButtonTip));
     menuButton_->setMenu(systemMenu_);
@@ -155,12 +157,37 @@ void CGarnetDlg::GenerateUrlList()
     UrlListRequest request;
     if (!readFields(request))
         return;
+    // A rejected range is reported before anything is asked about the folder.
+    if (CheckUrlListRange(request).outcome == UrlListOutcome::Written
+        && !ensureOutputFolder(request.outputPath))
+        return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const UrlListResult result = GenerateUrlListFile(table_, request);
     QApplication::restoreOverrideCursor();
     UiSeam::ShowMessage(this, Gbk::toQString(result.text),
                         result.outcome == UrlListOutcome::Written ? QMessageBox::Information
                                                                   : QMessageBox::Warning);
+}
+
+bool CGarnetDlg::ensureOutputFolder(const std::string &outputPath)
+{
+    const std::string folder = MissingOutputFolder(outputPath);
+    if (folder.empty())
+        return true;
+    const QString shown = Gbk::toQString(folder);
+    if (UiSeam::ShowMessage(this, text(GarnetText::CreateFolderQuestion).arg(shown),
+                            QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::Yes)
+        != QMessageBox::Yes)
+        return false;
+    if (const std::error_code error = FileSystem::createDirectories(folder)) {
+        UiSeam::ShowMessage(this,
+                            text(GarnetText::CannotCreateFolder)
+                                    .arg(shown, Gbk::toQString(FileSystem::errorText(error))),
+                            QMessageBox::Warning);
+        return false;
+    }
+    return true;
 }
 
 void CGarnetDlg::OnOK()

@@ -46,6 +46,8 @@ protected:
 private:
     bool readFields(UrlListRequest &request);
     bool readPostId(QLineEdit *field, std::int32_t &id);
+    // Offers to create a missing output folder; false when the list cannot be written.
+    bool ensureOutputFolder(const std::string &outputPath);
     void showSystemMenuAtButton();
 
     ServerSetting server_;

@@ -16,6 +16,7 @@ inline constexpr const char GenerateButton[] = "生成帖子列表文件";
 inline constexpr const char AboutMenuEntry[] = "关于 Garnet(&A)...";
 inline constexpr const char CloseMenuEntry[] = "关闭(&C)";
 inline constexpr const char MenuButtonTip[] = "窗口菜单 (Alt+空格)";
+inline constexpr const char MenuButtonLabel[] = "菜单";
 inline constexpr const char AboutTitle[] = "关于 Garnet";
 inline constexpr const char AboutText[] = "Garnet  Lumora帖子URL列表生成器\n"
                                           "Quillery 离线帖子存档套件的一部分";
@@ -37,6 +38,8 @@ inline constexpr const char XmlRangeRejected[] = "XML文件的的帖子ID的开�
 inline constexpr const char HtmlDone[] = "生成完成(共%d个)";
 inline constexpr const char XmlDone[] = "产生完毕,共%d个";
 
+inline constexpr const char CreateFolderQuestion[] = "输出目录不存在:\n%1\n要创建这个目录吗?";
+inline constexpr const char CannotCreateFolder[] = "无法创建输出目录:\n%1\n原因: %2";
 inline constexpr const char CannotCreate[] = "无法创建帖子列表文件:\n%s\n原因: %s";
 inline constexpr const char CannotWrite[] = "写入帖子列表文件时出错,列表不完整:\n%s\n原因: %s";
 
@@ -50,4 +53,14 @@ inline constexpr const char ServerValueInvalid[] =
         "服务器设置文件 %s 中的 BaseUrl “%s” 无效:\n"
         "应为 http:// 或 https:// 加上主机名(可带端口),不带路径、查询或片段,"
         "例如 https://www.lumora.example。\n将使用默认的服务器地址 %s。";
+
+// Command line
+inline constexpr const char CommandLineSummary[] = "生成 Lumora 帖子的下载地址列表";
+inline constexpr const char CommandLineHelp[] =
+        "用法: garnet\n"
+        "\n"
+        "Garnet 为一段帖子ID写出下载列表 DownList.lst,每个帖子地址一行,\n"
+        "供下载工具使用(quillery urls 不开窗口做同样的事)。\n"
+        "\n"
+        "选项:\n";
 } // namespace GarnetText

@@ -89,7 +89,7 @@ std::string DefaultUrlListPath()
     return AppDirectoryWithSlash() + GarnetText::DefaultListName;
 }
 
-UrlListResult GenerateUrlListFile(const UrlTemplateTable &table, const UrlListRequest &request)
+UrlListResult CheckUrlListRange(const UrlListRequest &request)
 {
     const std::int32_t first = request.firstId;
     const std::int32_t last = request.lastId;
@@ -105,6 +105,26 @@ UrlListResult GenerateUrlListFile(const UrlTemplateTable &table, const UrlListRe
         return {UrlListOutcome::RangeRejected, Gbk::literal(GarnetText::HtmlRangeRejected), 0};
     if (!html && first < FirstXmlPostId)
         return {UrlListOutcome::RangeRejected, Gbk::literal(GarnetText::XmlRangeRejected), 0};
+    return {UrlListOutcome::Written, std::string(), 0};
+}
+
+std::string MissingOutputFolder(const std::string &outputPath)
+{
+    const std::size_t separator = FileSystem::lastSeparator(outputPath);
+    if (separator == std::string::npos || separator == 0)
+        return std::string();
+    const std::string folder = FileSystem::normalize(outputPath.substr(0, separator));
+    return FileSystem::isDirectory(folder) ? std::string() : folder;
+}
+
+UrlListResult GenerateUrlListFile(const UrlTemplateTable &table, const UrlListRequest &request)
+{
+    const UrlListResult range = CheckUrlListRange(request);
+    if (range.outcome != UrlListOutcome::Written)
+        return range;
+    const std::int32_t first = request.firstId;
+    const std::int32_t last = request.lastId;
+    const bool html = request.format != XmlFormat;
 
     CTextLineFile file;
     if (file.Open(request.outputPath, CTextLineFile::EightBitText,

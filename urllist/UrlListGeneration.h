@@ -46,6 +46,14 @@ struct UrlListResult
 // The program's directory followed by "DownList.lst".
 std::string DefaultUrlListPath();
 
+// The checks of the IDs against each other and against the format: Written with no
+// text when the range may be written.
+UrlListResult CheckUrlListRange(const UrlListRequest &request);
+
+// The folder the output file goes into when that folder does not exist yet; empty
+// when it exists (or the path names no folder).
+std::string MissingOutputFolder(const std::string &outputPath);
+
 // Checks the range before the output file is touched, so a rejected range leaves an
 // earlier list as it was; then empties or creates the file and writes every line.
 UrlListResult GenerateUrlListFile(const UrlTemplateTable &table, const UrlListRequest &request);

@@ -1,4 +1,5 @@
 #include "CGarnetDlg.h"
+#include "GarnetTexts.h"
 
 #include "common/GuiStartup.h"
 #include "common/UiSeam.h"
@@ -7,11 +8,12 @@
 
 int main(int argc, char **argv)
 {
-    return RunWindowedProgram(argc, argv, "Garnet", [](QApplication &) {
-        QApplication::setDesktopFileName(QStringLiteral("garnet"));
-        QApplication::setWindowIcon(GarnetIcon());
-        CGarnetDlg dialog;
-        UiSeam::ExecModal(dialog);
-        return 0;
-    });
+    return RunWindowedProgram(argc, argv, "Garnet", GarnetText::CommandLineHelp,
+                              [](QApplication &) {
+                                  QApplication::setDesktopFileName(QStringLiteral("garnet"));
+                                  QApplication::setWindowIcon(GarnetIcon());
+                                  CGarnetDlg dialog;
+                                  UiSeam::ExecModal(dialog);
+                                  return 0;
+                              });
 }

@@ -3,6 +3,7 @@
 #include "DbTexts.h"
 
 #include "common/Codec.h"
+#include "common/FileSystem.h"
 #include "common/TextFormat.h"
 
 #include <algorithm>
@@ -135,6 +136,22 @@ std::string MaskConnectionPassword(std::string_view text)
             masked.replace(it->valueBegin, it->valueEnd - it->valueBegin, "***");
     }
     return masked;
+}
+
+std::string WithSlashesInDataSource(std::string_view text)
+{
+    std::vector<ConnectionStringItem> items;
+    std::string ignored;
+    ParseConnectionString(text, items, ignored);
+    std::string shown(text);
+    for (const ConnectionStringItem &item : items) {
+        // Same length: the spans of the other items stay valid.
+        if (EqualsIgnoringAsciiCase(item.key, "Data Source"))
+            shown.replace(item.valueBegin, item.valueEnd - item.valueBegin,
+                          FileSystem::normalize(
+                                  shown.substr(item.valueBegin, item.valueEnd - item.valueBegin)));
+    }
+    return shown;
 }
 
 std::string QuoteConnectionValue(std::string_view value)

@@ -36,5 +36,9 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 // every place a connection string is shown or stored. Works on malformed texts too.
 std::string MaskConnectionPassword(std::string_view text);
 
+// The text with "/" for every "\" separator in the value of the "Data Source" item
+// (the embedded database's file), for showing it; the other items stay as they are.
+std::string WithSlashesInDataSource(std::string_view text);
+
 // A value written so that it reads back unchanged: quoted when it needs to be.
 std::string QuoteConnectionValue(std::string_view value);

@@ -107,3 +107,23 @@ bool ParseDbEndpoint(const std::string &connectionString, DbEndpoint &endpoint, 
                     Gbk::literal(DbText::MissingDataSource));
     return true;
 }
+
+std::string TableNameAsLookedUp(const std::string &connectionString, const std::string &table)
+{
+    DbEndpoint endpoint;
+    DbError error;
+    if (!ParseDbEndpoint(connectionString, endpoint, error)
+        || endpoint.engine != DbEngine::PostgreSQL)
+        return table;
+    std::string folded = table;
+    // ASCII letters only; the trail byte of a double-byte character may have a letter's
+    // code and stays as it is.
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(folded[i]);
+        if (c >= 0x80)
+            ++i; // a lead byte: its trail byte stays as it is
+        else if (c >= 'A' && c <= 'Z')
+            folded[i] = char(c - 'A' + 'a');
+    }
+    return folded;
+}

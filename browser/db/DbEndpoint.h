@@ -33,3 +33,9 @@ struct DbEndpoint
 // Fails with a layer error (BadConnectionString, UnknownProvider) whose description
 // names the fault.
 bool ParseDbEndpoint(const std::string &connectionString, DbEndpoint &endpoint, DbError &error);
+
+// The name under which the database looks up a table written without quotes, as every
+// statement of the programs writes it: PostgreSQL folds it to lower case (ASCII letters;
+// a table made as "LangPosts" in quotes is another table), SQLite keeps it (it compares
+// names without regard to case). Messages about a missing table show this name.
+std::string TableNameAsLookedUp(const std::string &connectionString, const std::string &table);

@@ -6,6 +6,7 @@
 #include "ImportTexts.h"
 #include "SheetFields.h"
 
+#include "browser/db/ConnectionString.h"
 #include "common/CMessageListBox.h"
 #include "common/CMessageOutput.h"
 #include "common/Codec.h"
@@ -75,7 +76,9 @@ std::string CImportDataBase::ConnectionString() const
 
 void CImportDataBase::SetConnectionString(const std::string &text)
 {
-    SheetFields::setGbk(connection_, text);
+    // The database file's path is shown with this system's separators; either kind
+    // reads back the same.
+    SheetFields::setGbk(connection_, WithSlashesInDataSource(text));
 }
 
 std::string CImportDataBase::ImportFolder() const
@@ -141,9 +144,11 @@ void CImportDataBase::ChooseImportFolder()
     UiSeam::FileDialogCall call;
     call.kind = UiSeam::FileDialogCall::Directory;
     call.caption = QString::fromUtf8(ChooseFolderTitle);
+    // A folder not made yet (the default "Import/") opens the picker at its nearest
+    // existing parent rather than wherever the last dialog was.
     const std::string current = ImportFolder();
-    if (!current.empty() && FileSystem::isDirectory(current))
-        call.directory = FileSystem::toQtPath(current);
+    if (!current.empty())
+        call.directory = FileSystem::toQtPath(FileSystem::nearestExistingDirectory(current));
     call.confirmOverwrite = false;
     const QString chosen = UiSeam::AskFilePath(this, call);
     if (chosen.isEmpty())

@@ -85,7 +85,7 @@ void CImportDataSheet::StartImport()
     LowerCaseMarkers(settings_);
     {
         PlaceholderReports placeholders(
-                [this](const std::string &text) { relay_->ImportMessageBox(text); });
+                [this](const std::string &text) { relay_->ImportMessageBox(text, std::string()); });
         const ScopedPlaceholderNotifier notifier(
                 [&placeholders](const std::string &text) { placeholders.Report(text); });
         ExpandConnectionString(settings_);
@@ -101,8 +101,9 @@ void CImportDataSheet::StartImport()
                 outcome = run_->RunImport(snapshot, *ado_, rootRoom);
             } catch (const std::exception &error) {
                 // Never the end of Kestrel: the run fails with a message.
-                relay_->ImportMessageBox(Gbk::fromQString(
-                        QString::fromUtf8(RunFailed).arg(QString::fromLocal8Bit(error.what()))));
+                relay_->ImportMessageBox(Gbk::fromQString(QString::fromUtf8(RunFailed).arg(
+                                                 QString::fromLocal8Bit(error.what()))),
+                                         std::string());
             }
             // Posted, never sent: the user-interface thread may be waiting for this
             // thread in AbortImport.
@@ -183,7 +184,8 @@ void CImportDataSheet::drainReports(bool final)
         base_->AddMessages(block);
         block.clear();
         // A box waits for the user; lines that come meanwhile stay queued.
-        UiSeam::ShowMessage(this, Gbk::toQString(report.text), QMessageBox::Icon(report.icon));
+        UiSeam::ShowDetailedMessage(this, Gbk::toQString(report.text),
+                                    Gbk::toQString(report.details), QMessageBox::Icon(report.icon));
     }
     base_->AddMessages(block);
     if (pending.status)

@@ -44,14 +44,14 @@ void ImportRelay::ImportStatus(const std::string &gbkText)
 void ImportRelay::ImportMessage(const std::string &gbkText)
 {
     std::unique_lock lock(mutex_);
-    queue_.push_back({ImportReport::Line, cut(gbkText), 0});
+    queue_.push_back({ImportReport::Line, cut(gbkText), 0, {}});
     post(lock);
 }
 
-void ImportRelay::ImportMessageBox(const std::string &gbkText)
+void ImportRelay::ImportMessageBox(const std::string &gbkText, const std::string &gbkDetails)
 {
     std::unique_lock lock(mutex_);
-    queue_.push_back({ImportReport::Box, gbkText, int(QMessageBox::Critical)});
+    queue_.push_back({ImportReport::Box, gbkText, int(QMessageBox::Critical), gbkDetails});
     post(lock);
 }
 

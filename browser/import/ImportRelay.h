@@ -22,6 +22,7 @@ struct ImportReport
     Kind kind = Line;
     std::string text; // GBK, at most 4095 bytes
     int icon = 0; // QMessageBox::Icon for boxes
+    std::string details; // GBK, boxes only
 };
 
 class ImportRelay : public ImportSink
@@ -32,7 +33,7 @@ public:
     // Worker side (the run's sink; boxes carry an error icon).
     void ImportStatus(const std::string &gbkText) override;
     void ImportMessage(const std::string &gbkLine) override;
-    void ImportMessageBox(const std::string &gbkText) override;
+    void ImportMessageBox(const std::string &gbkText, const std::string &gbkDetails) override;
 
     // User-interface side. Take hands over everything queued and leaves the relay
     // armed (no further message is posted) until Disarm finds the queue empty.

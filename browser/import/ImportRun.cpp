@@ -130,9 +130,10 @@ void ImportRun::reportPlaceholder(const std::string &placeholder)
         placeholders_->Report(placeholder);
 }
 
-ImportOutcome ImportRun::failBeforeWalk(ImportOutcome outcome, const std::string &box)
+ImportOutcome ImportRun::failBeforeWalk(ImportOutcome outcome, const std::string &box,
+                                        const std::string &details)
 {
-    sink_.ImportMessageBox(box);
+    sink_.ImportMessageBox(box, details);
     placeholders_->Finish();
     keepRunning_ = true;
     return outcome;
@@ -170,7 +171,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     replayed_ = 0;
     // A few boxes of unknown placeholders per run, then their count.
     placeholders_ = std::make_unique<PlaceholderReports>(
-            [this](const std::string &text) { sink_.ImportMessageBox(text); });
+            [this](const std::string &text) { sink_.ImportMessageBox(text, std::string()); });
     const ScopedPlaceholderNotifier notifier(
             [this](const std::string &placeholder) { reportPlaceholder(placeholder); });
 
@@ -189,11 +190,16 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     if (ado.OpenAdoConnection(connection) != 0)
         return failBeforeWalk(ImportOutcome::ConnectionFailed,
                               Gbk::literal(ImportText::ConnectionError)
-                                      + MaskConnectionPassword(connection));
-    if (const long result = CheckTableColumns(ado, settings.table))
-        return failBeforeWalk(ImportOutcome::TableFailed,
-                              FormatText(Gbk::literal(ImportText::TableError).c_str(),
-                                         settings.table.c_str(), result));
+                                      + WithSlashesInDataSource(MaskConnectionPassword(connection)),
+                              ado.LastError());
+    if (const long result = CheckTableColumns(ado, settings.table)) {
+        // Named as the database looked for it: PostgreSQL folds an unquoted name.
+        const std::string table = TableNameAsLookedUp(connection, settings.table);
+        return failBeforeWalk(
+                ImportOutcome::TableFailed,
+                FormatText(Gbk::literal(ImportText::TableError).c_str(), table.c_str(), result),
+                result == ResultCode::MissingArgument ? std::string() : ado.LastError());
+    }
 
     // The post table's indexes grow with every row; SQLite's default page cache of 2 MB
     // would read their pages back from the file system for almost every insert of a large
@@ -353,7 +359,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     sink_.ImportMessage(FormatText(Gbk::literal(ImportText::Summary).c_str(),
                                    progress_.totalFiles.load(), progress_.insertedFiles.load()));
     if (!failure.empty())
-        sink_.ImportMessageBox(failure);
+        sink_.ImportMessageBox(failure, inserter.FailureReport());
     placeholders_->Finish();
     keepRunning_ = true;
     if (!failure.empty())
@@ -366,7 +372,7 @@ std::uint32_t FindNextTopicid(CAdoManager &ado, ImportSettings &settings, Import
     ado.CloseAdoConnection();
     {
         PlaceholderReports placeholders(
-                [&sink](const std::string &text) { sink.ImportMessageBox(text); });
+                [&sink](const std::string &text) { sink.ImportMessageBox(text, std::string()); });
         const ScopedPlaceholderNotifier notifier(
                 [&placeholders](const std::string &text) { placeholders.Report(text); });
         ExpandConnectionString(settings);
@@ -375,20 +381,24 @@ std::uint32_t FindNextTopicid(CAdoManager &ado, ImportSettings &settings, Import
     const std::string &connection = settings.connectionString;
     const std::string &table = settings.table;
     if (ado.OpenAdoConnection(connection) != 0) {
-        sink.ImportMessageBox(Gbk::literal(ImportText::NextTopicidConnectionError));
+        sink.ImportMessageBox(Gbk::literal(ImportText::NextTopicidConnectionError),
+                              ado.LastError());
         return 0;
     }
-    const auto refuse = [&] {
-        sink.ImportMessageBox(
-                FormatText(Gbk::literal(ImportText::NextTopicidQueryError).c_str(), table.c_str()));
+    const auto refuse = [&](const std::string &details) {
+        sink.ImportMessageBox(FormatText(Gbk::literal(ImportText::NextTopicidQueryError).c_str(),
+                                         TableNameAsLookedUp(connection, table).c_str()),
+                              details);
         ado.CloseAdoConnection();
         return std::uint32_t(0);
     };
     std::unique_ptr<CAdoRecordset> rows;
-    if (!IsImportTableName(table)
-        || ado.ExecuteSql("select MAX(topicid) from " + table, rows, CAdoManager::CommandText) != 0
-        || !rows)
-        return refuse();
+    if (!IsImportTableName(table))
+        return refuse(std::string());
+    if (ado.ExecuteSql("select MAX(topicid) from " + table, rows, CAdoManager::CommandText) != 0)
+        return refuse(ado.LastError());
+    if (!rows)
+        return refuse(std::string());
     const CAdoValue value = rows->Value(0);
     rows.reset();
     if (value.IsNull()) {
@@ -397,7 +407,7 @@ std::uint32_t FindNextTopicid(CAdoManager &ado, ImportSettings &settings, Import
     }
     long long maximum = 0;
     if (!value.ToInt64(maximum) || maximum < 0 || maximum >= 4294967295ll)
-        return refuse();
+        return refuse(std::string());
     ado.CloseAdoConnection();
     return std::uint32_t(maximum + 1);
 }

@@ -101,7 +101,8 @@ public:
 
 private:
     void reportPlaceholder(const std::string &placeholder);
-    ImportOutcome failBeforeWalk(ImportOutcome outcome, const std::string &box);
+    ImportOutcome failBeforeWalk(ImportOutcome outcome, const std::string &box,
+                                 const std::string &details = std::string());
 
     RoomModel *rooms_;
     ImportSink &sink_;

@@ -25,6 +25,7 @@ public:
 
     // A message box with an error icon: the connection or the table cannot be opened,
     // FindNextTopicid failed, or a placeholder is not recognised (once per placeholder
-    // per run). Connection strings in it show "***" for the password.
-    virtual void ImportMessageBox(const std::string &gbkText) = 0;
+    // per run). gbkDetails: the database's own report behind it, or empty. Connection
+    // strings in either show "***" for the password.
+    virtual void ImportMessageBox(const std::string &gbkText, const std::string &gbkDetails) = 0;
 };

@@ -50,7 +50,7 @@ void ImportWalker::scan(const std::string &directory, const std::string &diskDir
     if (error) {
         visitor.VisitUnreadableFolder(CutMessageLine(
                 FormatText(Gbk::literal(ImportText::FolderUnreadable).c_str(), directory.c_str(),
-                           long(error.value()), FileSystem::errorText(error).c_str())));
+                           long(error.value()), FileSystem::errorReason(error).c_str())));
         return;
     }
     const std::string diskPrefix = diskDirectory.empty() || diskDirectory.back() == '/'

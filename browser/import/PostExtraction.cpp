@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr std::size_t MaxLineBytes = 4095;
-
 std::string gbkFormat(const char *utf8)
 {
     return Gbk::literal(utf8);
@@ -150,7 +148,7 @@ ExtractionResult ExtractPostFields(const ExtractionContext &context, std::string
 
 std::string CutMessageLine(std::string line)
 {
-    if (line.size() > MaxLineBytes)
-        line.resize(Gbk::prefixWithinBytes(line, MaxLineBytes).size());
+    if (line.size() > MessageLineBytes)
+        line.resize(Gbk::prefixWithinBytes(line, MessageLineBytes).size());
     return line;
 }

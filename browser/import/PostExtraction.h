@@ -68,5 +68,6 @@ ExtractionResult ExtractPostFields(const ExtractionContext &context, std::string
                                    std::optional<std::uint32_t> autoGrow, PostFields &fields,
                                    std::string &line);
 
-// A message line cut to at most 4095 bytes between characters.
+// A message line cut to at most MessageLineBytes between characters.
+inline constexpr std::size_t MessageLineBytes = 4095;
 std::string CutMessageLine(std::string line);

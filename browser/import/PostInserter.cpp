@@ -38,6 +38,28 @@ std::string format(const char *utf8Format, const std::string &a, const std::stri
     return CutMessageLine(FormatText(Gbk::literal(utf8Format).c_str(), a.c_str(), b.c_str(), code));
 }
 
+// A failed insert's line, "%s失败(hr=%ld)", followed on the same line by the database's
+// own reason. A statement too long for the line (a very long title) is cut instead of the
+// reason.
+std::string insertFailed(const std::string &statement, long code, const std::string &reason)
+{
+    std::string tail = FormatText(Gbk::literal(ImportText::InsertFailed).c_str(), "", code);
+    if (!reason.empty()) {
+        tail += ": ";
+        for (const char c : reason) {
+            // Line breaks and tabs are ASCII, never the trail byte of a GBK character.
+            if (c != '\r' && c != '\n' && c != '\t')
+                tail += c;
+            else if (tail.back() != ' ')
+                tail += ' ';
+        }
+        while (tail.back() == ' ')
+            tail.pop_back();
+    }
+    const std::size_t room = tail.size() < MessageLineBytes ? MessageLineBytes - tail.size() : 0;
+    return CutMessageLine(std::string(Gbk::prefixWithinBytes(statement, room)) + tail);
+}
+
 // A title as the database gives it back: GBK through Unicode and back, so bytes GBK
 // cannot decode compare as the database compares them.
 std::string comparable(const std::string &title)
@@ -109,6 +131,7 @@ bool PostInserter::succeeded(long result)
     if (IsFatalDbError(result) && !Failed()) {
         failureCode_ = result;
         failureReason_ = ado_.LastErrorReason();
+        failureReport_ = ado_.LastError();
     }
     return false;
 }
@@ -303,7 +326,7 @@ long PostInserter::checkAndInsert(const PostFields &fields, std::vector<std::str
     }
     const long result = ado_.ExecuteSql(insert, Options);
     if (!succeeded(result)) {
-        lines.push_back(format(ImportText::InsertFailed, insert.display, result));
+        lines.push_back(insertFailed(insert.display, result, ado_.LastErrorReason()));
         return result;
     }
     return ResultCode::Success;

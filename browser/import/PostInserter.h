@@ -72,11 +72,12 @@ public:
 
     std::uint64_t replayedBatches() const { return replayed_; }
 
-    // The run must stop: a failure of the database as a whole. Its code, and the
-    // database's own words about it (GBK, may be empty).
+    // The run must stop: a failure of the database as a whole. Its code, the database's
+    // own words about it (GBK, may be empty) and the whole report of the failed statement.
     bool Failed() const { return failureCode_ != 0; }
     long FailureCode() const { return failureCode_; }
     const std::string &FailureReason() const { return failureReason_; }
+    const std::string &FailureReport() const { return failureReport_; }
 
 private:
     enum class BatchResult { Committed, Replay, Failed };
@@ -110,4 +111,5 @@ private:
     long lastFailure_ = 0; // the code of the latest failed statement of a batch
     long failureCode_ = 0;
     std::string failureReason_;
+    std::string failureReport_;
 };

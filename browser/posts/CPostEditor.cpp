@@ -88,7 +88,15 @@ void CPostEditor::PageLeft()
 {
     ++generation_;
     pending_ = false;
-    editing_ = false;
+    SetEditingFlag(false);
+}
+
+void CPostEditor::SetEditingFlag(bool on)
+{
+    if (editing_ == on)
+        return;
+    editing_ = on;
+    Q_EMIT editingChanged(on);
 }
 
 bool CPostEditor::ConfirmLeave()
@@ -135,7 +143,7 @@ void CPostEditor::ContinueEdit(const QVariant &answer)
 
 void CPostEditor::SetEditing(bool on)
 {
-    editing_ = on;
+    SetEditingFlag(on);
     view_->page()->runJavaScript(on ? QStringLiteral("document.designMode = 'on'")
                                     : QStringLiteral("document.designMode = 'off'"),
                                  QWebEngineScript::ApplicationWorld);

@@ -31,6 +31,9 @@ public:
     // The view is about to show another page: answers for the old one are dropped.
     void PageLeft();
 
+Q_SIGNALS:
+    void editingChanged(bool editing);
+
 private:
     bool hasPost() const;
     const std::string &selectedPath() const;
@@ -38,6 +41,7 @@ private:
     void ContinueEdit(const QVariant &answer);
     void ContinueSave(const QVariant &answer);
     void SetEditing(bool on);
+    void SetEditingFlag(bool on);
     void OpenAsText(const std::string &path);
     bool WritePage(const std::string &target, const QString &page, const QString &charset);
     // Runs a script in the application world; the answer reaches `then` only if the

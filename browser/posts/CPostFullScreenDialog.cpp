@@ -5,6 +5,7 @@
 
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 
 CPostFullScreenDialog::CPostFullScreenDialog(QWidget *parent, const std::string &path,
                                              const std::string &archiveFolder)
@@ -16,6 +17,10 @@ CPostFullScreenDialog::CPostFullScreenDialog(QWidget *parent, const std::string 
     setObjectName(QStringLiteral("FullScreenDialog136"));
     view_->setObjectName(QStringLiteral("FullScreenView1000"));
     setWindowTitle(QString::fromUtf8(KestrelText::FullScreenTitle));
+    // The web view keeps the keys it gets, Escape too: these close the window wherever
+    // the focus is.
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::Key_F11)})
+        connect(new QShortcut(key, this), &QShortcut::activated, this, &QDialog::reject);
     view_->Navigate(path, archiveFolder);
 }
 

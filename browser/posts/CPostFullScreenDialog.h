@@ -7,7 +7,7 @@
 class CPostView;
 
 // "全屏": the post alone in a maximised window, rendered from its file by the same
-// offline post view; nothing is written back.
+// offline post view; nothing is written back. Escape and F11 close it.
 class CPostFullScreenDialog : public QDialog
 {
     Q_OBJECT

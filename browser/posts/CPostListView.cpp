@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 
 namespace {
@@ -64,7 +65,10 @@ int CPostListView::ClientWidth() const
 
 void CPostListView::ResizeColumns(int width)
 {
-    const std::vector<int> widths = columns_.ColumnWidths(width);
+    // What a date with its time needs, the widest text the sharing columns usually hold.
+    const int wantedShare =
+            fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 12;
+    const std::vector<int> widths = columns_.ColumnWidths(width, wantedShare);
     for (std::size_t i = 0; i < widths.size() && int(i) < columnCount(); ++i)
         setColumnWidth(int(i), widths[i]);
 }
@@ -112,16 +116,35 @@ bool CPostListView::viewportEvent(QEvent *event)
     return QTreeWidget::viewportEvent(event);
 }
 
-void CPostListView::mouseDoubleClickEvent(QMouseEvent *event)
+void CPostListView::openMarkedRow()
 {
-    event->accept();
-    if (event->button() != Qt::LeftButton || !eventTarget_)
-        return;
     QTreeWidgetItem *marked = currentItem();
-    if (!marked)
+    if (!marked || !eventTarget_)
         return;
     QCoreApplication::postEvent(eventTarget_,
                                 new CIndexEvent(WM_OPEN_POST, indexOfTopLevelItem(marked)));
+}
+
+void CPostListView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (event->button() == Qt::LeftButton)
+        openMarkedRow();
+}
+
+void CPostListView::keyPressEvent(QKeyEvent *event)
+{
+    if (IsEnterKey(event)) {
+        openMarkedRow();
+        event->accept();
+        return;
+    }
+    if (IsContextMenuKey(event)) {
+        RequestKeyboardContextMenu(this);
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 void CPostListView::contextMenuEvent(QContextMenuEvent *event)

@@ -12,7 +12,8 @@
 class QMenu;
 
 // The post list: one page of a query result in report view, with the columns the
-// result has. Double-click posts WM_OPEN_POST with the row of the selection mark.
+// result has. Double-click and Enter post WM_OPEN_POST with the row of the selection
+// mark; the Menu key and Shift+F10 show the post menu as the right button does.
 class CPostListView : public QTreeWidget
 {
     Q_OBJECT
@@ -37,9 +38,12 @@ public:
 protected:
     bool viewportEvent(QEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    void openMarkedRow();
+
     QObject *eventTarget_;
     QMenu *postMenu_ = nullptr;
     PostColumnTable columns_;

@@ -9,6 +9,8 @@
 #include "common/FileSystem.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QSignalBlocker>
 
@@ -30,11 +32,27 @@ CPostPanelFrame::CPostPanelFrame(QWidget *parent)
             FitTabTitles(strip_->tabBar()->currentIndex(), !editor_->editing());
     });
     connect(strip_->closeAction, &QAction::triggered, this, &CPostPanelFrame::ClosePost);
-    connect(strip_->editAction, &QAction::triggered, editor_, &CPostEditor::Edit);
+    connect(strip_->editAction, &QAction::triggered, this, [this] {
+        // The press itself toggles the button; it shows whether the page is edited.
+        strip_->editAction->setChecked(editor_->editing());
+        editor_->Edit();
+    });
+    connect(editor_, &CPostEditor::editingChanged, strip_->editAction, &QAction::setChecked);
     connect(strip_->saveAction, &QAction::triggered, editor_, &CPostEditor::Save);
     connect(strip_->fullScreenAction, &QAction::triggered, editor_, &CPostEditor::FullScreen);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this] { update(0, StripHeight, width(), 1); });
     ShowStartPage();
     UpdateCommands();
+}
+
+void CPostPanelFrame::paintEvent(QPaintEvent *)
+{
+    const QWidget *focused = QApplication::focusWidget();
+    if (!focused || !isAncestorOf(focused))
+        return;
+    QPainter painter(this);
+    painter.fillRect(0, StripHeight, width(), 1, palette().color(QPalette::Highlight));
 }
 
 void CPostPanelFrame::resizeEvent(QResizeEvent *event)
@@ -52,7 +70,8 @@ bool CPostPanelFrame::OpenPost(const std::string &title, const std::string &path
 }
 
 bool CPostPanelFrame::OpenPost(const std::string &title, const std::string &path,
-                               const std::string &archiveFolder, std::string &why)
+                               const std::string &archiveFolder, std::string &why,
+                               const std::string &postId)
 {
     // Whichever tab the post lands in, the view leaves the page shown now.
     if (!editor_->ConfirmLeave())
@@ -63,8 +82,8 @@ bool CPostPanelFrame::OpenPost(const std::string &title, const std::string &path
         if (displayPath.empty())
             return false;
     }
-    const PostTabList::OpenResult opened =
-            strip_->tabs().Open(title, displayPath, displayPath == path ? archiveFolder : "");
+    const PostTabList::OpenResult opened = strip_->tabs().Open(
+            title, displayPath, displayPath == path ? archiveFolder : "", postId, path);
     QTabBar *bar = strip_->tabBar();
     {
         const QSignalBlocker quiet(bar);
@@ -85,6 +104,7 @@ bool CPostPanelFrame::OpenPost(const std::string &title, const std::string &path
     FitTabTitles(opened.target);
     SelectTab(opened.target);
     strip_->update();
+    ShowTabTips();
     UpdateCommands();
     return true;
 }
@@ -113,6 +133,7 @@ void CPostPanelFrame::ClosePost()
     } else {
         ShowStartPage();
     }
+    ShowTabTips();
     UpdateCommands();
 }
 
@@ -133,6 +154,24 @@ void CPostPanelFrame::UpdateCommands()
     const bool post = strip_->tabBar()->currentIndex() >= 0;
     for (QAction *action : {strip_->saveAction, strip_->editAction, strip_->fullScreenAction})
         action->setEnabled(post);
+}
+
+void CPostPanelFrame::ShowTabTips()
+{
+    // Labels are cut to fit: the tip tells tabs with the same beginning apart.
+    QTabBar *bar = strip_->tabBar();
+    for (int i = 0; i < bar->count() && i < strip_->tabs().count(); ++i) {
+        const PostTabList::Entry &entry = strip_->tabs().entry(i);
+        QStringList lines {QString::fromUtf8(KestrelText::PostTabTitleTip)
+                           + Gbk::toQString(entry.title)};
+        if (!entry.postId.empty())
+            lines << QString::fromUtf8(KestrelText::PostTabIdTip) + Gbk::toQString(entry.postId);
+        QString file = Gbk::toQString(FileSystem::normalize(entry.postPath));
+        if (entry.displayPath != entry.postPath)
+            file += QString::fromUtf8(KestrelText::PostTabMissingTip);
+        lines << QString::fromUtf8(KestrelText::PostTabFileTip) + file;
+        bar->setTabToolTip(i, lines.join(QLatin1Char('\n')));
+    }
 }
 
 void CPostPanelFrame::ShowPage(const std::string &path, const std::string &archiveFolder)

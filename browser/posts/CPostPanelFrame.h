@@ -23,9 +23,11 @@ public:
     // the post was found under (its files may be shown with it). Returns false, with
     // the reason, when the not-found page cannot be made; no tab changes then. When
     // the user keeps unsaved edits instead, nothing changes and the result is true.
+    // The tab's tooltip shows the whole title, the post ID and the path.
     bool OpenPost(const std::string &title, const std::string &path, std::string &why);
     bool OpenPost(const std::string &title, const std::string &path,
-                  const std::string &archiveFolder, std::string &why);
+                  const std::string &archiveFolder, std::string &why,
+                  const std::string &postId = std::string());
     void ClosePost();
     // Fits the labels and, with render, shows the selected tab's page again.
     void FitTabTitles(int selected, bool render = true);
@@ -37,12 +39,15 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // Marks the pane that has the focus: a line in the highlight colour under the tabs.
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void SelectTab(int index);
     void TabChosen(int index);
     void ShowPage(const std::string &path, const std::string &archiveFolder);
     void UpdateCommands();
+    void ShowTabTips();
 
     CPostTabStrip *strip_;
     CPostView *view_;

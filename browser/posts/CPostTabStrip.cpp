@@ -59,8 +59,16 @@ CPostTabStrip::CPostTabStrip(QWidget *parent)
     toolBar_->setContentsMargins(0, 0, 0, 0);
     toolBar_->setStyleSheet(
             QStringLiteral("QToolBar { border: 0px; padding: 0px; spacing: 0px; }"));
-    for (QAction *action : {saveAction, editAction, fullScreenAction, closeAction})
+    // The edit button stays pressed while the page is being edited.
+    editAction->setCheckable(true);
+    closeAction->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::CTRL | Qt::Key_F4)});
+    fullScreenAction->setShortcut(QKeySequence(Qt::Key_F11));
+    for (QAction *action : {saveAction, editAction, fullScreenAction, closeAction}) {
         toolBar_->addAction(action);
+        // Tab reaches the buttons after the tabs, as it reaches any other button.
+        toolBar_->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
+    }
     setFixedHeight(CPostTabBar::TabHeight);
 }
 

@@ -56,8 +56,9 @@ std::string BuildNotFoundPage(const std::string &missingPath, std::string &why)
         return std::string();
     }
     std::string expanded;
-    // The path may hold a title or room name from the database: it is shown as text.
-    std::string context = EscapeHtmlText(missingPath);
+    // The path may hold a title or room name from the database: it is shown as text,
+    // with the separators of this system.
+    std::string context = EscapeHtmlText(FileSystem::normalize(missingPath));
     ExpandTemplate(page, expanded, &context, notFoundKind, ResolvePostPlaceholder);
 
     const std::string target = NotFoundPagePath();

@@ -48,29 +48,46 @@ std::vector<int> PostColumnTable::ShownSlots() const
     return shown;
 }
 
-std::vector<int> PostColumnTable::ColumnWidths(int clientWidth) const
+std::vector<int> PostColumnTable::ColumnWidths(int clientWidth, int wantedShare) const
 {
-    int fixed = 0;
+    int pixels = 0;
+    int fractions = 0;
+    int fractionColumns = 0;
     int sharing = 0;
     for (int index : ShownSlots()) {
         const float width = slots_[std::size_t(index)].width;
-        if (width >= 1)
-            fixed += int(width);
-        else if (width > 0)
-            fixed += int(width * float(clientWidth));
-        else
+        if (width >= 1) {
+            pixels += int(width);
+        } else if (width > 0) {
+            fractions += int(width * float(clientWidth));
+            ++fractionColumns;
+        } else {
             ++sharing;
+        }
     }
+    int share = sharing > 0 ? (clientWidth - pixels - fractions) / sharing : 0;
+    // In a narrow list the title gives up what the dates and names need to be read.
+    int given = 0;
+    if (sharing > 0 && wantedShare > 0 && share < wantedShare && fractions > 0)
+        given = std::clamp((wantedShare - share) * sharing, 0,
+                           std::max(0, fractions - fractionColumns * wantedShare));
+    share = sharing > 0 ? (clientWidth - pixels - (fractions - given)) / sharing : 0;
     // Never narrower than the minimum, so a sharing column does not jump between the
     // minimum and nothing as the window narrows.
-    const int shared =
-            std::max(sharing > 0 ? (clientWidth - fixed) / sharing : 0, MinimumSharedWidth);
+    share = std::max(share, MinimumSharedWidth);
     std::vector<int> widths;
     for (int index : ShownSlots()) {
         const float width = slots_[std::size_t(index)].width;
-        widths.push_back(width >= 1          ? int(width)
-                                 : width > 0 ? int(width * float(clientWidth))
-                                             : shared);
+        if (width >= 1) {
+            widths.push_back(int(width));
+        } else if (width > 0) {
+            const int own = int(width * float(clientWidth));
+            widths.push_back(
+                    own
+                    - (fractions > 0 ? int(static_cast<long long>(given) * own / fractions) : 0));
+        } else {
+            widths.push_back(share);
+        }
     }
     return widths;
 }

@@ -30,8 +30,10 @@ public:
     // A slot is shown when the result has a field of exactly its name.
     void RecomputeShown(const std::vector<std::string> &fieldNames);
     std::vector<int> ShownSlots() const;
-    // The widths of the shown columns, in slot order, for a client width.
-    std::vector<int> ColumnWidths(int clientWidth) const;
+    // The widths of the shown columns, in slot order, for a client width. When the
+    // sharing columns would get less than wantedShare each, the columns sized by a
+    // fraction (the title) give way, down to wantedShare themselves.
+    std::vector<int> ColumnWidths(int clientWidth, int wantedShare = 0) const;
 
 private:
     std::array<PostColumn, SlotCount> slots_;

@@ -2,6 +2,7 @@
 
 #include "browser/db/BoundStatement.h"
 #include "browser/db/CAdoManager.h"
+#include "browser/db/DbEndpoint.h"
 #include "browser/db/EmbeddedDatabase.h"
 
 PostLookup FindPostById(const RoomModel &rooms, const std::string &connectionString,
@@ -17,7 +18,8 @@ PostLookup FindPostById(const RoomModel &rooms, const std::string &connectionStr
         return lookup;
     }
     for (std::size_t root = 0; root < tables.size(); ++root) {
-        const std::string &table = tables[root];
+        // Named as the database looks it up, in the statement and in a failure.
+        const std::string table = TableNameAsLookedUp(connectionString, tables[root]);
         if (table.empty())
             continue;
         if (!IsPlainTableName(table)) {

@@ -14,7 +14,8 @@ struct PostLookup
     int rootIndex = -1; // of the first table that holds the post
     PostRowInfo info; // its row as the post list would show it: title, ID, room name, roomid
     std::string roomid; // the row's roomid as text
-    std::vector<std::string> failedTables; // tables that could not be asked (GBK)
+    // Tables that could not be asked (GBK), named as the database looked for them.
+    std::vector<std::string> failedTables;
     std::string report; // the database layer's report of the last failure (GBK)
 };
 

@@ -5,6 +5,8 @@
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 
+#include <algorithm>
+
 PostPager::PostPager(RoomNameLookup roomName)
     : roomName_(std::move(roomName))
 {
@@ -18,6 +20,7 @@ std::unique_ptr<CAdoRecordset> &PostPager::ResultForQuery()
         result_->Close();
     rowsShown_ = 0;
     pagePositions_ = 0;
+    removed_.clear();
     return result_;
 }
 
@@ -34,6 +37,26 @@ std::vector<std::string> PostPager::FieldNames() const
             names.push_back(result_->FieldName(i));
     }
     return names;
+}
+
+long PostPager::listedCount() const
+{
+    return std::max(0L, result_->RecordCount() - long(removed_.size()));
+}
+
+// The page's first position and the rows it lists: fewer than its positions when rows
+// were deleted since the query ran.
+std::string PostPager::pageStatus(int first, int rows) const
+{
+    if (rows <= 0)
+        return FormatText(Gbk::literal(PostListText::PageEmpty).c_str(), listedCount());
+    return FormatText(Gbk::literal(PostListText::PageShown).c_str(), listedCount(), first,
+                      first + rows - 1);
+}
+
+bool PostPager::currentRemoved() const
+{
+    return !removed_.empty() && removed_.count(result_->Value("topicid").Text()) > 0;
 }
 
 PostPage PostPager::readFailure(long code) const
@@ -98,7 +121,7 @@ std::optional<PostPage> PostPager::NextPage(const PostColumnTable &columns)
     if (!HasOpenResult())
         return std::nullopt;
     PostPage page;
-    const long count = result_->RecordCount();
+    const long count = listedCount();
     if (result_->IsEOF()) {
         page.status = FormatText(Gbk::literal(PostListText::LastPageReached).c_str(), count);
         return page;
@@ -110,7 +133,8 @@ std::optional<PostPage> PostPager::NextPage(const PostColumnTable &columns)
     // its position empty and is not listed.
     while (!result_->IsEOF() && moved < PageSize) {
         PostListRow row;
-        const bool deleted = result_->IsDeleted();
+        // A small result holds its rows: one deleted or moved from this list stays out.
+        const bool deleted = result_->IsDeleted() || currentRemoved();
         if (!deleted)
             readRow(columns, shown, row);
         if (const long code = result_->MoveNext()) {
@@ -126,8 +150,7 @@ std::optional<PostPage> PostPager::NextPage(const PostColumnTable &columns)
     rowsShown_ += moved;
     pagePositions_ = moved;
     page.replaceRows = true;
-    page.status =
-            FormatText(Gbk::literal(PostListText::PageShown).c_str(), count, first, rowsShown_);
+    page.status = pageStatus(first, int(page.rows.size()));
     return page;
 }
 
@@ -135,15 +158,16 @@ std::optional<PostPage> PostPager::PreviousPage(const PostColumnTable &columns, 
 {
     if (!HasOpenResult())
         return std::nullopt;
-    const long count = result_->RecordCount();
+    const long count = listedCount();
     if (rowsShown_ <= PageSize) {
         PostPage page;
         page.status = FormatText(Gbk::literal(PostListText::FirstPageReached).c_str(), count);
         return page;
     }
     // Back over the page on show (100 positions, or fewer on the last page) and one more.
-    const int onPage =
-            pagePositions_ > 0 ? pagePositions_ : (rowsShown_ < count ? PageSize : rowsInList);
+    const int onPage = pagePositions_ > 0
+            ? pagePositions_
+            : (rowsShown_ < result_->RecordCount() ? PageSize : rowsInList);
     const int steps = PageSize + onPage;
     for (int i = 0; i < steps; ++i) {
         if (const long code = result_->MovePrevious()) {
@@ -161,5 +185,19 @@ std::optional<PostPage> PostPager::PreviousPage(const PostColumnTable &columns, 
         rowsShown_ += steps;
         pagePositions_ = onPage;
     }
+    return page;
+}
+
+std::optional<PostPage> PostPager::RowsRemoved(const std::vector<std::string> &topicids,
+                                               int rowsInList)
+{
+    if (!HasOpenResult())
+        return std::nullopt;
+    for (const std::string &topicid : topicids) {
+        if (!topicid.empty())
+            removed_.insert(topicid);
+    }
+    PostPage page;
+    page.status = pageStatus(rowsShown_ - pagePositions_ + 1, rowsInList);
     return page;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class CAdoRecordset;
@@ -49,8 +50,16 @@ public:
     std::optional<PostPage> NextPage(const PostColumnTable &columns);
     std::optional<PostPage> PreviousPage(const PostColumnTable &columns, int rowsInList);
 
+    // Rows a delete or move took out of the list (by their topicid text): paging does not
+    // bring them back, and the counts shown from now on leave them out. Returns the status
+    // of the page as it now stands.
+    std::optional<PostPage> RowsRemoved(const std::vector<std::string> &topicids, int rowsInList);
+
 private:
     PostPage readFailure(long code) const;
+    long listedCount() const; // the result's rows less those taken out of the list
+    bool currentRemoved() const;
+    std::string pageStatus(int first, int rows) const;
     void readRow(const PostColumnTable &columns, const std::vector<int> &shown,
                  PostListRow &row) const;
 
@@ -58,4 +67,5 @@ private:
     std::unique_ptr<CAdoRecordset> result_;
     int rowsShown_ = 0;
     int pagePositions_ = 0; // positions of the result on the page shown; 0 before the first
+    std::unordered_set<std::string> removed_; // topicid texts taken out of the list
 };

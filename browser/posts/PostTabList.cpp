@@ -3,21 +3,22 @@
 #include "common/Codec.h"
 
 PostTabList::OpenResult PostTabList::Open(const std::string &title, const std::string &displayPath,
-                                          const std::string &archiveFolder)
+                                          const std::string &archiveFolder,
+                                          const std::string &postId, const std::string &postPath)
 {
+    const Entry opened {title, displayPath, archiveFolder, postId, postPath};
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (entries_[i].displayPath == displayPath) {
-            entries_[i].title = title;
-            entries_[i].archiveFolder = archiveFolder;
+            entries_[i] = opened;
             return {int(i), OpenAction::Retitled};
         }
     }
     if (count() < MaxTabs) {
-        entries_.push_back({title, displayPath, archiveFolder});
+        entries_.push_back(opened);
         return {count() - 1, OpenAction::Appended};
     }
     entries_.erase(entries_.begin());
-    entries_.push_back({title, displayPath, archiveFolder});
+    entries_.push_back(opened);
     return {MaxTabs - 1, OpenAction::DroppedOldest};
 }
 

@@ -17,6 +17,8 @@ public:
         std::string title; // GBK
         std::string displayPath; // GBK
         std::string archiveFolder; // GBK; the folder the post was found under, may be empty
+        std::string postId; // GBK, as listed; may be empty
+        std::string postPath; // GBK; where the post's file belongs, found or not
     };
 
     enum class OpenAction { Retitled, Appended, DroppedOldest };
@@ -28,8 +30,11 @@ public:
 
     // A tab already showing displayPath (exact bytes) takes the new title; otherwise a
     // tab is appended, or with five tabs the oldest is dropped and the new one is last.
+    // The post's ID and path go with the title.
     OpenResult Open(const std::string &title, const std::string &displayPath,
-                    const std::string &archiveFolder = std::string());
+                    const std::string &archiveFolder = std::string(),
+                    const std::string &postId = std::string(),
+                    const std::string &postPath = std::string());
     // Removes a tab; the later ones move one place to the left.
     void Close(int index);
 

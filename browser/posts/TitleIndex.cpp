@@ -1,12 +1,21 @@
 #include "TitleIndex.h"
 
 #include "browser/db/CAdoManager.h"
+#include "browser/db/DbError.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "common/Codec.h"
 
 namespace {
 
 constexpr long long BatchRows = 20000;
+
+// What to do about a missing right (SQLSTATE 42501), put before the database's report.
+constexpr const char ExtensionNeeded[] =
+        "标题索引需要 pg_trgm 扩展: 请数据库管理员在这个数据库中执行 CREATE EXTENSION pg_trgm; "
+        "(或者授予该角色在数据库上的 CREATE 权限)";
+constexpr const char OwnerNeeded[] =
+        "只有表的所有者(owner)能为它建立或删除索引: 请以表的所有者连接, "
+        "或者由管理员执行 ALTER TABLE 表名 OWNER TO 角色名;";
 
 std::string triggerName(const std::string &table, const char *suffix)
 {
@@ -119,6 +128,67 @@ TitleIndexResult fillSqliteIndex(CAdoManager &ado, const std::string &table,
     return TitleIndexResult::Built;
 }
 
+// The database's report of a failed statement, after what the user can do about it when
+// a right is missing.
+bool runOnPostgres(CAdoManager &ado, const std::string &sql, const char *hint, std::string &problem)
+{
+    const long code = ado.ExecuteSql(sql, CAdoManager::CommandText);
+    if (code == 0)
+        return true;
+    problem = ado.LastError();
+    if (EngineOfCode(code) == DbEngine::PostgreSQL && NativeOfCode(code) == SqlStateNumber("42501"))
+        problem = Gbk::literal(hint) + "\r\n" + problem;
+    return false;
+}
+
+// pg_trgm's GIN index in one transaction: the old index dropped, the new one built and
+// its rows counted while the build's lock keeps writers out, so the count is the rows
+// indexed. A failure or a stop undoes all of it. Nothing is sent that makes the server
+// print a notice ("if exists", "if not exists"): a terminal would show it.
+TitleIndexResult buildPostgresIndex(CAdoManager &ado, const std::string &table,
+                                    const TitleIndexProgressFn &progress, std::string &problem)
+{
+    long long installed = 0;
+    bool isNull = false;
+    if (!queryNumber(ado, {"select count(*) from pg_extension where extname = 'pg_trgm'", {}, {}},
+                     installed, isNull, problem))
+        return TitleIndexResult::Failed;
+    if (installed == 0 && !runOnPostgres(ado, "create extension pg_trgm", ExtensionNeeded, problem))
+        return TitleIndexResult::Failed;
+    bool exists = false;
+    if (HasTitleIndex(ado, SqlDialect::PostgreSQL, table, exists) != 0
+        || ado.BeginTransaction() != 0) {
+        problem = ado.LastError();
+        return TitleIndexResult::Failed;
+    }
+    const std::string index = TitleIndexName(table);
+    TitleIndexProgress state;
+    if ((exists && !runOnPostgres(ado, "drop index " + index, OwnerNeeded, problem))
+        || !runOnPostgres(ado,
+                          "create index " + index + " on " + table
+                                  + " using gin (title collate \"C\" gin_trgm_ops)",
+                          OwnerNeeded, problem)) {
+        ado.RollbackTransaction();
+        return TitleIndexResult::Failed;
+    }
+    if (!queryNumber(ado, {"select count(*) from " + table, {}, {}}, state.total, isNull,
+                     problem)) {
+        ado.RollbackTransaction();
+        return TitleIndexResult::Failed;
+    }
+    state.done = state.total;
+    if (progress && !progress(state)) {
+        ado.RollbackTransaction();
+        return TitleIndexResult::Stopped;
+    }
+    if (ado.CommitTransaction() != 0) {
+        problem = ado.LastError();
+        ado.RollbackTransaction();
+        return TitleIndexResult::Failed;
+    }
+    return TitleIndexResult::Built;
+}
+
 } // namespace
 
 long HasTitleIndex(CAdoManager &ado, SqlDialect dialect, const std::string &table, bool &exists)
@@ -161,18 +231,8 @@ TitleIndexResult BuildTitleIndex(CAdoManager &ado, SqlDialect dialect, const std
         problem = "not a plain table name: " + table;
         return TitleIndexResult::Failed;
     }
-    if (dialect == SqlDialect::PostgreSQL) {
-        // One statement: PostgreSQL builds the index on its own and undoes a failed build.
-        const bool built = runAll(ado,
-                                  {"create extension if not exists pg_trgm",
-                                   "drop index if exists " + TitleIndexName(table),
-                                   "create index " + TitleIndexName(table) + " on " + table
-                                           + " using gin (title collate \"C\" gin_trgm_ops)"},
-                                  problem);
-        if (built && progress)
-            progress({1, 1});
-        return built ? TitleIndexResult::Built : TitleIndexResult::Failed;
-    }
+    if (dialect == SqlDialect::PostgreSQL)
+        return buildPostgresIndex(ado, table, progress, problem);
     if (ado.BeginTransaction() != 0) {
         problem = ado.LastError();
         return TitleIndexResult::Failed;
@@ -200,8 +260,17 @@ long DropTitleIndex(CAdoManager &ado, SqlDialect dialect, const std::string &tab
         problem = "not a plain table name: " + table;
         return 87;
     }
-    const std::vector<std::string> statements = dialect == SqlDialect::PostgreSQL
-            ? std::vector<std::string> {"drop index if exists " + TitleIndexName(table)}
-            : sqliteDropStatements(table);
-    return runAll(ado, statements, problem) ? 0 : 31;
+    if (dialect == SqlDialect::PostgreSQL) {
+        // Asked first: "drop index if exists" would print the server's notice.
+        bool exists = false;
+        if (HasTitleIndex(ado, dialect, table, exists) != 0) {
+            problem = ado.LastError();
+            return 31;
+        }
+        if (!exists)
+            return 0;
+        return runOnPostgres(ado, "drop index " + TitleIndexName(table), OwnerNeeded, problem) ? 0
+                                                                                               : 31;
+    }
+    return runAll(ado, sqliteDropStatements(table), problem) ? 0 : 31;
 }

@@ -37,7 +37,9 @@ using TitleIndexProgressFn = std::function<bool(const TitleIndexProgress &)>;
 enum class TitleIndexResult { Built, Stopped, Failed };
 
 // Builds (or rebuilds) the title index of a post table on an open connection. All or
-// nothing: a failure or a stop leaves the table as it was. problem (GBK) says why.
+// nothing: a failure or a stop leaves the table as it was. problem (GBK) says why, after
+// what to do when a right is missing. progress: SQLite after each batch; PostgreSQL once,
+// with the rows indexed, before the build is committed.
 TitleIndexResult BuildTitleIndex(CAdoManager &ado, SqlDialect dialect, const std::string &table,
                                  const TitleIndexProgressFn &progress, std::string &problem);
 

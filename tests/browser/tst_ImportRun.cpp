@@ -92,6 +92,33 @@ class TestImportRun : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void connectionFailureSaysWhy()
+    {
+        RunFixture fixture;
+        MessageBoxRecorder recorder;
+        CImportDataSheet &sheet = *fixture.sheet;
+        writePosts(fixture.dir, 1);
+        sheet.basePage()->connectionField()->setPlainText(
+                QStringLiteral(
+                        "Provider=PostgreSQL;Host=%1/nosocket;Port=1;User ID=x;Password=secret")
+                        .arg(fixture.dir.qtPath()));
+        sheet.applyButton()->click();
+        QVERIFY(waitIdle(sheet));
+        QTRY_COMPARE(recorder.calls().size(), 1);
+        sheet.listPage()->findUniqueButton()->click();
+        QTRY_COMPARE(recorder.calls().size(), 2);
+        QVERIFY(recorder.calls()[0].text.startsWith(
+                u("导入数据打开数据库连接错误,请检查连接字符串填写是否正确?连接字符串如下:")));
+        QCOMPARE(recorder.calls()[1].text, u("打开数据库连接错误,请检查连接字符串填写是否正确?"));
+        for (const UiSeam::MessageBoxCall &call : recorder.calls()) {
+            QVERIFY2(call.details.contains(QStringLiteral("No such file or directory")),
+                     qPrintable(call.details));
+            QVERIFY(call.details.contains(QStringLiteral("Password=***")));
+            QVERIFY(!call.details.contains(QStringLiteral("secret")));
+            QVERIFY(!call.text.contains(QStringLiteral("secret")));
+        }
+    }
+
     void runToItsSummary()
     {
         RunFixture fixture;

@@ -81,7 +81,10 @@ private Q_SLOTS:
               "检查程序构造的帖子路径和实际路径是否一致", "消息输出:", "清除消息", "导出消息",
               "处理:", "暂时没有文件在处理......"})
             QVERIFY2(labelTexts(base).contains(u(text)), text);
-        QCOMPARE(base->ConnectionString(), fixture.rooms.GetConnectionString());
+        // The database file's path shows with "/"; the configuration keeps its "\".
+        const std::string source = "Provider=SQLite;Data Source=" + fixture.dir.path();
+        QCOMPARE(fixture.rooms.GetConnectionString(), source + "\\Data\\T.db");
+        QCOMPARE(base->ConnectionString(), source + "/Data/T.db");
         QCOMPARE(base->ImportFolder(), fixture.dir.path() + "/Import/");
         QVERIFY(base->PathCheck());
         QCOMPARE(base->messageList()->count(), 0);
@@ -429,10 +432,15 @@ private Q_SLOTS:
         QCOMPARE(recorder.fileDialogs().size(), 1);
         QCOMPARE(recorder.fileDialogs().constFirst().kind, UiSeam::FileDialogCall::Directory);
         QCOMPARE(recorder.fileDialogs().constFirst().caption, u("请选择下载文件的存储路径"));
+        // "Import/" is not there yet: the chooser starts in the folder that holds it.
+        QCOMPARE(recorder.fileDialogs().constFirst().directory, fixture.dir.qtPath());
         fixture.dir.write(gbk("下载/a.htm"), "x");
         recorder.queuePath(fixture.dir.qtPath() + u("/下载"));
         base->chooseFolderButton()->click();
         QCOMPARE(base->ImportFolder(), fixture.dir.path() + gbk("/下载/"));
+        recorder.queuePath(QString());
+        base->chooseFolderButton()->click();
+        QCOMPARE(recorder.fileDialogs().constLast().directory, fixture.dir.qtPath() + u("/下载"));
         recorder.queuePath(fixture.dir.qtPath() + u("/gone"));
         base->chooseFolderButton()->click();
         QCOMPARE(recorder.texts(), QStringList {u("获取目录失败")});

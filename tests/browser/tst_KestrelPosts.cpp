@@ -1,7 +1,9 @@
 #include "MessageBoxRecorder.h"
+#include "TestDatabase.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
+#include "browser/CGoToPost.h"
 #include "browser/CKestrelCommands.h"
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
@@ -282,7 +284,74 @@ private Q_SLOTS:
                 QString::fromUtf8("查询发生错误返回(hr=")));
     }
 
+    void connectionFailuresSayWhy()
+    {
+        // No server behind that socket folder: each box keeps its text and holds the
+        // database's reason in its details, the password masked.
+        useConnection("Provider=PostgreSQL;Host=" + dir_->path()
+                      + "/nosocket;Port=1;Database=x;User ID=y;Password=secret");
+        MessageBoxRecorder recorder;
+        UiSeam::SetModalHandler([](QDialog &) { return int(QDialog::Accepted); });
+        CMainFrame frame;
+        QVERIFY(frame.LoadConfiguration(std::nullopt));
+        QCoreApplication::sendPostedEvents(&frame); // the start room
+        auto *row = new QTreeWidgetItem(
+                QStringList {QStringLiteral("t"), QStringLiteral("1"), QString::fromUtf8("乙")});
+        frame.postList()->addTopLevelItem(row);
+        row->setSelected(true);
+        frame.commands()->deletePosts->trigger();
+        QVERIFY(!frame.goToPost()->GoToPost(QStringLiteral("1")));
+        UiSeam::SetModalHandler({});
+        const QString openFailed = QString::fromUtf8("打开连接字符串错误,请检查配置文件是否正确");
+        QCOMPARE(recorder.texts(),
+                 (QStringList {openFailed, QString::fromUtf8("打开到数据库的连接发生错误"),
+                               openFailed}));
+        for (const UiSeam::MessageBoxCall &call : recorder.calls()) {
+            QVERIFY2(call.details.contains(QStringLiteral("No such file or directory")),
+                     qPrintable(call.details));
+            QVERIFY(call.details.contains(QStringLiteral("Password=***")));
+            QVERIFY(!call.details.contains(QStringLiteral("secret")));
+        }
+        QCOMPARE(frame.postList()->topLevelItemCount(), 1);
+    }
+
+    void missingTablesAreNamedAsPostgresLooksThemUp()
+    {
+        // "TA" made with quotes and capitals is not the table TA of the configuration.
+        QUILLERY_TEST_DATABASE(db, TestEngine::PostgreSQL, "Other");
+        QString why;
+        QVERIFY2(db->execute({"create table \"TA\" (topicid bigint primary key, title text, "
+                              "roomid bigint)"},
+                             why),
+                 qPrintable(why));
+        useConnection(db->connectionString());
+        MessageBoxRecorder recorder;
+        CMainFrame frame;
+        QVERIFY(frame.LoadConfiguration(std::nullopt));
+        QCoreApplication::sendPostedEvents(&frame); // the start room
+        QCOMPARE(recorder.calls().size(), 1);
+        QVERIFY2(recorder.lastText().startsWith(
+                         QString::fromUtf8("执行SQL语句[ select * from ta where roomid=12 ]")),
+                 qPrintable(recorder.lastText()));
+        QVERIFY2(recorder.calls()[0].details.contains(
+                         QStringLiteral("relation \"ta\" does not exist")),
+                 qPrintable(recorder.calls()[0].details));
+        QVERIFY(!frame.goToPost()->GoToPost(QStringLiteral("5001")));
+        QCOMPARE(recorder.lastText(),
+                 QString::fromUtf8("所有帖子表中都没有帖子ID为 5001 的帖子。\n"
+                                   "以下帖子表无法查询: ta, missing"));
+    }
+
 private:
+    // The test's configuration with another connection string.
+    void useConnection(const std::string &connection)
+    {
+        std::string config = gbk(PostsConfig);
+        const std::string embedded = "Provider=SQLite;Data Source=|APP_PATH|\\Data\\T.db";
+        config.replace(config.find(embedded), embedded.size(), connection);
+        dir_->write("Configs/InitTree.xml", config);
+    }
+
     // Posts 1..count of room `roomid` in TA.
     void fill(CMainFrame &frame, int count, int roomid)
     {

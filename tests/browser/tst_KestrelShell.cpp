@@ -315,6 +315,19 @@ private Q_SLOTS:
         QCOMPARE(frame.roomTree()->topLevelItemCount(), 0);
     }
 
+    void brokenConfigurationShowsTheParsersReasonInTheDetails()
+    {
+        dir_->write("Configs/Broken.xml", "<?xml version=\"1.0\"?><Kestrel><unclosed>");
+        MessageBoxRecorder recorder;
+        CMainFrame frame;
+        QVERIFY(!frame.LoadConfiguration(std::string("Configs/Broken.xml")));
+        QCOMPARE(recorder.calls().size(), 1);
+        QVERIFY(recorder.lastText().startsWith(Gbk::toQString(dir_->path())
+                                               + QStringLiteral("/Configs/Broken.xml ")));
+        QVERIFY2(recorder.calls().first().details.contains(QStringLiteral("line 1")),
+                 qPrintable(recorder.calls().first().details));
+    }
+
     void argumentNamesAnotherConfiguration()
     {
         dir_->write("Configs/Other.xml",

@@ -7,6 +7,7 @@
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
+#include "browser/KestrelEvents.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
@@ -249,6 +250,9 @@ private Q_SLOTS:
                          u("帖子在数据库中已删除,以下是所对应的文件,你删除吗?"));
                 QCOMPARE(confirm.list()->count(), 3);
                 QVERIFY(confirm.list()->item(0)->text().startsWith(dir_->qtPath()));
+                // The configured "\" separators show as "/".
+                for (int i = 0; i < confirm.list()->count(); ++i)
+                    QVERIFY(!confirm.list()->item(i)->text().contains(QLatin1Char('\\')));
             }();
             return click(dialog, confirm.refuseButton());
         });
@@ -392,7 +396,69 @@ private Q_SLOTS:
         QCOMPARE(list()->topLevelItemCount(), 43);
         frame_->ShowPreviousPage();
         QCOMPARE(frame_->mainStatusBar()->pane(3)->text(),
-                 u("查询记录的个数= 246 ,当前显示第 101 到 200 个"));
+                 u("查询记录的个数= 243 ,当前显示第 101 到 200 个"));
+    }
+
+    void deletedAndMovedRowsLeaveTheCount()
+    {
+        ModalDriver driver;
+        const auto accept = [](QDialog &dialog) {
+            return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).acceptButton());
+        };
+        driver.then(accept);
+        driver.then([](QDialog &dialog) {
+            return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).refuseButton());
+        });
+        select(a({"3"}));
+        frame_->commands()->deletePosts->trigger();
+        QCOMPARE(status(), u("查询记录的个数= 4 ,当前显示第 1 到 4 个"));
+        // The room's rows are held whole; paging through them again does not bring the
+        // deleted post back, and the count holds.
+        frame_->ShowFirstPage();
+        QCOMPARE(listedIds(), a({"1", "2", "99", "100"}));
+        QCOMPARE(status(), u("查询记录的个数= 4 ,当前显示第 1 到 4 个"));
+        frame_->ShowNextPage();
+        QCOMPARE(status(), u("已经到达最后页(总记录个数=4)"));
+
+        // A move takes rows out of the listed room as well; the pane says it was done.
+        driver.then([](QDialog &dialog) {
+            auto &move = static_cast<CMovePostDialog &>(dialog);
+            move.targetBox()->setCurrentIndex(3); // 丙
+            return click(dialog, move.acceptButton());
+        });
+        select(a({"1", "2", "99", "100"}));
+        frame_->commands()->movePosts->trigger();
+        QCOMPARE(status(), u("帖子转移成功完成"));
+        frame_->ShowFirstPage();
+        QCOMPARE(list()->topLevelItemCount(), 0);
+        QCOMPARE(status(), u("查询记录的个数= 0 ,当前页没有帖子"));
+        QCOMPARE(driver.unexpected, 0);
+    }
+
+    void f5ListsTheRoomOrTheSearchAgain()
+    {
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+        frame_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+        // Another user's post: listing the room again by double-click keeps the rows on show.
+        insertPost(7, 111);
+        QCoreApplication::postEvent(frame_.get(),
+                                    new CIndexEvent(WM_OPEN_ROOM, frame_->currentRoomIndex()));
+        QCoreApplication::sendPostedEvents(frame_.get());
+        QCOMPARE(list()->topLevelItemCount(), 5);
+        const int room = frame_->currentRoomIndex();
+        QTest::keyClick(frame_.get(), Qt::Key_F5);
+        QCOMPARE(listedIds(), a({"1", "2", "3", "7", "99", "100"}));
+        QCOMPARE(frame_->currentRoomIndex(), room);
+
+        // A search is queried again the same way.
+        frame_->RunFindQuery({"select * from TA where roomid = 13", {}, {}}, 0);
+        QCOMPARE(listedIds(), a({"4"}));
+        insertPost(8, 13);
+        QTest::keyClick(frame_.get(), Qt::Key_F5);
+        QCOMPARE(listedIds(), a({"4", "8"}));
+        QCOMPARE(frame_->currentRoomIndex(), -1);
     }
 
     void goToAPostById()
@@ -439,6 +505,7 @@ private Q_SLOTS:
 
 private:
     CPostListView *list() const { return frame_->postList(); }
+    QString status() const { return frame_->mainStatusBar()->pane(3)->text(); }
 
     void execute(const std::vector<std::string> &statements)
     {

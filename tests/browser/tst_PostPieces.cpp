@@ -56,15 +56,35 @@ private Q_SLOTS:
         QCOMPARE(table.ColumnWidths(152), (std::vector<int> {76, 55, 21}));
     }
 
+    void titleGivesWayToWhatTheSharingColumnsNeed()
+    {
+        PostColumnTable table;
+        table.RecomputeShown({"topicid", "title", "roomid", "reply", "username", "createtime"});
+        // Wide enough: the widths are the plain ones.
+        QCOMPARE(table.ColumnWidths(1000, 110), (std::vector<int> {500, 55, 136, 36, 136, 136}));
+        // 620: the plain share would be 73; the title gives 111 of its 310.
+        QCOMPARE(table.ColumnWidths(620), (std::vector<int> {310, 55, 73, 36, 73, 73}));
+        QCOMPARE(table.ColumnWidths(620, 110), (std::vector<int> {199, 55, 110, 36, 110, 110}));
+        // The title keeps as much as a sharing column is wanted to have.
+        QCOMPARE(table.ColumnWidths(400, 110), (std::vector<int> {110, 55, 66, 36, 66, 66}));
+        QCOMPARE(table.ColumnWidths(150, 110), (std::vector<int> {75, 55, 20, 36, 20, 20}));
+        // Without sharing columns nothing changes.
+        table.RecomputeShown({"topicid", "title", "reply"});
+        QCOMPARE(table.ColumnWidths(300, 110), (std::vector<int> {150, 55, 36}));
+    }
+
     void tabsOpenRetitleAndDropOldest()
     {
         PostTabList tabs;
         QCOMPARE(tabs.Open("a", "/p/1").target, 0);
-        const auto again = tabs.Open("a2", "/p/1");
+        const auto again = tabs.Open("a2", "/p/1", "", "17", "/q/17.htm");
         QCOMPARE(again.target, 0);
         QCOMPARE(again.action, PostTabList::OpenAction::Retitled);
         QCOMPARE(tabs.count(), 1);
         QCOMPARE(tabs.entry(0).title, std::string("a2"));
+        // The shared not-found tab tells of the post opened last.
+        QCOMPARE(tabs.entry(0).postId, std::string("17"));
+        QCOMPARE(tabs.entry(0).postPath, std::string("/q/17.htm"));
         for (int i = 2; i <= 5; ++i)
             QCOMPARE(tabs.Open("t" + std::to_string(i), "/p/" + std::to_string(i)).target, i - 1);
         const auto sixth = tabs.Open("t6", "/p/6");

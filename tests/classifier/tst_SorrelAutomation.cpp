@@ -178,7 +178,8 @@ private Q_SLOTS:
         // A program path with a space and a quote: the Exec line must quote it.
         QTemporaryDir holder;
         const QString folder = holder.path() + QStringLiteral("/my \"apps\"");
-        QVERIFY(QDir().mkpath(folder));
+        // With Configs/ beside it the copy runs portable, as the build folder does.
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/Configs")));
         const QString program = folder + QStringLiteral("/Sorrel");
         QVERIFY(QFile::copy(QStringLiteral(QUILLERY_APP_DIR "/Sorrel"), program));
 

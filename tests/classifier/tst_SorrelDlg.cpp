@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QToolButton>
 
 namespace {
 QString u(const char *utf8)
@@ -121,12 +122,20 @@ private Q_SLOTS:
         for (const QAction *action : dlg.systemMenu()->actions())
             entries << (action->isSeparator() ? QStringLiteral("---") : action->text());
         QCOMPARE(entries, (QStringList {u("关闭(&C)"), u("---"), u("关于 Sorrel(&A)...")}));
+        // The way to the About entry says what it is.
+        const auto *menuButton = dlg.findChild<QToolButton *>(QStringLiteral("systemMenuButton"));
+        QVERIFY(menuButton);
+        QCOMPARE(menuButton->text(), u("菜单"));
+        QCOMPARE(menuButton->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
     }
 
     void runShowsProgressAndTheSummary()
     {
         CSorrelDlg dlg;
         dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        const QSize before = dlg.size();
+        const int lineHeight = dlg.progressLine()->height();
         dir_->write("in/a.htm", "<roomid>5</roomid><roomname>r</roomname>");
         dir_->write("in/b.htm", "nothing");
         dlg.inputEdit()->setText(dir_->qtPath() + u("/in"));
@@ -142,6 +151,10 @@ private Q_SLOTS:
         QCOMPARE(dlg.outputFileLine()->toolTip(), dir_->qtPath() + u("/out/5/a.htm"));
         QVERIFY(dlg.progressLine()->text().startsWith(u("已处理 2/2 个文件")));
         QCOMPARE(dlg.startButton()->text(), u("开始分类"));
+        // The progress line had its height from the start: the window did not grow.
+        QCoreApplication::processEvents();
+        QCOMPARE(dlg.progressLine()->height(), lineHeight);
+        QCOMPARE(dlg.size(), before);
 
         // The folder counter lives as long as the window.
         dlg.folderGroup()->button(2)->setChecked(true);

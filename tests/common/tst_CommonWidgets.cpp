@@ -1,14 +1,17 @@
 #include "MessageBoxRecorder.h"
+#include "ModalWindows.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
 #include "common/CAboutDialog.h"
 #include "common/CMessageListBox.h"
 #include "common/CMessageOutput.h"
+#include "common/GuiStartup.h"
 #include "common/PlaceholderMessages.h"
 #include "common/PlaceholderNotifier.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -100,6 +103,25 @@ private Q_SLOTS:
         QVERIFY(!recorder.lastText().contains(QString::fromUtf8("成功")));
     }
 
+    void standardButtonsAreChinese()
+    {
+        // The test program loads Qt's Chinese texts as every windowed program does.
+        QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Yes
+                             | QDialogButtonBox::No | QDialogButtonBox::Save);
+        QStringList texts;
+        for (QAbstractButton *button : box.buttons())
+            texts << readableText(button->text());
+        texts.sort();
+        QCOMPARE(texts,
+                 (QStringList {QString::fromUtf8("保存"), QString::fromUtf8("取消"),
+                               QString::fromUtf8("否"), QString::fromUtf8("是"),
+                               QString::fromUtf8("确定")}));
+        // Loading again does no harm: the texts stay.
+        QString missing;
+        QVERIFY(InstallQtChineseTexts(*qApp, &missing));
+        QVERIFY(missing.isEmpty());
+    }
+
     void messageOutputTargetsAndDrops()
     {
         auto *list = new CMessageListBox;
@@ -132,6 +154,18 @@ private Q_SLOTS:
             labels << label->text();
         QVERIFY(labels.contains(QString::fromUtf8("Quillery(测试版)")));
         QVERIFY(labels.contains(QString::fromUtf8("版本号:")));
+    }
+
+    void aboutBoxShowsTheFoldersInUse()
+    {
+        const TempAppDir dir;
+        CAboutDialog about(nullptr, QString::fromUtf8("关于 Garnet"), QStringLiteral("Garnet"),
+                           QIcon());
+        const QString folders = about.foldersLabel()->text();
+        QVERIFY2(folders.startsWith(QString::fromUtf8("便携方式, 程序目录: ") + dir.qtPath()),
+                 qPrintable(folders));
+        QVERIFY2(folders.contains(QString::fromUtf8("数据目录: ") + dir.qtPath()),
+                 qPrintable(folders));
     }
 
     void unknownPlaceholderShowsMessageBox()

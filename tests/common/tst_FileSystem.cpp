@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <ios>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -170,6 +172,44 @@ private Q_SLOTS:
         QCOMPARE(FileSystem::createDirectory(dir().file(gbk("新目录"))),
                  std::make_error_code(std::errc::file_exists));
         QVERIFY(FileSystem::createDirectory(dir().file("no/parent")));
+    }
+
+    void createsMissingParentsAndFindsTheNearestFolder()
+    {
+        const std::string deep = dir().file(gbk("甲\\乙/丙/"));
+        QCOMPARE(FileSystem::nearestExistingDirectory(deep), dir().path());
+        QVERIFY(!FileSystem::createDirectories(deep));
+        QVERIFY(QDir(dir().qtPath() + QString::fromUtf8("/甲/乙/丙")).exists());
+        QVERIFY(!FileSystem::createDirectories(deep)); // already there: no error
+        QCOMPARE(FileSystem::nearestExistingDirectory(deep), dir().file(gbk("甲/乙/丙")));
+        QCOMPARE(FileSystem::nearestExistingDirectory(dir().file(gbk("甲/无/有/")) + "x.htm"),
+                 dir().file(gbk("甲")));
+        QCOMPARE(FileSystem::nearestExistingDirectory("/"), std::string("/"));
+        QCOMPARE(FileSystem::nearestExistingDirectory("no-such-relative/a"), std::string());
+        // A file where a folder should be: its reason, in Chinese with the code.
+        dir().write("file", "x");
+        const std::error_code error = FileSystem::createDirectories(dir().file("file/sub"));
+        QCOMPARE(error, std::make_error_code(std::errc::not_a_directory));
+        QCOMPARE(show(FileSystem::errorText(error)), QString::fromUtf8("不是目录 (errno 20)"));
+        QCOMPARE(FileSystem::createDirectories(""),
+                 std::make_error_code(std::errc::no_such_file_or_directory));
+    }
+
+    void systemErrorsAreToldInChinese()
+    {
+        std::string contents;
+        const std::error_code missing = FileSystem::readWholeFile(dir().file("none.htm"), contents);
+        QCOMPARE(show(FileSystem::errorText(missing)),
+                 QString::fromUtf8("没有那个文件或目录 (errno 2)"));
+        QCOMPARE(show(FileSystem::errorReason(missing)), QString::fromUtf8("没有那个文件或目录"));
+        QCOMPARE(show(FileSystem::errorText(std::make_error_code(std::errc::permission_denied))),
+                 QString::fromUtf8("权限不够 (errno 13)"));
+        // A code without a Chinese text keeps the system's words, and the code.
+        const std::error_code rare(EDOM, std::generic_category());
+        QCOMPARE(show(FileSystem::errorText(rare)),
+                 QString::fromLocal8Bit(rare.message()) + QStringLiteral(" (errno 33)"));
+        const std::error_code other(3, std::iostream_category());
+        QVERIFY(show(FileSystem::errorText(other)).endsWith(QStringLiteral(" (iostream 3)")));
     }
 
     void listsWithCaseInsensitiveWildcardInNameOrder()

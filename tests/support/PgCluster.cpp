@@ -300,8 +300,8 @@ bool PgCluster::createDatabase(const std::string &name, QString &error)
                error);
 }
 
-std::string PgCluster::connectionString(const std::string &database) const
+std::string PgCluster::connectionString(const std::string &database, const std::string &user) const
 {
     return "Provider=PostgreSQL;Host=" + QFile::encodeName(socketDirectory()).toStdString()
-            + ";Port=" + std::to_string(port_) + ";Database=" + database + ";User ID=postgres";
+            + ";Port=" + std::to_string(port_) + ";Database=" + database + ";User ID=" + user;
 }

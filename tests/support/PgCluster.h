@@ -43,8 +43,9 @@ public:
 
     bool createDatabase(const std::string &name, QString &error);
 
-    // Provider=PostgreSQL;Host=<socket folder>;Port=<port>;Database=<name>;User ID=postgres
-    std::string connectionString(const std::string &database) const;
+    // Provider=PostgreSQL;Host=<socket folder>;Port=<port>;Database=<name>;User ID=<user>
+    std::string connectionString(const std::string &database,
+                                 const std::string &user = "postgres") const;
     QString socketDirectory() const;
     int port() const { return port_; }
 

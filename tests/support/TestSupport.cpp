@@ -52,6 +52,14 @@ QString show(const std::string &gbkText)
     return Gbk::toQString(gbkText);
 }
 
+QString chineseTitle(int characters)
+{
+    QString title;
+    for (int i = 0; i < characters; ++i)
+        title += QChar(char16_t(0x4E00 + (i * 7919) % 20000));
+    return title;
+}
+
 void writeBytes(const QString &path, const std::string &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -33,6 +33,9 @@ private:
 std::string gbk(const char *utf8);
 // GBK bytes to readable text for failure messages.
 QString show(const std::string &gbkText);
+// A title of that many Chinese characters (all in GBK) with no repeats that a database
+// could compress away, as real titles are: 3 bytes each in UTF-8.
+QString chineseTitle(int characters);
 
 // Writes bytes to a path (UTF-8 name on disk), creating its directories.
 void writeBytes(const QString &path, const std::string &bytes);

@@ -1,5 +1,3 @@
-#include "TestRegistry.h"
+#include "UiTestMain.h"
 
-#include <QApplication>
-
-QUILLERY_TEST_MAIN(QApplication)
+QUILLERY_UI_TEST_MAIN()

@@ -1,4 +1,5 @@
 #include "MessageBoxRecorder.h"
+#include "ModalWindows.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
@@ -10,11 +11,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 #include <QToolButton>
+
+#include <optional>
 
 namespace {
 QString u(const char *utf8)
@@ -181,14 +187,88 @@ private Q_SLOTS:
     {
         MessageBoxRecorder recorder;
         CGarnetDlg dlg;
-        const QString path = dir_->qtPath() + QStringLiteral("/missing/out.lst");
+        // A folder where the list should go: the reason is the system's, in Chinese.
+        const QString path = dir_->qtPath() + QStringLiteral("/taken");
+        QVERIFY(QDir(dir_->qtPath()).mkdir(QStringLiteral("taken")));
         dlg.outputPathEdit()->setText(path);
         dlg.lastIdEdit()->setText(QStringLiteral("3"));
         dlg.GenerateUrlList();
         QCOMPARE(recorder.calls().size(), 1);
         QVERIFY2(recorder.lastText().contains(path), qPrintable(recorder.lastText()));
-        QVERIFY(!recorder.lastText().contains(u("完成")));
+        QVERIFY2(recorder.lastText().endsWith(u("原因: 是一个目录 (errno 21)")),
+                 qPrintable(recorder.lastText()));
         QCOMPARE(recorder.calls().first().icon, QMessageBox::Warning);
+    }
+
+    void missingOutputFolderIsOfferedThenMade()
+    {
+        MessageBoxRecorder recorder;
+        CGarnetDlg dlg;
+        const QString folder = dir_->qtPath() + QString::fromUtf8("/新/列表");
+        const QString path = folder + QStringLiteral("/out.lst");
+        dlg.outputPathEdit()->setText(path);
+        dlg.lastIdEdit()->setText(QStringLiteral("2"));
+        // No: nothing is made, nothing is written.
+        recorder.queueAnswer(QMessageBox::No);
+        dlg.GenerateUrlList();
+        QCOMPARE(recorder.texts(),
+                 QStringList {u("输出目录不存在:\n") + folder + u("\n要创建这个目录吗?")});
+        QCOMPARE(recorder.calls().first().icon, QMessageBox::Question);
+        QCOMPARE(recorder.calls().first().buttons, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(!QFileInfo::exists(dir_->qtPath() + QString::fromUtf8("/新")));
+        // A range the format refuses is told before anything is asked.
+        recorder.clear();
+        dlg.lastIdEdit()->setText(QStringLiteral("1317807"));
+        dlg.GenerateUrlList();
+        QCOMPARE(recorder.texts(), QStringList {u("HTM文件的帖子ID的结束值必须小于1317806")});
+        // Yes: the folders are made and the list is written.
+        recorder.clear();
+        dlg.lastIdEdit()->setText(QStringLiteral("2"));
+        recorder.queueAnswer(QMessageBox::Yes);
+        dlg.GenerateUrlList();
+        QCOMPARE(recorder.calls().size(), 2);
+        QCOMPARE(recorder.lastText(), u("2003年以前的htm帖子生成完成(共2个)"));
+        QVERIFY(QFileInfo(path).isFile());
+        // A file in the way of the folder: the reason is shown and nothing is written.
+        recorder.clear();
+        writeBytes(dir_->qtPath() + QStringLiteral("/plain"), "x");
+        dlg.outputPathEdit()->setText(dir_->qtPath() + QStringLiteral("/plain/sub/out.lst"));
+        recorder.queueAnswer(QMessageBox::Yes);
+        dlg.GenerateUrlList();
+        QCOMPARE(recorder.calls().size(), 2);
+        QCOMPARE(recorder.lastText(),
+                 u("无法创建输出目录:\n") + dir_->qtPath()
+                         + u("/plain/sub\n原因: 不是目录 (errno 20)"));
+    }
+
+    void messageBoxesSpeakChinese()
+    {
+        CGarnetDlg dlg;
+        QVERIFY(showActive(dlg));
+        dlg.outputPathEdit()->setText(dir_->qtPath() + QStringLiteral("/made/out.lst"));
+        dlg.lastIdEdit()->setText(QStringLiteral("2"));
+        QStringList question, done;
+        std::optional<NextModal<QMessageBox>> result;
+        NextModal<QMessageBox> ask(
+                [&](QMessageBox *box) {
+                    question = buttonTexts(box);
+                    shoot(QStringLiteral("garnet-question-folder.png"));
+                },
+                [&](QMessageBox *box) {
+                    // The box with the outcome comes once this one is answered.
+                    result.emplace(
+                            [&](QMessageBox *outcome) {
+                                done = buttonTexts(outcome);
+                                shoot(QStringLiteral("garnet-done.png"));
+                            },
+                            [](QMessageBox *outcome) { QVERIFY(clickButton(outcome, u("确定"))); });
+                    QVERIFY(clickButton(box, u("是")));
+                });
+        dlg.GenerateUrlList();
+        QVERIFY(ask.seen() && result && result->seen());
+        QCOMPARE(question, (QStringList {u("否"), u("是")}));
+        QCOMPARE(done, QStringList {u("确定")});
+        QCOMPARE(dlg.menuButton()->text(), u("菜单")); // the About entry has a visible way in
     }
 
     void enterChecksAndCloses()
@@ -321,6 +401,13 @@ private Q_SLOTS:
     }
 
 private:
+    static void shoot(const QString &name)
+    {
+        const QString folder = qEnvironmentVariable("QUILLERY_SCREENSHOTS");
+        if (!folder.isEmpty() && QDir().mkpath(folder))
+            QGuiApplication::primaryScreen()->grabWindow(0).save(folder + QLatin1Char('/') + name);
+    }
+
     // Xvfb has no window manager to activate a new window.
     static bool showActive(QWidget &window)
     {

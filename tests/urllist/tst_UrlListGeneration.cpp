@@ -109,6 +109,18 @@ private Q_SLOTS:
         QCOMPARE(list(), std::string("7\r\n"));
     }
 
+    void missingOutputFolder()
+    {
+        QCOMPARE(MissingOutputFolder(dir_->file("out.lst")), std::string());
+        QCOMPARE(MissingOutputFolder(dir_->file(gbk("新\\列表\\out.lst"))),
+                 dir_->file(gbk("新/列表")));
+        QCOMPARE(MissingOutputFolder("out.lst"), std::string());
+        QCOMPARE(MissingOutputFolder("/out.lst"), std::string());
+        QCOMPARE(CheckUrlListRange({HtmlFormat, "", 1, 3, ""}).outcome, UrlListOutcome::Written);
+        QCOMPARE(CheckUrlListRange({HtmlFormat, "", 3, 1, ""}).outcome,
+                 UrlListOutcome::RangeReversed);
+    }
+
     void lineForms_data()
     {
         QTest::addColumn<QByteArray>("lineTemplate");

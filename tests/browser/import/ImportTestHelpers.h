@@ -28,11 +28,16 @@ public:
             onStatus(statuses.size());
     }
     void ImportMessage(const std::string &line) override { lines.push_back(line); }
-    void ImportMessageBox(const std::string &text) override { boxes.push_back(text); }
+    void ImportMessageBox(const std::string &text, const std::string &details) override
+    {
+        boxes.push_back(text);
+        boxDetails.push_back(details);
+    }
 
     std::vector<std::string> statuses;
     std::vector<std::string> lines;
     std::vector<std::string> boxes;
+    std::vector<std::string> boxDetails;
     std::function<void(std::size_t)> onStatus;
 };
 

@@ -375,6 +375,11 @@ private Q_SLOTS:
                 == 0);
         QVERIFY(sink.boxes[0].find("secret") == std::string::npos);
         QVERIFY(sink.boxes[0].find("***") != std::string::npos);
+        // The database's own reason goes with it, password masked there too.
+        QVERIFY2(sink.boxDetails[0].find("No such file or directory") != std::string::npos,
+                 sink.boxDetails[0].c_str());
+        QVERIFY(sink.boxDetails[0].find("secret") == std::string::npos);
+        QVERIFY(sink.boxDetails[0].find("***") != std::string::npos);
 
         QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
         RecordingSink tables;
@@ -386,6 +391,95 @@ private Q_SLOTS:
         settings.table = "posts where 1=1;";
         QCOMPARE(runImport(settings, tables), ImportOutcome::TableFailed);
         QCOMPARE(tables.boxes[1], u("获取表posts where 1=1;属性发生错误[87],可能输入的表名不存在"));
+    }
+
+    void missingTablesAreNamedAsTheDatabaseLooksThemUp_data() { addEngines(); }
+    void missingTablesAreNamedAsTheDatabaseLooksThemUp()
+    {
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine, "posts");
+        const bool postgres = engine == TestEngine::PostgreSQL;
+        // Made with quotes and capitals, as graphical tools make tables: another name there.
+        QUILLERY_EXECUTE(db,
+                         "create table \"MixedCase\" (topicid bigint, title text, roomid bigint)");
+        TempAppDir dir;
+        RecordingSink sink;
+        ImportSettings settings = pageSettings(db->connectionString(), dir.file("in"), "NoSuch");
+        QCOMPARE(runImport(settings, sink), ImportOutcome::TableFailed);
+        const std::string named = postgres ? "nosuch" : "NoSuch";
+        QVERIFY2(sink.boxes[0].rfind(u("获取表") + named + u("属性发生错误[-"), 0) == 0,
+                 sink.boxes[0].c_str());
+        QVERIFY2(sink.boxDetails[0].find(postgres ? "relation \"nosuch\" does not exist"
+                                                  : "no such table: NoSuch")
+                         != std::string::npos,
+                 sink.boxDetails[0].c_str());
+        settings.table = "MixedCase";
+        QCOMPARE(runImport(settings, sink),
+                 postgres ? ImportOutcome::TableFailed : ImportOutcome::Completed);
+        if (postgres)
+            QVERIFY(sink.boxes[1].rfind(u("获取表mixedcase属性发生错误[-"), 0) == 0);
+
+        CAdoManager ado;
+        ImportSettings search = DefaultImportSettings();
+        search.connectionString = db->connectionString();
+        search.table = "NoSuch";
+        QCOMPARE(FindNextTopicid(ado, search, sink), 0u);
+        QCOMPARE(sink.boxes.back(),
+                 u("查找最大topicid发生错误, 请检查“导入到的表中”字段中填入的表名称(") + named
+                         + u(")是否存在?"));
+        QVERIFY(!sink.boxDetails.back().empty());
+    }
+
+    void longTitlesAndWhyAnInsertFailed_data() { addEngines(); }
+    void longTitlesAndWhyAnInsertFailed()
+    {
+        QFETCH(TestEngine, engine);
+        const bool postgres = engine == TestEngine::PostgreSQL;
+        TempAppDir dir;
+        const std::string in = dir.file("in") + "/";
+        const std::string title = Gbk::fromQString(chineseTitle(1500));
+        const std::string longer = Gbk::fromQString(chineseTitle(2500));
+        dir.write("in/1.htm", postPage(title));
+        dir.write("in/2.htm", postPage(longer));
+        dir.write("refused/2.htm", postPage(longer));
+        {
+            // The post table as the README makes it stores them.
+            QUILLERY_TEST_DATABASE(db, engine, "posts");
+            RecordingSink sink;
+            runImport(pageSettings(db->connectionString(), in), sink);
+            QCOMPARE(shown(sink.lines), shown({u("插入完成: 总文件=2成功插入=2")}));
+            const std::vector<PostRow> rows = readPosts(db->connectionString(), "posts");
+            QCOMPARE(rows.size(), std::size_t(2));
+            QVERIFY(rows[0].title == title && rows[1].title == longer);
+        }
+        // A table that refuses the second post: the line says why in the database's own
+        // words; the 5,000-byte statement gives way so that the reason fits the line.
+        QUILLERY_TEST_DATABASE(db, engine, "posts");
+        std::string reason;
+        if (postgres) {
+            QUILLERY_EXECUTE(db, "create index posts_title_btree on posts (title)");
+            reason = "index row size";
+        } else {
+            QUILLERY_EXECUTE(db, "create unique index posts_unique_title on posts(title)",
+                             "insert into posts(topicid,title,roomid) values(9,'" + longer
+                                     + "',11)");
+            reason = "UNIQUE constraint failed: posts.title";
+        }
+        RecordingSink sink;
+        ImportSettings settings = pageSettings(db->connectionString(), dir.file("refused"));
+        settings.checkTitle = false;
+        runImport(settings, sink);
+        QCOMPARE(sink.lines.size(), std::size_t(2));
+        const std::string &line = sink.lines[0];
+        QVERIFY(line.size() <= 4095);
+        QVERIFY(line.rfind("insert into posts(topicid,title,roomid,username,createtime,reply) "
+                           "values(2,'",
+                           0)
+                == 0);
+        QVERIFY2(line.find(u("失败(hr=-")) != std::string::npos, line.c_str());
+        QVERIFY2(line.find(reason) != std::string::npos, line.c_str());
+        QVERIFY(line.find('\n') == std::string::npos && line.find('\r') == std::string::npos);
+        QCOMPARE(sink.lines[1], u("插入完成: 总文件=1成功插入=0"));
     }
 
     void missingFolderStillEndsWithTheSummary()
