@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
 namespace FileSystem {
@@ -27,6 +28,18 @@ bool isAscii(std::string_view text)
 {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Whether a file of this length can be held in memory at all: no larger than the
+// machine's memory and swap. A larger one is refused before anything is allocated (an
+// allocator that grants it anyway would leave the program to be killed half-way).
+bool fitsInMemory(std::uint64_t bytes)
+{
+    struct sysinfo info;
+    if (::sysinfo(&info) != 0)
+        return true;
+    const std::uint64_t unit = info.mem_unit ? info.mem_unit : 1;
+    return bytes / unit <= std::uint64_t(info.totalram) + std::uint64_t(info.totalswap);
 }
 
 bool diskEntryExists(const std::string &diskPath)
@@ -211,6 +224,10 @@ std::error_code readWholeFile(std::string_view path, std::string &contents)
         if (S_ISDIR(st.st_mode)) {
             ::close(fd);
             return std::make_error_code(std::errc::is_a_directory);
+        }
+        if (!fitsInMemory(std::uint64_t(st.st_size))) {
+            ::close(fd);
+            return std::make_error_code(std::errc::not_enough_memory);
         }
         if (st.st_size > 0)
             data.reserve(std::size_t(st.st_size));
@@ -421,9 +438,10 @@ std::error_code readRegularDiskFile(const std::string &diskPath, std::string &co
         return lastError();
     struct stat st;
     const bool known = ::fstat(fd, &st) == 0;
-    if (!known || !S_ISREG(st.st_mode)) {
-        const std::error_code error =
-                known ? std::make_error_code(std::errc::invalid_argument) : lastError();
+    if (!known || !S_ISREG(st.st_mode) || !fitsInMemory(std::uint64_t(st.st_size))) {
+        const std::error_code error = !known ? lastError()
+                : S_ISREG(st.st_mode)        ? std::make_error_code(std::errc::not_enough_memory)
+                                             : std::make_error_code(std::errc::invalid_argument);
         ::close(fd);
         return error;
     }

@@ -149,7 +149,8 @@ std::error_code diskIdentity(const std::string &diskPath, std::uint64_t &device,
 
 // Reads a whole file given by its disk path: as many bytes as its length when opened.
 // Anything but a regular file is refused with errc::invalid_argument without waiting
-// (a FIFO never blocks the reader).
+// (a FIFO never blocks the reader); a file larger than the machine's memory and swap with
+// errc::not_enough_memory before anything is allocated (so does readWholeFile).
 std::error_code readRegularDiskFile(const std::string &diskPath, std::string &contents);
 
 // Files of settings (the tree configuration, presets, the conversion file) are read
