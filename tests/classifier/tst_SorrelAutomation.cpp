@@ -75,14 +75,20 @@ bool processAlive(qint64 pid)
 class TestSorrelAutomation : public QObject
 {
     Q_OBJECT
-private Q_SLOTS:
-    void initTestCase()
+public:
+    Q_INVOKABLE QString skipReason() const
     {
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
             || !QDBusConnection::sessionBus().isConnected())
-            QSKIP("needs a session bus (run under dbus-run-session)");
+            return QStringLiteral("needs a session bus (run under dbus-run-session)");
         if (!WindowToolsAvailable())
-            QSKIP("xwininfo and xprop (package x11-utils) are needed");
+            return QStringLiteral("xwininfo and xprop (package x11-utils) are needed");
+        return QString();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
         QDir().mkpath(qEnvironmentVariable("XDG_DATA_HOME"));
         QFile::remove(activationFile());
     }

@@ -117,13 +117,18 @@ QStringList importArguments(const TempAppDir &dir)
 class TestSharedArchive : public QObject
 {
     Q_OBJECT
+public:
+    Q_INVOKABLE QString skipReason() const
+    {
+        QString reason;
+        return PgCluster::shared(&reason) || PgCluster::mustRun() ? QString() : reason;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
         QString reason;
         cluster_ = PgCluster::shared(&reason);
-        if (!cluster_ && !PgCluster::mustRun())
-            QSKIP(qPrintable(reason));
         QVERIFY2(cluster_, qPrintable(reason));
         EXECUTE_AS(cluster_->connectionString("postgres"), "CREATE ROLE lumora LOGIN",
                    "CREATE ROLE anna LOGIN",

@@ -2,6 +2,8 @@
 
 #include <QMetaMethod>
 
+#include <cstdio>
+
 namespace TestRegistry {
 
 std::vector<Factory> &factories()
@@ -29,6 +31,34 @@ QList<QByteArray> requestedFunctions(int argc, char **argv)
     return names;
 }
 
+// One test function that records that it ran: run after each class, it tells whether
+// QtTest still runs anything.
+class RunProbe : public QObject
+{
+    Q_OBJECT
+public:
+    bool ran = false;
+private Q_SLOTS:
+    void probe() { ran = true; }
+};
+
+bool qtTestStillRuns()
+{
+    RunProbe probe;
+    const char *args[] = {"probe", "-o", "/dev/null,txt"};
+    QTest::qExec(&probe, 3, const_cast<char **>(args));
+    return probe.ran;
+}
+
+QString skipReasonOf(QObject &test)
+{
+    QString reason;
+    if (test.metaObject()->indexOfMethod("skipReason()") >= 0)
+        QMetaObject::invokeMethod(&test, "skipReason", Qt::DirectConnection,
+                                  Q_RETURN_ARG(QString, reason));
+    return reason;
+}
+
 bool hasAny(const QObject &test, const QList<QByteArray> &names)
 {
     const QMetaObject *meta = test.metaObject();
@@ -48,9 +78,24 @@ int runAll(int argc, char **argv)
         const std::unique_ptr<QObject> test = make();
         if (!requested.isEmpty() && !hasAny(*test, requested))
             continue;
+        const QString skip = skipReasonOf(*test);
+        if (!skip.isEmpty()) {
+            std::printf("SKIP   : %s: %s\n", test->metaObject()->className(),
+                        skip.toLocal8Bit().constData());
+            continue;
+        }
         failures += QTest::qExec(test.get(), argc, argv);
+        if (!qtTestStillRuns()) {
+            std::fprintf(stderr,
+                         "FAIL!  : %s skipped in initTestCase, so no later test class would run: "
+                         "give it a skipReason() instead\n",
+                         test->metaObject()->className());
+            return 1;
+        }
     }
     return failures == 0 ? 0 : 1;
 }
 
 } // namespace TestRegistry
+
+#include "TestRegistry.moc"
