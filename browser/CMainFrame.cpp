@@ -100,13 +100,26 @@ bool CMainFrame::LoadConfiguration(const std::optional<std::string> &argument)
 {
     std::string path, reason;
     if (!tree_->LoadTreeConfig(argument, path, reason)) {
-        if (!reason.empty())
-            qWarning("%s: %s", qPrintable(Gbk::toQString(path)),
-                     qPrintable(Gbk::toQString(reason)));
+        // The reason goes into the box: a desktop start shows no standard error.
+        const QString details = Gbk::toQString(ShortenedText(reason));
+        if (!details.isEmpty())
+            qWarning("%s: %s", qPrintable(Gbk::toQString(path)), qPrintable(details));
         UiSeam::ShowDetailedMessage(
                 this, Gbk::toQString(path) + QString::fromUtf8(KestrelText::ConfigOpenError),
-                Gbk::toQString(reason), QMessageBox::Critical);
+                details, QMessageBox::Critical);
         return false;
+    }
+    const std::vector<std::string> &warnings = tree_->rooms().LoadWarnings();
+    if (!warnings.empty()) {
+        std::string lines;
+        for (const std::string &warning : warnings)
+            lines += "\n" + warning;
+        UiSeam::ShowMessage(
+                this,
+                Gbk::toQString(
+                        FormatText(Gbk::literal(KestrelText::ConfigWarnings).c_str(), path.c_str())
+                        + ShortenedText(lines)),
+                QMessageBox::Warning);
     }
     PrepareDatabase();
     tree_->SelectStartRoom();
@@ -258,7 +271,7 @@ bool CMainFrame::RunPostQuery(const BoundStatement &query)
     const QString message = outcome.stage == PostQueryOutcome::OpenFailed
             ? QString::fromUtf8(PostListText::OpenFailed)
             : Gbk::toQString(FormatText(Gbk::literal(PostListText::QueryFailed).c_str(),
-                                        query.shown().c_str()));
+                                        ShortenedText(query.shown()).c_str()));
     // The database's own words (a refused connection, a table it did not find) go into the
     // details; the report shows no password.
     UiSeam::ShowDetailedMessage(this, message, Gbk::toQString(outcome.report),

@@ -26,6 +26,17 @@ QString text(const char *utf8)
 {
     return QString::fromUtf8(utf8);
 }
+
+// The row as the post location table is asked for its file, or nothing when the table
+// cannot hold its ID: a file found for it would be another post's.
+std::optional<PostRowInfo> fileRow(PostRowInfo info)
+{
+    const std::optional<std::uint32_t> id = PostFileTopicId(info.topicidText);
+    if (!id)
+        return std::nullopt;
+    info.topicidText = std::to_string(*id); // read as the statement reads it: decimal
+    return info;
+}
 } // namespace
 
 CPostCommands::CPostCommands(CMainFrame *frame)
@@ -114,7 +125,7 @@ bool CPostCommands::runStatement(const BoundStatement &statement)
         return false;
     }
     const std::string message = FormatText(Gbk::literal(PostCommandText::StatementFailed).c_str(),
-                                           statement.shown().c_str());
+                                           ShortenedText(statement.shown()).c_str());
     UiSeam::ShowMessage(frame_, Gbk::toQString(message + "\n\n" + outcome.report),
                         QMessageBox::Critical);
     return false;
@@ -130,13 +141,21 @@ void CPostCommands::removeRows(const std::vector<SelectedRow> &rows)
     frame_->PostRowsRemoved(topicids);
 }
 
+bool CPostCommands::rowsNamePosts(const std::vector<SelectedRow> &rows)
+{
+    const char *problem = rows.empty()                ? PostCommandText::NothingSelected
+            : !frame_->postList()->HasTopicIdColumn() ? PostCommandText::NoTopicIdColumn
+                                                      : nullptr;
+    if (problem)
+        UiSeam::ShowMessage(frame_, text(problem), QMessageBox::Warning);
+    return !problem;
+}
+
 void CPostCommands::DeletePosts()
 {
     const std::vector<SelectedRow> rows = selectedRows();
-    if (rows.empty()) {
-        UiSeam::ShowMessage(frame_, text(PostCommandText::NothingSelected), QMessageBox::Warning);
+    if (!rowsNamePosts(rows))
         return;
-    }
     RoomModel &rooms = frame_->roomTree()->rooms();
     const int root = frame_->currentRootIndex();
     std::vector<std::string> topicids, files;
@@ -145,7 +164,8 @@ void CPostCommands::DeletePosts()
         topicids.push_back(rows[k].topicid);
         confirm.AddItem(Gbk::toQString(rows[k].topicid),
                         k == 0 ? text(PostCommandText::ConfirmDeleteRows) : QString());
-        files.push_back(rooms.LocatePostFile(rows[k].info, root));
+        if (const std::optional<PostRowInfo> located = fileRow(rows[k].info))
+            files.push_back(rooms.LocatePostFile(*located, root));
     }
     BoundStatement statement;
     std::string problem;
@@ -159,13 +179,16 @@ void CPostCommands::DeletePosts()
         return;
     removeRows(rows);
 
-    CConfirmOperationDialog confirmFiles(frame_);
-    for (std::size_t k = 0; k < files.size(); ++k)
-        confirmFiles.AddItem(Gbk::toQString(FileSystem::normalize(files[k])),
-                             k == 0 ? text(PostCommandText::ConfirmDeleteFiles) : QString());
-    if (UiSeam::ExecModal(confirmFiles) != QDialog::Accepted)
-        return;
-    const int deleted = DeletePostFiles(files);
+    int deleted = 0;
+    if (!files.empty()) {
+        CConfirmOperationDialog confirmFiles(frame_);
+        for (std::size_t k = 0; k < files.size(); ++k)
+            confirmFiles.AddItem(Gbk::toQString(FileSystem::normalize(files[k])),
+                                 k == 0 ? text(PostCommandText::ConfirmDeleteFiles) : QString());
+        if (UiSeam::ExecModal(confirmFiles) != QDialog::Accepted)
+            return;
+        deleted = DeletePostFiles(files);
+    }
     UiSeam::ShowMessage(
             frame_,
             Gbk::toQString(FormatText(Gbk::literal(PostCommandText::Deleted).c_str(), deleted)),
@@ -175,10 +198,8 @@ void CPostCommands::DeletePosts()
 void CPostCommands::MovePosts()
 {
     const std::vector<SelectedRow> rows = selectedRows();
-    if (rows.empty()) {
-        UiSeam::ShowMessage(frame_, text(PostCommandText::NothingSelected), QMessageBox::Warning);
+    if (!rowsNamePosts(rows))
         return;
-    }
     const RoomModel &rooms = frame_->roomTree()->rooms();
     const int root = frame_->currentRootIndex();
     CMovePostDialog dialog(frame_);
@@ -230,10 +251,13 @@ void CPostCommands::movePostFiles(const std::vector<SelectedRow> &rows, const st
         return; // the list keeps numeric roomids only, so the file has no other place
     std::vector<PostFileMove> moves;
     for (const SelectedRow &row : rows) {
-        PostRowInfo moved = row.info;
+        const std::optional<PostRowInfo> located = fileRow(row.info);
+        if (!located)
+            continue;
+        PostRowInfo moved = *located;
         moved.roomid = static_cast<std::uint32_t>(number);
         moved.roomname = roomname;
-        moves.push_back({rooms.LocatePostFile(row.info, root), rooms.LocatePostFile(moved, root)});
+        moves.push_back({rooms.LocatePostFile(*located, root), rooms.LocatePostFile(moved, root)});
     }
     const std::vector<PostFileMoveFailure> failures = MovePostFiles(moves);
     if (failures.empty())

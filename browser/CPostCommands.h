@@ -34,6 +34,9 @@ private:
 
     void runFind();
     std::vector<SelectedRow> selectedRows() const;
+    // False, after saying why, when the rows do not name posts: none selected, or the
+    // list shows no post IDs.
+    bool rowsNamePosts(const std::vector<SelectedRow> &rows);
     bool composeFailed(bool composed, const std::string &problem);
     // Runs a delete or update; on failure shows why and returns false.
     bool runStatement(const BoundStatement &statement);

@@ -12,6 +12,16 @@ inline constexpr const char ElementPostRange[] = "帖子属性范围";
 inline constexpr const char AttributeTable[] = "TABLE";
 inline constexpr const char AttributeRoomId[] = "ROOMID";
 inline constexpr const char ConfigOpenError[] = " 配置打开错误,请检查,程序将退出。";
+inline constexpr const char BadRootTable[] =
+        "类型“%s”的表名“%s”不是合法的表名: 只能由英文字母、数字和下划线组成,不以数字开头,"
+        "可以带一个“模式名.”前缀,每一段最多63个字符。";
+inline constexpr const char ConfigWarnings[] = "配置文件 %s 中有以下问题:";
+inline constexpr const char BadRoomId[] =
+        "类型“%s”的ROOMID“%s”不是0到4294967295之间的整数,打开该类型会失败或找不到帖子。";
+inline constexpr const char BadPostRange[] =
+        "类型“%s”的帖子属性范围“%s”不是“起始ID 结束ID 路径模板”的格式,已被忽略。";
+inline constexpr const char PostRangeTooLong[] =
+        "类型“%s”的帖子属性范围“%s”多于三项(路径模板中不能有空白),只用了前三项。";
 inline constexpr const char SubRoomSeparator[] = " -> ";
 
 // Main window

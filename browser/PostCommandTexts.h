@@ -33,6 +33,8 @@ inline constexpr const char NextRoomCondition[] = " or roomid = ";
 
 // Delete and move
 inline constexpr const char NothingSelected[] = "没有发现选择的帖子,请先选择帖子";
+inline constexpr const char NoTopicIdColumn[] =
+        "列表中没有帖子ID(topicid)列,不知道要删除或转移哪些帖子。";
 inline constexpr const char ConfirmDeleteRows[] =
         "所有帖子ID如下所列的帖子在库中信息将被删除,你确认吗?";
 inline constexpr const char ConfirmDeleteFiles[] =

@@ -68,7 +68,9 @@ std::string PostArchiveFolder(const std::string &pathTemplate)
     if (mark != std::string::npos)
         expanded.resize(mark);
     const std::size_t separator = FileSystem::lastSeparator(expanded);
-    if (separator == std::string::npos)
+    // "/home/u/Lumora_|ROOMID|/..." names no folder of its own: cutting at the separator
+    // before the placeholder would give the whole home folder.
+    if (separator == std::string::npos || (mark != std::string::npos && separator + 1 != mark))
         return std::string();
     return FileSystem::normalize(expanded.substr(0, separator));
 }

@@ -11,6 +11,7 @@ int ResolvePostPlaceholder(void *context, std::int32_t kind, const std::string &
                            std::string &value);
 
 // The archive folder of a post path template: the template expanded up to its first
-// post placeholder, cut at the last separator before it ("|APP_PATH|\htm\|ROOMID|\|ID|.htm"
-// gives the program's "htm" folder). Empty when no folder is left.
+// post placeholder, cut at the separator right before it ("|APP_PATH|\htm\|ROOMID|\|ID|.htm"
+// gives the program's "htm" folder). Empty when no folder is left, and when the
+// placeholder sits inside a name ("Lumora_|ROOMID|"): no folder is then surely the archive's.
 std::string PostArchiveFolder(const std::string &pathTemplate);

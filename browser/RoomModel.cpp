@@ -6,9 +6,11 @@
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TemplateExpansion.h"
+#include "common/TextFormat.h"
 
 #include <QDomDocument>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -86,11 +88,14 @@ bool parseBound(const std::string &field, std::uint32_t &value)
     return true;
 }
 
-bool parseRange(const std::string &text, PostRange &range)
+enum class RangeText { Valid, Malformed, ExtraFields };
+
+// "low high template"; text after the template is left out (a template has no blanks).
+RangeText parseRange(const std::string &text, PostRange &range)
 {
     std::vector<std::string> fields;
     std::size_t pos = 0;
-    while (fields.size() < 3) {
+    while (fields.size() < 4) {
         while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
             ++pos;
         if (pos >= text.size())
@@ -102,9 +107,52 @@ bool parseRange(const std::string &text, PostRange &range)
     }
     if (fields.size() < 3 || !parseBound(fields[0], range.low)
         || !parseBound(fields[1], range.high))
-        return false;
+        return RangeText::Malformed;
     range.pathTemplate = fields[2];
-    return true;
+    return fields.size() > 3 ? RangeText::ExtraFields : RangeText::Valid;
+}
+
+// A post table name goes into statement texts, where it cannot be bound: an identifier,
+// or schema.identifier, each part at most 63 bytes (PostgreSQL's limit).
+bool isTableName(const std::string &table)
+{
+    const auto isPart = [](std::string_view part) {
+        const auto letter = [](char c) {
+            return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+        };
+        if (part.empty() || part.size() > 63 || !letter(part.front()))
+            return false;
+        return std::all_of(part.begin(), part.end(),
+                           [&](char c) { return letter(c) || (c >= '0' && c <= '9'); });
+    };
+    const std::size_t dot = table.find('.');
+    if (dot == std::string::npos)
+        return isPart(table);
+    return isPart(std::string_view(table).substr(0, dot))
+            && isPart(std::string_view(table).substr(dot + 1));
+}
+
+// What the post list keeps of a room id: an unsigned 32-bit number, written as the
+// database gives it back ("007" would never be found again).
+bool isRoomNumber(const std::string &roomid)
+{
+    if (roomid.empty() || roomid.size() > 10 || (roomid.size() > 1 && roomid.front() == '0')
+        || !std::all_of(roomid.begin(), roomid.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    return std::stoull(roomid) <= std::numeric_limits<std::uint32_t>::max();
+}
+
+std::string roomIdOf(const std::string &attribute)
+{
+    // A "*" after the first character marks the start room and ends the id.
+    const std::size_t marker = attribute.find('*', 1);
+    return marker == std::string::npos ? attribute : attribute.substr(0, marker);
+}
+
+// A value quoted in a message line: enough to recognise it.
+std::string quoted(const std::string &value)
+{
+    return ShortenedText(value, 256);
 }
 
 } // namespace
@@ -121,6 +169,26 @@ void RoomModel::listSubRooms(const RoomElement &room, const std::string &parentP
         roomids.push_back(sub.roomidAttribute);
         listSubRooms(sub, path, paths, roomids);
     }
+}
+
+void RoomModel::noteDoubts(const RoomElement &room, std::vector<std::string> &warnings)
+{
+    if (room.hasChildNodes && !isRoomNumber(roomIdOf(room.roomidAttribute)))
+        warnings.push_back(FormatText(Gbk::literal(KestrelText::BadRoomId).c_str(),
+                                      quoted(room.label).c_str(),
+                                      quoted(room.roomidAttribute).c_str()));
+    for (const std::string &text : room.rangeTexts) {
+        PostRange range;
+        const RangeText parsed = parseRange(text, range);
+        if (parsed != RangeText::Valid)
+            warnings.push_back(FormatText(Gbk::literal(parsed == RangeText::Malformed
+                                                               ? KestrelText::BadPostRange
+                                                               : KestrelText::PostRangeTooLong)
+                                                  .c_str(),
+                                          quoted(room.label).c_str(), quoted(text).c_str()));
+    }
+    for (const RoomElement &sub : room.subRooms)
+        noteDoubts(sub, warnings);
 }
 
 RoomModel::RoomModel() = default;
@@ -181,6 +249,18 @@ bool RoomModel::LoadTreeConfig(const std::string &path, std::string *reason)
     // tree: the root indices of the rooms after it must name the same element, table,
     // post location table and sub-rooms in every look-up.
     std::erase_if(elements, [](const RoomElement &element) { return element.table.empty(); });
+    for (const RoomElement &element : elements) {
+        if (!isTableName(element.table)) {
+            if (reason)
+                *reason = FormatText(Gbk::literal(KestrelText::BadRootTable).c_str(),
+                                     quoted(element.label).c_str(), quoted(element.table).c_str());
+            return false;
+        }
+    }
+    std::vector<std::string> warnings;
+    for (const RoomElement &element : elements)
+        noteDoubts(element, warnings);
+    warnings_ = std::move(warnings);
     rootElements_ = std::move(elements);
     connectionString_ = std::move(connection);
     for (const RoomElement &element : rootElements_) {
@@ -204,14 +284,9 @@ void RoomModel::buildRoom(const RoomElement &element, std::int32_t rootIndex, Ro
     record.rootIndex = rootIndex;
     record.treeItem = &node;
     record.roomname = element.label;
-    // A "*" after the first character marks the start room and ends the id.
-    const std::size_t marker = element.roomidAttribute.find('*', 1);
-    if (marker != std::string::npos) {
+    record.roomid = roomIdOf(element.roomidAttribute);
+    if (record.roomid.size() != element.roomidAttribute.size())
         startRoom_ = &node;
-        record.roomid = element.roomidAttribute.substr(0, marker);
-    } else {
-        record.roomid = element.roomidAttribute;
-    }
     records_.push_back(std::move(record));
 
     for (const RoomElement &sub : element.subRooms)
@@ -313,7 +388,7 @@ int RoomModel::loadPostRangesLocked(std::int32_t rootIndex)
     if (const RoomElement *root = rootElement(rootIndex)) {
         for (const std::string &text : root->rangeTexts) {
             PostRange range;
-            if (parseRange(text, range))
+            if (parseRange(text, range) != RangeText::Malformed)
                 ranges_.push_back(std::move(range));
         }
     }

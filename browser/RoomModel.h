@@ -62,9 +62,12 @@ public:
     // "Configs\InitTree.xml" when there is none.
     static std::string TreeConfigPath(const std::optional<std::string> &argument);
 
-    // Loads the file; called once. On failure returns false with the parser's reason (GBK)
-    // and the model stays empty.
+    // Loads the file; called once. On failure returns false with the reason (GBK: the
+    // parser's, or the room whose post table is no table name) and the model stays empty.
     bool LoadTreeConfig(const std::string &path, std::string *reason = nullptr);
+    // What the loaded file holds that cannot work, one GBK line each: rooms whose id is no
+    // room number, post location entries left out or cut. The rest of the file is used.
+    const std::vector<std::string> &LoadWarnings() const { return warnings_; }
 
     std::string GetConnectionString() const;
     std::string GetRootTable(std::int32_t rootIndex) const;
@@ -104,6 +107,7 @@ private:
 
     static bool readRoomElement(const QDomElement &element, bool topLevel, int depth,
                                 std::string &reason, RoomElement &room);
+    static void noteDoubts(const RoomElement &room, std::vector<std::string> &warnings);
     static void listSubRooms(const RoomElement &room, const std::string &parentPath,
                              std::vector<std::string> &paths, std::vector<std::string> &roomids);
     void buildRoom(const RoomElement &element, std::int32_t rootIndex, RoomNode *parent);
@@ -120,6 +124,7 @@ private:
     std::vector<TreeItem> topLevel_;
     TreeItem startRoom_ = nullptr;
     std::string connectionString_;
+    std::vector<std::string> warnings_;
 
     mutable std::mutex pathMutex_;
     std::vector<PostRange> ranges_;

@@ -3,6 +3,7 @@
 #include "OptionParser.h"
 #include "browser/PostPlaceholder.h"
 #include "browser/RoomModel.h"
+#include "browser/db/EmbeddedDatabase.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TemplateExpansion.h"
@@ -32,5 +33,16 @@ bool LoadArchiveConfig(const OptionParser &parser, const std::string &defaultCon
         ExpandTemplate(Gbk::fromQString(parser.value(QStringLiteral("connection"))), connection,
                        nullptr, commonKind, ResolvePostPlaceholder);
     }
+    // A new embedded archive is made with the configuration's post tables, as Kestrel and
+    // the import make it, so a first search finds it empty instead of missing. A database
+    // that cannot be made is reported by the open that follows.
+    std::vector<std::string> names, tables, postTables;
+    rooms.ListRootRooms(names, tables, nullptr);
+    for (const std::string &table : tables) {
+        if (!table.empty())
+            postTables.push_back(table);
+    }
+    std::string why;
+    EnsureEmbeddedDatabase(connection, postTables, why);
     return true;
 }

@@ -35,11 +35,14 @@ std::int32_t CTextLineFile::Open(const std::string &path, std::uint32_t options,
     options_ = options;
     if (isOpen())
         return std::int32_t(ResultCode::GeneralFailure);
-    if (FileSystem::isReadOnly(path))
-        FileSystem::clearReadOnly(path);
-    int flags = O_RDWR | O_CREAT;
-    if (mode == OpenMode::ReadWriteTruncate)
-        flags |= O_TRUNC;
+    int flags = O_RDONLY;
+    if (mode != OpenMode::ReadOnly) {
+        if (FileSystem::isReadOnly(path))
+            FileSystem::clearReadOnly(path);
+        flags = O_RDWR | O_CREAT;
+        if (mode == OpenMode::ReadWriteTruncate)
+            flags |= O_TRUNC;
+    }
     fd_ = FileSystem::openDescriptor(path, flags, lastError_);
     if (fd_ < 0)
         return std::int32_t(ResultCode::CannotOpenFile);

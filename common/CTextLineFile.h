@@ -13,6 +13,7 @@ public:
     enum class OpenMode {
         ReadWriteKeep, // create if missing, keep the contents
         ReadWriteTruncate, // create, empty an existing file
+        ReadOnly, // an existing file, its attributes left alone
     };
 
     static constexpr std::uint32_t EightBitText = 0; // the only option in use

@@ -28,7 +28,8 @@ void LoadRoomConversionFile(const std::string &path, std::vector<std::string> &r
                             std::vector<std::string> &roomNames, PlaceholderResolver resolver)
 {
     CTextLineFile file;
-    if (file.Open(path, CTextLineFile::EightBitText, CTextLineFile::OpenMode::ReadWriteKeep) != 0)
+    // Only read: a file the user may only read still loads, and a missing one stays missing.
+    if (file.Open(path, CTextLineFile::EightBitText, CTextLineFile::OpenMode::ReadOnly) != 0)
         return;
     std::string line;
     std::string name;
@@ -70,7 +71,7 @@ std::string RoomConversionTable::Load(PlaceholderResolver resolver)
 std::string RoomConversionTable::LoadFile(const std::string &path, PlaceholderResolver resolver)
 {
     Clear();
-    // A missing file is created empty by the loading, as it always was.
+    // A missing file is no problem: it gives no entry.
     const std::error_code error = FileSystem::checkSettingsFile(path);
     if (error && error.category() == FileSystem::settingsFileCategory())
         return FormatText(Gbk::literal(CommonText::ConversionNotRead).c_str(), path.c_str(),

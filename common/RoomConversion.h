@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-// Appends the entries of the conversion file in the program's directory. A missing
-// file is created empty; an unreadable one adds nothing.
+// Appends the entries of the conversion file in the program's directory; the file is
+// only read. A missing or unreadable file adds nothing.
 void LoadRoomConversion(std::vector<std::string> &roomIds, std::vector<std::string> &roomNames,
                         PlaceholderResolver resolver);
 

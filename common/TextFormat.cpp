@@ -1,5 +1,7 @@
 #include "TextFormat.h"
 
+#include "Codec.h"
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -50,4 +52,11 @@ std::string EscapeControlCharacters(std::string_view text)
         }
     }
     return out;
+}
+
+std::string ShortenedText(std::string_view gbk, std::size_t limit)
+{
+    if (gbk.size() <= limit)
+        return std::string(gbk);
+    return std::string(Gbk::prefixWithinBytes(gbk, limit)) + Gbk::literal("…");
 }

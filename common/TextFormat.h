@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,3 +13,12 @@ std::string FormatText(const char *gbkFormat, ...) __attribute__((format(printf,
 // on its one line and never steers a terminal. Such bytes are never part of a GBK
 // double-byte character, so the rest stays as it is.
 std::string EscapeControlCharacters(std::string_view text);
+
+// A statement or value of megabytes makes a message box unusable (its label lays the
+// whole text out) and floods standard error: texts quoted in messages and reports
+// keep at most this many bytes.
+inline constexpr std::size_t ShownTextLimit = 4096;
+
+// The GBK text cut to at most `limit` bytes of whole characters, with "…" appended
+// when something was cut.
+std::string ShortenedText(std::string_view gbk, std::size_t limit = ShownTextLimit);

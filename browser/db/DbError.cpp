@@ -227,7 +227,7 @@ std::string DbErrorBlock(const DbError &error)
     std::string block = FormatText(Gbk::literal(DbText::ErrorNumber).c_str(), error.code);
     block += DbErrorMessage(error.code);
     block += Gbk::literal(DbText::ErrorDescription);
-    block += error.description;
+    block += ShortenedText(error.description);
     block += Gbk::literal(DbText::ErrorSource);
     block += error.source;
     return block;
@@ -235,5 +235,5 @@ std::string DbErrorBlock(const DbError &error)
 
 std::string DbStatementBlock(std::string_view statement)
 {
-    return Gbk::literal(DbText::StatementBlock) + std::string(statement);
+    return Gbk::literal(DbText::StatementBlock) + ShortenedText(statement);
 }

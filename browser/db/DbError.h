@@ -66,7 +66,8 @@ DbError DbErrorFromSql(DbEngine engine, const QSqlError &error, bool opening = f
 // "Unknown error 0x...".
 std::string DbErrorMessage(long code);
 
-// "\r\n错误号码: [code]\r\n错误消息: ...\r\n错误描述: ...\r\n错误来源: ..."
+// "\r\n错误号码: [code]\r\n错误消息: ...\r\n错误描述: ...\r\n错误来源: ..."; a description
+// of more than a few KB is cut (ShortenedText).
 std::string DbErrorBlock(const DbError &error);
-// "\r\nSQL语句: " + statement
+// "\r\nSQL语句: " + statement, cut like the description.
 std::string DbStatementBlock(std::string_view statement);

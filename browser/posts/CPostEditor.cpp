@@ -209,7 +209,8 @@ void CPostEditor::ContinueSave(const QVariant &answer)
         return; // cancelled: still editing
     const std::string target = FileSystem::fromQtPath(chosen);
     const std::string resolvedTarget = FileSystem::resolveDiskPath(FileSystem::toDiskPath(target));
-    if (!resolvedTarget.empty()
+    // Only the XML file itself is kept from being overwritten with HTML.
+    if (EndsWithXml(path) && !resolvedTarget.empty()
         && resolvedTarget == FileSystem::resolveDiskPath(FileSystem::toDiskPath(path))) {
         UiSeam::ShowMessage(panel_, formatted(KestrelText::XmlTargetRefused, chosen),
                             QMessageBox::Warning);

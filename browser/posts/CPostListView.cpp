@@ -98,12 +98,22 @@ PostRowInfo CPostListView::GetRowPostInfo(int row) const
     const QTreeWidgetItem *item = topLevelItem(row);
     if (!item)
         return info;
-    // By position: with the starting columns these are title, post ID and room.
-    info.title = Gbk::fromQString(item->text(0));
-    info.topicidText = Gbk::fromQString(item->text(1));
-    info.roomname = Gbk::fromQString(item->text(2));
+    // By field, not by position: without a title the post ID comes first, and a room
+    // whose name is digits must never pass for a post ID.
+    const auto textOf = [&](int slot) {
+        const int column = columns_.ColumnOf(slot);
+        return column < 0 ? std::string() : Gbk::fromQString(item->text(column));
+    };
+    info.title = textOf(PostColumnTable::TitleSlot);
+    info.topicidText = textOf(PostColumnTable::TopicIdSlot);
+    info.roomname = textOf(PostColumnTable::RoomIdSlot);
     info.roomid = RowItemData(row);
     return info;
+}
+
+bool CPostListView::HasTopicIdColumn() const
+{
+    return columns_.ColumnOf(PostColumnTable::TopicIdSlot) >= 0;
 }
 
 bool CPostListView::viewportEvent(QEvent *event)

@@ -29,7 +29,11 @@ public:
     void ResizeColumns(int width);
     // Appends a row; values are those of the shown slots (GBK), nullopt for NULL.
     void AddPostRow(const std::vector<std::optional<std::string>> &values, std::uint32_t itemData);
+    // The row's values, each from the column of its own field; a value whose column is
+    // not shown is empty.
     PostRowInfo GetRowPostInfo(int row) const;
+    // Whether the rows show their post ID, which delete and move name the posts by.
+    bool HasTopicIdColumn() const;
     std::uint32_t RowItemData(int row) const;
     int ClientWidth() const;
 

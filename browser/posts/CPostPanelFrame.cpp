@@ -4,6 +4,7 @@
 #include "CPostTabStrip.h"
 #include "CPostView.h"
 #include "NotFoundPage.h"
+#include "PostSandbox.h"
 #include "browser/KestrelTexts.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
@@ -77,7 +78,9 @@ bool CPostPanelFrame::OpenPost(const std::string &title, const std::string &path
     if (!editor_->ConfirmLeave())
         return true;
     std::string displayPath = path;
-    if (!FileSystem::exists(path)) {
+    // A post file or room folder that links out of the archive shows nothing of where it
+    // leads: to the user it is as missing as a post that is not there.
+    if (!FileSystem::exists(path) || !PostSandbox(path, archiveFolder).HoldsDocument()) {
         displayPath = BuildNotFoundPage(path, why);
         if (displayPath.empty())
             return false;

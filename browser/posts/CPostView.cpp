@@ -76,7 +76,12 @@ CPostPage::CPostPage(QWebEngineProfile *profile, COfflineRequestGuard *guard, QO
 
 bool CPostPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
-    if (!isMainFrame || !guard_->sandbox().IsDocument(url))
+    // Only the program puts a page into the view (its loads arrive as typed). A page's own
+    // refresh, even of itself, would reload it and silently throw away edits made in it;
+    // an anchor of the page only scrolls.
+    const bool programLoad = type == NavigationTypeTyped;
+    const bool anchor = url.hasFragment() && type != NavigationTypeReload;
+    if (!isMainFrame || !(programLoad || anchor) || !guard_->sandbox().IsDocument(url))
         return false;
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }

@@ -37,8 +37,9 @@ private:
     QList<QUrl> allowed_;
 };
 
-// A post page only shows what the program opened: links, refreshes, redirects and
-// frames of a downloaded page do not navigate; an anchor of the page itself does.
+// A post page only shows what the program opened: links, refreshes (of the page itself
+// too), redirects and frames of a downloaded page do not navigate; an anchor of the page
+// itself does.
 class CPostPage : public QWebEnginePage
 {
     Q_OBJECT

@@ -25,11 +25,11 @@ bool EndsWithXml(const std::string &name)
     return name.size() >= 4 && Gbk::toLower(name.substr(name.size() - 4)) == ".xml";
 }
 
-std::string ProposedHtmlPath(const std::string &xmlPath)
+std::string ProposedHtmlPath(const std::string &postPath)
 {
-    if (xmlPath.size() < 4)
-        return xmlPath + ".htm";
-    return xmlPath.substr(0, xmlPath.size() - 4) + ".htm";
+    if (!EndsWithXml(postPath))
+        return postPath;
+    return postPath.substr(0, postPath.size() - 4) + ".htm";
 }
 
 bool EncodePage(const QString &text, const QString &charset, std::string &bytes)

@@ -13,9 +13,10 @@ int EditingModeCode(const QString &mode);
 // Whether a name (GBK) ends in ".xml", case ignored.
 bool EndsWithXml(const std::string &name);
 
-// The name proposed when an XML post is saved as a page: its last four characters
-// replaced by ".htm" (123.xml gives 123.htm beside it).
-std::string ProposedHtmlPath(const std::string &xmlPath);
+// The name proposed when a post taken for XML is saved as a page: a final ".xml"
+// replaced by ".htm" (123.xml gives 123.htm beside it). A page that only counts as XML
+// by its title keeps its own name.
+std::string ProposedHtmlPath(const std::string &postPath);
 
 // The edited document as text in the page's own charset. Characters that charset
 // cannot hold are written as numeric character references, never as "?". False when

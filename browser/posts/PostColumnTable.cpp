@@ -48,6 +48,16 @@ std::vector<int> PostColumnTable::ShownSlots() const
     return shown;
 }
 
+int PostColumnTable::ColumnOf(int slot) const
+{
+    if (slot < 0 || slot >= SlotCount || !slots_[std::size_t(slot)].shown)
+        return -1;
+    int column = 0;
+    for (int i = 0; i < slot; ++i)
+        column += slots_[std::size_t(i)].shown ? 1 : 0;
+    return column;
+}
+
 std::vector<int> PostColumnTable::ColumnWidths(int clientWidth, int wantedShare) const
 {
     int pixels = 0;

@@ -30,6 +30,8 @@ public:
     // A slot is shown when the result has a field of exactly its name.
     void RecomputeShown(const std::vector<std::string> &fieldNames);
     std::vector<int> ShownSlots() const;
+    // The list column that shows a slot, or -1 when the slot is not shown.
+    int ColumnOf(int slot) const;
     // The widths of the shown columns, in slot order, for a client width. When the
     // sharing columns would get less than wantedShare each, the columns sized by a
     // fraction (the title) give way, down to wantedShare themselves.

@@ -1,6 +1,7 @@
 #include "PostQuery.h"
 
 #include "PostPager.h"
+#include "PostStatements.h"
 #include "browser/PostListTexts.h"
 #include "browser/db/CAdoManager.h"
 #include "common/Codec.h"
@@ -23,7 +24,10 @@ PostQueryOutcome RunPostQueryInto(PostPager &pager, const std::string &connectio
     return outcome;
 }
 
-std::string RoomPostsQuery(const std::string &table, const std::string &roomid)
+BoundStatement RoomPostsQuery(const std::string &table, const std::string &roomid)
 {
-    return FormatText(Gbk::literal(PostListText::RoomQuery).c_str(), table.c_str(), roomid.c_str());
+    const std::string text = Gbk::literal(PostListText::RoomQuery);
+    return BoundStatement {FormatText(text.c_str(), table.c_str(), "?"),
+                           {RoomIdValue(roomid)},
+                           FormatText(text.c_str(), table.c_str(), roomid.c_str())};
 }

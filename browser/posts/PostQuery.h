@@ -24,5 +24,7 @@ inline PostQueryOutcome RunPostQueryInto(PostPager &pager, const std::string &co
     return RunPostQueryInto(pager, connectionString, BoundStatement {sql, {}, {}});
 }
 
-// "select * from <table> where roomid=<roomid>"
-std::string RoomPostsQuery(const std::string &table, const std::string &roomid);
+// "select * from <table> where roomid=?" with the room's ID bound (an integer when it is
+// integer text), so whatever a configuration holds as a room ID is only ever compared;
+// the statement shown in messages reads "select * from <table> where roomid=<roomid>".
+BoundStatement RoomPostsQuery(const std::string &table, const std::string &roomid);

@@ -46,12 +46,18 @@ PostSandbox::PostSandbox(const std::string &postPath, const std::string &archive
         document_ = disk;
     url_ = FileUrlOfDiskPath(document_);
 
-    std::vector<std::string> folders {parentOf(disk)};
-    if (!archiveFolder.empty())
-        folders.push_back(FileSystem::toDiskPath(archiveFolder));
-    for (const std::string &folder : folders) {
-        std::string root = FileSystem::resolveDiskPath(folder);
-        // The file system's root would open every file to every post.
+    // The post must really lie in its area: the archive folder or, with none known, the
+    // folder it was looked up in. A post file or room folder that is a link out of it
+    // would show whatever it points to.
+    const std::string lookedUpIn = disk.find('/') == std::string::npos ? "." : parentOf(disk);
+    const std::string area = FileSystem::resolveDiskPath(
+            archiveFolder.empty() ? lookedUpIn : FileSystem::toDiskPath(archiveFolder));
+    holdsDocument_ = !area.empty() && area != "/" && isBelow(document_, area);
+    if (!holdsDocument_)
+        return;
+    // Its resources come from its own folder and the archive folder; the file system's
+    // root would open every file to every post.
+    for (std::string root : {parentOf(document_), area}) {
         if (root.empty() || root == "/")
             continue;
         if (std::find(roots_.begin(), roots_.end(), root) == roots_.end())
@@ -62,7 +68,7 @@ PostSandbox::PostSandbox(const std::string &postPath, const std::string &archive
 bool PostSandbox::IsDocument(const QUrl &request) const
 {
     const std::string disk = DiskPathOfFileUrl(request.adjusted(QUrl::RemoveFragment));
-    if (disk.empty() || document_.empty())
+    if (disk.empty() || !holdsDocument_)
         return false;
     const std::string resolved = FileSystem::resolveDiskPath(disk);
     return (resolved.empty() ? disk : resolved) == document_;

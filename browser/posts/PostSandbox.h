@@ -1,11 +1,12 @@
 #pragma once
 
 // What a downloaded post page may load. Nothing from the network; of the local files
-// only the post itself and, below its own folder or the archive folder it was found
-// in, the resources a saved page needs (stylesheets, images, fonts, the XSL of an XML
-// post). Symbolic links are resolved on both sides, so a link inside the archive
-// cannot point out of it. Paths are compared as disk bytes: a name that is not valid
-// UTF-8 (raw GBK) must still match itself.
+// only the post itself, when it really lies in the archive folder it was found in (or,
+// with none known, in the folder it was looked up in), and, below its own folder or
+// that archive folder, the resources a saved page needs (stylesheets, images, fonts,
+// the XSL of an XML post). Symbolic links are resolved on both sides, so a link inside
+// the archive cannot point out of it. Paths are compared as disk bytes: a name that is
+// not valid UTF-8 (raw GBK) must still match itself.
 
 #include <QUrl>
 
@@ -28,6 +29,8 @@ public:
     // postPath and archiveFolder are GBK paths; archiveFolder may be empty.
     PostSandbox(const std::string &postPath, const std::string &archiveFolder);
 
+    // Whether the post's real location lies in its area; nothing of it loads otherwise.
+    bool HoldsDocument() const { return holdsDocument_; }
     // The address to load for the post: its real location.
     const QUrl &url() const { return url_; }
     // The folders (resolved disk bytes) below which resources may load.
@@ -39,6 +42,7 @@ public:
 
 private:
     std::string document_; // resolved disk bytes, or as given when it does not exist
+    bool holdsDocument_ = false;
     std::vector<std::string> roots_;
     QUrl url_;
 };

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
 
 SqlDialect DialectOf(const std::string &connectionString)
 {
@@ -41,6 +42,15 @@ bool ParseIntegerText(const std::string &text, long long &value)
         return false;
     value = number;
     return true;
+}
+
+std::optional<std::uint32_t> PostFileTopicId(const std::string &topicidText)
+{
+    long long id = 0;
+    if (!ParseIntegerText(topicidText, id) || id < 0
+        || id > std::numeric_limits<std::uint32_t>::max())
+        return std::nullopt;
+    return std::uint32_t(id);
 }
 
 SqlValue RoomIdValue(const std::string &roomid)

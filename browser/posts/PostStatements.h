@@ -8,6 +8,8 @@
 
 #include "browser/db/BoundStatement.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,11 @@ std::string RoomIdWithoutMarker(const std::string &attribute);
 
 // Decimal integer text, an optional "-" and digits only, within 64 bits.
 bool ParseIntegerText(const std::string &text, long long &value);
+
+// The post ID of a listed row as the post location table can hold it: integer text in
+// 0..4294967295. Outside that range the path look-up would saturate or wrap the ID to
+// another post's, so such a post has no file that delete or move may touch.
+std::optional<std::uint32_t> PostFileTopicId(const std::string &topicidText);
 
 // A roomid for a statement: a number when it is integer text, otherwise the text.
 SqlValue RoomIdValue(const std::string &roomid);

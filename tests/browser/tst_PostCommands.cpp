@@ -1,4 +1,5 @@
 #include "MessageBoxRecorder.h"
+#include "PostCommandHelpers.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
@@ -70,36 +71,6 @@ QStringList comboTexts(const QComboBox *box)
     return texts;
 }
 
-// Answers the coming modal dialogs in order, each shown for real first.
-class ModalDriver
-{
-public:
-    using Step = std::function<int(QDialog &)>;
-    ModalDriver()
-    {
-        UiSeam::SetModalHandler([this](QDialog &dialog) {
-            dialog.show();
-            if (!QTest::qWaitForWindowExposed(&dialog) || steps_.empty()) {
-                ++unexpected;
-                return int(QDialog::Rejected);
-            }
-            const Step step = steps_.front();
-            steps_.pop_front();
-            ++shown;
-            const int result = step(dialog);
-            dialog.hide();
-            return result;
-        });
-    }
-    ~ModalDriver() { UiSeam::SetModalHandler({}); }
-    void then(Step step) { steps_.push_back(std::move(step)); }
-    int shown = 0;
-    int unexpected = 0;
-
-private:
-    std::deque<Step> steps_;
-};
-
 void shoot(QWidget &widget, const QString &name)
 {
     const QString folder = qEnvironmentVariable("QUILLERY_SCREENSHOTS");
@@ -108,13 +79,6 @@ void shoot(QWidget &widget, const QString &name)
     QDir().mkpath(folder);
     QTest::qWait(200);
     QVERIFY(widget.grab().save(folder + u'/' + name));
-}
-
-// Clicks a button and gives back what the dialog ended with.
-int click(QDialog &dialog, QPushButton *button)
-{
-    QTest::mouseClick(button, Qt::LeftButton);
-    return dialog.result();
 }
 
 } // namespace
@@ -317,6 +281,22 @@ private Q_SLOTS:
         QVERIFY(recorder.lastText().contains(u("错误描述")));
         QCOMPARE(list()->topLevelItemCount(), 5);
         QVERIFY(FileSystem::exists(dir_->file("posts/111/2.htm")));
+
+        // A failed move leaves the files where they are.
+        recorder.clear();
+        driver.then([](QDialog &dialog) {
+            auto &move = static_cast<CMovePostDialog &>(dialog);
+            move.targetBox()->setCurrentIndex(3);
+            return click(dialog, move.acceptButton());
+        });
+        frame_->commands()->movePosts->trigger();
+        QCOMPARE(driver.shown, 2);
+        QCOMPARE(recorder.calls().size(), 1);
+        QVERIFY2(recorder.lastText().startsWith(u("执行SQL语句[ update TA set roomid = 13 where ")),
+                 qPrintable(recorder.lastText()));
+        QCOMPARE(list()->topLevelItemCount(), 5);
+        QCOMPARE(dir_->read("posts/111/2.htm"), std::string("<html>2</html>"));
+        QVERIFY(!FileSystem::exists(dir_->file("posts/13")));
         QCOMPARE(driver.unexpected, 0);
     }
 
@@ -375,6 +355,28 @@ private Q_SLOTS:
         QCOMPARE(countRows("TA where roomid = 111"), 3);
         QCOMPARE(dir_->read("posts/111/2.htm"), std::string("<html>2</html>"));
         QCOMPARE(driver.unexpected, 0);
+    }
+
+    void failedFindKeepsTheListedRoom()
+    {
+        const int room = frame_->currentRoomIndex();
+        QVERIFY(room >= 0);
+        QCOMPARE(frame_->currentRootIndex(), 0);
+        execute({"drop table TB"});
+        MessageBoxRecorder recorder;
+        ModalDriver driver;
+        driver.then([](QDialog &dialog) {
+            auto &find = static_cast<CFindPostDialog &>(dialog);
+            find.rootBox()->setCurrentIndex(1);
+            return click(dialog, find.startButton());
+        });
+        frame_->commands()->findPosts->trigger();
+        QCOMPARE(driver.shown, 1);
+        QCOMPARE(recorder.calls().size(), 1);
+        // The rows of the room stay listed, and so do the indices that name it.
+        QCOMPARE(list()->topLevelItemCount(), 5);
+        QCOMPARE(frame_->currentRoomIndex(), room);
+        QCOMPARE(frame_->currentRootIndex(), 0);
     }
 
     void previousPageAfterRowsLeft()

@@ -161,6 +161,31 @@ private Q_SLOTS:
         QVERIFY(page.find("charset") != std::string::npos);
     }
 
+    void htmlPostTitledLikeXmlIsSavedOverItself()
+    {
+        // Its title makes it count as XML, so the name is asked for; but the file is a page:
+        // it is proposed as it is, and writing over it is allowed.
+        MessageBoxRecorder recorder;
+        dir_->write("posts/x.html",
+                    "<html><head><title>feed.xml</title></head><body><p id=\"p\">old</p>"
+                    "</body></html>");
+        open("titled", "posts/x.html");
+        CPostView *view = panel_->view();
+        QCOMPARE(view->title(), QStringLiteral("feed.xml"));
+        recorder.queueAnswer(QMessageBox::Yes);
+        startEditing();
+        evaluate(view, QStringLiteral("document.getElementById('p').textContent = 'new'"));
+        const QString own = FileSystem::toQtPath(dir_->file("posts/x.html"));
+        recorder.queuePath(own);
+        panel_->strip()->saveAction->trigger();
+        QTRY_COMPARE(designMode(view), QStringLiteral("off"));
+        QCOMPARE(recorder.fileDialogs().size(), 1);
+        QCOMPARE(recorder.fileDialogs().first().fileName, own);
+        QCOMPARE(recorder.texts(), QStringList {QString::fromUtf8(XmlQuestion)});
+        const std::string saved = dir_->read("posts/x.html");
+        QVERIFY2(saved.find("<p id=\"p\">new</p>") != std::string::npos, saved.c_str());
+    }
+
     void xmlPostOpensAsTextInTheEditor()
     {
         // A folder name with a space and a command substitution: one argument, no shell.

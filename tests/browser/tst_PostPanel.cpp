@@ -316,6 +316,32 @@ private Q_SLOTS:
         QTest::qWait(1000);
         QCOMPARE(text(view, "remote"), QString());
         QCOMPARE(text(view, "secret"), QString());
+
+        // External entities, in the post and in its XSL, read nothing outside the archive.
+        const std::string outside = dir_->file("secret.xml");
+        dir_->write("xml/1/3.xml",
+                    "<?xml version=\"1.0\"?><?xml-stylesheet type=\"text/xsl\" "
+                    "href=\"../entity.xsl\"?><!DOCTYPE Topic [<!ENTITY out SYSTEM \"file://"
+                            + outside + "\"><!ENTITY net SYSTEM \"" + beacon
+                            + "/e.xml\">]><Topic><Title>t&out;&net;</Title></Topic>");
+        dir_->write("xml/entity.xsl",
+                    "<?xml version=\"1.0\"?><!DOCTYPE xsl:stylesheet [<!ENTITY out SYSTEM "
+                    "\"../secret.xml\">]><xsl:stylesheet version=\"1.0\" "
+                    "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+                    "<xsl:template match=\"/\"><html><body><h1 id=\"h\"><xsl:value-of "
+                    "select=\"Topic/Title\"/></h1><p id=\"x\">x&out;</p></body></html>"
+                    "</xsl:template></xsl:stylesheet>");
+        QVERIFY(loads(view, [&] { openIn("entities", "xml/1/3.xml", "xml"); }));
+        QTRY_COMPARE(text(view, "h"), QStringLiteral("t")); // rendered, the entities empty
+        QTest::qWait(1000);
+        const QString page = evaluate(view,
+                                      QStringLiteral("document.documentElement ? "
+                                                     "document.documentElement.outerHTML : ''"))
+                                     .toString();
+        QVERIFY2(!page.contains(QStringLiteral("secret")), qPrintable(page));
+        for (const QUrl &url : view->guard()->allowed())
+            QVERIFY2(!url.toString().contains(QStringLiteral("secret")),
+                     qPrintable(url.toString()));
         QCOMPARE(contacted.count(), 0);
     }
 

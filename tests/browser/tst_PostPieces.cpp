@@ -12,6 +12,8 @@
 #include "common/AppDirectory.h"
 #include "common/FileSystem.h"
 
+#include <QDir>
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -44,6 +46,21 @@ private Q_SLOTS:
         QCOMPARE(table.ShownSlots(), (std::vector<int> {0, 1}));
         table.RecomputeShown({"Title", "TOPICID", "roomid"}); // names match exactly
         QCOMPARE(table.ShownSlots(), (std::vector<int> {2}));
+    }
+
+    void columnsAreFoundByTheirField()
+    {
+        PostColumnTable table;
+        table.RecomputeShown({"topicid", "roomid", "reply"}); // no title
+        QCOMPARE(table.ColumnOf(PostColumnTable::TopicIdSlot), 0);
+        QCOMPARE(table.ColumnOf(PostColumnTable::RoomIdSlot), 1);
+        QCOMPARE(table.ColumnOf(3), 2);
+        QCOMPARE(table.ColumnOf(PostColumnTable::TitleSlot), -1);
+        table.RecomputeShown({"roomid", "reply"});
+        QCOMPARE(table.ColumnOf(PostColumnTable::TopicIdSlot), -1);
+        QCOMPARE(table.ColumnOf(PostColumnTable::RoomIdSlot), 0);
+        QCOMPARE(table.ColumnOf(-1), -1);
+        QCOMPARE(table.ColumnOf(PostColumnTable::SlotCount), -1);
     }
 
     void narrowListGivesSharingColumnsAMinimum()
@@ -202,6 +219,39 @@ private Q_SLOTS:
         withHost.setHost(QStringLiteral("127.0.0.1"));
         QVERIFY(!sandbox.Allows(withHost, PostResource::Stylesheet));
 
+        // A sibling whose name starts with the archive folder's is outside it.
+        dir_->write("archive/htm-old/x.css", "p {}");
+        dir_->write("archive/htm-old/x.png", "png");
+        dir_->write("archive/htmx.png", "png");
+        QVERIFY(!sandbox.Allows(url("archive/htm-old/x.css"), PostResource::Stylesheet));
+        QVERIFY(!sandbox.Allows(url("archive/htm-old/x.png"), PostResource::Image));
+        QVERIFY(!sandbox.Allows(url("archive/htmx.png"), PostResource::Image));
+
+        // A post file or room folder that links out of its area loads nothing at all.
+        dir_->write("elsewhere/5.htm", "<p>not the archive's</p>");
+        QVERIFY(::symlink("../../../secret.txt", (nine + "linked.htm").c_str()) == 0);
+        QVERIFY(::symlink("../../elsewhere", dir_->file("archive/htm/8").c_str()) == 0);
+        QVERIFY(sandbox.HoldsDocument());
+        for (const char *outside : {"archive/htm/9/linked.htm", "archive/htm/8/5.htm"}) {
+            const PostSandbox linked(dir_->file(outside), dir_->file("archive/htm"));
+            QVERIFY2(!linked.HoldsDocument(), outside);
+            QVERIFY(linked.roots().empty());
+            QVERIFY(!linked.IsDocument(url(outside)));
+            QVERIFY(!linked.Allows(url("archive/htm/own.css"), PostResource::Stylesheet));
+        }
+        // With no archive folder, the folder the post was looked up in is its area.
+        QVERIFY(!PostSandbox(dir_->file("archive/htm/9/linked.htm"), std::string())
+                         .HoldsDocument());
+        QVERIFY(PostSandbox(dir_->file("archive/htm/8/5.htm"), std::string()).HoldsDocument());
+        ::unlink(dir_->file("archive/htm/8").c_str());
+
+        // A bare name was looked up in the working folder.
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QString::fromStdString(dir_->file("archive/htm/9"))));
+        QVERIFY(PostSandbox("5.htm", std::string()).HoldsDocument());
+        QVERIFY(!PostSandbox("linked.htm", std::string()).HoldsDocument());
+        QVERIFY(QDir::setCurrent(before));
+
         // Without an archive folder only the post's own folder.
         const PostSandbox alone(dir_->file("archive/htm/9/5.htm"), std::string());
         QVERIFY(alone.Allows(url("archive/htm/9/a.png"), PostResource::Image));
@@ -233,7 +283,15 @@ private Q_SLOTS:
         PlaceholderSpy spy;
         const std::string app = AppDirectory();
         QCOMPARE(PostArchiveFolder("|APP_PATH|\\htm\\|ROOMID|\\|ID|.htm"), app + "/htm");
-        QCOMPARE(PostArchiveFolder("|APP_PATH|\\posts\\p|ID|.htm"), app + "/posts");
+        // A post placeholder inside a name leaves no folder that is surely the archive's:
+        // the fixed part of "Lumora_|ROOMID|" would widen it to the home folder.
+        QCOMPARE(PostArchiveFolder("|APP_PATH|\\posts\\p|ID|.htm"), std::string());
+        QCOMPARE(PostArchiveFolder("/home/u/Lumora_|ROOMID|/|ID|.htm"), std::string());
+        QCOMPARE(PostArchiveFolder("/home/u/Lumora/x|ROOMNAME_PATH|/|ID|.htm"), std::string());
+        QCOMPARE(PostArchiveFolder("/home/u/Lumora\\|ROOMID|\\|ID|.htm"),
+                 std::string("/home/u/Lumora"));
+        // 運 is DF 5C in GBK: its trail byte is no separator.
+        QCOMPARE(PostArchiveFolder("/home/u/" + gbk("運") + "|ROOMID|/|ID|.htm"), std::string());
         QCOMPARE(PostArchiveFolder("/data/|ROOMNAME_PATH|/|TITLE|.htm"), std::string("/data"));
         QCOMPARE(PostArchiveFolder("/data/fixed/one.htm"), std::string("/data/fixed"));
         QCOMPARE(PostArchiveFolder("|ID|.htm"), std::string());
@@ -271,6 +329,11 @@ private Q_SLOTS:
         QVERIFY(!EndsWithXml("/p/1.xm"));
         QVERIFY(!EndsWithXml("xml"));
         QCOMPARE(ProposedHtmlPath(gbk("/档/123.xml")), gbk("/档/123.htm"));
+        QCOMPARE(ProposedHtmlPath("/p/123.XmL"), std::string("/p/123.htm"));
+        // Only a final ".xml" is replaced: a page keeps its name.
+        QCOMPARE(ProposedHtmlPath("/p/x.html"), std::string("/p/x.html"));
+        QCOMPARE(ProposedHtmlPath("/p/5.htm"), std::string("/p/5.htm"));
+        QCOMPARE(ProposedHtmlPath("/p.xml/5"), std::string("/p.xml/5"));
         QCOMPARE(SerializedPage(QStringLiteral("<!DOCTYPE html>"), QStringLiteral("<html></html>")),
                  QStringLiteral("<!DOCTYPE html>\n<html></html>"));
         QCOMPARE(WithCharsetDeclared(QStringLiteral("<html><HEAD lang=\"x\"><title>t</title>"),

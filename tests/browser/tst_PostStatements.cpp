@@ -5,6 +5,8 @@
 #include "browser/posts/PostStatements.h"
 #include "common/FileSystem.h"
 
+#include <optional>
+
 namespace {
 
 // Top-level room A with table T: B (11) holding C (12), and D (13).
@@ -184,6 +186,16 @@ private Q_SLOTS:
         QVERIFY(!ComposeMoveStatement("T", "", {"1"}, statement, problem));
         QVERIFY(!ComposeMoveStatement("T x", "5", {"1"}, statement, problem));
         QVERIFY(!ComposeDeleteStatement("T", {}, statement, problem));
+    }
+
+    void onlyIdsThePathLookUpHoldsHaveFiles()
+    {
+        QCOMPARE(PostFileTopicId("0"), std::optional<std::uint32_t>(0));
+        QCOMPARE(PostFileTopicId("4294967295"), std::optional<std::uint32_t>(4294967295u));
+        QCOMPARE(PostFileTopicId("010"), std::optional<std::uint32_t>(10)); // never octal
+        for (const char *other : {"4294967296", "5000000000", "-1", "-4294967295", "", "0x10",
+                                  "1e3", "+5", "99999999999999999999"})
+            QVERIFY2(!PostFileTopicId(other), other);
     }
 
     void postFilesDeletedAndMoved()

@@ -121,6 +121,9 @@ private Q_SLOTS:
         // The list of top-level rooms shows the attribute as written.
         std::vector<std::string> names, tables, rootIds;
         model_->ListRootRooms(names, tables, &rootIds);
+        QCOMPARE(names, std::vector<std::string> {"top"});
+        QCOMPARE(tables, std::vector<std::string> {"T"});
+        QCOMPARE(rootIds, std::vector<std::string> {"0"});
         std::vector<std::string> paths, subIds;
         model_->ListSubRooms(0, paths, subIds);
         QCOMPARE(QString::fromStdString(subIds.front()), roomids.split(QLatin1Char(',')).front());
@@ -304,6 +307,91 @@ private Q_SLOTS:
         deep += "</帖子类型></r>";
         dir_->write("Configs/Deep.xml", xmlFile(deep.c_str()));
         QVERIFY(!broken.LoadTreeConfig(dir_->file("Configs/Deep.xml"), &reason));
+    }
+
+    void tableMustBeAName_data()
+    {
+        QTest::addColumn<QByteArray>("table");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("plain") << QByteArray("Posts_2") << true;
+        QTest::newRow("underscore first") << QByteArray("_p") << true;
+        QTest::newRow("in a schema") << QByteArray("archive.Posts") << true;
+        QTest::newRow("63 bytes") << QByteArray(63, 'p') << true;
+        QTest::newRow("64 bytes") << QByteArray(64, 'p') << false;
+        QTest::newRow("a megabyte") << QByteArray(1 << 20, 'p') << false;
+        QTest::newRow("digit first") << QByteArray("1p") << false;
+        QTest::newRow("blank") << QByteArray("p q") << false;
+        QTest::newRow("statement") << QByteArray("p; drop table q") << false;
+        QTest::newRow("two dots") << QByteArray("a.b.c") << false;
+        QTest::newRow("empty schema") << QByteArray(".p") << false;
+        QTest::newRow("empty name") << QByteArray("p.") << false;
+        QTest::newRow("quoted") << QByteArray("&quot;p&quot;") << false;
+        QTest::newRow("GBK") << QByteArray::fromStdString(gbk("帖子表")) << false;
+    }
+
+    void tableMustBeAName()
+    {
+        // The table reaches statement texts (it cannot be bound): the load refuses what is
+        // no identifier, and names the room.
+        QFETCH(QByteArray, table);
+        QFETCH(bool, accepted);
+        dir_->write("Configs/InitTree.xml",
+                    xmlFile("<r><帖子类型 TABLE=\"TA\" ROOMID=\"1\">好</帖子类型>")
+                            + gbk("<帖子类型 TABLE=\"") + table.toStdString()
+                            + gbk("\" ROOMID=\"2\">这一个</帖子类型></r>"));
+        std::string reason;
+        QCOMPARE(model_->LoadTreeConfig(RoomModel::TreeConfigPath(std::nullopt), &reason),
+                 accepted);
+        if (accepted) {
+            QCOMPARE(model_->GetRootTable(1), table.toStdString());
+            return;
+        }
+        QVERIFY2(show(reason).contains(QString::fromUtf8("这一个")), qPrintable(show(reason)));
+        QVERIFY(reason.size() < 6000);
+        QCOMPARE(model_->RecordCount(), std::size_t(0));
+        QCOMPARE(model_->TableCount(), std::size_t(0));
+    }
+
+    void doubtfulRoomIdsAndEntriesAreNamed()
+    {
+        // The file loads whole; what cannot work is named, one line each, in file order.
+        QVERIFY(load(R"(<r><帖子类型 TABLE="TA" ROOMID="1*">甲<帖子类型 ROOMID="*12">乙</帖子类型>
+            <帖子类型 ROOMID="">丙</帖子类型><帖子类型 ROOMID="4294967295">丁</帖子类型>
+            <帖子类型 ROOMID="007">戊</帖子类型><帖子类型 ROOMID="-3">己</帖子类型>
+            <帖子类型 ROOMID="x"/>
+            <帖子属性范围>1 100 a/|ID|.htm</帖子属性范围>
+            <帖子属性范围>101 x b/|ID|.htm</帖子属性范围>
+            <帖子属性范围>-1 200 My Posts/|ID|.htm</帖子属性范围>
+          </帖子类型></r>)"));
+        QCOMPARE(model_->RecordCount(), std::size_t(6));
+        std::vector<QString> warnings;
+        for (const std::string &warning : model_->LoadWarnings())
+            warnings.push_back(show(warning));
+        const auto roomId = [](const char *room, const char *id) {
+            return QString::fromUtf8("类型“%1”的ROOMID“%2”不是0到4294967295之间的整数,"
+                                     "打开该类型会失败或找不到帖子。")
+                    .arg(QString::fromUtf8(room), QString::fromUtf8(id));
+        };
+        QCOMPARE(warnings,
+                 (std::vector<QString> {
+                         QString::fromUtf8("类型“甲”的帖子属性范围“101 x b/|ID|.htm”不是"
+                                           "“起始ID 结束ID 路径模板”的格式,已被忽略。"),
+                         QString::fromUtf8("类型“甲”的帖子属性范围“-1 200 My Posts/|ID|.htm”"
+                                           "多于三项(路径模板中不能有空白),只用了前三项。"),
+                         roomId("乙", "*12"), roomId("丙", ""), roomId("戊", "007"),
+                         roomId("己", "-3")}));
+        // The cut entry is still used, as before; the malformed one is not.
+        QCOMPARE(model_->LoadPostRanges(0), 2);
+        QCOMPARE(model_->PostRanges()[1].pathTemplate, std::string("My"));
+
+        // A value of 100 KB is named, not quoted whole.
+        QVERIFY(load(("<r><帖子类型 TABLE=\"T\" ROOMID=\"" + std::string(100000, '7')
+                      + "\">长</帖子类型></r>")
+                             .c_str()));
+        QCOMPARE(model_->LoadWarnings().size(), std::size_t(1));
+        QVERIFY(model_->LoadWarnings()[0].size() < 1000);
+        QVERIFY(load(ForumConfig));
+        QCOMPARE(model_->LoadWarnings().size(), std::size_t(1)); // "only two"
     }
 
     void configPathFollowsArgument()

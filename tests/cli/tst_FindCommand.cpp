@@ -4,6 +4,7 @@
 #include "browser/posts/PostStatements.h"
 #include "common/Codec.h"
 
+#include <QFileInfo>
 #include <QProcess>
 
 namespace {
@@ -87,6 +88,25 @@ private Q_SLOTS:
             QVERIFY2(run.err.contains(message), qPrintable(run.err));
         }
         QCOMPARE(quillery({QStringLiteral("index")}).status, 2);
+    }
+
+    // A new user's first search, before anything was imported: the embedded archive is
+    // made empty, not reported missing.
+    void firstSearchOfANewEmbeddedArchive()
+    {
+        TempAppDir dir;
+        const QString database = dir.qtPath() + QStringLiteral("/Data/Lumora.db");
+        dir.write("InitTree.xml",
+                  gbk(QString::fromUtf8(Config)
+                              .arg(QStringLiteral("Provider=SQLite;Data Source=") + database)
+                              .toUtf8()
+                              .constData()));
+        const Run run = quillery({QStringLiteral("find"), QStringLiteral("--config"),
+                                  dir.qtPath() + QStringLiteral("/InitTree.xml"),
+                                  QStringLiteral("--root"), u("甲区"), QStringLiteral("--count")});
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QCOMPARE(run.out, QStringLiteral("0\n"));
+        QVERIFY(QFileInfo::exists(database));
     }
 
     void findsOnBothEngines_data() { addEngineRows(); }

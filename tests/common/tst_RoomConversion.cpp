@@ -1,3 +1,4 @@
+#include "LineRulesReference.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
@@ -126,14 +127,23 @@ private Q_SLOTS:
         QVERIFY(table.roomIds().empty());
     }
 
-    void missingFileIsCreatedEmpty()
+    void fileIsOnlyRead()
     {
+        // A missing file stays missing: nothing is made beside the program.
         const std::string path = dir_->file("RoomID-Name.txt");
         QVERIFY(!FileSystem::exists(path));
+        QVERIFY(load().ids.empty());
+        QVERIFY(!FileSystem::exists(path));
+
+        // A file the user may only read loads, and stays read-only.
+        dir_->write("RoomID-Name.txt", "1<a\r\n2<b\r\n");
+        QVERIFY(!FileSystem::setReadOnly(path));
         const Table t = load();
-        QVERIFY(t.ids.empty());
-        QVERIFY(FileSystem::exists(path));
-        QCOMPARE(dir_->read("RoomID-Name.txt"), std::string());
+        QCOMPARE(t.ids, (std::vector<std::string> {"1", "2"}));
+        QCOMPARE(t.names, (std::vector<std::string> {"a", "b"}));
+        QVERIFY(FileSystem::isReadOnly(path));
+        QCOMPARE(dir_->read("RoomID-Name.txt"), std::string("1<a\r\n2<b\r\n"));
+        FileSystem::clearReadOnly(path);
     }
 
     void tooLongLineEndsLoading()
@@ -150,8 +160,28 @@ private Q_SLOTS:
         for (int i = 0; i < 20000; ++i)
             junk += char((i * 7919) & 0xFF);
         dir_->write("RoomID-Name.txt", junk);
-        Table t = load();
+        const Table t = load();
         QCOMPARE(t.ids.size(), t.names.size());
+        // Line for line what the format says, whatever the bytes: each line that is not
+        // empty and does not start with "?" gives its text before the first "<" and, through
+        // the expansion, the text after it.
+        std::vector<std::string> ids, names;
+        for (const ReferenceLine &line : referenceLines(junk, 4096)) {
+            if (line.length > 0 && line.text.front() != '?') {
+                const std::size_t bracket = line.text.find('<');
+                ids.push_back(line.text.substr(0, bracket));
+                std::string name;
+                if (bracket != std::string::npos)
+                    ExpandTemplate(line.text.substr(bracket + 1), name, nullptr, commonKind,
+                                   upResolver);
+                names.push_back(name);
+            }
+            if (line.status != 0)
+                break;
+        }
+        QVERIFY(ids.size() > 50);
+        QCOMPARE(t.ids, ids);
+        QCOMPARE(t.names, names);
     }
 
     void exportsMessageLines()

@@ -220,6 +220,29 @@ private Q_SLOTS:
         QCOMPARE(dir_->read("RoomID-Name.txt"), std::string("1<a\r\n2<b\r\n"));
     }
 
+    void readOnlyModeOnlyReads()
+    {
+        CTextLineFile missing;
+        QCOMPARE(missing.Open(dir_->file("none.txt"), 0, CTextLineFile::OpenMode::ReadOnly), 2401);
+        QVERIFY(!FileSystem::exists(dir_->file("none.txt")));
+
+        dir_->write("r.txt", "1<a\r\n");
+        const std::string path = dir_->file("r.txt");
+        QVERIFY(!FileSystem::setReadOnly(path));
+        CTextLineFile file;
+        QCOMPARE(file.Open(path, 0, CTextLineFile::OpenMode::ReadOnly), 0);
+        QVERIFY(FileSystem::isReadOnly(path));
+        std::string line;
+        std::int32_t length = 0;
+        QCOMPARE(file.ReadLine(line, 4096, length), CTextLineFile::LastLine);
+        QCOMPARE(line, std::string("1<a"));
+        // Nothing reaches the file, even for a user the attribute does not stop.
+        file.WriteText("2<b", 2);
+        QCOMPARE(file.Close(), 31);
+        QCOMPARE(dir_->read("r.txt"), std::string("1<a\r\n"));
+        FileSystem::clearReadOnly(path);
+    }
+
     void destructorWritesPendingText()
     {
         {

@@ -12,11 +12,15 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 
@@ -374,30 +378,34 @@ private Q_SLOTS:
         QCOMPARE(recorder.calls().size(), 1);
     }
 
-    // With QUILLERY_SHOTS set to a folder, pictures of the dialog for a person to look at.
+    // Pictures of the dialog, kept in QUILLERY_SHOTS for a person to look at when it names a
+    // folder. Each must show its widget: its size, and more than a blank or a frame.
     void screenshot()
     {
-        const QString folder = qEnvironmentVariable("QUILLERY_SHOTS");
+        QTemporaryDir scratch;
+        QString folder = qEnvironmentVariable("QUILLERY_SHOTS");
         if (folder.isEmpty())
-            QSKIP("QUILLERY_SHOTS is not set");
+            folder = scratch.path();
         QDir().mkpath(folder);
         CGarnetDlg dlg;
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QVERIFY(dlg.grab().save(folder + QStringLiteral("/garnet.png")));
+        QImage plain, xml;
+        QCOMPARE(shot(dlg, folder + QStringLiteral("/garnet.png"), &plain), QString());
         dlg.formatList()->setCurrentIndex(1);
-        QVERIFY(dlg.grab().save(folder + QStringLiteral("/garnet-xml.png")));
+        QCOMPARE(shot(dlg, folder + QStringLiteral("/garnet-xml.png"), &xml), QString());
+        QVERIFY(plain != xml); // the other format shows
         dlg.systemMenu()->popup(
                 dlg.menuButton()->mapToGlobal(QPoint(0, dlg.menuButton()->height())));
         QVERIFY(QTest::qWaitForWindowExposed(dlg.systemMenu()));
-        QVERIFY(dlg.systemMenu()->grab().save(folder + QStringLiteral("/garnet-menu.png")));
+        QCOMPARE(shot(*dlg.systemMenu(), folder + QStringLiteral("/garnet-menu.png")), QString());
         dlg.systemMenu()->hide();
         CAboutDialog about(&dlg, u("关于 Garnet"),
                            u("Garnet  Lumora帖子URL列表生成器\nQuillery 离线帖子存档套件的一部分"),
                            dlg.windowIcon());
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
-        QVERIFY(about.grab().save(folder + QStringLiteral("/garnet-about.png")));
+        QCOMPARE(shot(about, folder + QStringLiteral("/garnet-about.png")), QString());
     }
 
 private:
@@ -416,6 +424,29 @@ private:
             return false;
         window.activateWindow();
         return QTest::qWaitForWindowActive(&window);
+    }
+
+    // Saves a picture of the widget and reads it back from the file; says what is wrong
+    // with it, or nothing.
+    static QString shot(QWidget &widget, const QString &path, QImage *image = nullptr)
+    {
+        const QPixmap grabbed = widget.grab();
+        if (!grabbed.save(path))
+            return path + QStringLiteral(": not written");
+        const QImage read(path);
+        if (image)
+            *image = read;
+        if (read.size() != widget.size() * grabbed.devicePixelRatio())
+            return path + QStringLiteral(": not the widget's size");
+        // Text, frames and buttons give many colours; a blank or one-colour picture few.
+        QSet<QRgb> colours;
+        for (int y = 0; y < read.height(); y += 2) {
+            for (int x = 0; x < read.width(); x += 2)
+                colours.insert(read.pixel(x, y));
+        }
+        if (colours.size() < 8)
+            return path + QStringLiteral(": nearly blank");
+        return QString();
     }
 
     static const QLabel *labelFor(const CGarnetDlg &dlg, const QWidget *field)

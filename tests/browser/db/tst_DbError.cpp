@@ -105,6 +105,22 @@ private Q_SLOTS:
         QCOMPARE(DbErrorBlock(error),
                  gbk("\r\n错误号码: [-2147483644]\r\n错误消息: 数据库连接没有打开"
                      "\r\n错误描述: 细节\r\n错误来源: Kestrel CAdoManager"));
+
+        // A statement or a driver's text of megabytes is cut to a few KB, on a character.
+        const std::string huge = "select '" + std::string(1 << 20, 'x') + "'";
+        const std::string block = DbStatementBlock(huge);
+        QVERIFY(block.size() < 5000);
+        QVERIFY(block.rfind(gbk("…")) == block.size() - 2);
+        QVERIFY(block.find("select 'xxx") != std::string::npos);
+        std::string chinese;
+        for (int i = 0; i < 100000; ++i)
+            chinese += gbk("字");
+        const DbError wordy {error.code, chinese, "x"};
+        const std::string described = DbErrorBlock(wordy);
+        QVERIFY(described.size() < 5000);
+        const std::size_t cut = described.rfind(gbk("…"));
+        QVERIFY(cut != std::string::npos);
+        QCOMPARE(described.substr(cut - 2, 2), gbk("字")); // no half character before it
     }
 
     void statementShapes_data()

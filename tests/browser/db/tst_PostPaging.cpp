@@ -34,6 +34,10 @@ struct Listing
     }
     bool query(const TestDatabase &db, const std::string &sql)
     {
+        return query(db, BoundStatement {sql, {}, {}});
+    }
+    bool query(const TestDatabase &db, const BoundStatement &sql)
+    {
         const PostQueryOutcome outcome = RunPostQueryInto(pager, db.connectionString(), sql);
         if (outcome.stage != PostQueryOutcome::Done)
             return false;
@@ -362,10 +366,27 @@ private Q_SLOTS:
         QCOMPARE(list.shownIds().second, shownBefore.first - 1);
     }
 
-    void roomQueryText()
+    // The room's ID from the configuration is bound, never part of the statement: an ID
+    // that reads like SQL lists nothing instead of every post.
+    void roomQueryBindsTheRoomId_data() { addEngineRows(); }
+    void roomQueryBindsTheRoomId()
     {
-        QCOMPARE(RoomPostsQuery("LangPosts", "111"),
-                 std::string("select * from LangPosts where roomid=111"));
+        QFETCH(TestEngine, engine);
+        const BoundStatement query = RoomPostsQuery("LangPosts", "111");
+        QCOMPARE(query.sql, std::string("select * from LangPosts where roomid=?"));
+        QCOMPARE(query.shown(), std::string("select * from LangPosts where roomid=111"));
+        QVERIFY(query.values == std::vector<SqlValue> {SqlValue::fromInteger(111)});
+
+        QUILLERY_TEST_DATABASE(db, engine, "posts");
+        QUILLERY_EXECUTE(db, insertPostsSql(engine, "posts", 1, 300, "1"));
+        Listing list;
+        QVERIFY(list.query(*db, RoomPostsQuery("posts", "1")));
+        QCOMPARE(list.status, shown(300, 1, 100));
+        const bool listed = list.query(*db, RoomPostsQuery("posts", "1 or 1=1"));
+        // SQLite compares the text and finds nothing; PostgreSQL refuses it as no integer.
+        QVERIFY(!listed || list.rows.empty());
+        QVERIFY(list.query(*db, RoomPostsQuery("posts", "")));
+        QVERIFY(list.rows.empty());
     }
 };
 
