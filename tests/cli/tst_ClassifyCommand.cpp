@@ -234,6 +234,38 @@ private Q_SLOTS:
         QCOMPARE(QFile::exists(source + QStringLiteral("/big.htm")), !move);
     }
 
+    // A file whose buffer cannot be had in the address space is reported like any file
+    // that cannot be read, and the run goes on.
+    void fileBeyondTheAddressSpaceIsReported()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizer's allocator cannot run within a limit on the address space");
+#endif
+        dir_->write("in/1.htm", "<RoomId>7</RoomId>");
+        // 2 GB in an address space of 1 GB.
+        QFile huge(in_ + QStringLiteral("/2.htm"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(2) << 30));
+        huge.close();
+        QProcess process;
+        process.setProcessEnvironment(utf8Environment());
+        process.setChildProcessModifier([] {
+            const struct rlimit bound = {rlim_t(1) << 30, rlim_t(1) << 30};
+            ::setrlimit(RLIMIT_AS, &bound);
+        });
+        process.start(AppQuillery,
+                      {QStringLiteral("classify"), QStringLiteral("--in"), in_,
+                       QStringLiteral("--out"), out_});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1); // one file was left out
+        const QStringList lines =
+                QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith(u("无法读取文件[2.htm]:")), qPrintable(lines[0]));
+        QCOMPARE(lines[1], u("转换完成,总个数=2,成功的个数=1"));
+        QVERIFY(QFile::exists(out_ + QStringLiteral("/7/1.htm")));
+    }
+
 private:
     std::unique_ptr<TempAppDir> dir_;
     QString in_;

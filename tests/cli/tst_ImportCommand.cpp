@@ -273,6 +273,49 @@ private Q_SLOTS:
         QCOMPARE(scalar(db->connectionString(), "select count(*) from posts"), 40000ll);
     }
 
+    // Short of memory: a thread that cannot start fails the run with a message, and a file
+    // the reader cannot hold is that file's open error while the run goes on. Neither
+    // ends the program.
+    void memoryShortageFailsTheRunOrTheFile()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        TempAppDir dir;
+        writeManyPosts(dir, 1);
+        const auto start = [&](QProcess &process, int resource, rlim_t limit) {
+            process.setProcessEnvironment(utf8Environment());
+            process.setChildProcessModifier([resource, limit] {
+                const struct rlimit bound = {limit, limit};
+                ::setrlimit(resource, &bound);
+            });
+            process.start(AppQuillery,
+                          QStringList {QStringLiteral("import")}
+                                  + manyArguments(dir, db->connectionString()));
+        };
+        {
+            // Threads take their stack size from this limit: none fits in memory.
+            QProcess process;
+            start(process, RLIMIT_STACK, rlim_t(1) << 46);
+            const Run run = finish(process);
+            QCOMPARE(run.status, 1);
+            QVERIFY2(run.err.contains(u("无法启动导入所需的线程(")), qPrintable(run.err));
+            QCOMPARE(scalar(db->connectionString(), "select count(*) from posts"), 0ll);
+        }
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizer's allocator cannot run within a limit on the address space");
+#endif
+        // A file of 2 GB in an address space of 1 GB: its buffer cannot be had.
+        QFile huge(dir.qtPath() + QStringLiteral("/many/1/2.htm"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(2) << 30));
+        huge.close();
+        QProcess process;
+        start(process, RLIMIT_AS, rlim_t(1) << 30);
+        const Run run = finish(process);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.lines(),
+                 (QStringList {q(dir.file("many/1/2.htm")) + u("   文件打开错误(error=12)"),
+                               u("插入完成: 总文件=2成功插入=1")}));
+    }
+
     void usageAndDatabaseErrors()
     {
         TempAppDir dir;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +68,31 @@ long summaryTotal(const std::string &summary)
     const std::size_t at = summary.find('=');
     return at == std::string::npos ? -1 : std::stol(summary.substr(at + 1));
 }
+
+// While alive, new threads ask for a stack larger than any address space: none can start.
+class ThreadsCannotStart
+{
+public:
+    ThreadsCannotStart()
+    {
+        pthread_getattr_default_np(&saved_);
+        pthread_attr_t huge;
+        pthread_attr_init(&huge);
+        pthread_attr_setstacksize(&huge, std::size_t(1) << 50);
+        pthread_setattr_default_np(&huge);
+        pthread_attr_destroy(&huge);
+    }
+    ~ThreadsCannotStart()
+    {
+        pthread_setattr_default_np(&saved_);
+        pthread_attr_destroy(&saved_);
+    }
+    ThreadsCannotStart(const ThreadsCannotStart &) = delete;
+    ThreadsCannotStart &operator=(const ThreadsCannotStart &) = delete;
+
+private:
+    pthread_attr_t saved_;
+};
 
 } // namespace
 
@@ -350,6 +376,44 @@ private Q_SLOTS:
         QCOMPARE(sink.boxes.size(), std::size_t(6));
         QCOMPARE(show(sink.boxes[0]), QStringLiteral("|\\x1b[31mroom0|"));
         QCOMPARE(show(sink.boxes[5]), show(u("另有15个无法识别的占位符没有一一显示")));
+    }
+
+    // A thread of the run that cannot start (the counting one, the reading one) fails the
+    // run with a message box; nothing is read, and the next run goes as usual.
+    void threadThatCannotStartFailsTheRun_data()
+    {
+        QTest::addColumn<bool>("countAhead");
+        QTest::addColumn<bool>("pipelined");
+        QTest::newRow("counting thread") << true << false;
+        QTest::newRow("reading thread") << false << true;
+    }
+    void threadThatCannotStartFailsTheRun()
+    {
+        QFETCH(bool, countAhead);
+        QFETCH(bool, pipelined);
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        TempAppDir dir;
+        dir.write("in/1.htm", postPage("one"));
+        ImportTuning tuning;
+        tuning.countAhead = countAhead;
+        tuning.pipelined = pipelined;
+        RecordingSink sink;
+        ImportOutcome outcome = ImportOutcome::Completed;
+        {
+            const ThreadsCannotStart noThreads;
+            outcome = run(pageSettings(db->connectionString(), dir.file("in")), sink, tuning);
+        }
+        QVERIFY(outcome != ImportOutcome::Completed && outcome != ImportOutcome::Aborted);
+        QVERIFY(sink.lines.empty());
+        QCOMPARE(sink.boxes.size(), std::size_t(1));
+        QVERIFY2(startsWith(sink.boxes[0], u("无法启动导入所需的线程(")),
+                 qPrintable(show(sink.boxes[0])));
+        QCOMPARE(countPosts(db->connectionString(), "posts"), 0ll);
+
+        RecordingSink again;
+        QCOMPARE(run(pageSettings(db->connectionString(), dir.file("in")), again, tuning),
+                 ImportOutcome::Completed);
+        QCOMPARE(again.lines, std::vector<std::string> {u("插入完成: 总文件=1成功插入=1")});
     }
 
     // A file larger than the memory the reader may take is that file's open error.
