@@ -52,8 +52,8 @@ std::error_code removeFile(std::string_view path);
 struct FileIdentity;
 // Fails with file_exists when the target exists. The copy is written to a partial file
 // beside the target and only then given the target's name (never over an existing file),
-// so a copy that fails or is killed half-way never leaves a short file under that name. The target gets the source's permissions. targetIdentity, when given,
-// receives the identity of the new file.
+// so a copy that fails or is killed half-way never leaves a short file under that name. The target
+// gets the source's permissions. targetIdentity, when given, receives the identity of the new file.
 std::error_code copyFile(std::string_view from, std::string_view to,
                          FileIdentity *targetIdentity = nullptr);
 // Fails with file_exists when the target exists; works across file systems, where it
