@@ -8,7 +8,7 @@
 #include "BenchSupport.h"
 #include "PgCluster.h"
 
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/import/ImportReader.h"

@@ -6,7 +6,7 @@
 
 #include "BenchSupport.h"
 
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/import/CImportDataBase.h"
 #include "browser/import/CImportDataExtern.h"

@@ -3,7 +3,7 @@
 #include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
 #include "CMainFrame.h"
-#include "KestrelTexts.h"
+#include "browser/ShellTexts.h"
 #include "browser/import/CImportDataSheet.h"
 #include "common/UiSeam.h"
 

@@ -1,6 +1,6 @@
 #include "CKestrelCommands.h"
 
-#include "KestrelTexts.h"
+#include "browser/ShellTexts.h"
 
 #include <QAction>
 #include <QIcon>

@@ -1,6 +1,6 @@
 #include "CMainStatusBar.h"
 
-#include "KestrelTexts.h"
+#include "browser/ShellTexts.h"
 #include "LockKeyState.h"
 
 #include <QLabel>

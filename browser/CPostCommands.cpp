@@ -4,7 +4,7 @@
 #include "CLeftTreeView.h"
 #include "CMainFrame.h"
 #include "CMainStatusBar.h"
-#include "PostCommandTexts.h"
+#include "browser/rooms/PostCommandTexts.h"
 #include "browser/db/DbEndpoint.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"

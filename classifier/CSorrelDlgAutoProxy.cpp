@@ -1,7 +1,7 @@
 #include "CSorrelDlgAutoProxy.h"
 
 #include "CSorrelDlg.h"
-#include "SorrelTexts.h"
+#include "classifier/SorrelTexts.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

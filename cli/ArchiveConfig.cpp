@@ -1,8 +1,8 @@
 #include "ArchiveConfig.h"
 
 #include "OptionParser.h"
-#include "browser/PostPlaceholder.h"
-#include "browser/RoomModel.h"
+#include "browser/rooms/PostPlaceholder.h"
+#include "browser/rooms/RoomModel.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"

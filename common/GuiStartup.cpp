@@ -1,9 +1,9 @@
 #include "GuiStartup.h"
 
-#include "AppFolders.h"
-#include "Codec.h"
+#include "common/AppFolders.h"
+#include "common/Codec.h"
 #include "PlaceholderMessages.h"
-#include "ProgramInfo.h"
+#include "common/ProgramInfo.h"
 #include "UiSeam.h"
 
 #include <QApplication>

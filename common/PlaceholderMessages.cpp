@@ -1,7 +1,7 @@
 #include "PlaceholderMessages.h"
 
-#include "Codec.h"
-#include "PlaceholderNotifier.h"
+#include "common/Codec.h"
+#include "common/PlaceholderNotifier.h"
 #include "UiSeam.h"
 
 #include <QCoreApplication>

@@ -3,8 +3,8 @@
 //                                              the bash completion "quillery", from --help
 //   make_dist_files icon <svg> <size> <png>    a square PNG of an icon
 
-#include "ManualPage.h"
-#include "browser/KestrelTexts.h"
+#include "dist/ManualPage.h"
+#include "browser/rooms/KestrelTexts.h"
 #include "classifier/SorrelTexts.h"
 #include "cli/CliTexts.h"
 #include "cli/Subcommand.h"

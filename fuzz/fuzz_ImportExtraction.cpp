@@ -4,7 +4,7 @@
 // then the file's bytes.
 
 #include "browser/import/PostExtraction.h"
-#include "browser/import/PostStatements.h"
+#include "browser/import/InsertStatements.h"
 #include "common/Codec.h"
 #include "common/RoomConversion.h"
 

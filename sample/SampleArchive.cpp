@@ -1,6 +1,6 @@
 #include "SampleArchive.h"
 
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/CAdoRecordset.h"
 #include "browser/db/EmbeddedDatabase.h"

@@ -4,8 +4,8 @@
 // so the first start can import the archive through `quillery import` exactly once.
 //   make_sample [--holds-posts] <program folder>
 
-#include "SampleArchive.h"
-#include "browser/RoomModel.h"
+#include "sample/SampleArchive.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/AppDirectory.h"
 #include "common/FileSystem.h"
 

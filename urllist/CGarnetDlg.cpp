@@ -1,6 +1,6 @@
 #include "CGarnetDlg.h"
 
-#include "GarnetTexts.h"
+#include "urllist/GarnetTexts.h"
 #include "common/CAboutDialog.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"

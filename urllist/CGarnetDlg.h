@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ServerSetting.h"
-#include "UrlListGeneration.h"
-#include "UrlTemplateTable.h"
+#include "urllist/ServerSetting.h"
+#include "urllist/UrlListGeneration.h"
+#include "urllist/UrlTemplateTable.h"
 
 #include <QDialog>
 

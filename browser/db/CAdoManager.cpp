@@ -1,11 +1,11 @@
 #include "CAdoManager.h"
 
-#include "BufferedRowSource.h"
+#include "browser/db/results/BufferedRowSource.h"
 #include "ConnectionString.h"
 #include "DbConnection.h"
 #include "DbFaultInjection.h"
 #include "DbTexts.h"
-#include "ResultSources.h"
+#include "browser/db/results/ResultSources.h"
 #include "SqlStatement.h"
 
 #include "common/Codec.h"

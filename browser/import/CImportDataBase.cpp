@@ -1,9 +1,9 @@
 #include "CImportDataBase.h"
 
 #include "CImportDataSheet.h"
-#include "ImportSettings.h"
+#include "browser/import/ImportSettings.h"
 #include "ImportSheetTexts.h"
-#include "ImportTexts.h"
+#include "browser/import/ImportTexts.h"
 #include "SheetFields.h"
 
 #include "browser/db/ConnectionString.h"

@@ -1,7 +1,7 @@
 #include "CImportDataExtern.h"
 
 #include "CImportDataSheet.h"
-#include "ImportSettings.h"
+#include "browser/import/ImportSettings.h"
 #include "ImportSheetTexts.h"
 #include "SheetFields.h"
 

@@ -1,7 +1,7 @@
 #include "CImportDataList.h"
 
 #include "CImportDataSheet.h"
-#include "ImportSettings.h"
+#include "browser/import/ImportSettings.h"
 #include "ImportSheetTexts.h"
 #include "SheetFields.h"
 

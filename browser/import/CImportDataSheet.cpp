@@ -5,10 +5,10 @@
 #include "CImportDataList.h"
 #include "ImportEvents.h"
 #include "ImportRelay.h"
-#include "ImportRun.h"
+#include "browser/import/ImportRun.h"
 #include "ImportSheetTexts.h"
 
-#include "ImportTexts.h"
+#include "browser/import/ImportTexts.h"
 
 #include "browser/db/CAdoManager.h"
 #include "common/Codec.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ImportPresets.h"
-#include "ImportSettings.h"
+#include "browser/import/ImportPresets.h"
+#include "browser/import/ImportSettings.h"
 
 #include <QDialog>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "ImportPresets.h"
 
 #include "ImportTexts.h"
-#include "browser/PostPlaceholder.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"

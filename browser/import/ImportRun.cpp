@@ -3,7 +3,7 @@
 #include "ImportReader.h"
 #include "ImportSink.h"
 #include "ImportTexts.h"
-#include "browser/PostPlaceholder.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/ConnectionString.h"
 #include "browser/db/DbEndpoint.h"

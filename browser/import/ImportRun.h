@@ -21,7 +21,7 @@
 
 #include "ImportSettings.h"
 #include "PostExtraction.h"
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/PlaceholderNotifier.h"
 
 #include <atomic>

@@ -7,7 +7,7 @@
 // link to a folder outside the import folder is not followed; and a folder that cannot be
 // listed or is not followed is reported once.
 
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 
 #include <atomic>
 #include <cstdint>

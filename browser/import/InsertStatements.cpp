@@ -1,4 +1,4 @@
-#include "PostStatements.h"
+#include "InsertStatements.h"
 
 #include <limits>
 

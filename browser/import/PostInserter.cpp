@@ -2,7 +2,7 @@
 
 #include "ImportSink.h"
 #include "ImportTexts.h"
-#include "PostStatements.h"
+#include "InsertStatements.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/DbError.h"
 #include "common/Codec.h"

@@ -1,7 +1,7 @@
 #include "PostPathCheck.h"
 
 #include "ImportTexts.h"
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TextFormat.h"

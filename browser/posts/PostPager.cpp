@@ -1,6 +1,6 @@
 #include "PostPager.h"
 
-#include "browser/PostListTexts.h"
+#include "browser/rooms/PostListTexts.h"
 #include "browser/db/CAdoRecordset.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"

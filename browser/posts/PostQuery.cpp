@@ -2,7 +2,7 @@
 
 #include "PostPager.h"
 #include "PostStatements.h"
-#include "browser/PostListTexts.h"
+#include "browser/rooms/PostListTexts.h"
 #include "browser/db/CAdoManager.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"

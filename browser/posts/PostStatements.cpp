@@ -1,7 +1,7 @@
 #include "PostStatements.h"
 
-#include "browser/KestrelTexts.h"
-#include "browser/PostCommandTexts.h"
+#include "browser/rooms/KestrelTexts.h"
+#include "browser/rooms/PostCommandTexts.h"
 #include "browser/db/DbEndpoint.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "common/Codec.h"

@@ -5,7 +5,7 @@
 
 #include "TestSupport.h"
 
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 #include "browser/import/CImportDataSheet.h"
 
 #include <QMainWindow>

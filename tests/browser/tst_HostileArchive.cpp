@@ -3,7 +3,7 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/PostPlaceholder.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
 #include "browser/posts/CPostView.h"

@@ -1,7 +1,7 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/import/CImportDataBase.h"
 #include "browser/import/CImportDataList.h"

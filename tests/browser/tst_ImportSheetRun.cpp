@@ -88,7 +88,7 @@ bool waitIdle(CImportDataSheet &sheet, int milliseconds = 30000)
 }
 } // namespace
 
-class TestImportRun : public QObject
+class TestImportSheetRun : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -355,5 +355,5 @@ private Q_SLOTS:
     }
 };
 
-QUILLERY_REGISTER_TEST(TestImportRun)
-#include "tst_ImportRun.moc"
+QUILLERY_REGISTER_TEST(TestImportSheetRun)
+#include "tst_ImportSheetRun.moc"

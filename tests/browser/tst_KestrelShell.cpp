@@ -7,7 +7,7 @@
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
 #include "browser/CRoomPropertiesDialog.h"
-#include "browser/KestrelEvents.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "common/Codec.h"

@@ -6,7 +6,7 @@
 #include "browser/CGoToPost.h"
 #include "browser/CKestrelCommands.h"
 #include "browser/CMainStatusBar.h"
-#include "browser/KestrelEvents.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
 #include "browser/posts/CPostFullScreenDialog.h"

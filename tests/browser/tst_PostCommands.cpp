@@ -8,7 +8,7 @@
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
-#include "browser/KestrelEvents.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"

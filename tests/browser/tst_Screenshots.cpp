@@ -4,7 +4,7 @@
 
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
-#include "browser/KestrelEvents.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "browser/posts/CPostFullScreenDialog.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"

@@ -2,7 +2,7 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 #include "browser/db/CAdoManager.h"
 #include "common/AppDirectory.h"
 #include "common/Codec.h"

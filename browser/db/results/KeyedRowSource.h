@@ -18,10 +18,10 @@
 // (CAdoRecordset::IsDeleted); rows inserted later are not listed; no key is listed twice,
 // so no row shows twice within a window.
 
-#include "BoundStatement.h"
-#include "DbConnection.h"
+#include "browser/db/BoundStatement.h"
+#include "browser/db/DbConnection.h"
 #include "RowSource.h"
-#include "SqlStatement.h"
+#include "browser/db/SqlStatement.h"
 
 #include <memory>
 

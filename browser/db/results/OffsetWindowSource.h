@@ -6,8 +6,8 @@
 // the same order); when rows change between windows the positions shift, and positions
 // past the rows that are left become holes (CAdoRecordset::IsDeleted).
 
-#include "BoundStatement.h"
-#include "DbConnection.h"
+#include "browser/db/BoundStatement.h"
+#include "browser/db/DbConnection.h"
 #include "RowSource.h"
 
 #include <memory>

@@ -1,11 +1,11 @@
 #include "ResultSources.h"
 
 #include "BufferedRowSource.h"
-#include "DbConnection.h"
+#include "browser/db/DbConnection.h"
 #include "KeyedRowSource.h"
 #include "KeysetRowSource.h"
 #include "OffsetWindowSource.h"
-#include "SqlStatement.h"
+#include "browser/db/SqlStatement.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

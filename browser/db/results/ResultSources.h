@@ -14,7 +14,7 @@
 //   the same on another PostgreSQL table: by a kept list of row keys (KeyedRowSource.h);
 //   any other query: by LIMIT and OFFSET (OffsetWindowSource.h).
 
-#include "BoundStatement.h"
+#include "browser/db/BoundStatement.h"
 #include "RowSource.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #include "RowSource.h"
 
-#include "AdoTypes.h"
+#include "browser/db/AdoTypes.h"
 
 #include "common/Codec.h"
 

@@ -4,7 +4,7 @@
 // fields from the start and hands out rows by position, so the record set only keeps
 // a window of rows around its cursor.
 
-#include "DbError.h"
+#include "browser/db/DbError.h"
 
 #include <QVariant>
 

@@ -1,7 +1,7 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 #include "browser/import/ImportTexts.h"
 #include "browser/import/ImportWalk.h"
 #include "common/Codec.h"

@@ -1,7 +1,7 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/import/PostStatements.h"
+#include "browser/import/InsertStatements.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ PostFields post(const std::string &topicid, const std::string &title, const std:
 
 } // namespace
 
-class TestPostStatements : public QObject
+class TestInsertStatements : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -89,5 +89,5 @@ private Q_SLOTS:
     }
 };
 
-QUILLERY_REGISTER_TEST(TestPostStatements)
-#include "tst_PostStatements.moc"
+QUILLERY_REGISTER_TEST(TestInsertStatements)
+#include "tst_InsertStatements.moc"

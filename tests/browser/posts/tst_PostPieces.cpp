@@ -2,7 +2,7 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/PostPlaceholder.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "browser/posts/EditedPage.h"
 #include "browser/posts/NotFoundPage.h"
 #include "browser/posts/PostColumnTable.h"

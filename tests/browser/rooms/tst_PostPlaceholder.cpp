@@ -2,8 +2,8 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/PostPathContext.h"
-#include "browser/PostPlaceholder.h"
+#include "browser/rooms/PostPathContext.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "common/RoomConversion.h"
 #include "common/TemplateExpansion.h"
 

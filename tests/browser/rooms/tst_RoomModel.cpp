@@ -2,7 +2,7 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 
 #include <atomic>
 #include <thread>
