@@ -3,6 +3,9 @@
 // Every file operation of the programs. Paths are GBK texts with "\" or "/" as
 // separator; names on disk are UTF-8, except names that are not valid UTF-8 (an
 // archive unpacked without conversion), which are taken as GBK bytes as they stand.
+// One header; the sources go by concern: paths (FilePaths, DirectoryPaths), listing
+// and walking (FileListing), reading and writing (FileReadWrite, FileReplacement),
+// copying and moving (FileTransfer), and error texts (SystemErrorText).
 
 #include <QString>
 

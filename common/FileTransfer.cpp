@@ -1,4 +1,5 @@
 #include "FileSystem.h"
+#include "FileSystemDetail.h"
 
 // Copying and moving files so that no half file ever carries a target's name: the data
 // goes to a partial file beside the target and is then linked to the target's name in one
@@ -16,29 +17,13 @@
 
 namespace FileSystem {
 
+using detail::lastError;
+using detail::writeAll;
+
 namespace {
 
 // A name no post file has: hidden, and matched by no pattern with an extension.
 constexpr std::string_view PartialPrefix = ".quillery-partial-";
-
-std::error_code lastError()
-{
-    return std::error_code(errno, std::generic_category());
-}
-
-std::error_code writeAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return lastError();
-        }
-        data.remove_prefix(std::size_t(n));
-    }
-    return {};
-}
 
 // Copies in the kernel where the file systems allow it, else through a buffer.
 std::error_code copyContents(int source, int target)
@@ -247,6 +232,13 @@ std::size_t removeStalePartialFiles(std::string_view folder)
     }
     ::closedir(dir);
     return removed;
+}
+
+std::error_code replaceFile(std::string_view from, std::string_view to)
+{
+    if (::rename(toDiskPath(from).c_str(), toDiskPath(to).c_str()) != 0)
+        return lastError();
+    return {};
 }
 
 } // namespace FileSystem

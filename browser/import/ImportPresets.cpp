@@ -5,6 +5,7 @@
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
+#include "common/SettingsXml.h"
 #include "common/TemplateExpansion.h"
 
 #include <QDomDocument>
@@ -70,17 +71,8 @@ bool LoadPresetListFromBytes(std::string_view bytes, PresetList &list, std::stri
 {
     list = PresetList();
     QDomDocument document;
-    QString parseError;
-    int line = 0, column = 0;
-    if (!document.setContent(QByteArray(bytes.data(), qsizetype(bytes.size())), &parseError, &line,
-                             &column)) {
-        if (reason)
-            *reason = Gbk::fromQString(QStringLiteral("%1 (line %2, column %3)")
-                                               .arg(parseError)
-                                               .arg(line)
-                                               .arg(column));
+    if (!ParseSettingsXml(bytes, document, reason))
         return false;
-    }
     const QDomElement root = document.documentElement();
     const QDomNode first = root.firstChild();
     if (!first.isElement()

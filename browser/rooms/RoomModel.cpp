@@ -5,6 +5,7 @@
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
+#include "common/SettingsXml.h"
 #include "common/TemplateExpansion.h"
 #include "common/TextFormat.h"
 
@@ -210,17 +211,8 @@ bool RoomModel::LoadTreeConfig(const std::string &path, std::string *reason)
         return false;
     }
     QDomDocument document;
-    QString parseError;
-    int line = 0, column = 0;
-    if (!document.setContent(QByteArray(bytes.data(), qsizetype(bytes.size())), &parseError, &line,
-                             &column)) {
-        if (reason)
-            *reason = Gbk::fromQString(QStringLiteral("%1 (line %2, column %3)")
-                                               .arg(parseError)
-                                               .arg(line)
-                                               .arg(column));
+    if (!ParseSettingsXml(bytes, document, reason))
         return false;
-    }
 
     const QString roomName = QString::fromUtf8(KestrelText::ElementRoom);
     const QString connectionName = QString::fromUtf8(KestrelText::ElementConnection);

@@ -17,7 +17,9 @@ bool ReadLayerManifest(std::istream &in, LayerManifest &manifest, std::string &p
         const std::string key = line.substr(0, space);
         const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
         if (key == "root") {
-            const fs::path root = fs::path(value).lexically_normal();
+            fs::path root = fs::path(value).lexically_normal();
+            if (!root.has_filename() && root.has_parent_path() && root != root.root_path())
+                root = root.parent_path();
             bool known = false;
             for (const fs::path &seen : manifest.roots)
                 known = known || seen == root;

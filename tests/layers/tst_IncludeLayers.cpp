@@ -88,7 +88,9 @@ private Q_SLOTS:
         QVERIFY(FindLayerViolations(tree.manifest, unreadable).empty());
         // A header listed by two targets may be included by a target that links either.
         tree.manifest.targets["other"].links.erase("lib");
-        tree.manifest.targets["other"].files.push_back(tree.root / "lib/Lib.h");
+        write(tree.root / "other/Other.cpp", "#include \"lib/Helper.h\"\n");
+        QVERIFY(!FindLayerViolations(tree.manifest, unreadable).empty());
+        tree.manifest.targets["other"].files.push_back(tree.root / "lib/Helper.h");
         QVERIFY(FindLayerViolations(tree.manifest, unreadable).empty());
     }
 
