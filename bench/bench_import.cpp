@@ -8,12 +8,12 @@
 #include "BenchSupport.h"
 #include "PgCluster.h"
 
-#include "browser/rooms/RoomModel.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/import/ImportReader.h"
 #include "browser/import/ImportRun.h"
 #include "browser/import/ImportSink.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"

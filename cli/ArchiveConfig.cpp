@@ -1,9 +1,9 @@
 #include "ArchiveConfig.h"
 
 #include "OptionParser.h"
+#include "browser/db/EmbeddedDatabase.h"
 #include "browser/rooms/PostPlaceholder.h"
 #include "browser/rooms/RoomModel.h"
-#include "browser/db/EmbeddedDatabase.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TemplateExpansion.h"

@@ -1,11 +1,11 @@
 #include "CMessageListBox.h"
 
+#include "MessageLineModel.h"
+#include "UiSeam.h"
 #include "common/Codec.h"
 #include "common/CommonTexts.h"
 #include "common/FileSystem.h"
 #include "common/MessageExport.h"
-#include "MessageLineModel.h"
-#include "UiSeam.h"
 
 CMessageListBox::CMessageListBox(QWidget *parent)
     : QListView(parent)

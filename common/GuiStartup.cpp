@@ -1,10 +1,10 @@
 #include "GuiStartup.h"
 
+#include "PlaceholderMessages.h"
+#include "UiSeam.h"
 #include "common/AppFolders.h"
 #include "common/Codec.h"
-#include "PlaceholderMessages.h"
 #include "common/ProgramInfo.h"
-#include "UiSeam.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

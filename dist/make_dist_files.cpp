@@ -3,7 +3,6 @@
 //                                              the bash completion "quillery", from --help
 //   make_dist_files icon <svg> <size> <png>    a square PNG of an icon
 
-#include "dist/ManualPage.h"
 #include "browser/rooms/KestrelTexts.h"
 #include "classifier/SorrelTexts.h"
 #include "cli/CliTexts.h"
@@ -12,6 +11,7 @@
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/ProgramInfo.h"
+#include "dist/ManualPage.h"
 #include "urllist/GarnetTexts.h"
 
 #include <QDir>

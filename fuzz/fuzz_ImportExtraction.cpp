@@ -3,8 +3,8 @@
 // Input: mode bytes, ten markers and the file name (each a length byte and its bytes),
 // then the file's bytes.
 
-#include "browser/import/PostExtraction.h"
 #include "browser/import/InsertStatements.h"
+#include "browser/import/PostExtraction.h"
 #include "common/Codec.h"
 #include "common/RoomConversion.h"
 

@@ -1,10 +1,10 @@
 #include "CGarnetDlg.h"
 
-#include "urllist/GarnetTexts.h"
 #include "common/CAboutDialog.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/UiSeam.h"
+#include "urllist/GarnetTexts.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,12 +1,12 @@
 #include "CAdoManager.h"
 
-#include "browser/db/results/BufferedRowSource.h"
 #include "ConnectionString.h"
 #include "DbConnection.h"
 #include "DbFaultInjection.h"
 #include "DbTexts.h"
-#include "browser/db/results/ResultSources.h"
 #include "SqlStatement.h"
+#include "browser/db/results/BufferedRowSource.h"
+#include "browser/db/results/ResultSources.h"
 
 #include "common/Codec.h"
 #include "common/ResultCodes.h"

@@ -1,10 +1,10 @@
 #include "CImportDataBase.h"
 
 #include "CImportDataSheet.h"
-#include "browser/import/ImportSettings.h"
 #include "ImportSheetTexts.h"
-#include "browser/import/ImportTexts.h"
 #include "SheetFields.h"
+#include "browser/import/ImportSettings.h"
+#include "browser/import/ImportTexts.h"
 
 #include "browser/db/ConnectionString.h"
 #include "common/CMessageListBox.h"

@@ -1,9 +1,9 @@
 #include "CImportDataList.h"
 
 #include "CImportDataSheet.h"
-#include "browser/import/ImportSettings.h"
 #include "ImportSheetTexts.h"
 #include "SheetFields.h"
+#include "browser/import/ImportSettings.h"
 
 #include "common/Codec.h"
 #include "common/UiSeam.h"

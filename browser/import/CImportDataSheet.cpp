@@ -5,8 +5,8 @@
 #include "CImportDataList.h"
 #include "ImportEvents.h"
 #include "ImportRelay.h"
-#include "browser/import/ImportRun.h"
 #include "ImportSheetTexts.h"
+#include "browser/import/ImportRun.h"
 
 #include "browser/import/ImportTexts.h"
 

@@ -1,7 +1,7 @@
 #include "PostPager.h"
 
-#include "browser/rooms/PostListTexts.h"
 #include "browser/db/CAdoRecordset.h"
+#include "browser/rooms/PostListTexts.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 

@@ -2,8 +2,8 @@
 
 #include "PostPager.h"
 #include "PostStatements.h"
-#include "browser/rooms/PostListTexts.h"
 #include "browser/db/CAdoManager.h"
+#include "browser/rooms/PostListTexts.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 

@@ -8,12 +8,12 @@
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
-#include "browser/rooms/KestrelEvents.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
 #include "browser/posts/PostPager.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/FileSystem.h"
 
 #include <QAction>

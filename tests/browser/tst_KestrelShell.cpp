@@ -7,9 +7,9 @@
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
 #include "browser/CRoomPropertiesDialog.h"
-#include "browser/rooms/KestrelEvents.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 

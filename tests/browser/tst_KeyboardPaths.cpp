@@ -6,7 +6,6 @@
 #include "browser/CGoToPost.h"
 #include "browser/CKestrelCommands.h"
 #include "browser/CMainStatusBar.h"
-#include "browser/rooms/KestrelEvents.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
 #include "browser/posts/CPostFullScreenDialog.h"
@@ -14,6 +13,7 @@
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
 #include "browser/posts/PostPager.h"
+#include "browser/rooms/KestrelEvents.h"
 
 #include <QAction>
 #include <QApplication>

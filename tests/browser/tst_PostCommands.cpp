@@ -8,7 +8,6 @@
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
-#include "browser/rooms/KestrelEvents.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
@@ -17,6 +16,7 @@
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
 #include "browser/posts/PostPager.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 

@@ -4,12 +4,12 @@
 
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
-#include "browser/rooms/KestrelEvents.h"
 #include "browser/posts/CPostFullScreenDialog.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
 #include "browser/posts/CPostView.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/AppDirectory.h"
 #include "common/FileSystem.h"
 #include "common/UiSeam.h"

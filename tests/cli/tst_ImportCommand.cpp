@@ -2,8 +2,8 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/rooms/RoomModel.h"
 #include "browser/db/CAdoManager.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"

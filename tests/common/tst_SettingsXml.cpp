@@ -14,7 +14,8 @@ private Q_SLOTS:
     {
         QDomDocument document;
         std::string reason = "untouched";
-        const std::string bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<根><帖子类型 TABLE=\"t\"/></根>";
+        const std::string bytes =
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<根><帖子类型 TABLE=\"t\"/></根>";
         QVERIFY(ParseSettingsXml(bytes, document, &reason));
         QCOMPARE(document.documentElement().firstChildElement().attribute(QStringLiteral("TABLE")),
                  QStringLiteral("t"));

@@ -15,7 +15,8 @@ bool ReadLayerManifest(std::istream &in, LayerManifest &manifest, std::string &p
             continue;
         const auto space = line.find(' ');
         const std::string key = line.substr(0, space);
-        const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
+        const std::string value =
+                space == std::string::npos ? std::string() : line.substr(space + 1);
         if (key == "root") {
             fs::path root = fs::path(value).lexically_normal();
             if (!root.has_filename() && root.has_parent_path() && root != root.root_path())
@@ -34,7 +35,8 @@ bool ReadLayerManifest(std::istream &in, LayerManifest &manifest, std::string &p
         } else if (key == "file" && current && !value.empty()) {
             current->files.push_back(fs::path(value).lexically_normal());
         } else {
-            problem = "line " + std::to_string(number) + " of the manifest is not understood: " + line;
+            problem = "line " + std::to_string(number)
+                    + " of the manifest is not understood: " + line;
             return false;
         }
     }
@@ -47,14 +49,15 @@ std::string DescribeViolation(const LayerViolation &violation)
     for (const std::string &owner : violation.owners)
         owners += (owners.empty() ? "" : ", ") + owner;
     return violation.file.string() + ":" + std::to_string(violation.line) + ": " + violation.target
-           + " includes \"" + violation.header + "\" of " + owners + ", which it does not link";
+            + " includes \"" + violation.header + "\" of " + owners + ", which it does not link";
 }
 
 namespace {
 
 // Where the compiler would find a quoted include: beside the including file, then in
 // the roots in order.
-fs::path Resolve(const fs::path &including, const std::string &header, const std::vector<fs::path> &roots)
+fs::path Resolve(const fs::path &including, const std::string &header,
+                 const std::vector<fs::path> &roots)
 {
     std::error_code error;
     const fs::path beside = (including.parent_path() / header).lexically_normal();

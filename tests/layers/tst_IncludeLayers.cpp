@@ -30,10 +30,12 @@ struct Tree
         write(root / "lib/Lib.h", "#pragma once\n#include \"Helper.h\"\n");
         write(root / "lib/Helper.h", "#pragma once\n");
         write(root / "lib/Lib.cpp", "#include \"Lib.h\"\n");
-        write(root / "app/App.cpp", "#include \"lib/Lib.h\"\n#include <vector>\n#include \"QtCore\"\n");
+        write(root / "app/App.cpp",
+              "#include \"lib/Lib.h\"\n#include <vector>\n#include \"QtCore\"\n");
         write(root / "other/Other.cpp", "// uses the library\n\n  #  include \"lib/Lib.h\"\n");
         manifest.roots = {root};
-        manifest.targets["lib"] = {{"lib"}, {root / "lib/Lib.h", root / "lib/Helper.h", root / "lib/Lib.cpp"}};
+        manifest.targets["lib"] = {
+                {"lib"}, {root / "lib/Lib.h", root / "lib/Helper.h", root / "lib/Lib.cpp"}};
         manifest.targets["app"] = {{"app", "lib"}, {root / "app/App.cpp"}};
         manifest.targets["other"] = {{"other"}, {root / "other/Other.cpp"}};
     }
@@ -105,7 +107,8 @@ private Q_SLOTS:
 
         LayerManifest manifest;
         std::string problem;
-        std::istringstream good("root /r\nroot /r/\ntarget a\nlinks a b\nfile /r/a/A.h\n\ntarget b\n");
+        std::istringstream good(
+                "root /r\nroot /r/\ntarget a\nlinks a b\nfile /r/a/A.h\n\ntarget b\n");
         QVERIFY(ReadLayerManifest(good, manifest, problem));
         QCOMPARE(manifest.roots.size(), std::size_t(1));
         QCOMPARE(manifest.targets["a"].links, (std::set<std::string> {"a", "b"}));

@@ -18,9 +18,9 @@
 // (CAdoRecordset::IsDeleted); rows inserted later are not listed; no key is listed twice,
 // so no row shows twice within a window.
 
+#include "RowSource.h"
 #include "browser/db/BoundStatement.h"
 #include "browser/db/DbConnection.h"
-#include "RowSource.h"
 #include "browser/db/SqlStatement.h"
 
 #include <memory>

@@ -27,9 +27,9 @@
 // and leave holes at the end (CAdoRecordset::IsDeleted); rows inserted with keys beyond
 // the cursor may fill the positions up to the count.
 
+#include "RowSource.h"
 #include "browser/db/BoundStatement.h"
 #include "browser/db/DbConnection.h"
-#include "RowSource.h"
 #include "browser/db/SqlStatement.h"
 
 #include <map>

@@ -6,9 +6,9 @@
 // the same order); when rows change between windows the positions shift, and positions
 // past the rows that are left become holes (CAdoRecordset::IsDeleted).
 
+#include "RowSource.h"
 #include "browser/db/BoundStatement.h"
 #include "browser/db/DbConnection.h"
-#include "RowSource.h"
 
 #include <memory>
 

@@ -1,10 +1,10 @@
 #include "ResultSources.h"
 
 #include "BufferedRowSource.h"
-#include "browser/db/DbConnection.h"
 #include "KeyedRowSource.h"
 #include "KeysetRowSource.h"
 #include "OffsetWindowSource.h"
+#include "browser/db/DbConnection.h"
 #include "browser/db/SqlStatement.h"
 
 #include <QSqlError>

@@ -14,8 +14,8 @@
 //   the same on another PostgreSQL table: by a kept list of row keys (KeyedRowSource.h);
 //   any other query: by LIMIT and OFFSET (OffsetWindowSource.h).
 
-#include "browser/db/BoundStatement.h"
 #include "RowSource.h"
+#include "browser/db/BoundStatement.h"
 
 #include <memory>
 #include <vector>

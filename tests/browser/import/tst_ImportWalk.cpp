@@ -1,9 +1,9 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/rooms/RoomModel.h"
 #include "browser/import/ImportTexts.h"
 #include "browser/import/ImportWalk.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 

@@ -2,13 +2,13 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/rooms/PostPlaceholder.h"
 #include "browser/posts/EditedPage.h"
 #include "browser/posts/NotFoundPage.h"
 #include "browser/posts/PostColumnTable.h"
 #include "browser/posts/PostSandbox.h"
 #include "browser/posts/PostTabList.h"
 #include "browser/posts/TextEditorCommand.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "common/AppDirectory.h"
 #include "common/FileSystem.h"
 
