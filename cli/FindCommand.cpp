@@ -2,6 +2,7 @@
 
 #include "ArchiveConfig.h"
 #include "CliTexts.h"
+#include "CommandLine.h"
 #include "OptionParser.h"
 #include "Terminal.h"
 #include "browser/PostListTexts.h"
@@ -89,19 +90,9 @@ Subcommand FindCommand()
 int RunFindCommand(const QStringList &arguments, Terminal &terminal)
 {
     const QString command = QStringLiteral("quillery find");
-    OptionParser parser({
-            {QStringLiteral("table"), QChar(), true},
-            {QStringLiteral("root"), QChar(), true},
-            {QStringLiteral("room"), QChar(), true},
-            {QStringLiteral("no-subrooms"), QChar(), false},
-            {QStringLiteral("title"), QChar(), true},
-            {QStringLiteral("id"), QChar(), true},
-            {QStringLiteral("count"), QChar(), false},
-            {QStringLiteral("config"), QChar(), true},
-            {QStringLiteral("connection"), QChar(), true},
-            {QStringLiteral("help"), u'h', false},
-            {QStringLiteral("version"), QChar(), false},
-    });
+    using namespace CommonOptions;
+    OptionParser parser(JoinOptions({TableOrRoot(), Room(), Archive(), Information(),
+                                     Values({"title", "id"}), Flags({"no-subrooms", "count"})}));
     if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
         return *status;
     const std::string defaultConfig = RoomModel::TreeConfigPath(std::nullopt);

@@ -2,6 +2,7 @@
 
 #include "ArchiveConfig.h"
 #include "CliTexts.h"
+#include "CommandLine.h"
 #include "OptionParser.h"
 #include "Terminal.h"
 #include "browser/PostPlaceholder.h"
@@ -95,16 +96,9 @@ Subcommand IndexCommand()
 int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
 {
     const QString command = QStringLiteral("quillery index");
-    OptionParser parser({
-            {QStringLiteral("title"), QChar(), false},
-            {QStringLiteral("table"), QChar(), true},
-            {QStringLiteral("root"), QChar(), true},
-            {QStringLiteral("drop"), QChar(), false},
-            {QStringLiteral("config"), QChar(), true},
-            {QStringLiteral("connection"), QChar(), true},
-            {QStringLiteral("help"), u'h', false},
-            {QStringLiteral("version"), QChar(), false},
-    });
+    using namespace CommonOptions;
+    OptionParser parser(
+            JoinOptions({TableOrRoot(), Archive(), Information(), Flags({"title", "drop"})}));
     if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
         return *status;
     const std::string defaultConfig = RoomModel::TreeConfigPath(std::nullopt);

@@ -102,6 +102,27 @@ std::string placeholders(std::size_t count)
     return marks;
 }
 
+// The duplicate check's lookups of one batch: the distinct values, sorted, and "select
+// <column> from <table> where <column> in (?,...)" with at most ValuesPerQuery of them
+// bound to each statement.
+template<class Value, class Bind>
+std::vector<BoundStatement> inQueries(const std::string &table, const char *column,
+                                      std::vector<Value> &values, Bind bind)
+{
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    std::vector<BoundStatement> queries;
+    for (std::size_t at = 0; at < values.size(); at += ValuesPerQuery) {
+        const std::size_t count = std::min(ValuesPerQuery, values.size() - at);
+        BoundStatement &query = queries.emplace_back();
+        query.sql = std::string("select ") + column + " from " + table + " where " + column
+                + " in (" + placeholders(count) + ")";
+        for (std::size_t i = 0; i < count; ++i)
+            query.values.push_back(bind(values[at + i]));
+    }
+    return queries;
+}
+
 } // namespace
 
 PostInserter::PostInserter(CAdoManager &ado, ImportSink &sink, const PostPathCheck &pathCheck,
@@ -375,15 +396,8 @@ bool PostInserter::fetchTaken(std::uint32_t firstNumber, std::size_t rows,
             else if (ParseIntegerText(entry.fields.topicid, id))
                 wanted.push_back(id);
         }
-        std::sort(wanted.begin(), wanted.end());
-        wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-        for (std::size_t at = 0; at < wanted.size(); at += ValuesPerQuery) {
-            const std::size_t count = std::min(ValuesPerQuery, wanted.size() - at);
-            BoundStatement query;
-            query.sql = "select topicid from " + config_.table + " where topicid in ("
-                    + placeholders(count) + ")";
-            for (std::size_t i = 0; i < count; ++i)
-                query.values.push_back(SqlValue::fromInteger(wanted[at + i]));
+        for (const BoundStatement &query :
+             inQueries(config_.table, "topicid", wanted, SqlValue::fromInteger)) {
             if (!runQuery(query, false, ids, titles, exact))
                 return false;
         }
@@ -413,15 +427,9 @@ bool PostInserter::fetchTaken(std::uint32_t firstNumber, std::size_t rows,
             if (entry.hasRow)
                 wanted.push_back(entry.fields.title);
         }
-        std::sort(wanted.begin(), wanted.end());
-        wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-        for (std::size_t at = 0; at < wanted.size(); at += ValuesPerQuery) {
-            const std::size_t count = std::min(ValuesPerQuery, wanted.size() - at);
-            BoundStatement query;
-            query.sql = "select title from " + config_.table + " where title in ("
-                    + placeholders(count) + ")";
-            for (std::size_t i = 0; i < count; ++i)
-                query.values.push_back(SqlValue::fromText(wanted[at + i]));
+        for (const BoundStatement &query :
+             inQueries(config_.table, "title", wanted,
+                       [](const std::string &title) { return SqlValue::fromText(title); })) {
             if (!runQuery(query, true, ids, titles, exact))
                 return false;
         }
