@@ -61,6 +61,12 @@ int UsageError(Terminal &terminal, const QString &command, const QString &proble
     return ExitStatus::Usage;
 }
 
+int CommandFailed(Terminal &terminal, const QString &command, const QString &problem)
+{
+    terminal.err(command + QStringLiteral(": ") + problem);
+    return ExitStatus::Failure;
+}
+
 std::optional<int> RejectCommandLine(OptionParser &parser, const QStringList &arguments,
                                      Terminal &terminal, const QString &command)
 {

@@ -35,6 +35,10 @@ JoinOptions(std::initializer_list<std::vector<OptionDefinition>> groups);
 // Reports a wrong command line of `command` ("quillery urls") on standard error.
 int UsageError(Terminal &terminal, const QString &command, const QString &problem);
 
+// Reports that `command` could not do its work ("quillery find: ...") and gives the exit
+// status of that.
+int CommandFailed(Terminal &terminal, const QString &command, const QString &problem);
+
 // Parses the arguments; on a wrong command line (an unknown option, a missing value, a
 // word that is no option) reports it and gives the exit status; --version alone prints
 // the version and gives success.

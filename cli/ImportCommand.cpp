@@ -464,9 +464,8 @@ int RunImportCommand(const QStringList &arguments, Terminal &terminal)
             : defaultConfig;
     std::string reason;
     if (!rooms.LoadTreeConfig(configPath, &reason)) {
-        terminal.err(command + QStringLiteral(": ")
-                     + QString::fromUtf8(ConfigError).arg(q(configPath), q(reason)));
-        return ExitStatus::Failure;
+        return CommandFailed(terminal, command,
+                             QString::fromUtf8(ConfigError).arg(q(configPath), q(reason)));
     }
 
     ImportSettings settings;

@@ -151,28 +151,28 @@ private Q_SLOTS:
         QUILLERY_EXECUTE(db, insertPostsSql(TestEngine::SQLite, "TA", 1, 70));
         Archive archive;
         QVERIFY(archive.load(db->connectionString()));
-        PostListController &listing = *archive.listing;
-        RecordingDisplay &display = archive.display;
         const int room = archive.record("3");
-        listing.OpenRoom(room);
-        QCOMPARE(display.rows.size(), std::size_t(10));
+        archive.listing->OpenRoom(room);
+        QCOMPARE(archive.display.rows.size(), std::size_t(10));
 
-        QVERIFY(!listing.RunPostQuery("select * from missing"));
-        QCOMPARE(display.failures.size(), std::size_t(1));
-        QVERIFY(display.failures[0].first.find("select * from missing") != std::string::npos);
-        QVERIFY(!display.failures[0].second.empty());
-        QVERIFY(display.status.rfind(Gbk::literal(PostListText::QueryStatusError).substr(0, 12), 0)
+        QVERIFY(!archive.listing->RunPostQuery("select * from missing"));
+        QCOMPARE(archive.display.failures.size(), std::size_t(1));
+        QVERIFY(archive.display.failures[0].first.find("select * from missing")
+                != std::string::npos);
+        QVERIFY(!archive.display.failures[0].second.empty());
+        QVERIFY(archive.display.status.rfind(
+                        Gbk::literal(PostListText::QueryStatusError).substr(0, 12), 0)
                 == 0);
-        QCOMPARE(display.rows.size(), std::size_t(10));
-        QCOMPARE(listing.currentRoomIndex(), room);
-        QVERIFY(!display.busy);
+        QCOMPARE(archive.display.rows.size(), std::size_t(10));
+        QCOMPARE(archive.listing->currentRoomIndex(), room);
+        QVERIFY(!archive.display.busy);
 
         // The table goes: a refresh fails and the room stays the listed one.
         QUILLERY_EXECUTE(db, "drop table TA");
-        listing.RefreshPosts();
-        QCOMPARE(display.failures.size(), std::size_t(2));
-        QCOMPARE(listing.currentRoomIndex(), room);
-        QCOMPARE(listing.currentRootIndex(), 0);
+        archive.listing->RefreshPosts();
+        QCOMPARE(archive.display.failures.size(), std::size_t(2));
+        QCOMPARE(archive.listing->currentRoomIndex(), room);
+        QCOMPARE(archive.listing->currentRootIndex(), 0);
     }
 
     // A refresh asks the database again, for the room or for the search listed.
@@ -183,32 +183,30 @@ private Q_SLOTS:
                          insertPostsSql(TestEngine::SQLite, "TB", 1, 30, "2"));
         Archive archive;
         QVERIFY(archive.load(db->connectionString()));
-        PostListController &listing = *archive.listing;
-        RecordingDisplay &display = archive.display;
-        listing.OpenRoom(archive.record("3"));
-        QCOMPARE(display.status, shown(10, 1, 10));
+        archive.listing->OpenRoom(archive.record("3"));
+        QCOMPARE(archive.display.status, shown(10, 1, 10));
         QUILLERY_EXECUTE(db, insertPostsSql(TestEngine::SQLite, "TA", 101, 101, "3"));
-        listing.RefreshPosts();
-        QCOMPARE(display.status, shown(11, 1, 11));
+        archive.listing->RefreshPosts();
+        QCOMPARE(archive.display.status, shown(11, 1, 11));
 
-        listing.RunFindQuery({"select * from TB where topicid <= ?",
-                              {SqlValue::fromInteger(5)},
-                              "select * from TB where topicid <= 5"},
-                             1);
-        QCOMPARE(listing.currentRoomIndex(), -1);
-        QCOMPARE(listing.currentRootIndex(), 1);
-        QCOMPARE(display.status, shown(5, 1, 5));
+        archive.listing->RunFindQuery({"select * from TB where topicid <= ?",
+                                       {SqlValue::fromInteger(5)},
+                                       "select * from TB where topicid <= 5"},
+                                      1);
+        QCOMPARE(archive.listing->currentRoomIndex(), -1);
+        QCOMPARE(archive.listing->currentRootIndex(), 1);
+        QCOMPARE(archive.display.status, shown(5, 1, 5));
         QUILLERY_EXECUTE(db, "delete from TB where topicid = 1");
-        listing.RefreshPosts();
-        QCOMPARE(display.status, shown(4, 1, 4));
-        QCOMPARE(display.firstId(), 2LL);
-        QCOMPARE(listing.currentRootIndex(), 1);
+        archive.listing->RefreshPosts();
+        QCOMPARE(archive.display.status, shown(4, 1, 4));
+        QCOMPARE(archive.display.firstId(), 2LL);
+        QCOMPARE(archive.listing->currentRootIndex(), 1);
 
         // A search that fails leaves the one listed.
-        listing.RunFindQuery({"select * from nowhere", {}, {}}, 0);
-        QCOMPARE(listing.currentRootIndex(), 1);
-        listing.RefreshPosts();
-        QCOMPARE(display.status, shown(4, 1, 4));
+        archive.listing->RunFindQuery({"select * from nowhere", {}, {}}, 0);
+        QCOMPARE(archive.listing->currentRootIndex(), 1);
+        archive.listing->RefreshPosts();
+        QCOMPARE(archive.display.status, shown(4, 1, 4));
     }
 
     // Rows taken out of the list are counted out; a page back covers the rows that were
