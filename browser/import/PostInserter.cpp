@@ -253,17 +253,9 @@ void PostInserter::replay()
     long inserted = 0, refused = 0;
     bool broken = false; // a savepoint statement failed: the transaction cannot be trusted
     for (BatchEntry &entry : entries_) {
-        lines.insert(lines.end(), entry.lines.begin(), entry.lines.end());
-        if (!entry.hasRow)
+        if (!readyEntry(entry, number, lines))
             continue;
         PostFields &fields = entry.fields;
-        if (entry.numberFromCounter)
-            fields.topicid = std::to_string(number);
-        if (!entry.pathChecked) {
-            std::string warning = pathCheck_.Check(fields);
-            if (!warning.empty())
-                lines.push_back(std::move(warning));
-        }
         if (!succeeded(ado_.ExecuteSql("SAVEPOINT replayed_row", Options))) {
             broken = true;
             break;
@@ -446,6 +438,23 @@ bool PostInserter::fetchTaken(std::uint32_t firstNumber, std::size_t rows,
     return true;
 }
 
+bool PostInserter::readyEntry(BatchEntry &entry, std::uint32_t number,
+                              std::vector<std::string> &lines) const
+{
+    // A replay numbers and checks the entry afresh, so it may be changed here.
+    lines.insert(lines.end(), entry.lines.begin(), entry.lines.end());
+    if (!entry.hasRow)
+        return false;
+    if (entry.numberFromCounter)
+        entry.fields.topicid = std::to_string(number);
+    if (!entry.pathChecked) {
+        std::string warning = pathCheck_.Check(entry.fields);
+        if (!warning.empty())
+            lines.push_back(std::move(warning));
+    }
+    return true;
+}
+
 bool PostInserter::insertRows(std::vector<BoundStatement> &rows)
 {
     // Consecutive rows with the same columns go into one statement.
@@ -512,18 +521,9 @@ PostInserter::BatchResult PostInserter::flushTogether(std::vector<std::string> &
     std::vector<BoundStatement> inserts;
     inserts.reserve(rows_);
     for (BatchEntry &entry : entries_) {
-        lines.insert(lines.end(), entry.lines.begin(), entry.lines.end());
-        if (!entry.hasRow)
+        if (!readyEntry(entry, number, lines))
             continue;
-        // A replay numbers and checks the entry afresh, so it may be changed here.
         PostFields &fields = entry.fields;
-        if (entry.numberFromCounter)
-            fields.topicid = std::to_string(number);
-        if (!entry.pathChecked) {
-            std::string warning = pathCheck_.Check(fields);
-            if (!warning.empty())
-                lines.push_back(std::move(warning));
-        }
         long long id = 0;
         BoundStatement insert;
         if (!ParseIntegerText(fields.topicid, id)) {
