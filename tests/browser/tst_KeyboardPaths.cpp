@@ -9,11 +9,11 @@
 #include "browser/KestrelEvents.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
-#include "browser/posts/PostListController.h"
 #include "browser/posts/CPostFullScreenDialog.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
+#include "browser/posts/PostListController.h"
 #include "browser/posts/PostPager.h"
 
 #include <QAction>
