@@ -1,6 +1,9 @@
 #include "ArchiveConfig.h"
 
+#include "CommandLine.h"
 #include "OptionParser.h"
+#include "cli/Subcommand.h"
+#include "cli/Terminal.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/rooms/PostPlaceholder.h"
 #include "browser/rooms/RoomModel.h"
@@ -45,4 +48,27 @@ bool LoadArchiveConfig(const OptionParser &parser, const std::string &defaultCon
     std::string why;
     EnsureEmbeddedDatabase(connection, postTables, why);
     return true;
+}
+
+std::optional<int> ParseArchiveCommand(OptionParser &parser, const QStringList &arguments,
+                                       Terminal &terminal, const QString &command, const char *help)
+{
+    if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
+        return status;
+    if (parser.isSet(QStringLiteral("help"))) {
+        terminal.out(QString::fromUtf8(help).arg(
+                Gbk::toQString(RoomModel::TreeConfigPath(std::nullopt))));
+        return ExitStatus::Success;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> OpenArchive(const OptionParser &parser, Terminal &terminal,
+                               const QString &command, RoomModel &rooms, std::string &connection)
+{
+    QString problem;
+    if (!LoadArchiveConfig(parser, RoomModel::TreeConfigPath(std::nullopt), rooms, connection,
+                           problem))
+        return CommandFailed(terminal, command, problem);
+    return std::nullopt;
 }

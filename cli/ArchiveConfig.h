@@ -6,10 +6,23 @@
 
 #include <QString>
 
+#include <QStringList>
+
+#include <optional>
 #include <string>
 
 class OptionParser;
 class RoomModel;
+class Terminal;
+
+// Parses the command line of a database subcommand, and shows its help (UTF-8, %1: the
+// default configuration's path). nullopt to go on, or the exit status.
+std::optional<int> ParseArchiveCommand(OptionParser &parser, const QStringList &arguments,
+                                       Terminal &terminal, const QString &command,
+                                       const char *help);
+// Loads the archive the options name; nullopt, or the exit status after the report.
+std::optional<int> OpenArchive(const OptionParser &parser, Terminal &terminal,
+                               const QString &command, RoomModel &rooms, std::string &connection);
 
 // False when the configuration cannot be read; `problem` then says which file and why.
 bool LoadArchiveConfig(const OptionParser &parser, const std::string &defaultConfig,

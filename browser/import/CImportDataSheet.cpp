@@ -63,7 +63,7 @@ CImportDataSheet::CImportDataSheet(QWidget *mainWindow)
     , mainWindow_(mainWindow ? mainWindow->window() : nullptr)
     , relay_(std::make_unique<ImportRelay>(this))
     , ado_(std::make_unique<CAdoManager>())
-    , run_(std::make_unique<ImportRun>(nullptr, *relay_))
+    , job_(std::make_unique<ImportJob>(nullptr, *relay_))
     , settings_(DefaultImportSettings())
 {
     setWindowTitle(QString::fromUtf8(SheetCaption));
@@ -128,7 +128,7 @@ void CImportDataSheet::SetImportSource(const std::string &connectionString, Room
     settings_.connectionExpanded = true;
     base_->SetConnectionString(connectionString);
     rooms_ = rooms;
-    run_ = std::make_unique<ImportRun>(rooms, *relay_);
+    job_ = std::make_unique<ImportJob>(rooms, *relay_);
 }
 
 void CImportDataSheet::SetImportTarget(const std::string &roomid, const std::string &table,

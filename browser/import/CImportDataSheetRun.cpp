@@ -68,51 +68,29 @@ void CImportDataSheet::StartImport()
         setStartShown(true);
         return;
     }
-    TreeItem rootRoom = nullptr;
-    if (settings_.roomidMode == RoomidMode::FolderIsRoomname) {
-        rootRoom = rooms_ ? FindImportRootRoom(*rooms_, settings_.importDirectory) : nullptr;
-        if (!rootRoom) {
-            UiSeam::ShowMessage(this, QString::fromUtf8(ImportText::NoRootRoomForFolder),
-                                QMessageBox::Warning);
-            setStartShown(true);
-            return;
-        }
-    }
     // The fields show what the run uses: lower-cased markers, the expanded connection
-    // string. The worker runs on a copy, so no widget is read from its thread. The string
-    // is expanded here, once (the run leaves it as it is); an unknown placeholder in it
-    // gets its message box.
-    LowerCaseMarkers(settings_);
-    {
-        PlaceholderReports placeholders(
-                [this](const std::string &text) { relay_->ImportMessageBox(text, std::string()); });
-        const ScopedPlaceholderNotifier notifier(
-                [&placeholders](const std::string &text) { placeholders.Report(text); });
-        ExpandConnectionString(settings_);
-        placeholders.Finish();
+    // string. The run works on the job's copy, so no widget is read from its thread.
+    if (const auto problem = job_->Prepare(settings_)) {
+        UiSeam::ShowMessage(this, Gbk::toQString(problem->text), QMessageBox::Warning);
+        setStartShown(true);
+        return;
     }
+    settings_ = job_->settings();
     showAllValues();
     if (onRunStarting)
         onRunStarting();
-    try {
-        worker_ = std::thread([this, snapshot = settings_, rootRoom]() mutable {
-            ImportOutcome outcome = ImportOutcome::Failed;
-            try {
-                outcome = run_->RunImport(snapshot, *ado_, rootRoom);
-            } catch (const std::exception &error) {
-                // Never the end of Kestrel: the run fails with a message.
-                relay_->ImportMessageBox(Gbk::fromQString(QString::fromUtf8(RunFailed).arg(
-                                                 QString::fromLocal8Bit(error.what()))),
-                                         std::string());
-            }
-            // Posted, never sent: the user-interface thread may be waiting for this
-            // thread in AbortImport.
-            QCoreApplication::postEvent(this,
-                                        new CImportEndedEvent(outcome != ImportOutcome::Aborted,
-                                                              snapshot.autoGrowStart));
-        });
-    } catch (const std::system_error &error) {
-        qWarning("%s", error.what());
+    std::string why;
+    const bool started = job_->Start(
+            [this](ImportOutcome outcome, std::int32_t autoGrowNext) {
+                // Posted, never sent: the user-interface thread may be waiting for this
+                // thread in AbortImport.
+                QCoreApplication::postEvent(
+                        this,
+                        new CImportEndedEvent(outcome != ImportOutcome::Aborted, autoGrowNext));
+            },
+            why);
+    if (!started) {
+        qWarning("%s", why.c_str());
         UiSeam::ShowMessage(this, QString::fromUtf8(WorkerStartFailed), QMessageBox::Critical);
         setStartShown(true);
         return;
@@ -128,7 +106,7 @@ void CImportDataSheet::AbortImport()
     if (!HasWorker())
         return;
     base_->AddMessage(Gbk::literal(Aborting), false);
-    run_->AbortImport();
+    job_->Abort();
     // The worker's lines wait until the outcome line is in the list; the window keeps
     // painting meanwhile, and no input reaches it.
     holdReports_ = true;
@@ -156,8 +134,7 @@ void CImportDataSheet::AbortImport()
 void CImportDataSheet::onWorkerEnded(bool keptRunning, std::int32_t autoGrowNext)
 {
     // The worker posted this as its last act; joining only waits for it to return.
-    if (worker_.joinable())
-        worker_.join();
+    job_->Wait();
     progressTimer_->stop();
     showProgress();
     settings_.autoGrowStart = autoGrowNext;
@@ -216,7 +193,7 @@ void CImportDataSheet::showProgress()
 {
     if (!runClock_.isValid())
         return;
-    const ImportProgress &progress = run_->Progress();
+    const ImportProgress &progress = job_->Progress();
     const qint64 elapsed = runClock_.elapsed();
     const long met = progress.totalFiles.load(std::memory_order_relaxed);
     const long inserted = progress.insertedFiles.load(std::memory_order_relaxed);
@@ -239,10 +216,10 @@ void CImportDataSheet::showProgress()
 void CImportDataSheet::stopWorker()
 {
     // Leaving with a run going (the program quits): stop it and wait; never kill it.
-    if (!worker_.joinable())
+    if (!job_->Started())
         return;
-    run_->AbortImport();
-    worker_.join();
+    job_->Abort();
+    job_->Wait();
 }
 
 void CImportDataSheet::FindUniqueTopicid()

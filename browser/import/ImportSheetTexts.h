@@ -89,6 +89,5 @@ inline constexpr const char AbortFailed[] = "中止线程运行失败(WAIT_ABAND
 inline constexpr const char RunningOnOk[] = "导入程序正在运行，请先中止导入";
 inline constexpr const char RunningOnClose[] = "导入程序正在运行,请先中止导入";
 inline constexpr const char WorkerStartFailed[] = "无法启动导入线程,导入没有开始";
-inline constexpr const char RunFailed[] = "导入因意外的错误中止: %1";
 
 } // namespace ImportSheetText

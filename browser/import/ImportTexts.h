@@ -35,6 +35,8 @@ inline constexpr const char NotRegularFile[] = "发现文件< %s >不是普通�
 inline constexpr const char NotImported[] = "文件<%s>没有导入:导入已经停止";
 inline constexpr const char DatabaseFailed[] = "数据库发生错误,导入已经停止(hr=%ld): %s";
 inline constexpr const char ThreadFailed[] = "无法启动导入所需的线程(%s),导入没有进行";
+// A run ended by an error nobody expected (%1: what it said).
+inline constexpr const char RunFailed[] = "导入因意外的错误中止: %1";
 
 // Message boxes of the run
 inline constexpr const char ConnectionError[] =

@@ -102,6 +102,27 @@ std::string placeholders(std::size_t count)
     return marks;
 }
 
+// The duplicate check's lookups of one batch: the distinct values, sorted, and "select
+// <column> from <table> where <column> in (?,...)" with at most ValuesPerQuery of them
+// bound to each statement.
+template<class Value, class Bind>
+std::vector<BoundStatement> inQueries(const std::string &table, const char *column,
+                                      std::vector<Value> &values, Bind bind)
+{
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    std::vector<BoundStatement> queries;
+    for (std::size_t at = 0; at < values.size(); at += ValuesPerQuery) {
+        const std::size_t count = std::min(ValuesPerQuery, values.size() - at);
+        BoundStatement &query = queries.emplace_back();
+        query.sql = std::string("select ") + column + " from " + table + " where " + column
+                + " in (" + placeholders(count) + ")";
+        for (std::size_t i = 0; i < count; ++i)
+            query.values.push_back(bind(values[at + i]));
+    }
+    return queries;
+}
+
 } // namespace
 
 PostInserter::PostInserter(CAdoManager &ado, ImportSink &sink, const PostPathCheck &pathCheck,
@@ -232,17 +253,9 @@ void PostInserter::replay()
     long inserted = 0, refused = 0;
     bool broken = false; // a savepoint statement failed: the transaction cannot be trusted
     for (BatchEntry &entry : entries_) {
-        lines.insert(lines.end(), entry.lines.begin(), entry.lines.end());
-        if (!entry.hasRow)
+        if (!readyEntry(entry, number, lines))
             continue;
         PostFields &fields = entry.fields;
-        if (entry.numberFromCounter)
-            fields.topicid = std::to_string(number);
-        if (!entry.pathChecked) {
-            std::string warning = pathCheck_.Check(fields);
-            if (!warning.empty())
-                lines.push_back(std::move(warning));
-        }
         if (!succeeded(ado_.ExecuteSql("SAVEPOINT replayed_row", Options))) {
             broken = true;
             break;
@@ -375,15 +388,8 @@ bool PostInserter::fetchTaken(std::uint32_t firstNumber, std::size_t rows,
             else if (ParseIntegerText(entry.fields.topicid, id))
                 wanted.push_back(id);
         }
-        std::sort(wanted.begin(), wanted.end());
-        wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-        for (std::size_t at = 0; at < wanted.size(); at += ValuesPerQuery) {
-            const std::size_t count = std::min(ValuesPerQuery, wanted.size() - at);
-            BoundStatement query;
-            query.sql = "select topicid from " + config_.table + " where topicid in ("
-                    + placeholders(count) + ")";
-            for (std::size_t i = 0; i < count; ++i)
-                query.values.push_back(SqlValue::fromInteger(wanted[at + i]));
+        for (const BoundStatement &query :
+             inQueries(config_.table, "topicid", wanted, SqlValue::fromInteger)) {
             if (!runQuery(query, false, ids, titles, exact))
                 return false;
         }
@@ -413,15 +419,9 @@ bool PostInserter::fetchTaken(std::uint32_t firstNumber, std::size_t rows,
             if (entry.hasRow)
                 wanted.push_back(entry.fields.title);
         }
-        std::sort(wanted.begin(), wanted.end());
-        wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-        for (std::size_t at = 0; at < wanted.size(); at += ValuesPerQuery) {
-            const std::size_t count = std::min(ValuesPerQuery, wanted.size() - at);
-            BoundStatement query;
-            query.sql = "select title from " + config_.table + " where title in ("
-                    + placeholders(count) + ")";
-            for (std::size_t i = 0; i < count; ++i)
-                query.values.push_back(SqlValue::fromText(wanted[at + i]));
+        for (const BoundStatement &query :
+             inQueries(config_.table, "title", wanted,
+                       [](const std::string &title) { return SqlValue::fromText(title); })) {
             if (!runQuery(query, true, ids, titles, exact))
                 return false;
         }
@@ -434,6 +434,23 @@ bool PostInserter::fetchTaken(std::uint32_t firstNumber, std::size_t rows,
             if (!asked.count(title))
                 exact = false;
         }
+    }
+    return true;
+}
+
+bool PostInserter::readyEntry(BatchEntry &entry, std::uint32_t number,
+                              std::vector<std::string> &lines) const
+{
+    // A replay numbers and checks the entry afresh, so it may be changed here.
+    lines.insert(lines.end(), entry.lines.begin(), entry.lines.end());
+    if (!entry.hasRow)
+        return false;
+    if (entry.numberFromCounter)
+        entry.fields.topicid = std::to_string(number);
+    if (!entry.pathChecked) {
+        std::string warning = pathCheck_.Check(entry.fields);
+        if (!warning.empty())
+            lines.push_back(std::move(warning));
     }
     return true;
 }
@@ -504,18 +521,9 @@ PostInserter::BatchResult PostInserter::flushTogether(std::vector<std::string> &
     std::vector<BoundStatement> inserts;
     inserts.reserve(rows_);
     for (BatchEntry &entry : entries_) {
-        lines.insert(lines.end(), entry.lines.begin(), entry.lines.end());
-        if (!entry.hasRow)
+        if (!readyEntry(entry, number, lines))
             continue;
-        // A replay numbers and checks the entry afresh, so it may be changed here.
         PostFields &fields = entry.fields;
-        if (entry.numberFromCounter)
-            fields.topicid = std::to_string(number);
-        if (!entry.pathChecked) {
-            std::string warning = pathCheck_.Check(fields);
-            if (!warning.empty())
-                lines.push_back(std::move(warning));
-        }
         long long id = 0;
         BoundStatement insert;
         if (!ParseIntegerText(fields.topicid, id)) {

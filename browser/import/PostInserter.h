@@ -91,6 +91,10 @@ private:
                     std::vector<std::string> &titles, bool &exact);
     bool runQuery(const BoundStatement &statement, bool titles, std::vector<long long> &ids,
                   std::vector<std::string> &texts, bool &canonical);
+    // An entry of the batch on its way to its statement: its lines join `lines`, its
+    // topicid is `number` when it comes from the counter, its path is checked when it was
+    // not yet. False for an entry without a row.
+    bool readyEntry(BatchEntry &entry, std::uint32_t number, std::vector<std::string> &lines) const;
     bool insertRows(std::vector<BoundStatement> &rows);
     // Keeps the result of a statement; false when it failed.
     bool succeeded(long result);
