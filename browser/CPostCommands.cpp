@@ -3,7 +3,6 @@
 #include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
 #include "CMainStatusBar.h"
-#include "browser/rooms/PostCommandTexts.h"
 #include "browser/db/DbEndpoint.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"

@@ -2,11 +2,11 @@
 
 #include "CommandLine.h"
 #include "OptionParser.h"
-#include "cli/Subcommand.h"
-#include "cli/Terminal.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/rooms/PostPlaceholder.h"
 #include "browser/rooms/RoomModel.h"
+#include "cli/Subcommand.h"
+#include "cli/Terminal.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TemplateExpansion.h"

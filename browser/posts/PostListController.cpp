@@ -1,9 +1,9 @@
 #include "PostListController.h"
 
 #include "PostQuery.h"
+#include "browser/db/DbEndpoint.h"
 #include "browser/rooms/PostListTexts.h"
 #include "browser/rooms/RoomModel.h"
-#include "browser/db/DbEndpoint.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 

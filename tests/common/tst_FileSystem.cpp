@@ -210,6 +210,9 @@ private Q_SLOTS:
                  QString::fromLocal8Bit(rare.message()) + QStringLiteral(" (errno 33)"));
         const std::error_code other(3, std::iostream_category());
         QVERIFY(show(FileSystem::errorText(other)).endsWith(QStringLiteral(" (iostream 3)")));
+        // A settings file refused by kind is told in words alone.
+        QCOMPARE(show(FileSystem::errorText(FileSystem::checkSettingsFile("/dev/null"))),
+                 QString::fromUtf8("不是普通文件"));
     }
 
     void listsWithCaseInsensitiveWildcardInNameOrder()

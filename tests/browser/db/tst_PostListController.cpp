@@ -1,9 +1,9 @@
 #include "DbTestHelpers.h"
 #include "TestRegistry.h"
 
+#include "browser/posts/PostListController.h"
 #include "browser/rooms/PostListTexts.h"
 #include "browser/rooms/RoomModel.h"
-#include "browser/posts/PostListController.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 
