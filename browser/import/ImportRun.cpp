@@ -97,6 +97,57 @@ std::string oneLine(const std::string &text)
     return line;
 }
 
+// SQLite's settings for the length of a run, put back as they were afterwards (the
+// connection stays open for the caller). The post table's indexes grow with every row;
+// the default page cache of 2 MB would read their pages back from the file system for
+// almost every insert of a large import: 48 MB keeps them in memory up to about a million
+// posts. Sorting for an index stays in memory, and the log is copied back into the file
+// every 32 MB instead of every 4 MB, so pages written again and again are copied once.
+// A failure only costs speed.
+class SqliteRunSettings
+{
+public:
+    SqliteRunSettings(CAdoManager &ado, bool sqlite)
+        : ado_(ado)
+    {
+        if (!sqlite)
+            return;
+        for (Setting &setting : settings_) {
+            std::unique_ptr<CAdoRecordset> rows;
+            long long value = 0;
+            if (ado_.ExecuteSql(std::string("PRAGMA ") + setting.name, rows, Options) != 0 || !rows
+                || rows->IsEOF() || !rows->Value(0).ToInt64(value))
+                continue;
+            setting.before = std::to_string(value);
+            ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.during,
+                            Options);
+        }
+    }
+    ~SqliteRunSettings()
+    {
+        for (const Setting &setting : settings_) {
+            if (!setting.before.empty())
+                ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.before,
+                                Options);
+        }
+    }
+    SqliteRunSettings(const SqliteRunSettings &) = delete;
+    SqliteRunSettings &operator=(const SqliteRunSettings &) = delete;
+
+private:
+    static constexpr long Options = CAdoManager::CommandText;
+    struct Setting
+    {
+        const char *name;
+        const char *during;
+        std::string before; // empty: not read, so not changed
+    };
+    CAdoManager &ado_;
+    Setting settings_[3] = {{"cache_size", "-49152", {}},
+                            {"temp_store", "2", {}},
+                            {"wal_autocheckpoint", "8192", {}}};
+};
+
 class CountingVisitor : public WalkVisitor
 {
 public:
@@ -201,11 +252,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
                 result == ResultCode::MissingArgument ? std::string() : ado.LastError());
     }
 
-    // The post table's indexes grow with every row; SQLite's default page cache of 2 MB
-    // would read their pages back from the file system for almost every insert of a large
-    // import. 32 MB keeps them in memory (a failure only costs speed).
-    if (engineOf(connection) == DbEngine::SQLite)
-        ado.ExecuteSql("PRAGMA cache_size = -32768", CAdoManager::CommandText);
+    const SqliteRunSettings sqliteSettings(ado, engineOf(connection) == DbEngine::SQLite);
 
     std::string directory = FileSystem::normalize(settings.importDirectory);
     if (directory.empty() || directory.back() != '/')

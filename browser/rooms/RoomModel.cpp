@@ -376,15 +376,21 @@ int RoomModel::LoadPostRanges(std::int32_t rootIndex)
 
 int RoomModel::loadPostRangesLocked(std::int32_t rootIndex)
 {
-    ranges_.clear();
+    ranges_ = ParsePostRanges(rootIndex);
+    return int(ranges_.size());
+}
+
+std::vector<PostRange> RoomModel::ParsePostRanges(std::int32_t rootIndex) const
+{
+    std::vector<PostRange> ranges;
     if (const RoomElement *root = rootElement(rootIndex)) {
         for (const std::string &text : root->rangeTexts) {
             PostRange range;
             if (parseRange(text, range) != RangeText::Malformed)
-                ranges_.push_back(std::move(range));
+                ranges.push_back(std::move(range));
         }
     }
-    return int(ranges_.size());
+    return ranges;
 }
 
 std::vector<PostRange> RoomModel::PostRanges() const

@@ -92,6 +92,10 @@ public:
     std::string GetExpectedPostPath(std::uint32_t topicid, std::int32_t rootIndex,
                                     const std::string &roomid, const std::string &title);
 
+    // The post location table of a top-level room, parsed (malformed entries left out,
+    // as LoadPostRanges does), without loading it.
+    std::vector<PostRange> ParsePostRanges(std::int32_t rootIndex) const;
+
     // A copy of the post location table as last loaded.
     std::vector<PostRange> PostRanges() const;
 
