@@ -140,7 +140,25 @@ long CAdoManager::ExecuteSql(const std::string &sql, long options)
 
 long CAdoManager::ExecuteSql(const BoundStatement &statement, long options)
 {
-    return execute(Gbk::toQString(statement.sql), &statement.values, statement.shown(), options);
+    if (!connection_ || !connection_->sqliteHandle())
+        return execute(Gbk::toQString(statement.sql), &statement.values, statement.shown(),
+                       options);
+    try {
+        DbFaultInjection::Point("ExecuteSql");
+        DbError error;
+        if (!prepareCommand(options, error))
+            return reportExecuteFailure(DbText::ExecuteFailed, statement.shown(), error);
+        StatementScope scope(*connection_);
+        if (!connection_->runSqlite(statement.sql, statement.values, error))
+            return reportExecuteFailure(DbText::ExecuteFailed, statement.shown(), error);
+        return ResultCode::Success;
+    } catch (...) {
+        noteUnexpected([&] {
+            lastReason_.clear();
+            lastError_ += Gbk::literal(DbText::ExecuteUnexpected);
+        });
+        return ResultCode::GeneralFailure;
+    }
 }
 
 long CAdoManager::ExecuteSql(const std::string &sql, std::unique_ptr<CAdoRecordset> &recordset,
