@@ -36,6 +36,27 @@ void noteUnexpected(Compose compose) noexcept
     }
 }
 
+// The PostgreSQL connection a thread closed last, kept open for its next manager.
+struct HeldConnection
+{
+    std::string connectionString;
+    std::shared_ptr<DbConnection> connection;
+};
+thread_local HeldConnection held;
+
+// The held connection for the string, when it still answers; null otherwise.
+std::shared_ptr<DbConnection> takeHeld(const std::string &connectionString)
+{
+    if (!held.connection || held.connectionString != connectionString)
+        return nullptr;
+    std::shared_ptr<DbConnection> connection = std::move(held.connection);
+    held = HeldConnection();
+    DbError ignored;
+    if (connection->inTransaction() || !connection->run(QStringLiteral("SELECT 1"), ignored))
+        return nullptr;
+    return connection;
+}
+
 // Arms SQLite's statement time-out for one operation.
 class StatementScope
 {
@@ -68,6 +89,12 @@ long CAdoManager::OpenAdoConnection(const std::string &connectionString)
         DbFaultInjection::Point("OpenAdoConnection");
         if (connection_)
             return ResultCode::GeneralFailure;
+        if (std::shared_ptr<DbConnection> kept = takeHeld(connectionString)) {
+            connection_ = std::move(kept);
+            connectionString_ = connectionString;
+            openedIn_ = std::this_thread::get_id();
+            return ResultCode::Success;
+        }
         DbEndpoint endpoint;
         DbError error;
         std::unique_ptr<DbConnection> connection;
@@ -80,6 +107,8 @@ long CAdoManager::OpenAdoConnection(const std::string &connectionString)
             return error.code;
         }
         connection_ = std::move(connection);
+        connectionString_ = connectionString;
+        openedIn_ = std::this_thread::get_id();
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] {
@@ -103,7 +132,12 @@ long CAdoManager::CloseAdoConnection()
             DbError ignored;
             connection_->endTransaction(QStringLiteral("ROLLBACK"), ignored);
         }
+        DbError broken;
+        if (connection_->engine() == DbEngine::PostgreSQL && !connection_->inTransaction()
+            && openedIn_ == std::this_thread::get_id() && connection_->checkOpen(broken))
+            held = HeldConnection {connectionString_, std::move(connection_)};
         connection_.reset();
+        connectionString_.clear();
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] { lastError_ = Gbk::literal(DbText::CloseUnexpected); });
