@@ -145,6 +145,11 @@ long CAdoManager::CloseAdoConnection()
     }
 }
 
+void CAdoManager::ReleaseHeldConnection()
+{
+    held = HeldConnection();
+}
+
 bool CAdoManager::prepareCommand(long options, DbError &error)
 {
     if (!acceptedOption(options)) {

@@ -101,6 +101,9 @@ public:
 
     long OpenAdoConnection(const std::string &connectionString);
     long CloseAdoConnection();
+    // Closes the PostgreSQL connection the calling thread holds for its next manager, if
+    // any (before its server goes away, so nothing is left to fail at the thread's end).
+    static void ReleaseHeldConnection();
 
     // Runs a statement; rows it returns are discarded.
     long ExecuteSql(const std::string &sql, long options);

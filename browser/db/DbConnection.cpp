@@ -111,6 +111,10 @@ bool DbConnection::openDatabase(DbError &error)
         error = DbErrorFromSql(DbEngine::PostgreSQL, db_.lastError(), true);
         return false;
     }
+    // A connection lives on for many look-ups, and its kept statements would soon be
+    // planned once for any value: a find's pattern needs a plan of its own to use the
+    // title index. Servers before version 12 lack the setting and keep their default.
+    QSqlQuery(db_).exec(QStringLiteral("SET plan_cache_mode = force_custom_plan"));
     return true;
 }
 

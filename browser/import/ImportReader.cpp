@@ -29,7 +29,8 @@ RunItem FileReader::Read(WalkFile &&file) const
 {
     RunItem item;
     item.isFile = true;
-    item.path = file.path;
+    // The status line is made here, off the writing thread.
+    item.status = CutMessageLine(EscapeControlCharacters(file.path));
     // Placeholders of the path check are met here, possibly on the reading thread.
     const ScopedPlaceholderNotifier notifier(
             [&item](const std::string &placeholder) { item.placeholders.push_back(placeholder); });

@@ -23,7 +23,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 // Files travel from the reading thread in chunks of at most ChunkItems, or younger than
-// ChunkAge; at most QueueChunks chunks wait, which bounds the memory of a run.
+// ChunkAge; at most QueueChunks chunks wait, which bounds the memory of a run. While the
+// writer commits a batch the reader goes on reading: the queue holds two batches, or the
+// two threads would only take turns.
 constexpr std::size_t ChunkItems = 64;
 constexpr auto ChunkAge = std::chrono::milliseconds(20);
 constexpr std::size_t QueueChunks = 32;
@@ -303,7 +305,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
             progress_.totalFiles.fetch_add(1, std::memory_order_relaxed);
             if (!item.entry.hasRow)
                 progress_.skippedFiles.fetch_add(1, std::memory_order_relaxed);
-            sink_.ImportStatus(CutMessageLine(EscapeControlCharacters(item.path)));
+            sink_.ImportStatus(item.status);
         }
         inserter.Add(std::move(item.entry));
         if (inserter.Due(Clock::now()))
@@ -320,7 +322,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
         ItemVisitor visitor(reader, [&](RunItem &&item) { consume(std::move(item)); });
         walker.ScanDirectory(directory, rootRoomItem, visitor);
     } else {
-        RunItemQueue queue(QueueChunks);
+        RunItemQueue queue(std::max(QueueChunks, 2 * tuning_.maxBatchRows / ChunkItems));
         std::atomic<bool> readerRunning {true};
         const auto readFiles = [&] {
             RunItemQueue::Chunk chunk;

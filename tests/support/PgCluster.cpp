@@ -1,5 +1,7 @@
 #include "PgCluster.h"
 
+#include "browser/db/CAdoManager.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -115,6 +117,7 @@ PgCluster::PgCluster() = default;
 
 PgCluster::~PgCluster()
 {
+    CAdoManager::ReleaseHeldConnection();
     if (running_) {
         QString ignored;
         if (run(QStringLiteral("pg_ctl"),
@@ -281,6 +284,7 @@ bool PgCluster::stop(QString &error)
 {
     if (!running_)
         return true;
+    CAdoManager::ReleaseHeldConnection();
     if (!run(QStringLiteral("pg_ctl"),
              {QStringLiteral("-D"), dataDirectory(), QStringLiteral("-m"), QStringLiteral("fast"),
               QStringLiteral("-w"), QStringLiteral("stop")},
