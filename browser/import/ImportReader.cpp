@@ -1,6 +1,7 @@
 #include "ImportReader.h"
 
 #include "ImportTexts.h"
+#include "InsertStatements.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/PlaceholderNotifier.h"
@@ -89,6 +90,10 @@ void FileReader::readAndExtract(const WalkFile &file, RunItem &item) const
             if (!warning.empty())
                 entry.lines.push_back(std::move(warning));
             entry.pathChecked = true;
+            // Composed here, off the writing thread, which only binds it.
+            entry.insertValid =
+                    InsertStatement(context_.settings->table, entry.fields,
+                                    context_.columns.roomidIsNumeric, entry.insert, false);
         }
         break;
     }

@@ -538,8 +538,13 @@ PostInserter::BatchResult PostInserter::flushTogether(std::vector<std::string> &
             lines.push_back(format(ImportText::Duplicate, fields.path));
             continue;
         }
-        if (!InsertStatement(config_.table, fields, config_.columns.roomidIsNumeric, insert,
-                             false)) {
+        const bool valid = entry.insert.sql.empty()
+                ? InsertStatement(config_.table, fields, config_.columns.roomidIsNumeric, insert,
+                                  false)
+                : entry.insertValid;
+        if (!entry.insert.sql.empty())
+            insert = std::move(entry.insert);
+        if (!valid) {
             InsertStatement(config_.table, fields, config_.columns.roomidIsNumeric, insert);
             lines.push_back(
                     format(ImportText::InsertFailed, insert.display, config_.invalidValueCode));

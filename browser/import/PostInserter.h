@@ -17,6 +17,7 @@
 #include "ImportSettings.h"
 #include "PostExtraction.h"
 #include "PostPathCheck.h"
+#include "browser/db/BoundStatement.h"
 
 #include <atomic>
 #include <chrono>
@@ -26,7 +27,6 @@
 
 class CAdoManager;
 class ImportSink;
-struct BoundStatement;
 
 // One file's share of a batch: the lines it produced before its insert and its row.
 struct BatchEntry
@@ -36,6 +36,11 @@ struct BatchEntry
     PostFields fields;
     bool numberFromCounter = false; // topicid mode 1: numbered when it is inserted
     bool pathChecked = false; // the path check has run (or is off)
+    // The batch's insert of the row, composed by the reader when the topicid is the file's
+    // own (InsertStatement without its shown text; empty otherwise), and whether its
+    // values fit their columns.
+    BoundStatement insert;
+    bool insertValid = false;
 };
 
 struct InserterConfig
