@@ -1,4 +1,5 @@
 #include "ImportTestHelpers.h"
+#include "TestDatabase.h"
 #include "TestRegistry.h"
 
 #include "browser/db/EmbeddedDatabase.h"
@@ -140,6 +141,44 @@ private Q_SLOTS:
         QVERIFY(inserted > 0);
         QVERIFY(sink.lines.back().find(Gbk::literal("成功插入=") + std::to_string(inserted))
                 != std::string::npos);
+    }
+
+    // A run sizes SQLite's page cache, sorting and log for itself; the connection it
+    // leaves open has SQLite's own settings again, on success as after an abort.
+    void sqliteSettingsOfARunArePutBack()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        TempAppDir dir;
+        for (int i = 1; i <= 40; ++i)
+            dir.write("in/" + std::to_string(i) + ".htm", postPage("t" + std::to_string(i)));
+        const auto settingsOf = [](CAdoManager &ado) {
+            std::string values;
+            for (const char *name : {"cache_size", "temp_store", "wal_autocheckpoint"}) {
+                std::unique_ptr<CAdoRecordset> rs;
+                if (ado.ExecuteSql(std::string("PRAGMA ") + name, rs, 1) == 0 && rs && !rs->IsEOF())
+                    values += rs->Value(0).Text() + " ";
+            }
+            return values;
+        };
+        CAdoManager fresh;
+        QCOMPARE(fresh.OpenAdoConnection(db->connectionString()), 0L);
+        const std::string defaults = settingsOf(fresh);
+        QCOMPARE(defaults, std::string("-2000 0 1000 "));
+        for (const bool abort : {false, true}) {
+            RecordingSink sink;
+            CAdoManager ado;
+            ImportRun run(nullptr, sink);
+            if (abort)
+                sink.onStatus = [&](std::size_t count) {
+                    if (count == 10)
+                        run.AbortImport();
+                };
+            ImportSettings settings = pageSettings(db->connectionString(), dir.file("in"));
+            QCOMPARE(run.RunImport(settings, ado),
+                     abort ? ImportOutcome::Aborted : ImportOutcome::Completed);
+            QVERIFY(ado.IsOpen());
+            QCOMPARE(settingsOf(ado), defaults);
+        }
     }
 };
 
