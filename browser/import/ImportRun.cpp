@@ -24,8 +24,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 // Files travel from the reading thread in chunks of at most ChunkItems, or younger than
 // ChunkAge; at most QueueChunks chunks wait, which bounds the memory of a run. While the
-// writer commits a batch the reader goes on reading: the queue holds two batches, or the
-// two threads would only take turns.
+// writer commits a batch the reader goes on reading: the queue holds a whole batch, or
+// the two threads would only take turns.
 constexpr std::size_t ChunkItems = 64;
 constexpr auto ChunkAge = std::chrono::milliseconds(20);
 constexpr std::size_t QueueChunks = 32;
@@ -322,7 +322,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
         ItemVisitor visitor(reader, [&](RunItem &&item) { consume(std::move(item)); });
         walker.ScanDirectory(directory, rootRoomItem, visitor);
     } else {
-        RunItemQueue queue(std::max(QueueChunks, 2 * tuning_.maxBatchRows / ChunkItems));
+        RunItemQueue queue(std::max(QueueChunks, tuning_.maxBatchRows / ChunkItems));
         std::atomic<bool> readerRunning {true};
         const auto readFiles = [&] {
             RunItemQueue::Chunk chunk;
