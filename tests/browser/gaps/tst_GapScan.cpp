@@ -106,7 +106,8 @@ private Q_SLOTS:
         QFETCH(TestEngine, engine);
         QUILLERY_TEST_DATABASE(db, engine, "T");
         Collector nothing;
-        const GapScanResult emptyTable = ScanGaps(request(*db, std::nullopt, std::nullopt), nothing);
+        const GapScanResult emptyTable =
+                ScanGaps(request(*db, std::nullopt, std::nullopt), nothing);
         QCOMPARE(int(emptyTable.outcome), int(GapScanOutcome::Done));
         QVERIFY(emptyTable.emptyRange);
         QVERIFY(nothing.runs.isEmpty());
@@ -178,7 +179,8 @@ private Q_SLOTS:
         const std::string config = gbk(R"(<?xml version="1.0" encoding="GBK"?>
 <r><数据库连接字符串>x</数据库连接字符串>
 <帖子类型 TABLE="T" ROOMID="1">甲区<帖子类型 ROOMID="11">乙</帖子类型>
-<帖子属性范围>1 100 )") + Gbk::fromQString(archive)
+<帖子属性范围>1 100 )")
+                + Gbk::fromQString(archive)
                 + gbk(R"(\|ROOMID|\|ID|.htm</帖子属性范围></帖子类型></r>)");
         writeBytes(root + QStringLiteral("/InitTree.xml"), config);
         RoomModel rooms;
