@@ -245,7 +245,7 @@ int RunGapsCommand(const QStringList &arguments, Terminal &terminal)
     if (const auto status = ResolveArchiveTable(parser, rooms, terminal, command, target))
         return *status;
     request.connection = connection;
-    request.table = target.table;
+    request.tables = {target.table};
     request.files = parser.isSet(QStringLiteral("files"));
     if (request.files) {
         if (target.rootIndex < 0)

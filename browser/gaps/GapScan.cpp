@@ -43,60 +43,158 @@ GapScanResult databaseFailure(GapScanResult result, const std::string &table, co
             QString::fromUtf8(GapText::ReadFailed).arg(q(table), q(oneLine(error.description))));
 }
 
-// The table's smallest and largest IDs; false on failure, nullopt in both for no rows.
-bool readBounds(DbConnection &connection, const std::string &table,
+// The tables' smallest and largest IDs; false on failure, nullopt in both for no rows.
+bool readBounds(DbConnection &connection, const std::vector<std::string> &tables,
                 std::optional<long long> &smallest, std::optional<long long> &largest,
                 DbError &error)
 {
-    const QString sql = QStringLiteral("SELECT MIN(topicid), MAX(topicid) FROM ") + q(table);
-    QSqlQuery *query = connection.execPrepared(sql, {}, error);
-    if (!query)
-        return false;
-    if (query->next()) {
-        const QVariant low = query->value(0);
-        const QVariant high = query->value(1);
-        if (!low.isNull())
-            smallest = low.toLongLong();
-        if (!high.isNull())
-            largest = high.toLongLong();
+    for (const std::string &table : tables) {
+        const QString sql = QStringLiteral("SELECT MIN(topicid), MAX(topicid) FROM ") + q(table);
+        QSqlQuery *query = connection.execPrepared(sql, {}, error);
+        if (!query)
+            return false;
+        if (query->next()) {
+            const QVariant low = query->value(0);
+            const QVariant high = query->value(1);
+            if (!low.isNull() && (!smallest || low.toLongLong() < *smallest))
+                smallest = low.toLongLong();
+            if (!high.isNull() && (!largest || high.toLongLong() > *largest))
+                largest = high.toLongLong();
+        }
+        if (!connection.finish(*query, error))
+            return false;
     }
-    return connection.finish(*query, error);
+    return true;
 }
+
+struct KeyRow
+{
+    long long id = 0;
+    std::uint32_t roomid = 0;
+    std::string title; // GBK, with files only
+};
+
+// One table's rows of the range in key order, a window at a time; each window is read
+// whole and its statement finished before the rows are handed out.
+class TableWindows
+{
+public:
+    TableWindows(DbConnection &connection, const std::string &table, bool files, long long first,
+                 long long last, long long window)
+        : connection_(connection)
+        , files_(files)
+        , from_(first)
+        , last_(last)
+        , window_(window)
+        , sql_(QStringLiteral("SELECT ")
+               + (files ? QStringLiteral("topicid, roomid, title") : QStringLiteral("topicid"))
+               + QStringLiteral(" FROM ") + q(table)
+               + QStringLiteral(" WHERE topicid >= ? AND topicid <= ? ORDER BY topicid LIMIT ?"))
+        , table_(table)
+    {
+    }
+
+    // The row at the reader, nullptr at the end or on a failure (error then set).
+    const KeyRow *head(DbError &error)
+    {
+        if (position_ < rows_.size())
+            return &rows_[position_];
+        if (done_ || !fetch(error))
+            return nullptr;
+        return position_ < rows_.size() ? &rows_[position_] : nullptr;
+    }
+    void advance() { ++position_; }
+    bool failed() const { return failed_; }
+    const std::string &table() const { return table_; }
+
+private:
+    bool fetch(DbError &error)
+    {
+        rows_.clear();
+        position_ = 0;
+        QSqlQuery *query = connection_.execPrepared(sql_,
+                                                    {SqlValue::fromInteger(from_),
+                                                     SqlValue::fromInteger(last_),
+                                                     SqlValue::fromInteger(window_)},
+                                                    error);
+        if (!query) {
+            failed_ = done_ = true;
+            return false;
+        }
+        long long read = 0;
+        long long lastId = from_ - 1;
+        while (query->next()) {
+            ++read;
+            bool integer = false;
+            const long long id = query->value(0).toLongLong(&integer);
+            // A key that is no integer, or a duplicate of a table not keyed on topicid,
+            // neither ends a gap nor counts twice.
+            if (!integer || id <= lastId)
+                continue;
+            lastId = id;
+            KeyRow row;
+            row.id = id;
+            if (files_) {
+                const QVariant roomid = query->value(1);
+                row.roomid = static_cast<std::uint32_t>(roomid.isNull() ? 0 : roomid.toLongLong());
+                row.title = Gbk::fromQString(query->value(2).toString());
+            }
+            rows_.push_back(std::move(row));
+        }
+        if (!connection_.finish(*query, error)) {
+            failed_ = done_ = true;
+            return false;
+        }
+        // lastId < from_: a full window of keys that cannot be read as IDs; no way on.
+        done_ = read < window_ || lastId >= last_ || lastId < from_;
+        from_ = lastId + 1;
+        return true;
+    }
+
+    DbConnection &connection_;
+    bool files_;
+    long long from_;
+    long long last_;
+    long long window_;
+    QString sql_;
+    std::string table_;
+    std::vector<KeyRow> rows_;
+    std::size_t position_ = 0;
+    bool done_ = false;
+    bool failed_ = false;
+};
 
 class Scanner
 {
 public:
     Scanner(const GapScanRequest &request, MissingSink &sink, GapScanResult &result)
-        : request_(request)
-        , sink_(sink)
+        : sink_(sink)
         , result_(result)
+        , expected_(result.first)
     {
         if (request.files)
             files_ = std::make_unique<LostFileCheck>(*request.rooms, request.rootIndex);
     }
 
     // False when the sink stopped it.
-    bool row(long long id, const QSqlQuery &query)
+    bool row(const KeyRow &row)
     {
+        if (row.id < expected_)
+            return true; // a post in two tables counts once
         ++result_.rows;
-        if (id > expected_ && !gap(expected_, id - 1))
+        if (row.id > expected_ && !gap(expected_, row.id - 1))
             return false;
-        expected_ = id + 1;
+        expected_ = row.id + 1;
         if (!files_)
             return true;
-        const QVariant roomid = query.value(1);
-        const auto room = static_cast<std::uint32_t>(roomid.isNull() ? 0 : roomid.toLongLong());
         std::string path;
-        if (!files_->IsLost(id, room, Gbk::fromQString(query.value(2).toString()), path))
+        if (!files_->IsLost(row.id, row.roomid, row.title, path))
             return true;
         ++result_.lostFiles;
-        return sink_.Missing({id, id, true, std::move(path)});
+        return sink_.Missing({row.id, row.id, true, std::move(path)});
     }
 
     bool end() { return expected_ > result_.last || gap(expected_, result_.last); }
-
-    long long expected() const { return expected_; }
-    void start(long long first) { expected_ = first; }
 
 private:
     bool gap(long long first, long long last)
@@ -106,12 +204,30 @@ private:
         return sink_.Missing({first, last, false, std::string()});
     }
 
-    const GapScanRequest &request_;
     MissingSink &sink_;
     GapScanResult &result_;
     std::unique_ptr<LostFileCheck> files_;
-    long long expected_ = 0;
+    long long expected_;
 };
+
+GapScanResult checkRequest(const GapScanRequest &request)
+{
+    GapScanResult result;
+    if (request.tables.empty())
+        return stop(result, GapScanOutcome::Refused, QString::fromUtf8(GapText::NoTable));
+    for (const std::string &table : request.tables) {
+        if (!IsPlainTableName(table))
+            return stop(result, GapScanOutcome::Refused,
+                        QString::fromUtf8(GapText::BadTable).arg(q(table)));
+    }
+    if (request.files && (!request.rooms || request.rootIndex < 0 || request.tables.size() != 1))
+        return stop(result, GapScanOutcome::Refused, QString::fromUtf8(GapText::NoRoot));
+    if (request.first && request.last && *request.last < *request.first)
+        return stop(
+                result, GapScanOutcome::Refused,
+                QString::fromUtf8(GapText::RangeReversed).arg(*request.first).arg(*request.last));
+    return result;
+}
 
 } // namespace
 
@@ -122,16 +238,9 @@ bool MissingSink::Progress(long long, long long)
 
 GapScanResult ScanGaps(const GapScanRequest &request, MissingSink &sink)
 {
-    GapScanResult result;
-    if (!IsPlainTableName(request.table))
-        return stop(result, GapScanOutcome::Refused,
-                    QString::fromUtf8(GapText::BadTable).arg(q(request.table)));
-    if (request.files && (!request.rooms || request.rootIndex < 0))
-        return stop(result, GapScanOutcome::Refused, QString::fromUtf8(GapText::NoRoot));
-    if (request.first && request.last && *request.last < *request.first)
-        return stop(
-                result, GapScanOutcome::Refused,
-                QString::fromUtf8(GapText::RangeReversed).arg(*request.first).arg(*request.last));
+    GapScanResult result = checkRequest(request);
+    if (result.outcome != GapScanOutcome::Done)
+        return result;
 
     DbEndpoint endpoint;
     DbError error;
@@ -147,8 +256,8 @@ GapScanResult ScanGaps(const GapScanRequest &request, MissingSink &sink)
     std::optional<long long> last = request.last;
     if (!first || !last) {
         std::optional<long long> smallest, largest;
-        if (!readBounds(*connection, request.table, smallest, largest, error))
-            return databaseFailure(result, request.table, error);
+        if (!readBounds(*connection, request.tables, smallest, largest, error))
+            return databaseFailure(result, request.tables.front(), error);
         if (!first)
             first = smallest;
         if (!last)
@@ -164,53 +273,39 @@ GapScanResult ScanGaps(const GapScanRequest &request, MissingSink &sink)
     result.first = *first;
     result.last = *last;
 
-    const QString columns =
-            request.files ? QStringLiteral("topicid, roomid, title") : QStringLiteral("topicid");
-    const QString sql = QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ")
-            + q(request.table)
-            + QStringLiteral(" WHERE topicid >= ? AND topicid <= ? ORDER BY topicid LIMIT ?");
     const long long window = request.window > 0 ? request.window : 65536;
+    std::vector<TableWindows> tables;
+    tables.reserve(request.tables.size());
+    for (const std::string &table : request.tables)
+        tables.emplace_back(*connection, table, request.files, result.first, result.last, window);
 
     Scanner scanner(request, sink, result);
-    scanner.start(result.first);
-    long long from = result.first;
+    long long sinceProgress = 0;
     for (;;) {
-        QSqlQuery *query = connection->execPrepared(sql,
-                                                    {SqlValue::fromInteger(from),
-                                                     SqlValue::fromInteger(result.last),
-                                                     SqlValue::fromInteger(window)},
-                                                    error);
-        if (!query)
-            return databaseFailure(result, request.table, error);
-        long long read = 0;
-        long long lastId = from - 1;
-        bool stopped = false;
-        while (query->next()) {
-            bool integer = false;
-            const long long id = query->value(0).toLongLong(&integer);
-            ++read;
-            // A key that is no integer, or a duplicate of a table not keyed on topicid,
-            // neither ends a gap nor counts twice.
-            if (!integer || id < scanner.expected())
-                continue;
-            lastId = id;
-            if (!scanner.row(id, *query)) {
-                stopped = true;
-                break;
+        TableWindows *next = nullptr;
+        const KeyRow *row = nullptr;
+        for (TableWindows &table : tables) {
+            const KeyRow *head = table.head(error);
+            if (table.failed())
+                return databaseFailure(result, table.table(), error);
+            if (head && (!row || head->id < row->id)) {
+                row = head;
+                next = &table;
             }
         }
-        if (!connection->finish(*query, error))
-            return databaseFailure(result, request.table, error);
-        if (stopped)
-            return stop(result, GapScanOutcome::Stopped, QString());
-        if (!sink.Progress(read < window ? result.last : lastId, result.rows))
-            return stop(result, GapScanOutcome::Stopped, QString());
-        // lastId < from: a full window of keys that cannot be read as IDs; no way on.
-        if (read < window || lastId >= result.last || lastId < from)
+        if (!row)
             break;
-        from = lastId + 1;
+        if (!scanner.row(*row))
+            return stop(result, GapScanOutcome::Stopped, QString());
+        const long long id = row->id;
+        next->advance();
+        if (++sinceProgress >= window) {
+            sinceProgress = 0;
+            if (!sink.Progress(id, result.rows))
+                return stop(result, GapScanOutcome::Stopped, QString());
+        }
     }
-    if (!scanner.end())
+    if (!scanner.end() || !sink.Progress(result.last, result.rows))
         return stop(result, GapScanOutcome::Stopped, QString());
     return result;
 }

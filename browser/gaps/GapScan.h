@@ -1,17 +1,19 @@
 #pragma once
 
-// What an archive lacks in a range of post IDs: the IDs that have no row in a post table
-// (gaps) and, when asked, the rows whose file is not where the room model locates it
-// (lost files).
+// What an archive lacks in a range of post IDs: the IDs that have no row in a post table,
+// or in none of several (gaps), and, when asked, the rows whose file is not where the room
+// model locates it (lost files).
 //
-// The table is read in key order, window by window: each window is one short bound
+// Each table is read in key order, window by window: each window is one short bound
 // statement "topicid >= ? AND topicid <= ? ORDER BY topicid LIMIT n", so nothing holds
-// a snapshot between windows and memory does not grow with the table or the range. What
-// is missing is handed out as runs while reading, in ascending order, never collected.
+// a snapshot between windows and memory does not grow with the table or the range; the
+// tables' windows are merged by key. What is missing is handed out as runs while reading,
+// in ascending order, never collected.
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class RoomModel;
 
@@ -37,10 +39,10 @@ public:
 struct GapScanRequest
 {
     std::string connection; // GBK connection string
-    std::string table; // a plain table name
+    std::vector<std::string> tables; // plain table names; an ID is there when one has it
     std::optional<long long> first; // default: the table's smallest ID
     std::optional<long long> last; // default: its largest
-    bool files = false; // also the rows whose file is missing
+    bool files = false; // also the rows whose file is missing (one table only)
     RoomModel *rooms = nullptr; // with files: the model and the table's top-level room
     std::int32_t rootIndex = -1;
     long long window = 65536; // rows per statement
@@ -49,7 +51,7 @@ struct GapScanRequest
 enum class GapScanOutcome {
     Done,
     Stopped, // the sink said stop
-    Refused, // the request cannot be run (table name, range, files without a room)
+    Refused, // the request cannot be run (table names, range, files without a room)
     Failed, // the database failed
 };
 

@@ -57,7 +57,7 @@ GapScanRequest request(const TestDatabase &db, std::optional<long long> first,
 {
     GapScanRequest r;
     r.connection = db.connectionString();
-    r.table = "T";
+    r.tables = {"T"};
     r.first = first;
     r.last = last;
     r.window = window;
@@ -135,7 +135,7 @@ private Q_SLOTS:
         QUILLERY_EXECUTE(db, insertIds({1, 2}));
         Collector sink;
         GapScanRequest hostile = request(*db, 1, 5);
-        hostile.table = "T; DROP TABLE T";
+        hostile.tables = {"T", "T; DROP TABLE T"};
         GapScanResult result = ScanGaps(hostile, sink);
         QCOMPARE(int(result.outcome), int(GapScanOutcome::Refused));
         QVERIFY(Gbk::toQString(result.problem).contains(QStringLiteral("T; DROP TABLE T")));
@@ -147,12 +147,46 @@ private Q_SLOTS:
         QCOMPARE(int(ScanGaps(files, sink).outcome), int(GapScanOutcome::Refused));
 
         GapScanRequest missing = request(*db, 1, 5);
-        missing.table = "NoSuchTable";
+        missing.tables = {"T", "NoSuchTable"};
         result = ScanGaps(missing, sink);
         QCOMPARE(int(result.outcome), int(GapScanOutcome::Failed));
         QVERIFY(!result.problem.empty());
         QVERIFY(result.problem.find('\n') == std::string::npos);
         QVERIFY(sink.runs.isEmpty());
+    }
+
+    void severalTables_data() { addEngineRows(); }
+    // An ID is there when any table has it; one in two tables counts once.
+    void severalTables()
+    {
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine, "T", "U");
+        QUILLERY_EXECUTE(db, insertIds({2, 3, 7, 9}));
+        QUILLERY_EXECUTE(db, insertPostsSql(engine, "U", 3, 5),
+                         insertPostsSql(engine, "U", 12, 12));
+        for (const long long window : {1LL, 2LL, 65536LL}) {
+            GapScanRequest r = request(*db, std::nullopt, std::nullopt, window);
+            r.tables = {"T", "U"};
+            Collector sink;
+            const GapScanResult result = ScanGaps(r, sink);
+            QCOMPARE(int(result.outcome), int(GapScanOutcome::Done));
+            QCOMPARE(sink.runs, list({"6-6", "8-8", "10-11"}));
+            QCOMPARE(result.first, 2);
+            QCOMPARE(result.last, 12);
+            QCOMPARE(result.rows, 7); // 2 3 4 5 7 9 12
+        }
+        GapScanRequest none = request(*db, 1, 2);
+        none.tables.clear();
+        Collector sink;
+        QCOMPARE(int(ScanGaps(none, sink).outcome), int(GapScanOutcome::Refused));
+        // Files are looked for in one table's room only.
+        RoomModel rooms;
+        GapScanRequest files = request(*db, 1, 2);
+        files.tables = {"T", "U"};
+        files.files = true;
+        files.rooms = &rooms;
+        files.rootIndex = 0;
+        QCOMPARE(int(ScanGaps(files, sink).outcome), int(GapScanOutcome::Refused));
     }
 
     void sinkStops()
