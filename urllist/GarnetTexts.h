@@ -45,6 +45,7 @@ inline constexpr const char LeftOut[] = ",档案中已有的 %d 个未列出";
 inline constexpr const char ArchiveUnreadable[] = "无法读取档案的配置文件:\n%s\n原因: %s";
 inline constexpr const char ArchiveNoTables[] = "档案的配置文件 %s 中没有帖子表";
 inline constexpr const char ArchiveFailed[] = "无法检查档案中已有的帖子,列表文件没有改动:\n%s";
+inline constexpr const char GapListDone[] = "下载列表 %s 已写好, 共 %lld 行";
 inline constexpr const char ArchiveIncomplete[] = "检查档案中已有的帖子时出错,列表不完整:\n%s";
 
 inline constexpr const char CreateFolderQuestion[] = "输出目录不存在:\n%1\n要创建这个目录吗?";

@@ -7,6 +7,7 @@
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -34,6 +35,40 @@ public:
 
 private:
     UrlListWriter &writer_;
+};
+
+// Splits each run at the last HTML post, so each part gets its format's line.
+class TwoFormatSink : public MissingSink
+{
+public:
+    TwoFormatSink(UrlListWriter &writer, const UrlTemplateTable &table)
+        : writer_(writer)
+        , table_(table)
+    {
+    }
+    bool Missing(const MissingRun &run) override
+    {
+        if (run.first <= LastHtmlPostId
+            && !write(HtmlFormat, run.first, std::min<long long>(run.last, LastHtmlPostId)))
+            return false;
+        return run.last <= LastHtmlPostId
+                || write(XmlFormat, std::max<long long>(run.first, FirstXmlPostId), run.last);
+    }
+    UrlListResult result;
+
+private:
+    bool write(int format, long long first, long long last)
+    {
+        if (format != format_) {
+            writer_.SetLineTemplate(table_[std::size_t(format)].lineTemplate);
+            format_ = format;
+        }
+        return writer_.WriteRun(first, last, result);
+    }
+
+    UrlListWriter &writer_;
+    const UrlTemplateTable &table_;
+    int format_ = -1;
 };
 
 class NoSink : public MissingSink
@@ -107,4 +142,29 @@ UrlListResult GenerateMissingUrlListFile(const UrlTemplateTable &table,
             entry.label + FormatText(done.c_str(), int(writer.IdsWritten()))
                     + FormatText(leftOut.c_str(), int(kept)),
             writer.LinesWritten(), kept};
+}
+
+UrlListResult WriteGapUrlList(const UrlTemplateTable &table, const GapScanRequest &scan,
+                              const std::string &outputPath, GapScanResult &scanned)
+{
+    UrlListWriter writer;
+    UrlListResult written;
+    if (!writer.Open(outputPath, table[HtmlFormat].lineTemplate, written))
+        return written;
+    TwoFormatSink sink(writer, table);
+    scanned = ScanGaps(scan, sink);
+    UrlListResult closed;
+    const bool complete = writer.Close(closed);
+    if (scanned.outcome == GapScanOutcome::Stopped)
+        return sink.result;
+    if (scanned.outcome != GapScanOutcome::Done)
+        return failure(UrlListOutcome::ArchiveFailed, GarnetText::ArchiveIncomplete,
+                       scanned.problem);
+    if (!complete)
+        return closed;
+    const std::string format = Gbk::literal(GarnetText::GapListDone);
+    return {UrlListOutcome::Written,
+            FormatText(format.c_str(), outputPath.c_str(),
+                       static_cast<long long>(writer.LinesWritten())),
+            writer.LinesWritten(), 0};
 }

@@ -7,6 +7,9 @@
 
 #include <string>
 
+struct GapScanRequest;
+struct GapScanResult;
+
 // The tree configuration whose archive is asked by default: the programs' own
 // (Configs/InitTree.xml in the data folder, beside Kestrel's).
 std::string DefaultArchiveConfigPath();
@@ -17,3 +20,9 @@ std::string DefaultArchiveConfigPath();
 UrlListResult GenerateMissingUrlListFile(const UrlTemplateTable &table,
                                          const UrlListRequest &request,
                                          const std::string &archiveConfigPath);
+
+// Writes what a gap scan finds into a download list, each ID in the line of its format:
+// the HTML template up to LastHtmlPostId, the XML one after. scanned receives the scan's
+// result; a scan that fails leaves an incomplete list and says so.
+UrlListResult WriteGapUrlList(const UrlTemplateTable &table, const GapScanRequest &scan,
+                              const std::string &outputPath, GapScanResult &scanned);

@@ -20,6 +20,8 @@ public:
     // failed, with the reason in result.
     bool WriteRun(std::int64_t first, std::int64_t last, UrlListResult &result);
     bool Close(UrlListResult &result);
+    // The template of the lines written from now on.
+    void SetLineTemplate(const std::string &lineTemplate) { lineTemplate_ = lineTemplate; }
 
     std::int64_t LinesWritten() const { return written_; }
     std::int64_t IdsWritten() const { return ids_; }

@@ -5,11 +5,13 @@
 #include "browser/db/DbConnection.h"
 #include "browser/db/DbEndpoint.h"
 #include "browser/db/EmbeddedDatabase.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/Codec.h"
 
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -258,11 +260,16 @@ GapScanResult ScanGaps(const GapScanRequest &request, MissingSink &sink)
         std::optional<long long> smallest, largest;
         if (!readBounds(*connection, request.tables, smallest, largest, error))
             return databaseFailure(result, request.tables.front(), error);
-        if (!first)
-            first = smallest;
-        if (!last)
-            last = largest;
+        if (!first && smallest)
+            first = std::max(*smallest, request.lowest);
+        if (!last && largest)
+            last = std::min(*largest, request.highest);
         if (!first || !last) {
+            result.emptyRange = true;
+            return result;
+        }
+        // Rows all outside the bounds: nothing to look at, unless the user named a bound.
+        if (*last < *first && !request.first && !request.last) {
             result.emptyRange = true;
             return result;
         }
@@ -308,6 +315,33 @@ GapScanResult ScanGaps(const GapScanRequest &request, MissingSink &sink)
     if (!scanner.end() || !sink.Progress(result.last, result.rows))
         return stop(result, GapScanOutcome::Stopped, QString());
     return result;
+}
+
+bool RoomGapRequest(RoomModel &rooms, std::int32_t rootIndex, const std::string &connection,
+                    GapScanRequest &request, std::string &problem)
+{
+    request.connection = connection;
+    request.tables = {rooms.GetRootTable(rootIndex)};
+    if (request.tables.front().empty()) {
+        problem = Gbk::fromQString(QString::fromUtf8(GapText::NoTable));
+        return false;
+    }
+    request.files = true;
+    request.rooms = &rooms;
+    request.rootIndex = rootIndex;
+    rooms.LoadPostRanges(rootIndex);
+    const std::vector<PostRange> ranges = rooms.PostRanges();
+    if (ranges.empty()) {
+        problem = Gbk::fromQString(QString::fromUtf8(GapText::NoRanges));
+        return false;
+    }
+    request.lowest = ranges.front().low;
+    request.highest = ranges.front().high;
+    for (const PostRange &range : ranges) {
+        request.lowest = std::min<long long>(request.lowest, range.low);
+        request.highest = std::max<long long>(request.highest, range.high);
+    }
+    return true;
 }
 
 std::string GapSummary(const GapScanResult &result, bool files)

@@ -40,8 +40,10 @@ struct GapScanRequest
 {
     std::string connection; // GBK connection string
     std::vector<std::string> tables; // plain table names; an ID is there when one has it
-    std::optional<long long> first; // default: the table's smallest ID
-    std::optional<long long> last; // default: its largest
+    std::optional<long long> first; // default: the table's smallest ID, not below lowest
+    std::optional<long long> last; // default: its largest, not above highest
+    long long lowest = 1;
+    long long highest = 4294967295LL;
     bool files = false; // also the rows whose file is missing (one table only)
     RoomModel *rooms = nullptr; // with files: the model and the table's top-level room
     std::int32_t rootIndex = -1;
@@ -71,6 +73,12 @@ struct GapScanResult
 };
 
 GapScanResult ScanGaps(const GapScanRequest &request, MissingSink &sink);
+
+// The request for a top-level room: its table, its files, and the IDs its post location
+// entries cover (from the lowest to the highest bound), narrowed to those its table
+// holds. False with the reason (GBK) when the room has no table or no location entry.
+bool RoomGapRequest(RoomModel &rooms, std::int32_t rootIndex, const std::string &connection,
+                    GapScanRequest &request, std::string &problem);
 
 // "帖子ID 1 到 400: 共有 380 个帖子, 缺少 20 个(3 段), 文件丢失 2 个" (GBK); the
 // lost files only when they were looked for.
