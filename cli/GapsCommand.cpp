@@ -87,7 +87,7 @@ public:
     bool Missing(const MissingRun &run) override
     {
         if (list_)
-            return list_->WriteRun(run.first, run.last, listResult_);
+            return OpenList() && list_->WriteRun(run.first, run.last, listResult_);
         if (!ranges_) {
             for (long long id = run.first; id <= run.last; ++id)
                 append(QString::number(id));
@@ -131,6 +131,20 @@ public:
         last_ = last;
     }
 
+    // The list is emptied only once the archive answered: a database that cannot be read
+    // leaves an earlier list as it was.
+    void SetList(const std::string &path, const std::string &lineTemplate)
+    {
+        listPath_ = path;
+        listTemplate_ = lineTemplate;
+    }
+    bool OpenList()
+    {
+        if (!listOpened_)
+            listOpened_ = list_->Open(listPath_, listTemplate_, listResult_);
+        return listOpened_;
+    }
+    bool ListOpened() const { return listOpened_; }
     const UrlListResult &ListResult() const { return listResult_; }
 
 private:
@@ -172,6 +186,9 @@ private:
     RunJoiner joiner_;
     QString pending_;
     UrlListResult listResult_;
+    std::string listPath_;
+    std::string listTemplate_;
+    bool listOpened_ = false;
     bool shown_ = false;
     std::chrono::steady_clock::time_point shownAt_ {};
 };
@@ -255,29 +272,26 @@ int RunGapsCommand(const QStringList &arguments, Terminal &terminal)
     }
 
     UrlListWriter writer;
-    UrlListWriter *list = nullptr;
-    std::string listPath;
-    if (parser.isSet(QStringLiteral("output"))) {
-        listPath = FileSystem::fromQtPath(
-                QFileInfo(parser.value(QStringLiteral("output"))).absoluteFilePath());
-        UrlListResult opened;
-        if (!writer.Open(listPath, Gbk::fromQString(parser.value(QStringLiteral("template"))),
-                         opened))
-            return CommandFailed(terminal, command, q(opened.text));
-        list = &writer;
-    }
-
+    const bool toList = parser.isSet(QStringLiteral("output"));
+    const std::string listPath = toList
+            ? FileSystem::fromQtPath(
+                    QFileInfo(parser.value(QStringLiteral("output"))).absoluteFilePath())
+            : std::string();
     GapsPrinter printer(terminal, ::isatty(STDERR_FILENO) == 1,
-                        parser.isSet(QStringLiteral("ranges")), list, request.first.value_or(1),
-                        request.last.value_or(LargestId));
+                        parser.isSet(QStringLiteral("ranges")), toList ? &writer : nullptr,
+                        request.first.value_or(1), request.last.value_or(LargestId));
+    printer.SetList(listPath, Gbk::fromQString(parser.value(QStringLiteral("template"))));
     const GapScanResult result = ScanGaps(request, printer);
     printer.Finish();
-    if (list) {
-        UrlListResult closed;
-        const bool written = writer.Close(closed);
+    if (toList) {
         if (result.outcome == GapScanOutcome::Stopped)
             return CommandFailed(terminal, command, q(printer.ListResult().text));
-        if (!written)
+        // Nothing missing is an empty list.
+        const bool done = result.outcome == GapScanOutcome::Done && !result.emptyRange;
+        if (done && !printer.OpenList())
+            return CommandFailed(terminal, command, q(printer.ListResult().text));
+        UrlListResult closed;
+        if (printer.ListOpened() && !writer.Close(closed))
             return CommandFailed(terminal, command, q(closed.text));
     }
     if (result.outcome == GapScanOutcome::Refused || result.outcome == GapScanOutcome::Failed)
@@ -289,7 +303,7 @@ int RunGapsCommand(const QStringList &arguments, Terminal &terminal)
     }
 
     const QString summary = q(GapSummary(result, request.files));
-    if (list)
+    if (toList)
         terminal.out(summary + u'\n'
                      + QString::fromUtf8(ListWritten).arg(q(listPath)).arg(writer.LinesWritten()));
     else

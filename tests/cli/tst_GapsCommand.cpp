@@ -167,6 +167,14 @@ private Q_SLOTS:
         QCOMPARE(run.err.count(u'\n'), 1);
         QVERIFY2(run.err.startsWith(u("quillery gaps: 读取帖子表 Missing 时数据库出错")),
                  qPrintable(run.err));
+        // A table the database lacks leaves an earlier list as it was.
+        const std::string earlier = readBytes(list);
+        run = quillery(base
+                       + QStringList {QStringLiteral("--table"), QStringLiteral("Missing"),
+                                      QStringLiteral("-t"), lineTemplate, QStringLiteral("-o"),
+                                      list});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(readBytes(list), earlier);
         run = quillery(base + a({"--table", "TA; drop table TA"}));
         QCOMPARE(run.status, 1);
         QVERIFY(run.err.contains(u("不是可用的帖子表名")));
