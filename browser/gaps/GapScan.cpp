@@ -48,9 +48,10 @@ GapScanResult databaseFailure(GapScanResult result, const std::string &table, co
 // The tables' smallest and largest IDs; false on failure, nullopt in both for no rows.
 bool readBounds(DbConnection &connection, const std::vector<std::string> &tables,
                 std::optional<long long> &smallest, std::optional<long long> &largest,
-                DbError &error)
+                DbError &error, std::string &failedTable)
 {
     for (const std::string &table : tables) {
+        failedTable = table;
         const QString sql = QStringLiteral("SELECT MIN(topicid), MAX(topicid) FROM ") + q(table);
         QSqlQuery *query = connection.execPrepared(sql, {}, error);
         if (!query)
@@ -258,8 +259,9 @@ GapScanResult ScanGaps(const GapScanRequest &request, MissingSink &sink)
     std::optional<long long> last = request.last;
     if (!first || !last) {
         std::optional<long long> smallest, largest;
-        if (!readBounds(*connection, request.tables, smallest, largest, error))
-            return databaseFailure(result, request.tables.front(), error);
+        std::string failedTable;
+        if (!readBounds(*connection, request.tables, smallest, largest, error, failedTable))
+            return databaseFailure(result, failedTable, error);
         if (!first && smallest)
             first = std::max(*smallest, request.lowest);
         if (!last && largest)

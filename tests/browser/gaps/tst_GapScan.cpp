@@ -153,6 +153,13 @@ private Q_SLOTS:
         QVERIFY(!result.problem.empty());
         QVERIFY(result.problem.find('\n') == std::string::npos);
         QVERIFY(sink.runs.isEmpty());
+        // The same from the bounds of the tables: the message names the table that failed.
+        missing.first.reset();
+        missing.last.reset();
+        result = ScanGaps(missing, sink);
+        QCOMPARE(int(result.outcome), int(GapScanOutcome::Failed));
+        QVERIFY2(Gbk::toQString(result.problem).contains(QStringLiteral("NoSuchTable")),
+                 qPrintable(show(result.problem)));
     }
 
     void severalTables_data() { addEngineRows(); }
