@@ -5,6 +5,7 @@
 #include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
 #include "CMainStatusBar.h"
+#include "CMissingPosts.h"
 #include "CPostCommands.h"
 #include "CRoomPropertiesDialog.h"
 #include "browser/ShellTexts.h"
@@ -92,6 +93,7 @@ CMainFrame::CMainFrame()
     postCommands_ = new CPostCommands(this, *commands_, tree_->rooms(), list_, *listing_);
     goToPost_ = new CGoToPost(this, commands_->mainToolBar, tree_, panel_);
     imports_ = new CImportController(this, *commands_, tree_, *listing_);
+    missingPosts_ = new CMissingPosts(this, *commands_, tree_);
 
     const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
     resize(std::min(1200, available.width() * 9 / 10), std::min(800, available.height() * 9 / 10));

@@ -12,6 +12,7 @@ class CImportController;
 class CKestrelCommands;
 class CLeftTreeView;
 class CMainStatusBar;
+class CMissingPosts;
 class CPostCommands;
 class CPostListView;
 class CPostPanelFrame;
@@ -39,6 +40,7 @@ public:
     CKestrelCommands *commands() const { return commands_; }
     CPostCommands *postCommands() const { return postCommands_; }
     CGoToPost *goToPost() const { return goToPost_; }
+    CMissingPosts *missingPosts() const { return missingPosts_; }
     QSplitter *columns() const { return columns_; }
     QSplitter *rows() const { return rows_; }
 
@@ -61,6 +63,7 @@ private:
     CPostCommands *postCommands_;
     CGoToPost *goToPost_;
     CImportController *imports_;
+    CMissingPosts *missingPosts_;
     CMainStatusBar *status_;
     QSplitter *columns_;
     QSplitter *rows_;

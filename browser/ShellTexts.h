@@ -35,6 +35,8 @@ inline constexpr CommandText ImportToRoom {"导入到所选类型",
                                            "导入帖子到当前所选类型 - 自动搜索导入到的表", nullptr};
 inline constexpr CommandText Import {"导入帖子", "把您从网上下载的帖子导入到当前数据库中",
                                      "导入已下载帖子"};
+inline constexpr CommandText CheckMissing {
+        "检查缺少的帖子...", "检查所选类型的帖子表中缺少的帖子和文件丢失的帖子", nullptr};
 inline constexpr CommandText DeletePosts {"删除所选帖子", "删除当前选择的帖子", nullptr};
 inline constexpr CommandText MovePosts {"转移所选帖子", "把已经选取的帖子在各个所属类型间移动",
                                         nullptr};
@@ -56,4 +58,16 @@ inline constexpr const char RoomPropertiesTitle[] = "类型基本属性";
 inline constexpr const char RoomIdLabel[] = "所属类型ID(roomid):";
 inline constexpr const char RoomNameLabel[] = "所属类型名称:";
 inline constexpr const char RoomTableLabel[] = "该类型所在表名称:";
+// Missing posts dialog
+inline constexpr const char MissingTitle[] = "检查缺少的帖子";
+inline constexpr const char MissingRoom[] = "类型“%1”, 帖子表 %2";
+inline constexpr const char MissingRange[] = "帖子ID %1 到 %2(帖子属性范围内表中已有的帖子ID)";
+inline constexpr const char MissingRows[] = "表中有 %1 个帖子";
+inline constexpr const char MissingGaps[] = "缺少的帖子: %1 个(%2 段)";
+inline constexpr const char MissingFiles[] = "文件丢失的帖子: %1 个";
+inline constexpr const char MissingWriteList[] = "写下载列表(&W)...";
+inline constexpr const char MissingEmpty[] = "类型“%1”的帖子表中没有帖子属性范围内的帖子。";
+inline constexpr const char MissingFailed[] = "检查缺少的帖子时出错:";
+inline constexpr const char MissingSaveCaption[] = "保存缺少的帖子的下载列表";
+inline constexpr const char MissingListFilter[] = "下载列表 (*.lst);;所有文件 (*)";
 } // namespace KestrelText

@@ -2,6 +2,7 @@
 #include "CliTexts.h"
 #include "CommandLine.h"
 #include "FindCommand.h"
+#include "GapsCommand.h"
 #include "ImportCommand.h"
 #include "IndexCommand.h"
 #include "Subcommand.h"
@@ -53,7 +54,8 @@ const Subcommand *findCommand(const QString &name)
 const std::vector<Subcommand> &Subcommands()
 {
     static const std::vector<Subcommand> commands {
-            UrlsCommand(), ClassifyCommand(), FindCommand(), IndexCommand(), ImportCommand(),
+            UrlsCommand(),  ClassifyCommand(), FindCommand(),
+            IndexCommand(), ImportCommand(),   GapsCommand(),
     };
     return commands;
 }

@@ -50,8 +50,6 @@ constexpr const char NeedTable[] = "需要 --table 或 --root 其中之一";
 constexpr const char Exclusive[] = "--%1 和 --%2 不能同时使用";
 constexpr const char RoomNeedsRoot[] = "--room 需要一个在树配置文件中有的根节点或帖子表";
 constexpr const char NoSubRoomsNeedsRoom[] = "--no-subrooms 只能与 --room 一起使用";
-constexpr const char UnknownRoot[] = "树配置文件中没有名为 “%1” 的根节点";
-constexpr const char RootWithoutTable[] = "根节点 “%1” 没有帖子表(TABLE)";
 constexpr const char UnknownRoom[] = "根节点 “%1” 下面没有 roomid 为 %2 的子论坛";
 constexpr const char ReadFailed[] = "读取查询结果时发生错误: %1";
 
@@ -73,16 +71,9 @@ QString cell(const CAdoValue &value)
     return text;
 }
 
-struct FindTarget
-{
-    int rootIndex = -1; // -1: a table that no top-level room names
-    std::string rootName;
-    std::string table;
-};
-
 struct FindRequest
 {
-    FindTarget target;
+    ArchiveTable target;
     FindQueryInput input;
 };
 
@@ -95,29 +86,9 @@ std::optional<int> requestFromOptions(const OptionParser &parser, RoomModel &roo
     const auto fail = [&](const QString &problem) {
         return CommandFailed(terminal, command, problem);
     };
-    std::vector<std::string> names, tables;
-    rooms.ListRootRooms(names, tables, nullptr);
-    FindTarget &target = request.target;
-    if (parser.isSet(QStringLiteral("root"))) {
-        target.rootName = Gbk::fromQString(parser.value(QStringLiteral("root")));
-        for (std::size_t i = 0; i < names.size() && target.rootIndex < 0; ++i) {
-            if (names[i] == target.rootName)
-                target.rootIndex = int(i);
-        }
-        if (target.rootIndex < 0)
-            return fail(QString::fromUtf8(UnknownRoot).arg(q(target.rootName)));
-        target.table = tables[std::size_t(target.rootIndex)];
-        if (target.table.empty())
-            return fail(QString::fromUtf8(RootWithoutTable).arg(q(target.rootName)));
-    } else {
-        target.table = Gbk::fromQString(parser.value(QStringLiteral("table")));
-        for (std::size_t i = 0; i < tables.size() && target.rootIndex < 0; ++i) {
-            if (tables[i] == target.table) {
-                target.rootIndex = int(i);
-                target.rootName = names[i];
-            }
-        }
-    }
+    ArchiveTable &target = request.target;
+    if (const auto status = ResolveArchiveTable(parser, rooms, terminal, command, target))
+        return status;
 
     FindQueryInput &input = request.input;
     input.table = target.table;
@@ -148,7 +119,7 @@ int runAndPrint(RoomModel &rooms, const std::string &connection, const FindReque
     const auto fail = [&](const QString &problem) {
         return CommandFailed(terminal, command, problem);
     };
-    const FindTarget &target = request.target;
+    const ArchiveTable &target = request.target;
     const FindQueryInput &input = request.input;
     std::string reason;
     BoundStatement statement;
