@@ -6,6 +6,7 @@
 //   bench_db [posts] [room size] [big posts] [big room size] [inserts]
 //            (defaults 1000000 200000 3000000 2000000 20000)
 
+#include "BenchData.h"
 #include "BenchSupport.h"
 #include "DbWriteBench.h"
 #include "PgCluster.h"
@@ -38,6 +39,10 @@
 
 namespace {
 
+using Bench::die;
+using Bench::execute;
+using Bench::msSince;
+
 constexpr int PageSize = 100;
 constexpr int RoomId = 7;
 
@@ -60,11 +65,6 @@ long residentKb()
     return 0;
 }
 
-double msSince(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
 struct Spread
 {
     double median = 0;
@@ -77,12 +77,6 @@ Spread spread(std::vector<double> values)
         return {};
     std::sort(values.begin(), values.end());
     return {values[values.size() / 2], values.back()};
-}
-
-[[noreturn]] void die(const std::string &what)
-{
-    std::fprintf(stderr, "bench_db: %s\n", Gbk::toUtf8(what).c_str());
-    std::exit(1);
 }
 
 // The same rows on both engines: inRoom of the posts, spread evenly, are in the room.
@@ -109,12 +103,6 @@ std::string insertSql(bool sqlite, long long total, long long inRoom)
                 + ") INSERT INTO posts SELECT " + values + " FROM s";
     return "INSERT INTO posts SELECT " + values + " FROM generate_series(1::bigint, " + n
             + ") AS s(i)";
-}
-
-void execute(CAdoManager &manager, const std::string &sql)
-{
-    if (manager.ExecuteSql(sql, CAdoManager::CommandText) != 0)
-        die(manager.LastError());
 }
 
 struct Engine
@@ -372,32 +360,9 @@ void measureBig(Engine &engine)
 // One SQLite file and one PostgreSQL database with `total` posts, inRoom in the room.
 void makeData(Engine &sqlite, Engine &postgres, long long total, long long inRoom)
 {
-    std::string error;
-    if (EnsureEmbeddedDatabase(sqlite.connection, {"posts"}, error) != 0)
-        die(error);
-    {
-        QElapsedTimer timer;
-        timer.start();
-        CAdoManager manager;
-        manager.SetCommandTimeout(0);
-        if (manager.OpenAdoConnection(sqlite.connection) != 0)
-            die(manager.LastError());
-        execute(manager, insertSql(true, total, inRoom));
-        sqlite.generateMs = msSince(timer);
-    }
-    QElapsedTimer timer;
-    timer.start();
-    CAdoManager manager;
-    manager.SetConnectionTimeout(0);
-    manager.SetCommandTimeout(0);
-    if (manager.OpenAdoConnection(postgres.connection) != 0)
-        die(manager.LastError());
-    execute(manager, Bench::PgPostTable);
-    execute(manager, insertSql(false, total, inRoom));
-    for (const std::string &index : Bench::PgPostIndexes)
-        execute(manager, index);
-    execute(manager, "ANALYZE posts");
-    postgres.generateMs = msSince(timer);
+    sqlite.generateMs = Bench::fillSqlite(sqlite.connection, insertSql(true, total, inRoom));
+    postgres.generateMs = Bench::fillPostgres(postgres.connection, insertSql(false, total, inRoom),
+                                              "ANALYZE posts");
 }
 
 // An archive at rest: autovacuum has marked the table's pages all-visible, so COUNT(*)

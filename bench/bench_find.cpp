@@ -5,6 +5,7 @@
 //
 //   bench_find [posts] [inserted posts]      (defaults 1000000 50000)
 
+#include "BenchData.h"
 #include "BenchSupport.h"
 #include "PgCluster.h"
 
@@ -29,22 +30,15 @@
 
 namespace {
 
+using Bench::die;
+using Bench::execute;
+using Bench::msSince;
+
 long long posts = 1000000;
 long long inserted = 50000;
 constexpr int Runs = 5;
 constexpr int PoolSize = 2500;
 constexpr int PieceLength = 5;
-
-[[noreturn]] void die(const std::string &what)
-{
-    std::fprintf(stderr, "bench_find: %s\n", Gbk::toUtf8(what).c_str());
-    std::exit(1);
-}
-
-double msSince(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
 
 // 2500 CJK characters in a fixed shuffled order, as GBK.
 std::string characterPool()
@@ -83,12 +77,6 @@ std::string insertSql(bool sqlite, const std::string &pool, long long first, lon
                 + ") INSERT INTO posts SELECT " + values + " FROM s";
     return "INSERT INTO posts SELECT " + values + " FROM generate_series(" + std::to_string(first)
             + "::bigint" + ", " + std::to_string(last) + ") AS s(i)";
-}
-
-void execute(CAdoManager &manager, const std::string &sql)
-{
-    if (manager.ExecuteSql(sql, CAdoManager::CommandText) != 0)
-        die(manager.LastError());
 }
 
 long long number(CAdoManager &manager, const BoundStatement &statement)
@@ -289,19 +277,7 @@ int main(int argc, char **argv)
                    "Provider=SQLite;Data Source="
                            + FileSystem::fromQtPath(dir.filePath(QStringLiteral("Lumora.db"))),
                    SqlDialect::SQLite};
-    std::string error;
-    if (EnsureEmbeddedDatabase(sqlite.connection, {"posts"}, error) != 0)
-        die(error);
-    {
-        QElapsedTimer timer;
-        timer.start();
-        CAdoManager manager;
-        manager.SetCommandTimeout(0);
-        if (manager.OpenAdoConnection(sqlite.connection) != 0)
-            die(manager.LastError());
-        execute(manager, insertSql(true, pool, 1, posts));
-        sqlite.generateMs = msSince(timer);
-    }
+    sqlite.generateMs = Bench::fillSqlite(sqlite.connection, insertSql(true, pool, 1, posts));
 
     QString reason;
     PgCluster cluster;
@@ -318,21 +294,8 @@ int main(int argc, char **argv)
                 "create database lumora template template0 encoding 'UTF8' "
                 "lc_collate 'C' lc_ctype 'C.UTF-8'");
     }
-    {
-        QElapsedTimer timer;
-        timer.start();
-        CAdoManager manager;
-        manager.SetConnectionTimeout(0);
-        manager.SetCommandTimeout(0);
-        if (manager.OpenAdoConnection(postgres.connection) != 0)
-            die(manager.LastError());
-        execute(manager, Bench::PgPostTable);
-        execute(manager, insertSql(false, pool, 1, posts));
-        for (const std::string &index : Bench::PgPostIndexes)
-            execute(manager, index);
-        execute(manager, "VACUUM ANALYZE posts");
-        postgres.generateMs = msSince(timer);
-    }
+    postgres.generateMs = Bench::fillPostgres(postgres.connection, insertSql(false, pool, 1, posts),
+                                              "VACUUM ANALYZE posts");
 
     for (Engine *engine : {&sqlite, &postgres})
         measure(*engine, pool, patterns);

@@ -1,22 +1,26 @@
-// The import on generated post files, side by side: a plain read-and-extract loop, the
-// import into SQLite (two threads, one thread, and each insert committed alone with a
-// duplicate query per file), the import into PostgreSQL, memory and abort latency.
-//   bench_import [files, default 200000] [--keep DIR] [--only single|fast]
+// The import on generated post files, side by side: a plain read-and-extract loop (the
+// bound), the import into SQLite (two threads, one thread, with the title check too, and
+// each insert committed alone with a duplicate query per file), the import into
+// PostgreSQL, memory and abort latency.
+//   bench_import [files, default 200000] [--keep DIR] [--only single|fast] [--large N]
 // Files are GBK HTML pages of about 4 KB in 100 folders, named by their topicid; the
-// topicid check and the path check are on.
+// topicid check and the path check are on. --large N also imports N files (made in a
+// folder of their own) into SQLite with the two-thread import and prints its rate beside
+// the first one, with the peak resident memory of the process during that import.
 
 #include "BenchSupport.h"
 #include "PgCluster.h"
 
-#include "browser/RoomModel.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/import/ImportReader.h"
 #include "browser/import/ImportRun.h"
 #include "browser/import/ImportSink.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
+#include "common/RoomConversion.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -149,6 +153,7 @@ struct Result
     long inserted = 0;
     long lines = 0;
     double memoryMb = 0;
+    double residentMb = 0; // the process's peak resident memory while it ran
     double rate() const { return seconds > 0 ? files / seconds : 0; }
 };
 
@@ -164,11 +169,14 @@ Result runImport(RoomModel &rooms, const ImportSettings &base, const ImportTunin
     std::atomic<bool> sampling {sampleMemory};
     const long before = Bench::processMemoryKb();
     std::atomic<long> peak {before};
+    std::atomic<long> peakAbsolute {before};
     std::thread sampler;
     if (sampleMemory) {
         sampler = std::thread([&] {
             while (sampling) {
-                peak = std::max(peak.load(), Bench::processMemoryKb());
+                const long now = Bench::processMemoryKb();
+                peak = std::max(peak.load(), now);
+                peakAbsolute = std::max(peakAbsolute.load(), now);
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
         });
@@ -187,6 +195,7 @@ Result runImport(RoomModel &rooms, const ImportSettings &base, const ImportTunin
     result.inserted = run.Progress().insertedFiles;
     result.lines = sink.lines;
     result.memoryMb = double(peak - before) / 1024;
+    result.residentMb = double(peakAbsolute) / 1024;
     return result;
 }
 
@@ -195,11 +204,10 @@ Result readAndExtract(RoomModel &rooms, const ImportSettings &base)
 {
     ImportSettings settings = base;
     LowerCaseMarkers(settings);
-    std::vector<std::string> ids, names;
+    RoomConversionTable conversion;
     ExtractionContext context;
     context.settings = &settings;
-    context.roomIds = &ids;
-    context.roomNames = &names;
+    context.conversion = &conversion;
     context.columns = {true, true, true, true};
     const PostPathCheck pathCheck(&rooms, settings.table, true);
     const FileReader reader(context, &rooms, pathCheck);
@@ -295,11 +303,14 @@ int main(int argc, char **argv)
     long files = 200000;
     std::string keep;
     std::string only; // "single": only the one-thread SQLite import, for a profiler
+    long large = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--keep" && i + 1 < argc)
             keep = argv[++i];
         else if (std::string(argv[i]) == "--only" && i + 1 < argc)
             only = argv[++i];
+        else if (std::string(argv[i]) == "--large" && i + 1 < argc)
+            large = std::max(1000L, std::atol(argv[++i]));
         else
             files = std::max(1000L, std::atol(argv[i]));
     }
@@ -337,6 +348,10 @@ int main(int argc, char **argv)
     ImportSettings sqlite = base;
     sqlite.connectionString = sqliteDatabase(root, "fast.db");
     const Result fast = runImport(rooms, sqlite, ImportTuning(), true);
+    ImportSettings titled = sqlite;
+    titled.checkTitle = true;
+    titled.connectionString = sqliteDatabase(root, "titled.db");
+    const Result withTitle = runImport(rooms, titled, ImportTuning());
     ImportTuning oneThread;
     oneThread.pipelined = false;
     oneThread.countAhead = false;
@@ -358,12 +373,30 @@ int main(int argc, char **argv)
     again.connectionString = sqliteDatabase(root, "fast.db", false); // every file a duplicate
     const Result rerun = runImport(rooms, again, ImportTuning());
 
+    Result bigger;
+    if (large > 0) {
+        // A folder of its own with its own tree: the same layout, more files.
+        const std::string bigRoot = root + "/large";
+        ::mkdir(bigRoot.c_str(), 0755);
+        ::mkdir((bigRoot + "/Configs").c_str(), 0755);
+        if (::stat((bigRoot + "/posts/1").c_str(), &st) != 0)
+            generate(bigRoot, large);
+        SetAppDirectoryOverride(bigRoot);
+        RoomModel bigRooms;
+        if (!bigRooms.LoadTreeConfig(bigRoot + "/Configs/InitTree.xml", &reason))
+            die(reason);
+        const ImportSettings bigBase = benchSettings(bigRoot, sqliteDatabase(bigRoot, "large.db"));
+        bigger = runImport(bigRooms, bigBase, ImportTuning(), true);
+        SetAppDirectoryOverride(root);
+    }
+
     std::printf("Import of %ld generated GBK post files (about 4 KB, %d folders; generated in "
                 "%.1f s), topicid check and path check on, 5 markers\n\n",
                 files, Folders, generateSeconds);
     std::printf("%-46s %9s %8s %9s %9s %8s\n", "", "files/s", "s", "files", "rows", "+MB RSS");
     row("read and extract only (no database, 1 thread)", extract, "the bound");
     row("SQLite import (reader thread + writer)", fast);
+    row("SQLite import, title check also on", withTitle);
     row("SQLite import (one thread)", single);
     row("SQLite, each insert alone + a query per file", rowByRow, "the row-by-row design");
     if (postgres)
@@ -371,7 +404,14 @@ int main(int argc, char **argv)
     else
         std::printf("PostgreSQL: not measured (%s)\n", qPrintable(why));
     row("SQLite re-run: every file a duplicate", rerun);
-    std::printf("\nSQLite import / row-by-row design: %.1fx\n", fast.rate() / rowByRow.rate());
+    if (large > 0)
+        row("SQLite import of --large files (2 threads)", bigger, "title and roomid indexes");
+    std::printf("\nSQLite import / bound: %.2f\n", fast.rate() / extract.rate());
+    std::printf("SQLite import / row-by-row design: %.1fx\n", fast.rate() / rowByRow.rate());
+    if (large > 0)
+        std::printf("%ld files / %ld files, rate: %.2f; peak resident memory during it: %.1f MB\n",
+                    large, files, bigger.rate() / fast.rate(), bigger.residentMb);
+    std::printf("peak resident memory during the SQLite import: %.1f MB\n", fast.residentMb);
     std::printf("abort: summary line %.0f ms after the request\n", abortMs);
     return 0;
 }

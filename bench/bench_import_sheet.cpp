@@ -6,13 +6,13 @@
 
 #include "BenchSupport.h"
 
-#include "browser/RoomModel.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/import/CImportDataBase.h"
 #include "browser/import/CImportDataExtern.h"
 #include "browser/import/CImportDataList.h"
 #include "browser/import/CImportDataSheet.h"
 #include "browser/import/ImportRun.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/AppDirectory.h"
 #include "common/CMessageListBox.h"
 #include "common/Codec.h"

@@ -1,14 +1,12 @@
 #include "CGoToPost.h"
 
-#include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
-#include "CMainFrame.h"
-#include "KestrelTexts.h"
-#include "PostCommandTexts.h"
-#include "browser/PostListTexts.h"
+#include "browser/ShellTexts.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/PostLookup.h"
 #include "browser/posts/PostStatements.h"
+#include "browser/rooms/PostCommandTexts.h"
+#include "browser/rooms/PostListTexts.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 #include "common/UiSeam.h"
@@ -18,28 +16,31 @@
 #include <QLineEdit>
 #include <QToolBar>
 
-CGoToPost::CGoToPost(CMainFrame *frame)
-    : QObject(frame)
-    , frame_(frame)
+CGoToPost::CGoToPost(QWidget *window, QToolBar *toolBar, CLeftTreeView *tree,
+                     CPostPanelFrame *panel)
+    : QObject(window)
+    , window_(window)
+    , toolBar_(toolBar)
+    , tree_(tree)
+    , panel_(panel)
 {
-    field_ = new QLineEdit(frame);
+    field_ = new QLineEdit(window);
     field_->setObjectName(QStringLiteral("goToPostField"));
     field_->setPlaceholderText(QString::fromUtf8(PostCommandText::GoToPlaceholder));
     field_->setToolTip(QString::fromUtf8(PostCommandText::GoToTip));
     field_->setStatusTip(QString::fromUtf8(PostCommandText::GoToTip));
     field_->setClearButtonEnabled(true);
     field_->setMaximumWidth(field_->fontMetrics().horizontalAdvance(QStringLiteral("0")) * 16);
-    QToolBar *bar = frame->commands()->mainToolBar;
-    bar->addSeparator();
-    bar->addWidget(field_);
+    toolBar_->addSeparator();
+    toolBar_->addWidget(field_);
 
     shortcut_ = new QAction(this);
     shortcut_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     shortcut_->setShortcutContext(Qt::WindowShortcut);
-    frame->addAction(shortcut_);
+    window->addAction(shortcut_);
     connect(shortcut_, &QAction::triggered, this, [this] {
         // The field may sit on a hidden toolbar: show it first.
-        frame_->commands()->mainToolBar->show();
+        toolBar_->show();
         field_->setFocus(Qt::ShortcutFocusReason);
         field_->selectAll();
     });
@@ -52,20 +53,20 @@ bool CGoToPost::GoToPost(const QString &text)
     long long topicid = 0;
     if (!ParseIntegerText(typed, topicid) || topicid < 0) {
         UiSeam::ShowMessage(
-                frame_,
+                window_,
                 Gbk::toQString(FormatText(Gbk::literal(PostCommandText::GoToBadId).c_str(),
                                           typed.c_str())),
                 QMessageBox::Warning);
         return false;
     }
-    RoomModel &rooms = frame_->roomTree()->rooms();
+    RoomModel &rooms = tree_->rooms();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const PostLookup lookup = FindPostById(rooms, rooms.GetConnectionString(), topicid);
     QApplication::restoreOverrideCursor();
     if (!lookup.report.empty())
         qWarning("%s", qPrintable(Gbk::toQString(lookup.report)));
     if (lookup.outcome == PostLookup::OpenFailed) {
-        UiSeam::ShowDetailedMessage(frame_, QString::fromUtf8(PostListText::OpenFailed),
+        UiSeam::ShowDetailedMessage(window_, QString::fromUtf8(PostListText::OpenFailed),
                                     Gbk::toQString(lookup.report), QMessageBox::Critical);
         return false;
     }
@@ -79,26 +80,24 @@ bool CGoToPost::GoToPost(const QString &text)
             message += FormatText(Gbk::literal(PostCommandText::GoToTablesFailed).c_str(),
                                   tables.c_str());
         }
-        UiSeam::ShowMessage(frame_, Gbk::toQString(message), QMessageBox::Information);
+        UiSeam::ShowMessage(window_, Gbk::toQString(message), QMessageBox::Information);
         return false;
     }
 
-    CLeftTreeView *tree = frame_->roomTree();
     const int record = FindRoomRecord(rooms, lookup.rootIndex, lookup.roomid);
-    if (QTreeWidgetItem *item = tree->itemOf(rooms.GetRoomRecord(record).treeItem)) {
+    if (QTreeWidgetItem *item = tree_->itemOf(rooms.GetRoomRecord(record).treeItem)) {
         for (QTreeWidgetItem *ancestor = item->parent(); ancestor; ancestor = ancestor->parent())
             ancestor->setExpanded(true);
-        tree->setCurrentItem(item);
-        tree->scrollToItem(item);
+        tree_->setCurrentItem(item);
+        tree_->scrollToItem(item);
     }
     std::string why;
     std::string archive;
     const std::string path = rooms.LocatePostFile(lookup.info, lookup.rootIndex, &archive);
-    if (!frame_->postPanel()->OpenPost(lookup.info.title, path, archive, why,
-                                       std::to_string(topicid))) {
+    if (!panel_->OpenPost(lookup.info.title, path, archive, why, std::to_string(topicid))) {
         if (!why.empty())
             qWarning("%s", qPrintable(Gbk::toQString(why)));
-        UiSeam::ShowMessage(frame_, QString::fromUtf8(KestrelText::OpenPostFailed),
+        UiSeam::ShowMessage(window_, QString::fromUtf8(KestrelText::OpenPostFailed),
                             QMessageBox::Critical);
         return false;
     }

@@ -2,9 +2,12 @@
 
 #include <QObject>
 
-class CMainFrame;
+class CLeftTreeView;
+class CPostPanelFrame;
 class QAction;
 class QLineEdit;
+class QToolBar;
+class QWidget;
 
 // The post ID field on the toolbar (Ctrl+G goes to it): Enter looks the ID up in the
 // post tables of every top-level room, selects the post's room in the tree and opens
@@ -13,7 +16,8 @@ class CGoToPost : public QObject
 {
     Q_OBJECT
 public:
-    explicit CGoToPost(CMainFrame *frame);
+    // The field goes on the toolbar, the shortcut on the window.
+    CGoToPost(QWidget *window, QToolBar *toolBar, CLeftTreeView *tree, CPostPanelFrame *panel);
 
     QLineEdit *field() const { return field_; }
     QAction *shortcut() const { return shortcut_; }
@@ -22,7 +26,10 @@ public:
     bool GoToPost(const QString &text);
 
 private:
-    CMainFrame *frame_;
+    QWidget *window_;
+    QToolBar *toolBar_;
+    CLeftTreeView *tree_;
+    CPostPanelFrame *panel_;
     QLineEdit *field_;
     QAction *shortcut_;
 };

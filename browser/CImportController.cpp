@@ -2,24 +2,27 @@
 
 #include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
-#include "CMainFrame.h"
-#include "KestrelTexts.h"
+#include "browser/ShellTexts.h"
 #include "browser/import/CImportDataSheet.h"
+#include "browser/posts/PostListController.h"
 #include "common/UiSeam.h"
 
 #include <QAction>
 #include <QApplication>
 
-CImportController::CImportController(CMainFrame *frame)
-    : QObject(frame)
-    , frame_(frame)
+CImportController::CImportController(QWidget *window, const CKestrelCommands &commands,
+                                     CLeftTreeView *tree, PostListController &listing)
+    : QObject(window)
+    , window_(window)
+    , tree_(tree)
+    , listing_(listing)
 {
-    endProgram = [frame] {
-        frame->close();
+    endProgram = [window] {
+        window->close();
         QCoreApplication::exit(1);
     };
-    connect(frame->commands()->import, &QAction::triggered, this, &CImportController::Import);
-    connect(frame->commands()->importToRoom, &QAction::triggered, this,
+    connect(commands.import, &QAction::triggered, this, &CImportController::Import);
+    connect(commands.importToRoom, &QAction::triggered, this,
             &CImportController::ImportToSelectedRoom);
 }
 
@@ -30,8 +33,8 @@ void CImportController::Import()
 
 void CImportController::ImportToSelectedRoom()
 {
-    if (!frame_->roomTree()->SelectedRoom()) {
-        UiSeam::ShowMessage(frame_, QString::fromUtf8(KestrelText::NoRoomSelected),
+    if (!tree_->SelectedRoom()) {
+        UiSeam::ShowMessage(window_, QString::fromUtf8(KestrelText::NoRoomSelected),
                             QMessageBox::Warning);
         return;
     }
@@ -40,23 +43,23 @@ void CImportController::ImportToSelectedRoom()
 
 void CImportController::openSheet(bool selectedRoom)
 {
-    RoomModel &rooms = frame_->roomTree()->rooms();
-    CImportDataSheet sheet(frame_);
+    RoomModel &rooms = tree_->rooms();
+    CImportDataSheet sheet(window_);
     sheet.SetImportSource(rooms.GetConnectionString(), &rooms);
     if (selectedRoom) {
-        const RoomRecord record = rooms.GetRoomRecordOfItem(frame_->roomTree()->SelectedRoom());
+        const RoomRecord record = rooms.GetRoomRecordOfItem(tree_->SelectedRoom());
         sheet.SetImportTarget(record.roomid, rooms.GetRootTable(record.rootIndex & 0xFFFF),
                               SelectedRoomImport);
     }
     // The next double-click on any room queries it again.
-    const int listedRoom = frame_->ForgetCurrentRoom();
+    const int listedRoom = listing_.ForgetCurrentRoom();
     // The run writes beside the listed room's result: let it go first.
-    sheet.onRunStarting = [this] { frame_->ReleasePostResult(); };
+    sheet.onRunStarting = [this] { listing_.ReleasePostResult(); };
     if (!sheet.InitialiseSheet()) {
         endProgram();
         return;
     }
     UiSeam::ExecModal(sheet);
     if (sheet.runsStarted() > 0 && listedRoom >= 0)
-        frame_->OpenRoom(listedRoom);
+        listing_.OpenRoom(listedRoom);
 }

@@ -4,7 +4,10 @@
 
 #include <functional>
 
-class CMainFrame;
+class CKestrelCommands;
+class CLeftTreeView;
+class PostListController;
+class QWidget;
 
 // The main window's two import commands, "导入帖子" and "导入到所选类型": each opens
 // the import sheet modally; when the sheet closes after a run, the room that was
@@ -13,7 +16,8 @@ class CImportController : public QObject
 {
     Q_OBJECT
 public:
-    explicit CImportController(CMainFrame *frame);
+    CImportController(QWidget *window, const CKestrelCommands &commands, CLeftTreeView *tree,
+                      PostListController &listing);
 
     void Import();
     void ImportToSelectedRoom();
@@ -25,5 +29,7 @@ public:
 private:
     void openSheet(bool selectedRoom);
 
-    CMainFrame *frame_;
+    QWidget *window_;
+    CLeftTreeView *tree_;
+    PostListController &listing_;
 };

@@ -1,6 +1,6 @@
 #include "CKestrelCommands.h"
 
-#include "KestrelTexts.h"
+#include "browser/ShellTexts.h"
 
 #include <QAction>
 #include <QIcon>
@@ -31,6 +31,7 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     roomProperties = command(this, RoomProperties);
     importToRoom = command(this, ImportToRoom);
     import = command(this, Import);
+    checkMissing = command(this, CheckMissing);
     deletePosts = command(this, DeletePosts);
     movePosts = command(this, MovePosts);
     firstPage = command(this, FirstPage, ":/kestrel/first.svg");
@@ -71,6 +72,7 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     roomMenu->addAction(roomProperties);
     roomMenu->addAction(importToRoom);
     roomMenu->addAction(import);
+    roomMenu->addAction(checkMissing);
     roomMenu->addAction(refreshPosts);
     postMenu = bar->addMenu(QString::fromUtf8(MenuPost));
     postMenu->addAction(deletePosts);

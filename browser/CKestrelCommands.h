@@ -27,6 +27,7 @@ public:
     QAction *roomProperties;
     QAction *importToRoom;
     QAction *import;
+    QAction *checkMissing;
     QAction *deletePosts;
     QAction *movePosts;
     QAction *firstPage;

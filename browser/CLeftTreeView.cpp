@@ -1,6 +1,6 @@
 #include "CLeftTreeView.h"
 
-#include "KestrelEvents.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/Codec.h"
 #include "common/ViewLook.h"
 

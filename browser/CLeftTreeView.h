@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 
 #include <QHash>
 #include <QTreeWidget>

@@ -5,26 +5,25 @@
 #include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
 #include "CMainStatusBar.h"
+#include "CMissingPosts.h"
 #include "CPostCommands.h"
 #include "CRoomPropertiesDialog.h"
-#include "KestrelEvents.h"
-#include "KestrelTexts.h"
-#include "PostListTexts.h"
+#include "browser/ShellTexts.h"
 #include "browser/db/BoundStatement.h"
 #include "browser/db/CAdoRecordset.h"
 #include "browser/db/DbEndpoint.h"
 #include "browser/db/EmbeddedDatabase.h"
+#include "browser/posts/CPostListDisplay.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
-#include "browser/posts/PostPager.h"
-#include "browser/posts/PostQuery.h"
+#include "browser/posts/PostListController.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/CAboutDialog.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 #include "common/UiSeam.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QLayout>
 #include <QScreen>
 #include <QSplitter>
@@ -50,8 +49,6 @@ QSplitter *paneSplitter(Qt::Orientation orientation, QWidget *parent)
 CMainFrame::CMainFrame()
     : commands_(new CKestrelCommands(this))
     , status_(new CMainStatusBar(this))
-    , pager_(std::make_unique<PostPager>(
-              [this](const std::string &roomid) { return tree_->rooms().FindRoomName(roomid); }))
 {
     initKestrelResources();
     UiSeam::SetProgramCaption(QString::fromUtf8(KestrelText::ProgramCaption));
@@ -64,6 +61,9 @@ CMainFrame::CMainFrame()
     rows_ = paneSplitter(Qt::Vertical, columns_);
     list_ = new CPostListView(this, rows_);
     panel_ = new CPostPanelFrame(rows_);
+    listDisplay_ = std::make_unique<CPostListDisplay>(
+            list_, this, status_, [this](const QString &text) { status_->SetQueryStatus(text); });
+    listing_ = std::make_unique<PostListController>(tree_->rooms(), *listDisplay_);
     columns_->addWidget(tree_);
     columns_->addWidget(rows_);
     // Both columns give way in proportion when the window narrows.
@@ -79,16 +79,21 @@ CMainFrame::CMainFrame()
     commands_->statusBar->setChecked(true);
     connect(commands_->roomProperties, &QAction::triggered, this, &CMainFrame::ShowRoomProperties);
     connect(commands_->about, &QAction::triggered, this, &CMainFrame::ShowAbout);
-    connect(commands_->firstPage, &QAction::triggered, this, &CMainFrame::ShowFirstPage);
-    connect(commands_->nextPage, &QAction::triggered, this, &CMainFrame::ShowNextPage);
-    connect(commands_->previousPage, &QAction::triggered, this, &CMainFrame::ShowPreviousPage);
-    connect(commands_->refreshPosts, &QAction::triggered, this, &CMainFrame::RefreshPosts);
+    PostListController *listing = listing_.get();
+    connect(commands_->firstPage, &QAction::triggered, this,
+            [listing] { listing->ShowFirstPage(); });
+    connect(commands_->nextPage, &QAction::triggered, this, [listing] { listing->ShowNextPage(); });
+    connect(commands_->previousPage, &QAction::triggered, this,
+            [listing] { listing->ShowPreviousPage(); });
+    connect(commands_->refreshPosts, &QAction::triggered, this,
+            [listing] { listing->RefreshPosts(); });
     connect(commands_->nextPane, &QAction::triggered, this, [this] { MoveFocusToPane(1); });
     connect(commands_->previousPane, &QAction::triggered, this, [this] { MoveFocusToPane(-1); });
 
-    postCommands_ = new CPostCommands(this);
-    goToPost_ = new CGoToPost(this);
-    imports_ = new CImportController(this);
+    postCommands_ = new CPostCommands(this, *commands_, tree_->rooms(), list_, *listing_);
+    goToPost_ = new CGoToPost(this, commands_->mainToolBar, tree_, panel_);
+    imports_ = new CImportController(this, *commands_, tree_, *listing_);
+    missingPosts_ = new CMissingPosts(this, *commands_, tree_);
 
     const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
     resize(std::min(1200, available.width() * 9 / 10), std::min(800, available.height() * 9 / 10));
@@ -152,7 +157,7 @@ bool CMainFrame::event(QEvent *event)
         return true;
     }
     if (event->type() == WM_OPEN_ROOM) {
-        OpenRoom(static_cast<CIndexEvent *>(event)->index());
+        listing_->OpenRoom(static_cast<CIndexEvent *>(event)->index());
         return true;
     }
     if (event->type() == WM_OPEN_POST) {
@@ -183,135 +188,6 @@ void CMainFrame::ApplyInitialPaneSizes()
     rows_->setSizes({listHeight, std::max(1, client.height() - listHeight - rows_->handleWidth())});
 }
 
-void CMainFrame::OpenRoom(int recordIndex)
-{
-    if (recordIndex == currentRoomIndex_)
-        return;
-    const RoomRecord record = tree_->rooms().GetRoomRecord(recordIndex);
-    if (!record.treeItem)
-        return;
-    // The indices name the room whose rows are listed: after a failed query the rows of
-    // the previous room stay, and so do its indices.
-    const int rootIndex = record.rootIndex & 0xFFFF;
-    const std::string &connection = tree_->rooms().GetConnectionString();
-    const std::string table =
-            TableNameAsLookedUp(connection, tree_->rooms().GetRootTable(rootIndex));
-    if (RunPostQuery(RoomPostsQuery(table, record.roomid))) {
-        currentRoomIndex_ = recordIndex;
-        currentRootIndex_ = rootIndex;
-        listedFind_.reset();
-    }
-}
-
-void CMainFrame::RefreshPosts()
-{
-    // Listing a room again by double-click keeps its rows; F5 asks the database again, so
-    // a shared archive shows what other users have added or removed since.
-    if (currentRoomIndex_ >= 0) {
-        const int room = ForgetCurrentRoom();
-        OpenRoom(room);
-        if (currentRoomIndex_ < 0)
-            currentRoomIndex_ = room; // the query failed: its rows and indices stay
-    } else if (listedFind_) {
-        RunFindQuery(BoundStatement(*listedFind_), currentRootIndex_);
-    }
-}
-
-void CMainFrame::PostRowsRemoved(const std::vector<std::string> &topicids)
-{
-    ApplyPage(pager_->RowsRemoved(topicids, list_->topLevelItemCount()));
-}
-
-int CMainFrame::ForgetCurrentRoom()
-{
-    const int listed = currentRoomIndex_;
-    currentRoomIndex_ = -1;
-    return listed;
-}
-
-void CMainFrame::ReleasePostResult()
-{
-    pager_->ResultForQuery().reset();
-}
-
-bool CMainFrame::RunPostQuery(const std::string &sql)
-{
-    return RunPostQuery(BoundStatement {sql, {}, {}});
-}
-
-void CMainFrame::RunFindQuery(const BoundStatement &query, int rootIndex)
-{
-    if (!RunPostQuery(query))
-        return;
-    currentRoomIndex_ = -1;
-    currentRootIndex_ = rootIndex;
-    listedFind_ = query;
-}
-
-bool CMainFrame::RunPostQuery(const BoundStatement &query)
-{
-    status_->SetQueryStatus(QString::fromUtf8(PostListText::Querying));
-    status_->repaint();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const PostQueryOutcome outcome =
-            RunPostQueryInto(*pager_, tree_->rooms().GetConnectionString(), query);
-    if (outcome.stage == PostQueryOutcome::Done) {
-        list_->DeleteAllColumns();
-        list_->columnTable().RecomputeShown(pager_->FieldNames());
-        list_->SetupColumns();
-        list_->ResizeColumns(list_->ClientWidth());
-        ShowFirstPage();
-        QApplication::restoreOverrideCursor();
-        return true;
-    }
-    // The message needs the normal cursor; the rows of the last query stay listed.
-    QApplication::restoreOverrideCursor();
-    if (!outcome.report.empty())
-        qWarning("%s", qPrintable(Gbk::toQString(outcome.report)));
-    const QString message = outcome.stage == PostQueryOutcome::OpenFailed
-            ? QString::fromUtf8(PostListText::OpenFailed)
-            : Gbk::toQString(FormatText(Gbk::literal(PostListText::QueryFailed).c_str(),
-                                        ShortenedText(query.shown()).c_str()));
-    // The database's own words (a refused connection, a table it did not find) go into the
-    // details; the report shows no password.
-    UiSeam::ShowDetailedMessage(this, message, Gbk::toQString(outcome.report),
-                                QMessageBox::Critical);
-    status_->SetQueryStatus(Gbk::toQString(
-            FormatText(Gbk::literal(PostListText::QueryStatusError).c_str(), outcome.code)));
-    return false;
-}
-
-void CMainFrame::ApplyPage(const std::optional<PostPage> &page)
-{
-    if (!page)
-        return;
-    if (page->replaceRows) {
-        list_->setUpdatesEnabled(false);
-        list_->clear();
-        for (const PostListRow &row : page->rows)
-            list_->AddPostRow(row.values, row.itemData);
-        list_->setUpdatesEnabled(true);
-        pageRows_ = int(page->rows.size());
-    }
-    status_->SetQueryStatus(Gbk::toQString(page->status));
-}
-
-void CMainFrame::ShowFirstPage()
-{
-    ApplyPage(pager_->FirstPage(list_->columnTable()));
-}
-
-void CMainFrame::ShowNextPage()
-{
-    ApplyPage(pager_->NextPage(list_->columnTable()));
-}
-
-void CMainFrame::ShowPreviousPage()
-{
-    // Rows that a delete or move took out of the list were still on the page.
-    ApplyPage(pager_->PreviousPage(list_->columnTable(), pageRows_));
-}
-
 void CMainFrame::OpenPostOfRow(int row)
 {
     // Whatever fails on the way, the list and the panel stay as they were.
@@ -322,7 +198,7 @@ void CMainFrame::OpenPostOfRow(int row)
             const PostRowInfo info = list_->GetRowPostInfo(row);
             std::string archive;
             const std::string path =
-                    tree_->rooms().LocatePostFile(info, currentRootIndex_, &archive);
+                    tree_->rooms().LocatePostFile(info, listing_->currentRootIndex(), &archive);
             opened = panel_->OpenPost(info.title, path, archive, why, info.topicidText);
         }
     } catch (const std::exception &error) {

@@ -1,7 +1,7 @@
 #include "CMainStatusBar.h"
 
-#include "KestrelTexts.h"
 #include "LockKeyState.h"
+#include "browser/ShellTexts.h"
 
 #include <QLabel>
 #include <QTimer>

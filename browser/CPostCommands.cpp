@@ -2,18 +2,18 @@
 
 #include "CKestrelCommands.h"
 #include "CLeftTreeView.h"
-#include "CMainFrame.h"
 #include "CMainStatusBar.h"
-#include "PostCommandTexts.h"
 #include "browser/db/DbEndpoint.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
 #include "browser/posts/CMovePostDialog.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/PostFileOperations.h"
+#include "browser/posts/PostListController.h"
 #include "browser/posts/PostStatementRun.h"
 #include "browser/posts/PostStatements.h"
 #include "browser/posts/TitleIndex.h"
+#include "browser/rooms/PostCommandTexts.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TextFormat.h"
@@ -39,14 +39,17 @@ std::optional<PostRowInfo> fileRow(PostRowInfo info)
 }
 } // namespace
 
-CPostCommands::CPostCommands(CMainFrame *frame)
-    : QObject(frame)
-    , frame_(frame)
+CPostCommands::CPostCommands(QWidget *window, const CKestrelCommands &commands, RoomModel &rooms,
+                             CPostListView *list, PostListController &listing)
+    : QObject(window)
+    , window_(window)
+    , rooms_(rooms)
+    , list_(list)
+    , listing_(listing)
 {
-    CKestrelCommands *commands = frame->commands();
-    connect(commands->findPosts, &QAction::triggered, this, &CPostCommands::FindPosts);
-    connect(commands->deletePosts, &QAction::triggered, this, &CPostCommands::DeletePosts);
-    connect(commands->movePosts, &QAction::triggered, this, &CPostCommands::MovePosts);
+    connect(commands.findPosts, &QAction::triggered, this, &CPostCommands::FindPosts);
+    connect(commands.deletePosts, &QAction::triggered, this, &CPostCommands::DeletePosts);
+    connect(commands.movePosts, &QAction::triggered, this, &CPostCommands::MovePosts);
 }
 
 void CPostCommands::FindPosts()
@@ -60,19 +63,20 @@ void CPostCommands::FindPosts()
     } catch (...) {
         failure = text(PostCommandText::Unexpected);
     }
-    UiSeam::ShowMessage(frame_, text(PostCommandText::FindFailed) + failure, QMessageBox::Critical);
+    UiSeam::ShowMessage(window_, text(PostCommandText::FindFailed) + failure,
+                        QMessageBox::Critical);
 }
 
 void CPostCommands::runFind()
 {
-    const RoomModel &rooms = frame_->roomTree()->rooms();
+    const RoomModel &rooms = rooms_;
     std::vector<std::string> names, tables;
     rooms.ListRootRooms(names, tables, nullptr);
     // The tables as the database looks them up, so the dialog and a failure name them so.
     for (std::string &table : tables)
         table = TableNameAsLookedUp(rooms.GetConnectionString(), table);
     CFindPostDialog dialog(
-            frame_, std::move(names), std::move(tables),
+            window_, std::move(names), std::move(tables),
             [&rooms](std::int32_t root, std::vector<std::string> &paths,
                      std::vector<std::string> &roomids) {
                 rooms.ListSubRooms(root, paths, roomids);
@@ -83,13 +87,13 @@ void CPostCommands::runFind()
             });
     if (UiSeam::ExecModal(dialog) != QDialog::Accepted || dialog.chosenRootIndex() < 0)
         return;
-    frame_->RunFindQuery(dialog.statement(), dialog.chosenRootIndex());
+    listing_.RunFindQuery(dialog.statement(), dialog.chosenRootIndex());
 }
 
 std::vector<CPostCommands::SelectedRow> CPostCommands::selectedRows() const
 {
     std::vector<SelectedRow> rows;
-    CPostListView *list = frame_->postList();
+    CPostListView *list = list_;
     for (int row = 0; row < list->topLevelItemCount(); ++row) {
         QTreeWidgetItem *item = list->topLevelItem(row);
         if (!item->isSelected())
@@ -107,26 +111,25 @@ std::vector<CPostCommands::SelectedRow> CPostCommands::selectedRows() const
 bool CPostCommands::composeFailed(bool composed, const std::string &problem)
 {
     if (!composed)
-        UiSeam::ShowMessage(frame_, Gbk::toQString(problem), QMessageBox::Warning);
+        UiSeam::ShowMessage(window_, Gbk::toQString(problem), QMessageBox::Warning);
     return !composed;
 }
 
 bool CPostCommands::runStatement(const BoundStatement &statement)
 {
-    const StatementOutcome outcome =
-            RunPostStatement(frame_->roomTree()->rooms().GetConnectionString(), statement);
+    const StatementOutcome outcome = RunPostStatement(rooms_.GetConnectionString(), statement);
     if (outcome.stage == StatementOutcome::Done)
         return true;
     if (outcome.stage == StatementOutcome::OpenFailed) {
         if (!outcome.report.empty())
             qWarning("%s", qPrintable(Gbk::toQString(outcome.report)));
-        UiSeam::ShowDetailedMessage(frame_, text(PostCommandText::ConnectionFailed),
+        UiSeam::ShowDetailedMessage(window_, text(PostCommandText::ConnectionFailed),
                                     Gbk::toQString(outcome.report), QMessageBox::Warning);
         return false;
     }
     const std::string message = FormatText(Gbk::literal(PostCommandText::StatementFailed).c_str(),
                                            ShortenedText(statement.shown()).c_str());
-    UiSeam::ShowMessage(frame_, Gbk::toQString(message + "\n\n" + outcome.report),
+    UiSeam::ShowMessage(window_, Gbk::toQString(message + "\n\n" + outcome.report),
                         QMessageBox::Critical);
     return false;
 }
@@ -138,16 +141,16 @@ void CPostCommands::removeRows(const std::vector<SelectedRow> &rows)
         topicids.push_back(row.topicid);
         delete row.item;
     }
-    frame_->PostRowsRemoved(topicids);
+    listing_.PostRowsRemoved(topicids);
 }
 
 bool CPostCommands::rowsNamePosts(const std::vector<SelectedRow> &rows)
 {
-    const char *problem = rows.empty()                ? PostCommandText::NothingSelected
-            : !frame_->postList()->HasTopicIdColumn() ? PostCommandText::NoTopicIdColumn
-                                                      : nullptr;
+    const char *problem = rows.empty()   ? PostCommandText::NothingSelected
+            : !list_->HasTopicIdColumn() ? PostCommandText::NoTopicIdColumn
+                                         : nullptr;
     if (problem)
-        UiSeam::ShowMessage(frame_, text(problem), QMessageBox::Warning);
+        UiSeam::ShowMessage(window_, text(problem), QMessageBox::Warning);
     return !problem;
 }
 
@@ -156,10 +159,10 @@ void CPostCommands::DeletePosts()
     const std::vector<SelectedRow> rows = selectedRows();
     if (!rowsNamePosts(rows))
         return;
-    RoomModel &rooms = frame_->roomTree()->rooms();
-    const int root = frame_->currentRootIndex();
+    RoomModel &rooms = rooms_;
+    const int root = listing_.currentRootIndex();
     std::vector<std::string> topicids, files;
-    CConfirmOperationDialog confirm(frame_);
+    CConfirmOperationDialog confirm(window_);
     for (std::size_t k = 0; k < rows.size(); ++k) {
         topicids.push_back(rows[k].topicid);
         confirm.AddItem(Gbk::toQString(rows[k].topicid),
@@ -181,7 +184,7 @@ void CPostCommands::DeletePosts()
 
     int deleted = 0;
     if (!files.empty()) {
-        CConfirmOperationDialog confirmFiles(frame_);
+        CConfirmOperationDialog confirmFiles(window_);
         for (std::size_t k = 0; k < files.size(); ++k)
             confirmFiles.AddItem(Gbk::toQString(FileSystem::normalize(files[k])),
                                  k == 0 ? text(PostCommandText::ConfirmDeleteFiles) : QString());
@@ -190,7 +193,7 @@ void CPostCommands::DeletePosts()
         deleted = DeletePostFiles(files);
     }
     UiSeam::ShowMessage(
-            frame_,
+            window_,
             Gbk::toQString(FormatText(Gbk::literal(PostCommandText::Deleted).c_str(), deleted)),
             QMessageBox::Information);
 }
@@ -200,9 +203,9 @@ void CPostCommands::MovePosts()
     const std::vector<SelectedRow> rows = selectedRows();
     if (!rowsNamePosts(rows))
         return;
-    const RoomModel &rooms = frame_->roomTree()->rooms();
-    const int root = frame_->currentRootIndex();
-    CMovePostDialog dialog(frame_);
+    const RoomModel &rooms = rooms_;
+    const int root = listing_.currentRootIndex();
+    CMovePostDialog dialog(window_);
     std::vector<std::string> topicids;
     for (const SelectedRow &row : rows) {
         topicids.push_back(row.topicid);
@@ -236,7 +239,7 @@ void CPostCommands::MovePosts()
     if (!runStatement(statement))
         return;
     removeRows(rows);
-    frame_->mainStatusBar()->SetQueryStatus(text(PostCommandText::Moved));
+    listing_.ShowQueryStatus(Gbk::literal(PostCommandText::Moved));
     const std::string target = RoomIdWithoutMarker(dialog.chosenRoomId());
     movePostFiles(rows, target, rooms.FindRoomName(target));
 }
@@ -244,8 +247,8 @@ void CPostCommands::MovePosts()
 void CPostCommands::movePostFiles(const std::vector<SelectedRow> &rows, const std::string &roomid,
                                   const std::string &roomname)
 {
-    RoomModel &rooms = frame_->roomTree()->rooms();
-    const int root = frame_->currentRootIndex();
+    RoomModel &rooms = rooms_;
+    const int root = listing_.currentRootIndex();
     long long number = 0;
     if (!ParseIntegerText(roomid, number))
         return; // the list keeps numeric roomids only, so the file has no other place
@@ -269,5 +272,5 @@ void CPostCommands::movePostFiles(const std::vector<SelectedRow> &rows, const st
                              FileSystem::normalize(failure.move.from).c_str(),
                              FileSystem::normalize(failure.move.to).c_str(),
                              failure.reason.c_str());
-    UiSeam::ShowMessage(frame_, Gbk::toQString(message), QMessageBox::Warning);
+    UiSeam::ShowMessage(window_, Gbk::toQString(message), QMessageBox::Warning);
 }

@@ -1,14 +1,17 @@
 #pragma once
 
-#include "RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 
 #include <QObject>
 
 #include <string>
 #include <vector>
 
-class CMainFrame;
+class CKestrelCommands;
+class CPostListView;
+class PostListController;
 class QTreeWidgetItem;
+class QWidget;
 struct BoundStatement;
 
 // The main window's find, delete and move commands ("查    找", "删除所选帖子",
@@ -17,7 +20,9 @@ class CPostCommands : public QObject
 {
     Q_OBJECT
 public:
-    explicit CPostCommands(CMainFrame *frame);
+    // window: the parent of the dialogs and messages.
+    CPostCommands(QWidget *window, const CKestrelCommands &commands, RoomModel &rooms,
+                  CPostListView *list, PostListController &listing);
 
     void FindPosts();
     void DeletePosts();
@@ -44,5 +49,8 @@ private:
     void movePostFiles(const std::vector<SelectedRow> &rows, const std::string &roomid,
                        const std::string &roomname);
 
-    CMainFrame *frame_;
+    QWidget *window_;
+    RoomModel &rooms_;
+    CPostListView *list_;
+    PostListController &listing_;
 };

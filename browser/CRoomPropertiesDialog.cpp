@@ -1,6 +1,6 @@
 #include "CRoomPropertiesDialog.h"
 
-#include "KestrelTexts.h"
+#include "browser/ShellTexts.h"
 
 #include <QFormLayout>
 #include <QLineEdit>

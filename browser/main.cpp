@@ -1,5 +1,5 @@
-#include "CMainFrame.h"
-#include "KestrelTexts.h"
+#include "browser/CMainFrame.h"
+#include "browser/ShellTexts.h"
 #include "common/FileSystem.h"
 #include "common/GuiStartup.h"
 

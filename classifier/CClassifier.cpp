@@ -8,8 +8,11 @@
 #include "common/Codec.h"
 #include "common/CommonTexts.h"
 #include "common/ExtractBetween.h"
-#include "common/RoomConversion.h"
+#include "common/PlaceholderNotifier.h"
 #include "common/TextFormat.h"
+
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -22,6 +25,7 @@ struct Lines
     std::string copyFailed = Gbk::literal(SorrelText::CopyFailed);
     std::string moveFailed = Gbk::literal(SorrelText::MoveFailed);
     std::string failedEnd = Gbk::literal(SorrelText::TransferFailedEnd);
+    std::string reasonSeparator = Gbk::literal(SorrelText::ReasonSeparator);
 };
 
 const Lines &lines()
@@ -82,8 +86,31 @@ void CClassifier::begin(const ClassifierSettings &settings, ClassifierObserver &
     stopped_ = false;
     madeDirectories_.clear();
     walk_ = std::make_unique<DirectoryWalk>(
-            settings_.pattern, [&observer](const std::string &line) { observer.AddMessage(line); },
+            settings_.pattern, [this](const std::string &line) { message(line); },
             [&observer] { return observer.StopRequested(); });
+}
+
+void CClassifier::message(const std::string &line)
+{
+    observer_->AddMessage(EscapeControlCharacters(line));
+}
+
+void CClassifier::loadConversion()
+{
+    // The unknown placeholders of a broken file: a few messages, then their count.
+    std::vector<std::string> unknown;
+    std::string problem;
+    {
+        const ScopedPlaceholderNotifier collect(
+                [&unknown](const std::string &text) { unknown.push_back(text); });
+        problem = rooms_.Load(ResolveClassifierPlaceholder);
+    }
+    PlaceholderReports reports([](const std::string &text) { NotifyUnknownPlaceholder(text); });
+    for (const std::string &text : unknown)
+        reports.Report(text);
+    reports.Finish();
+    if (!problem.empty())
+        message(problem);
 }
 
 bool CClassifier::walk(const DirectoryWalk::Step &step)
@@ -108,16 +135,16 @@ void CClassifier::StartClassification(const ClassifierSettings &settings,
                                                  : SorrelText::NoOutputDirectory));
     } else {
         CreateDirectoryPath(settings_.outputDirectory);
-        roomIds_.clear();
-        roomNames_.clear();
+        FileSystem::removeStalePartialFiles(settings_.outputDirectory);
+        rooms_.Clear();
         if (settings_.folderMethod == FolderMethod::ByConversionFile)
-            LoadRoomConversion(roomIds_, roomNames_, ResolveClassifierPlaceholder);
+            loadConversion();
         fileCounter_ = settings_.fileSequenceStart;
         walk([this](const std::string &path, const std::string &name) {
             ClassifyFile(path, name);
         });
         if (stopped_)
-            observer.AddMessage(Gbk::literal(SorrelText::Stopped));
+            message(Gbk::literal(SorrelText::Stopped));
     }
     observer.AddMessage(FormatText(Gbk::literal(SorrelText::Summary).c_str(),
                                    static_cast<long long>(fileCount_),
@@ -127,9 +154,17 @@ void CClassifier::StartClassification(const ClassifierSettings &settings,
 bool CClassifier::readPost(const std::string &filePath, const std::string &fileName,
                            std::string &text)
 {
-    if (const std::error_code error = FileSystem::readWholeFile(filePath, text)) {
-        observer_->AddMessage(FormatText(Gbk::literal(SorrelText::UnreadableFile).c_str(),
-                                         fileName.c_str(), FileSystem::errorText(error).c_str()));
+    std::error_code error;
+    try {
+        error = FileSystem::readWholeFile(filePath, text);
+    } catch (const std::bad_alloc &) {
+        error = std::make_error_code(std::errc::not_enough_memory);
+    } catch (const std::length_error &) {
+        error = std::make_error_code(std::errc::file_too_large);
+    }
+    if (error) {
+        message(FormatText(Gbk::literal(SorrelText::UnreadableFile).c_str(), fileName.c_str(),
+                           FileSystem::errorText(error).c_str()));
         return false;
     }
     const std::size_t zero = text.find('\0');
@@ -141,11 +176,10 @@ bool CClassifier::readPost(const std::string &filePath, const std::string &fileN
 
 std::string CClassifier::folderFor(const std::string &roomName)
 {
-    if (const std::string *id = FindRoomIdByName(roomIds_, roomNames_, roomName))
+    if (const std::string *id = rooms_.FindRoomId(roomName))
         return *id;
     std::string number = std::to_string(folderCounter_);
-    roomNames_.push_back(roomName);
-    roomIds_.push_back(number);
+    rooms_.Append(number, roomName);
     ++folderCounter_;
     return number;
 }
@@ -153,7 +187,7 @@ std::string CClassifier::folderFor(const std::string &roomName)
 void CClassifier::ClassifyFile(const std::string &filePath, const std::string &fileName)
 {
     ++fileCount_;
-    observer_->ShowSourceFile(filePath);
+    observer_->ShowSourceFile(EscapeControlCharacters(filePath));
     std::string text;
     if (!readPost(filePath, fileName, text))
         return;
@@ -164,7 +198,7 @@ void CClassifier::ClassifyFile(const std::string &filePath, const std::string &f
     if (!nameSpan
         && (method == FolderMethod::ByConversionFile || method == FolderMethod::BySequence
             || settings_.namingRule == NamingRule::ByRoomName)) {
-        observer_->AddMessage(lines().filePrefix + fileName + lines().noRoomName);
+        message(lines().filePrefix + fileName + lines().noRoomName);
         return;
     }
 
@@ -172,7 +206,7 @@ void CClassifier::ClassifyFile(const std::string &filePath, const std::string &f
     if (method == FolderMethod::ByRoomId) {
         const auto idSpan = ExtractBetween(text, settings_.roomIdStart, settings_.roomIdEnd);
         if (!idSpan) {
-            observer_->AddMessage(lines().filePrefix + fileName + lines().noRoomId);
+            message(lines().filePrefix + fileName + lines().noRoomId);
             return;
         }
         folder = between(text, idSpan);
@@ -186,8 +220,11 @@ void CClassifier::ClassifyFile(const std::string &filePath, const std::string &f
     if (method != FolderMethod::Flat) {
         safe = IsSafePathComponent(folder);
         targetPath += folder;
-        if (safe && madeDirectories_.insert(targetPath).second)
+        if (safe && madeDirectories_.insert(targetPath).second) {
             FileSystem::createDirectory(targetPath);
+            // What a copy killed in an earlier run left behind.
+            FileSystem::removeStalePartialFiles(targetPath);
+        }
         targetPath += '/';
     }
     switch (settings_.namingRule) {
@@ -203,7 +240,7 @@ void CClassifier::ClassifyFile(const std::string &filePath, const std::string &f
         ++fileCounter_;
         break;
     }
-    observer_->ShowOutputFile(targetPath);
+    observer_->ShowOutputFile(EscapeControlCharacters(targetPath));
     transfer(filePath, targetPath, safe);
 }
 
@@ -219,8 +256,9 @@ void CClassifier::transfer(const std::string &filePath, const std::string &targe
         error = move ? FileSystem::moveFile(filePath, targetPath, &sameFile)
                      : FileSystem::copyFile(filePath, targetPath, &written);
     if (error) {
-        observer_->AddMessage((move ? lines().moveFailed : lines().copyFailed) + targetPath
-                              + lines().failedEnd);
+        // The old words, then what the system says (a full disk is no existing file).
+        message((move ? lines().moveFailed : lines().copyFailed) + targetPath + lines().failedEnd
+                + lines().reasonSeparator + FileSystem::errorText(error));
         return;
     }
     ++successCount_;
@@ -251,9 +289,9 @@ bool CClassifier::ExtractConversionFile(const ClassifierSettings &settings,
     if (conversionFile_->Open(temporary, CTextLineFile::EightBitText,
                               CTextLineFile::OpenMode::ReadWriteTruncate)
         != 0) {
-        observer.AddMessage(FormatText(
-                Gbk::literal(SorrelText::ConversionCannotCreate).c_str(), temporary.c_str(),
-                FileSystem::errorText(conversionFile_->lastError()).c_str()));
+        message(FormatText(Gbk::literal(SorrelText::ConversionCannotCreate).c_str(),
+                           temporary.c_str(),
+                           FileSystem::errorText(conversionFile_->lastError()).c_str()));
         conversionFile_.reset();
         return false;
     }
@@ -271,8 +309,7 @@ bool CClassifier::ExtractConversionFile(const ClassifierSettings &settings,
         error = FileSystem::replaceFile(temporary, conversionPath_);
     if (stopped_ || error) {
         FileSystem::removeFile(temporary);
-        observer.AddMessage(
-                stopped_ ? Gbk::literal(SorrelText::ConversionStopped)
+        message(stopped_ ? Gbk::literal(SorrelText::ConversionStopped)
                          : FormatText(Gbk::literal(SorrelText::ConversionCannotWrite).c_str(),
                                       conversionPath_.c_str(),
                                       FileSystem::errorText(error).c_str()));
@@ -280,7 +317,7 @@ bool CClassifier::ExtractConversionFile(const ClassifierSettings &settings,
     }
     if (existed) {
         observer.AddMessage(Gbk::literal(SorrelText::OldOutputFound));
-        observer.AddMessage(conversionPath_ + Gbk::literal(SorrelText::OldOutputDeleted));
+        message(conversionPath_ + Gbk::literal(SorrelText::OldOutputDeleted));
     }
     return true;
 }
@@ -288,7 +325,7 @@ bool CClassifier::ExtractConversionFile(const ClassifierSettings &settings,
 void CClassifier::ExtractConversionEntry(const std::string &filePath, const std::string &fileName)
 {
     ++fileCount_;
-    observer_->ShowSourceFile(filePath);
+    observer_->ShowSourceFile(EscapeControlCharacters(filePath));
     std::string text;
     if (!readPost(filePath, fileName, text))
         return;
@@ -298,7 +335,7 @@ void CClassifier::ExtractConversionEntry(const std::string &filePath, const std:
         return;
     const auto idSpan = ExtractBetween(text, settings_.roomIdStart, settings_.roomIdEnd);
     const std::string roomId = between(text, idSpan);
-    observer_->ShowOutputFile(conversionPath_);
+    observer_->ShowOutputFile(EscapeControlCharacters(conversionPath_));
     // Only whole lines that read back as they were written: both parts, no line break,
     // and no "<" in the id, where the reader splits the line.
     if (roomName.empty() || roomId.empty() || holdsLineBreak(roomName) || holdsLineBreak(roomId)

@@ -8,6 +8,7 @@
 #include "DirectoryWalk.h"
 
 #include "common/FileSystem.h"
+#include "common/RoomConversion.h"
 
 #include <cstdint>
 #include <memory>
@@ -43,6 +44,9 @@ public:
 
 private:
     void ClassifyFile(const std::string &filePath, const std::string &fileName);
+    // A line of the message list, its control characters escaped: one line per message.
+    void message(const std::string &line);
+    void loadConversion();
     void ExtractConversionEntry(const std::string &filePath, const std::string &fileName);
 
     void begin(const ClassifierSettings &settings, ClassifierObserver &observer);
@@ -55,8 +59,7 @@ private:
     ClassifierObserver *observer_ = nullptr;
     std::unique_ptr<DirectoryWalk> walk_;
 
-    std::vector<std::string> roomIds_;
-    std::vector<std::string> roomNames_;
+    RoomConversionTable rooms_; // room name -> folder name
     std::int64_t folderCounter_ = FirstFolderNumber;
     std::int64_t fileCounter_ = 0;
     std::int64_t fileCount_ = 0;

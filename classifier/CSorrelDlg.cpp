@@ -1,8 +1,8 @@
 #include "CSorrelDlg.h"
 
 #include "CSorrelDlgAutoProxy.h"
-#include "ProgressText.h"
-#include "SorrelTexts.h"
+#include "classifier/ProgressText.h"
+#include "classifier/SorrelTexts.h"
 
 #include "common/CAboutDialog.h"
 #include "common/CMessageListBox.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CClassifier.h"
-#include "CThreadedObserver.h"
-#include "ClassifierSettings.h"
+#include "classifier/CClassifier.h"
+#include "classifier/CThreadedObserver.h"
+#include "classifier/ClassifierSettings.h"
 
 #include <QDialog>
 #include <QPointer>

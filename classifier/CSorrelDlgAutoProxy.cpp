@@ -1,7 +1,7 @@
 #include "CSorrelDlgAutoProxy.h"
 
 #include "CSorrelDlg.h"
-#include "SorrelTexts.h"
+#include "classifier/SorrelTexts.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -52,8 +52,11 @@ QString CSorrelDlgAutoProxy::introspect(const QString &) const
 bool CSorrelDlgAutoProxy::handleMessage(const QDBusMessage &message,
                                         const QDBusConnection &connection)
 {
+    // Only a call to the application's own interface attaches a client; a bus browser
+    // introspecting the object does not keep Sorrel alive.
     const QString client = message.service();
-    if (!client.isEmpty() && !clients_.contains(client)) {
+    if (message.interface() == QLatin1String(InterfaceName) && !client.isEmpty()
+        && !clients_.contains(client)) {
         clients_.insert(client);
         watcher_->addWatchedService(client);
         // The client may have left before the watch was set up.

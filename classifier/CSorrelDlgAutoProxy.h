@@ -2,7 +2,8 @@
 
 // Sorrel's automation object on the session bus: the service "Sorrel.Application" with
 // one object that offers no methods and no properties. A client counts as attached from
-// its first message to the object until it leaves the bus; while one is attached,
+// its first call to the object's own interface until it leaves the bus (introspection
+// and the other standard interfaces do not attach); while one is attached,
 // closing the window only hides it, and when the last one leaves a hidden window ends
 // the program, so the process never lingers out of reach.
 

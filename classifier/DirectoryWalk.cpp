@@ -68,7 +68,9 @@ bool DirectoryWalk::walk(const std::string &directory, const Step *step, Identit
         return true;
     }
     for (const FileSystem::DirectoryEntry &entry : entries) {
-        if (entry.isDirectory || !FileSystem::wildcardMatch(pattern_, entry.name))
+        // A partial file is a copy of this program on its way, never a post.
+        if (entry.isDirectory || FileSystem::isPartialFileName(entry.name)
+            || !FileSystem::wildcardMatch(pattern_, entry.name))
             continue;
         if (!step) {
             ++count;

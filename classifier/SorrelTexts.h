@@ -62,6 +62,8 @@ inline constexpr const char NoRoomId[] = "]中没有找到相应的roomid,忽略
 inline constexpr const char CopyFailed[] = "Copy文件到{";
 inline constexpr const char MoveFailed[] = "移动文件到{";
 inline constexpr const char TransferFailedEnd[] = "}发生错误可能文件已经存在";
+// Between the line above and the reason the system gives.
+inline constexpr const char ReasonSeparator[] = ": ";
 inline constexpr const char Summary[] = "转换完成,总个数=%lld,成功的个数=%lld";
 inline constexpr const char OldOutputFound[] = "发现原来的输出文:";
 inline constexpr const char OldOutputDeleted[] = " 已删除";

@@ -1,7 +1,7 @@
-#include "AutomationRegistration.h"
-#include "CSorrelDlg.h"
-#include "CSorrelDlgAutoProxy.h"
-#include "SorrelTexts.h"
+#include "classifier/AutomationRegistration.h"
+#include "classifier/CSorrelDlg.h"
+#include "classifier/CSorrelDlgAutoProxy.h"
+#include "classifier/SorrelTexts.h"
 
 #include "common/GuiStartup.h"
 

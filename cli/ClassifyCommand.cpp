@@ -1,6 +1,7 @@
 #include "ClassifyCommand.h"
 
 #include "CliTexts.h"
+#include "CommandLine.h"
 #include "OptionParser.h"
 #include "Terminal.h"
 #include "classifier/CClassifier.h"

@@ -1,9 +1,10 @@
 #include "ClassifyCommand.h"
 #include "CliTexts.h"
+#include "CommandLine.h"
 #include "FindCommand.h"
+#include "GapsCommand.h"
 #include "ImportCommand.h"
 #include "IndexCommand.h"
-#include "OptionParser.h"
 #include "Subcommand.h"
 #include "Terminal.h"
 #include "UrlsCommand.h"
@@ -53,32 +54,10 @@ const Subcommand *findCommand(const QString &name)
 const std::vector<Subcommand> &Subcommands()
 {
     static const std::vector<Subcommand> commands {
-            UrlsCommand(), ClassifyCommand(), FindCommand(), IndexCommand(), ImportCommand(),
+            UrlsCommand(),  ClassifyCommand(), FindCommand(),
+            IndexCommand(), ImportCommand(),   GapsCommand(),
     };
     return commands;
-}
-
-int UsageError(Terminal &terminal, const QString &command, const QString &problem)
-{
-    terminal.err(command + QStringLiteral(": ") + problem + u'\n'
-                 + QString::fromUtf8(CliText::SeeHelp).arg(command));
-    return ExitStatus::Usage;
-}
-
-std::optional<int> RejectCommandLine(OptionParser &parser, const QStringList &arguments,
-                                     Terminal &terminal, const QString &command)
-{
-    if (!parser.parse(arguments))
-        return UsageError(terminal, command, parser.error());
-    if (!parser.positional().isEmpty())
-        return UsageError(
-                terminal, command,
-                QString::fromUtf8(CliText::ExtraArgument).arg(parser.positional().first()));
-    if (parser.isSet(QStringLiteral("version")) && !parser.isSet(QStringLiteral("help"))) {
-        terminal.out(ProgramVersionText(command));
-        return ExitStatus::Success;
-    }
-    return std::nullopt;
 }
 
 int RunCommandLine(const QStringList &arguments, Terminal &terminal)

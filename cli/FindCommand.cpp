@@ -2,14 +2,15 @@
 
 #include "ArchiveConfig.h"
 #include "CliTexts.h"
+#include "CommandLine.h"
 #include "OptionParser.h"
 #include "Terminal.h"
-#include "browser/PostListTexts.h"
-#include "browser/PostPlaceholder.h"
-#include "browser/RoomModel.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/posts/PostStatements.h"
 #include "browser/posts/TitleIndex.h"
+#include "browser/rooms/PostListTexts.h"
+#include "browser/rooms/PostPlaceholder.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TemplateExpansion.h"
@@ -49,8 +50,6 @@ constexpr const char NeedTable[] = "需要 --table 或 --root 其中之一";
 constexpr const char Exclusive[] = "--%1 和 --%2 不能同时使用";
 constexpr const char RoomNeedsRoot[] = "--room 需要一个在树配置文件中有的根节点或帖子表";
 constexpr const char NoSubRoomsNeedsRoom[] = "--no-subrooms 只能与 --room 一起使用";
-constexpr const char UnknownRoot[] = "树配置文件中没有名为 “%1” 的根节点";
-constexpr const char RootWithoutTable[] = "根节点 “%1” 没有帖子表(TABLE)";
 constexpr const char UnknownRoom[] = "根节点 “%1” 下面没有 roomid 为 %2 的子论坛";
 constexpr const char ReadFailed[] = "读取查询结果时发生错误: %1";
 
@@ -72,91 +71,26 @@ QString cell(const CAdoValue &value)
     return text;
 }
 
-struct FindTarget
+struct FindRequest
 {
-    int rootIndex = -1; // -1: a table that no top-level room names
-    std::string rootName;
-    std::string table;
+    ArchiveTable target;
+    FindQueryInput input;
 };
 
-} // namespace
-
-Subcommand FindCommand()
+// The options to the search: the table and the rooms, the title or the ID. nullopt to go
+// on, or the exit status after its report.
+std::optional<int> requestFromOptions(const OptionParser &parser, RoomModel &rooms,
+                                      Terminal &terminal, const QString &command,
+                                      FindRequest &request)
 {
-    return {Name, Summary, &RunFindCommand};
-}
-
-int RunFindCommand(const QStringList &arguments, Terminal &terminal)
-{
-    const QString command = QStringLiteral("quillery find");
-    OptionParser parser({
-            {QStringLiteral("table"), QChar(), true},
-            {QStringLiteral("root"), QChar(), true},
-            {QStringLiteral("room"), QChar(), true},
-            {QStringLiteral("no-subrooms"), QChar(), false},
-            {QStringLiteral("title"), QChar(), true},
-            {QStringLiteral("id"), QChar(), true},
-            {QStringLiteral("count"), QChar(), false},
-            {QStringLiteral("config"), QChar(), true},
-            {QStringLiteral("connection"), QChar(), true},
-            {QStringLiteral("help"), u'h', false},
-            {QStringLiteral("version"), QChar(), false},
-    });
-    if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
-        return *status;
-    const std::string defaultConfig = RoomModel::TreeConfigPath(std::nullopt);
-    if (parser.isSet(QStringLiteral("help"))) {
-        terminal.out(QString::fromUtf8(Help).arg(q(defaultConfig)));
-        return ExitStatus::Success;
-    }
-    for (const auto &[one, other] : {std::pair {"table", "root"}, std::pair {"title", "id"}}) {
-        if (parser.isSet(QString::fromLatin1(one)) && parser.isSet(QString::fromLatin1(other)))
-            return UsageError(terminal, command,
-                              QString::fromUtf8(Exclusive).arg(QString::fromLatin1(one),
-                                                               QString::fromLatin1(other)));
-    }
-    if (!parser.isSet(QStringLiteral("table")) && !parser.isSet(QStringLiteral("root")))
-        return UsageError(terminal, command, QString::fromUtf8(NeedTable));
-    if (parser.isSet(QStringLiteral("no-subrooms")) && !parser.isSet(QStringLiteral("room")))
-        return UsageError(terminal, command, QString::fromUtf8(NoSubRoomsNeedsRoom));
-
     const auto fail = [&](const QString &problem) {
-        terminal.err(command + QStringLiteral(": ") + problem);
-        return ExitStatus::Failure;
+        return CommandFailed(terminal, command, problem);
     };
+    ArchiveTable &target = request.target;
+    if (const auto status = ResolveArchiveTable(parser, rooms, terminal, command, target))
+        return status;
 
-    RoomModel rooms;
-    std::string connection;
-    QString problem;
-    if (!LoadArchiveConfig(parser, defaultConfig, rooms, connection, problem))
-        return fail(problem);
-    std::string reason;
-
-    std::vector<std::string> names, tables;
-    rooms.ListRootRooms(names, tables, nullptr);
-    FindTarget target;
-    if (parser.isSet(QStringLiteral("root"))) {
-        target.rootName = Gbk::fromQString(parser.value(QStringLiteral("root")));
-        for (std::size_t i = 0; i < names.size() && target.rootIndex < 0; ++i) {
-            if (names[i] == target.rootName)
-                target.rootIndex = int(i);
-        }
-        if (target.rootIndex < 0)
-            return fail(QString::fromUtf8(UnknownRoot).arg(q(target.rootName)));
-        target.table = tables[std::size_t(target.rootIndex)];
-        if (target.table.empty())
-            return fail(QString::fromUtf8(RootWithoutTable).arg(q(target.rootName)));
-    } else {
-        target.table = Gbk::fromQString(parser.value(QStringLiteral("table")));
-        for (std::size_t i = 0; i < tables.size() && target.rootIndex < 0; ++i) {
-            if (tables[i] == target.table) {
-                target.rootIndex = int(i);
-                target.rootName = names[i];
-            }
-        }
-    }
-
-    FindQueryInput input;
+    FindQueryInput &input = request.input;
     input.table = target.table;
     input.byTopicId = parser.isSet(QStringLiteral("id"));
     input.text = Gbk::fromQString(
@@ -175,7 +109,19 @@ int RunFindCommand(const QStringList &arguments, Terminal &terminal)
         if (input.subRoomEntry == 0)
             return fail(QString::fromUtf8(UnknownRoom).arg(q(target.rootName), q(wanted)));
     }
+    return std::nullopt;
+}
 
+// Runs the search and prints its rows, or only their count.
+int runAndPrint(RoomModel &rooms, const std::string &connection, const FindRequest &request,
+                bool countOnly, Terminal &terminal, const QString &command)
+{
+    const auto fail = [&](const QString &problem) {
+        return CommandFailed(terminal, command, problem);
+    };
+    const ArchiveTable &target = request.target;
+    const FindQueryInput &input = request.input;
+    std::string reason;
     BoundStatement statement;
     const bool indexed = !input.byTopicId && TitleIndexExists(connection, input.table);
     if (!ComposeFindQuery(input, DialectOf(connection), statement, reason, indexed))
@@ -191,7 +137,7 @@ int RunFindCommand(const QStringList &arguments, Terminal &terminal)
         return fail(q(FormatText(Gbk::literal(PostListText::QueryFailed).c_str(),
                                  statement.shown().c_str()))
                     + u'\n' + q(ado.LastError()));
-    if (parser.isSet(QStringLiteral("count"))) {
+    if (countOnly) {
         terminal.out(QString::number(result->RecordCount()));
         return ExitStatus::Success;
     }
@@ -234,4 +180,41 @@ int RunFindCommand(const QStringList &arguments, Terminal &terminal)
     if (!lines.isEmpty())
         terminal.out(lines);
     return ExitStatus::Success;
+}
+
+} // namespace
+
+Subcommand FindCommand()
+{
+    return {Name, Summary, &RunFindCommand};
+}
+
+int RunFindCommand(const QStringList &arguments, Terminal &terminal)
+{
+    const QString command = QStringLiteral("quillery find");
+    using namespace CommonOptions;
+    OptionParser parser(JoinOptions({TableOrRoot(), Room(), Archive(), Information(),
+                                     Values({"title", "id"}), Flags({"no-subrooms", "count"})}));
+    if (const auto status = ParseArchiveCommand(parser, arguments, terminal, command, Help))
+        return *status;
+    for (const auto &[one, other] : {std::pair {"table", "root"}, std::pair {"title", "id"}}) {
+        if (parser.isSet(QString::fromLatin1(one)) && parser.isSet(QString::fromLatin1(other)))
+            return UsageError(terminal, command,
+                              QString::fromUtf8(Exclusive).arg(QString::fromLatin1(one),
+                                                               QString::fromLatin1(other)));
+    }
+    if (!parser.isSet(QStringLiteral("table")) && !parser.isSet(QStringLiteral("root")))
+        return UsageError(terminal, command, QString::fromUtf8(NeedTable));
+    if (parser.isSet(QStringLiteral("no-subrooms")) && !parser.isSet(QStringLiteral("room")))
+        return UsageError(terminal, command, QString::fromUtf8(NoSubRoomsNeedsRoom));
+
+    RoomModel rooms;
+    std::string connection;
+    if (const auto status = OpenArchive(parser, terminal, command, rooms, connection))
+        return *status;
+    FindRequest request;
+    if (const auto status = requestFromOptions(parser, rooms, terminal, command, request))
+        return *status;
+    return runAndPrint(rooms, connection, request, parser.isSet(QStringLiteral("count")), terminal,
+                       command);
 }

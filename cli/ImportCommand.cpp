@@ -1,16 +1,17 @@
 #include "ImportCommand.h"
 
 #include "CliTexts.h"
+#include "CommandLine.h"
 #include "OptionParser.h"
 #include "Terminal.h"
-#include "browser/PostPlaceholder.h"
-#include "browser/RoomModel.h"
-#include "browser/db/CAdoManager.h"
 #include "browser/db/EmbeddedDatabase.h"
+#include "browser/import/ImportJob.h"
 #include "browser/import/ImportPresets.h"
 #include "browser/import/ImportRun.h"
 #include "browser/import/ImportSink.h"
 #include "browser/import/ImportTexts.h"
+#include "browser/rooms/PostPlaceholder.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/PlaceholderNotifier.h"
@@ -18,6 +19,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -72,8 +74,9 @@ constexpr const char Help[] =
         "      --version          显示版本号\n"
         "\n"
         "匹配标记用终端的编码输入,可以写 |NEWLINE||ENTER|(换行)、|TAB|、||(竖线)。\n"
-        "退出状态: 0 导入完成;1 数据库或表无法打开(或配置无法读取);2 用法错误;\n"
-        "130 被中止。\n";
+        "退出状态: 0 导入完成;1 数据库或表无法打开(或配置无法读取),或者导入中途\n"
+        "数据库失去连接、磁盘已满或读写出错(此时导入停止,最后一行之前的一行写出数据库\n"
+        "给出的原因);2 用法错误;130 被中止。\n";
 
 constexpr const char NoSuchPreset[] = "没有名为 “%1” 的预先定义格式";
 constexpr const char NoSuchRoom[] = "没有ID为 “%1” 的类型";
@@ -203,6 +206,228 @@ std::string absoluteFolder(const QString &typed)
     return folder;
 }
 
+// The options of the command: the archive, the presets, the fields of the sheet's pages.
+std::vector<OptionDefinition> importOptions()
+{
+    using namespace CommonOptions;
+    return JoinOptions(
+            {Information(), Archive(), Room(),
+             Values({"dir", "table", "presets", "preset", "pattern", "roomid-mode", "roomid-start",
+                     "roomid-end", "topicid-mode", "auto-start", "title-mode", "title-start",
+                     "title-end", "username-start", "username-end", "reply-start", "reply-end",
+                     "createtime-start", "createtime-end"}),
+             Flags({"path-check", "no-path-check", "check-topicid", "no-check-topicid",
+                    "check-title", "no-check-title"})});
+}
+
+// Turns the options into the settings of a run. Each step gives nullopt to go on, or
+// the exit status after its report.
+class SettingsFromOptions
+{
+public:
+    SettingsFromOptions(const OptionParser &parser, const RoomModel &rooms, Terminal &terminal,
+                        const QString &command)
+        : parser_(parser)
+        , rooms_(rooms)
+        , terminal_(terminal)
+        , command_(command)
+    {
+    }
+
+    std::optional<int> Read(ImportSettings &settings, bool &nextTopicid)
+    {
+        settings = DefaultImportSettings();
+        settings.connectionString = isSet("connection") ? Gbk::fromQString(value("connection"))
+                                                        : rooms_.GetConnectionString();
+        // The configuration's string was expanded when the configuration was read.
+        settings.connectionExpanded = !isSet("connection");
+        if (const auto status = room(settings))
+            return status;
+        if (const auto status = preset(settings))
+            return status;
+        return fields(settings, nextTopicid);
+    }
+
+private:
+    bool isSet(const char *name) const { return parser_.isSet(QString::fromLatin1(name)); }
+    QString value(const char *name) const { return parser_.value(QString::fromLatin1(name)); }
+    int usage(const QString &problem) const { return UsageError(terminal_, command_, problem); }
+
+    // --room: the room's ID, into its top-level room's table.
+    std::optional<int> room(ImportSettings &settings) const
+    {
+        if (!isSet("room"))
+            return std::nullopt;
+        const std::string roomid = Gbk::fromQString(value("room"));
+        std::string roomTable;
+        for (std::size_t i = 0; i < rooms_.RecordCount() && roomTable.empty(); ++i) {
+            const RoomRecord record = rooms_.GetRoomRecord(int(i));
+            if (record.roomid == roomid)
+                roomTable = rooms_.GetRootTable(record.rootIndex);
+        }
+        if (roomTable.empty())
+            return usage(QString::fromUtf8(NoSuchRoom).arg(value("room")));
+        SetImportTarget(settings, roomid, roomTable);
+        return std::nullopt;
+    }
+
+    // --preset, and the default preset of --room.
+    std::optional<int> preset(ImportSettings &settings) const
+    {
+        if (!isSet("preset") && !isSet("room"))
+            return std::nullopt;
+        PresetList presets;
+        const std::string presetsPath = isSet("presets")
+                ? FileSystem::fromQtPath(QDir::current().absoluteFilePath(value("presets")))
+                : PresetsFilePath();
+        std::string reason;
+        if (!LoadPresetList(presetsPath, presets, &reason)) {
+            terminal_.err(command_ + QStringLiteral(": ") + q(presetsPath)
+                          + QString::fromUtf8(ImportText::PresetsOpenError) + QStringLiteral(" (")
+                          + q(reason) + u')');
+            return ExitStatus::Failure;
+        }
+        std::int32_t preset = presets.resultIndex();
+        if (isSet("preset")) {
+            preset = FindPreset(presets, Gbk::fromQString(value("preset")));
+            if (preset < 0)
+                return usage(QString::fromUtf8(NoSuchPreset).arg(value("preset")));
+        }
+        ApplyPreset(presets, preset, settings);
+        if (settings.selectedRoomMode()) // the room's table and id, whatever the preset says
+            SetImportTarget(settings, settings.targetRoomid, settings.targetTable);
+        return std::nullopt;
+    }
+
+    // Options given beside a preset override its values.
+    std::optional<int> fields(ImportSettings &settings, bool &nextTopicid) const
+    {
+        if (isSet("dir"))
+            settings.importDirectory = absoluteFolder(value("dir"));
+        if (isSet("path-check") || isSet("no-path-check"))
+            settings.pathCheck = !isSet("no-path-check");
+        if (isSet("check-topicid") || isSet("no-check-topicid"))
+            settings.checkTopicid = !isSet("no-check-topicid");
+        if (isSet("check-title") || isSet("no-check-title"))
+            settings.checkTitle = !isSet("no-check-title");
+        if (isSet("pattern"))
+            settings.filePattern = marker(value("pattern"));
+        if (isSet("table") && !settings.selectedRoomMode())
+            settings.table = marker(value("table"));
+        const bool roomFixed = settings.selectedRoomMode();
+        const std::pair<const char *, std::int32_t *> numbers[] = {
+                {"roomid-mode", &settings.roomidMode},
+                {"topicid-mode", &settings.topicidMode},
+                {"title-mode", &settings.titleMode}};
+        for (const auto &[name, target] : numbers) {
+            if (isSet(name) && !(roomFixed && target == &settings.roomidMode)
+                && !parseInt32(value(name), *target))
+                return usage(QString::fromUtf8(BadNumber).arg(QStringLiteral("--")
+                                                              + QLatin1String(name)));
+        }
+        const std::pair<const char *, std::string *> markers[] = {
+                {"roomid-start", &settings.roomid.start},
+                {"roomid-end", &settings.roomid.end},
+                {"title-start", &settings.title.start},
+                {"title-end", &settings.title.end}};
+        for (const auto &[name, target] : markers) {
+            if (isSet(name) && !(roomFixed && target == &settings.roomid.start))
+                *target = marker(value(name));
+        }
+        const std::tuple<const char *, const char *, OptionalField *> optional[] = {
+                {"username-start", "username-end", &settings.username},
+                {"reply-start", "reply-end", &settings.reply},
+                {"createtime-start", "createtime-end", &settings.createtime}};
+        for (const auto &[start, end, field] : optional) {
+            if (isSet(start) || isSet(end))
+                field->get = true;
+            if (isSet(start))
+                field->markers.start = marker(value(start));
+            if (isSet(end))
+                field->markers.end = marker(value(end));
+        }
+        nextTopicid = isSet("auto-start") && value("auto-start") == QLatin1String("next");
+        if (isSet("auto-start") && !nextTopicid
+            && !parseInt32(value("auto-start"), settings.autoGrowStart))
+            return usage(QString::fromUtf8(BadNumber).arg(QStringLiteral("--auto-start")));
+        return std::nullopt;
+    }
+
+    const OptionParser &parser_;
+    const RoomModel &rooms_;
+    Terminal &terminal_;
+    const QString &command_;
+};
+
+// Runs the import of the settings and reports it: lines on standard output, boxes and
+// the progress on standard error, Ctrl+C aborts. Gives the exit status.
+int runAndReport(RoomModel &rooms, const ImportSettings &settings, bool nextTopicid,
+                 Terminal &terminal, const QString &command)
+{
+    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    TerminalSink sink(terminal, showProgress);
+    ImportJob job(&rooms, sink);
+    if (const auto problem = job.Prepare(settings))
+        return UsageError(terminal, command, q(problem->text));
+
+    // Kestrel makes its embedded database at its first start; so does the command.
+    std::vector<std::string> names, tables;
+    rooms.ListRootRooms(names, tables, nullptr);
+    tables.erase(std::remove(tables.begin(), tables.end(), std::string()), tables.end());
+    std::string why;
+    EnsureEmbeddedDatabase(job.settings().connectionString, tables, why);
+    if (nextTopicid && !job.NumberFromNextTopicid())
+        return ExitStatus::Failure;
+
+    interrupted = 0;
+    struct sigaction action = {};
+    action.sa_handler = onImportInterrupt;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previousInt = {}, previousTerm = {};
+    sigaction(SIGINT, &action, &previousInt);
+    sigaction(SIGTERM, &action, &previousTerm);
+
+    std::atomic<bool> finished {false};
+    ImportOutcome outcome = ImportOutcome::Completed;
+    const auto ended = [&](ImportOutcome runOutcome, std::int32_t) {
+        outcome = runOutcome;
+        finished = true;
+    };
+    if (!job.Start(ended, why)) {
+        terminal.err(command + QStringLiteral(": ")
+                     + QString::fromUtf8(ImportText::ThreadFailed)
+                               .replace(QStringLiteral("%s"), QString::fromLocal8Bit(why.c_str())));
+        finished = true;
+        outcome = ImportOutcome::Failed;
+    }
+    const auto started = std::chrono::steady_clock::now();
+    auto lastShown = started;
+    while (!finished.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (interrupted)
+            job.Abort();
+        const auto now = std::chrono::steady_clock::now();
+        if (showProgress && now - lastShown >= std::chrono::milliseconds(250)) {
+            lastShown = now;
+            sink.ShowProgress(progressText(job.Progress(),
+                                           std::chrono::duration<double>(now - started).count()));
+        }
+    }
+    job.Wait();
+    sink.EndProgress();
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
+
+    switch (outcome) {
+    case ImportOutcome::Completed:
+        return interrupted ? 130 : ExitStatus::Success;
+    case ImportOutcome::Aborted:
+        return 130;
+    default:
+        return ExitStatus::Failure;
+    }
+}
+
 } // namespace
 
 Subcommand ImportCommand()
@@ -213,35 +438,7 @@ Subcommand ImportCommand()
 int RunImportCommand(const QStringList &arguments, Terminal &terminal)
 {
     const QString command = QStringLiteral("quillery import");
-    std::vector<OptionDefinition> definitions {{QStringLiteral("help"), u'h', false},
-                                               {QStringLiteral("version"), QChar(), false}};
-    for (const char *name : {"dir",
-                             "config",
-                             "connection",
-                             "table",
-                             "presets",
-                             "preset",
-                             "pattern",
-                             "roomid-mode",
-                             "roomid-start",
-                             "roomid-end",
-                             "topicid-mode",
-                             "auto-start",
-                             "title-mode",
-                             "title-start",
-                             "title-end",
-                             "username-start",
-                             "username-end",
-                             "reply-start",
-                             "reply-end",
-                             "createtime-start",
-                             "createtime-end",
-                             "room"})
-        definitions.push_back({QString::fromLatin1(name), QChar(), true});
-    for (const char *name : {"path-check", "no-path-check", "check-topicid", "no-check-topicid",
-                             "check-title", "no-check-title"})
-        definitions.push_back({QString::fromLatin1(name), QChar(), false});
-    OptionParser parser(std::move(definitions));
+    OptionParser parser(importOptions());
     if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
         return *status;
     const auto isSet = [&](const char *name) { return parser.isSet(QString::fromLatin1(name)); };
@@ -258,6 +455,8 @@ int RunImportCommand(const QStringList &arguments, Terminal &terminal)
     // Messages of placeholders that the configuration or the markers do not know.
     SetUnknownPlaceholderNotifier(
             [&terminal](const std::string &placeholder) { terminal.err(q(placeholder)); });
+    const std::unique_ptr<void, void (*)(void *)> notifierEnds(
+            &terminal, [](void *) { SetUnknownPlaceholderNotifier(nullptr); });
 
     RoomModel rooms;
     const std::string configPath = isSet("config")
@@ -265,174 +464,14 @@ int RunImportCommand(const QStringList &arguments, Terminal &terminal)
             : defaultConfig;
     std::string reason;
     if (!rooms.LoadTreeConfig(configPath, &reason)) {
-        terminal.err(command + QStringLiteral(": ")
-                     + QString::fromUtf8(ConfigError).arg(q(configPath), q(reason)));
-        return ExitStatus::Failure;
+        return CommandFailed(terminal, command,
+                             QString::fromUtf8(ConfigError).arg(q(configPath), q(reason)));
     }
 
-    ImportSettings settings = DefaultImportSettings();
-    settings.connectionString = isSet("connection") ? Gbk::fromQString(value("connection"))
-                                                    : rooms.GetConnectionString();
-
-    std::string roomTable;
-    if (isSet("room")) {
-        const std::string roomid = Gbk::fromQString(value("room"));
-        for (std::size_t i = 0; i < rooms.RecordCount() && roomTable.empty(); ++i) {
-            const RoomRecord record = rooms.GetRoomRecord(int(i));
-            if (record.roomid == roomid)
-                roomTable = rooms.GetRootTable(record.rootIndex);
-        }
-        if (roomTable.empty())
-            return UsageError(terminal, command, QString::fromUtf8(NoSuchRoom).arg(value("room")));
-        SetImportTarget(settings, roomid, roomTable);
-    }
-
-    if (isSet("preset") || isSet("room")) {
-        PresetList presets;
-        const std::string presetsPath = isSet("presets")
-                ? FileSystem::fromQtPath(QDir::current().absoluteFilePath(value("presets")))
-                : PresetsFilePath();
-        if (!LoadPresetList(presetsPath, presets, &reason)) {
-            terminal.err(command + QStringLiteral(": ") + q(presetsPath)
-                         + QString::fromUtf8(ImportText::PresetsOpenError) + QStringLiteral(" (")
-                         + q(reason) + u')');
-            return ExitStatus::Failure;
-        }
-        std::int32_t preset = presets.resultIndex();
-        if (isSet("preset")) {
-            preset = FindPreset(presets, Gbk::fromQString(value("preset")));
-            if (preset < 0)
-                return UsageError(terminal, command,
-                                  QString::fromUtf8(NoSuchPreset).arg(value("preset")));
-        }
-        ApplyPreset(presets, preset, settings);
-        if (settings.selectedRoomMode()) // the room's table and id, whatever the preset says
-            SetImportTarget(settings, settings.targetRoomid, settings.targetTable);
-    }
-
-    // Options given beside a preset override its values.
-    if (isSet("dir"))
-        settings.importDirectory = absoluteFolder(value("dir"));
-    if (isSet("path-check") || isSet("no-path-check"))
-        settings.pathCheck = !isSet("no-path-check");
-    if (isSet("check-topicid") || isSet("no-check-topicid"))
-        settings.checkTopicid = !isSet("no-check-topicid");
-    if (isSet("check-title") || isSet("no-check-title"))
-        settings.checkTitle = !isSet("no-check-title");
-    if (isSet("pattern"))
-        settings.filePattern = marker(value("pattern"));
-    if (isSet("table") && !settings.selectedRoomMode())
-        settings.table = marker(value("table"));
-    const std::pair<const char *, std::int32_t *> numbers[] = {
-            {"roomid-mode", &settings.roomidMode},
-            {"topicid-mode", &settings.topicidMode},
-            {"title-mode", &settings.titleMode}};
-    for (const auto &[name, target] : numbers) {
-        if (isSet(name) && !(settings.selectedRoomMode() && target == &settings.roomidMode)
-            && !parseInt32(value(name), *target))
-            return UsageError(
-                    terminal, command,
-                    QString::fromUtf8(BadNumber).arg(QStringLiteral("--") + QLatin1String(name)));
-    }
-    const std::pair<const char *, std::string *> markers[] = {
-            {"roomid-start", &settings.roomid.start},
-            {"roomid-end", &settings.roomid.end},
-            {"title-start", &settings.title.start},
-            {"title-end", &settings.title.end}};
-    for (const auto &[name, target] : markers) {
-        if (isSet(name) && !(settings.selectedRoomMode() && target == &settings.roomid.start))
-            *target = marker(value(name));
-    }
-    const std::tuple<const char *, const char *, OptionalField *> fields[] = {
-            {"username-start", "username-end", &settings.username},
-            {"reply-start", "reply-end", &settings.reply},
-            {"createtime-start", "createtime-end", &settings.createtime}};
-    for (const auto &[start, end, field] : fields) {
-        if (isSet(start) || isSet(end))
-            field->get = true;
-        if (isSet(start))
-            field->markers.start = marker(value(start));
-        if (isSet(end))
-            field->markers.end = marker(value(end));
-    }
-    const bool nextTopicid = isSet("auto-start") && value("auto-start") == QLatin1String("next");
-    if (isSet("auto-start") && !nextTopicid
-        && !parseInt32(value("auto-start"), settings.autoGrowStart))
-        return UsageError(terminal, command,
-                          QString::fromUtf8(BadNumber).arg(QStringLiteral("--auto-start")));
-
-    if (const auto problem = ValidateImportSettings(settings))
-        return UsageError(terminal, command, q(problem->text));
-    TreeItem rootRoom = nullptr;
-    if (settings.roomidMode == RoomidMode::FolderIsRoomname) {
-        rootRoom = FindImportRootRoom(rooms, settings.importDirectory);
-        if (!rootRoom)
-            return UsageError(terminal, command,
-                              QString::fromUtf8(ImportText::NoRootRoomForFolder));
-    }
-
-    // Kestrel makes its embedded database at its first start; so does the command.
-    std::vector<std::string> names, tables;
-    rooms.ListRootRooms(names, tables, nullptr);
-    tables.erase(std::remove(tables.begin(), tables.end(), std::string()), tables.end());
-    std::string connection;
-    ExpandTemplate(settings.connectionString, connection, nullptr, commonKind,
-                   ResolvePostPlaceholder);
-    std::string why;
-    EnsureEmbeddedDatabase(connection, tables, why);
-
-    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
-    TerminalSink sink(terminal, showProgress);
-    CAdoManager ado;
-    if (nextTopicid) {
-        const std::uint32_t next =
-                FindNextTopicid(ado, settings.connectionString, settings.table, sink);
-        if (next == 0)
-            return ExitStatus::Failure;
-        settings.autoGrowStart = static_cast<std::int32_t>(next);
-    }
-
-    ImportRun run(&rooms, sink);
-    interrupted = 0;
-    struct sigaction action = {};
-    action.sa_handler = onImportInterrupt;
-    sigemptyset(&action.sa_mask);
-    struct sigaction previousInt = {}, previousTerm = {};
-    sigaction(SIGINT, &action, &previousInt);
-    sigaction(SIGTERM, &action, &previousTerm);
-
-    std::atomic<bool> finished {false};
-    ImportOutcome outcome = ImportOutcome::Completed;
-    std::thread worker([&] {
-        outcome = run.RunImport(settings, ado, rootRoom);
-        finished = true;
-    });
-    const auto started = std::chrono::steady_clock::now();
-    auto lastShown = started;
-    while (!finished.load()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (interrupted)
-            run.AbortImport();
-        const auto now = std::chrono::steady_clock::now();
-        if (showProgress && now - lastShown >= std::chrono::milliseconds(250)) {
-            lastShown = now;
-            sink.ShowProgress(progressText(run.Progress(),
-                                           std::chrono::duration<double>(now - started).count()));
-        }
-    }
-    worker.join();
-    sink.EndProgress();
-    ado.CloseAdoConnection();
-    sigaction(SIGINT, &previousInt, nullptr);
-    sigaction(SIGTERM, &previousTerm, nullptr);
-    SetUnknownPlaceholderNotifier(nullptr);
-
-    switch (outcome) {
-    case ImportOutcome::Completed:
-        return interrupted ? 130 : ExitStatus::Success;
-    case ImportOutcome::Aborted:
-        return 130;
-    default:
-        return ExitStatus::Failure;
-    }
+    ImportSettings settings;
+    bool nextTopicid = false;
+    if (const auto status =
+                SettingsFromOptions(parser, rooms, terminal, command).Read(settings, nextTopicid))
+        return *status;
+    return runAndReport(rooms, settings, nextTopicid, terminal, command);
 }

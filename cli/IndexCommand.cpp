@@ -2,12 +2,13 @@
 
 #include "ArchiveConfig.h"
 #include "CliTexts.h"
+#include "CommandLine.h"
 #include "OptionParser.h"
 #include "Terminal.h"
-#include "browser/PostPlaceholder.h"
-#include "browser/RoomModel.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/posts/TitleIndex.h"
+#include "browser/rooms/PostPlaceholder.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TemplateExpansion.h"
@@ -85,50 +86,16 @@ bool trigramsOfChinese(CAdoManager &ado)
     return count > 0;
 }
 
-} // namespace
-
-Subcommand IndexCommand()
+// The tables the options name: --table, the table of --root, or every post table of the
+// configuration. nullopt to go on, or the exit status after its report.
+std::optional<int> tablesFromOptions(const OptionParser &parser, const RoomModel &rooms,
+                                     Terminal &terminal, const QString &command,
+                                     std::vector<std::string> &chosen)
 {
-    return {Name, Summary, &RunIndexCommand};
-}
-
-int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
-{
-    const QString command = QStringLiteral("quillery index");
-    OptionParser parser({
-            {QStringLiteral("title"), QChar(), false},
-            {QStringLiteral("table"), QChar(), true},
-            {QStringLiteral("root"), QChar(), true},
-            {QStringLiteral("drop"), QChar(), false},
-            {QStringLiteral("config"), QChar(), true},
-            {QStringLiteral("connection"), QChar(), true},
-            {QStringLiteral("help"), u'h', false},
-            {QStringLiteral("version"), QChar(), false},
-    });
-    if (const auto status = RejectCommandLine(parser, arguments, terminal, command))
-        return *status;
-    const std::string defaultConfig = RoomModel::TreeConfigPath(std::nullopt);
-    if (parser.isSet(QStringLiteral("help"))) {
-        terminal.out(QString::fromUtf8(Help).arg(q(defaultConfig)));
-        return ExitStatus::Success;
-    }
-    if (!parser.isSet(QStringLiteral("title")))
-        return UsageError(terminal, command, QString::fromUtf8(NeedTitle));
-    if (parser.isSet(QStringLiteral("table")) && parser.isSet(QStringLiteral("root")))
-        return UsageError(terminal, command, QString::fromUtf8(Exclusive));
     const auto fail = [&](const QString &problem) {
-        terminal.err(command + QStringLiteral(": ") + problem);
-        return ExitStatus::Failure;
+        return CommandFailed(terminal, command, problem);
     };
-
-    RoomModel rooms;
-    std::string connection;
-    QString problem;
-    if (!LoadArchiveConfig(parser, defaultConfig, rooms, connection, problem))
-        return fail(problem);
-    std::string reason;
-
-    std::vector<std::string> names, tables, chosen;
+    std::vector<std::string> names, tables;
     rooms.ListRootRooms(names, tables, nullptr);
     if (parser.isSet(QStringLiteral("table"))) {
         chosen.push_back(Gbk::fromQString(parser.value(QStringLiteral("table"))));
@@ -148,7 +115,17 @@ int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
     }
     if (chosen.empty())
         return fail(QString::fromUtf8(NoTables));
+    return std::nullopt;
+}
 
+// Builds (or drops) the title index of each table and reports it; Ctrl+C stops.
+int buildOrDrop(const std::string &connection, const std::vector<std::string> &chosen, bool drop,
+                Terminal &terminal, const QString &command)
+{
+    const auto fail = [&](const QString &problem) {
+        return CommandFailed(terminal, command, problem);
+    };
+    std::string reason;
     CAdoManager ado;
     ado.SetCommandTimeout(0); // a build of millions of rows takes its time
     if (ado.OpenAdoConnection(connection) != 0)
@@ -160,7 +137,7 @@ int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
     int status = ExitStatus::Success;
     for (const std::string &table : chosen) {
         const QString name = q(table);
-        if (parser.isSet(QStringLiteral("drop"))) {
+        if (drop) {
             if (DropTitleIndex(ado, dialect, table, reason) != 0) {
                 terminal.err(QString::fromUtf8(Failed).arg(name, q(reason)));
                 status = ExitStatus::Failure;
@@ -210,4 +187,33 @@ int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
     std::signal(SIGTERM, previousTerm);
     ado.CloseAdoConnection();
     return status;
+}
+
+} // namespace
+
+Subcommand IndexCommand()
+{
+    return {Name, Summary, &RunIndexCommand};
+}
+
+int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
+{
+    const QString command = QStringLiteral("quillery index");
+    using namespace CommonOptions;
+    OptionParser parser(
+            JoinOptions({TableOrRoot(), Archive(), Information(), Flags({"title", "drop"})}));
+    if (const auto status = ParseArchiveCommand(parser, arguments, terminal, command, Help))
+        return *status;
+    if (!parser.isSet(QStringLiteral("title")))
+        return UsageError(terminal, command, QString::fromUtf8(NeedTitle));
+    if (parser.isSet(QStringLiteral("table")) && parser.isSet(QStringLiteral("root")))
+        return UsageError(terminal, command, QString::fromUtf8(Exclusive));
+    RoomModel rooms;
+    std::string connection;
+    if (const auto status = OpenArchive(parser, terminal, command, rooms, connection))
+        return *status;
+    std::vector<std::string> chosen;
+    if (const auto status = tablesFromOptions(parser, rooms, terminal, command, chosen))
+        return *status;
+    return buildOrDrop(connection, chosen, parser.isSet(QStringLiteral("drop")), terminal, command);
 }

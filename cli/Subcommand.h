@@ -5,7 +5,6 @@
 
 #include <QStringList>
 
-#include <optional>
 #include <vector>
 
 class Terminal;
@@ -28,12 +27,3 @@ const std::vector<Subcommand> &Subcommands();
 
 // Runs "quillery <subcommand> ...": arguments without the program name.
 int RunCommandLine(const QStringList &arguments, Terminal &terminal);
-
-// Reports a wrong command line of `command` ("quillery urls") on standard error.
-int UsageError(Terminal &terminal, const QString &command, const QString &problem);
-
-class OptionParser;
-// Parses the arguments; on a wrong command line (an unknown option, a missing value, a
-// word that is no option) reports it and gives the exit status.
-std::optional<int> RejectCommandLine(OptionParser &parser, const QStringList &arguments,
-                                     Terminal &terminal, const QString &command);

@@ -1,6 +1,7 @@
 #include "UrlsCommand.h"
 
 #include "CliTexts.h"
+#include "CommandLine.h"
 #include "OptionParser.h"
 #include "Terminal.h"
 #include "common/Codec.h"

@@ -1,5 +1,5 @@
-#include "Subcommand.h"
-#include "Terminal.h"
+#include "cli/Subcommand.h"
+#include "cli/Terminal.h"
 
 #include <QCoreApplication>
 

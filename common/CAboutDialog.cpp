@@ -1,9 +1,9 @@
 #include "CAboutDialog.h"
 
-#include "AppFolders.h"
-#include "Codec.h"
-#include "CommonTexts.h"
-#include "ProductVersion.h"
+#include "common/AppFolders.h"
+#include "common/Codec.h"
+#include "common/CommonTexts.h"
+#include "common/ProductVersion.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

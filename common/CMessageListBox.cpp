@@ -1,11 +1,11 @@
 #include "CMessageListBox.h"
 
-#include "Codec.h"
-#include "CommonTexts.h"
-#include "FileSystem.h"
-#include "MessageExport.h"
 #include "MessageLineModel.h"
 #include "UiSeam.h"
+#include "common/Codec.h"
+#include "common/CommonTexts.h"
+#include "common/FileSystem.h"
+#include "common/MessageExport.h"
 
 CMessageListBox::CMessageListBox(QWidget *parent)
     : QListView(parent)

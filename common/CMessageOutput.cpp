@@ -1,7 +1,7 @@
 #include "CMessageOutput.h"
 
 #include "CMessageListBox.h"
-#include "Codec.h"
+#include "common/Codec.h"
 
 CMessageOutput::CMessageOutput(CMessageListBox *list, QLabel *statusLine)
     : list_(list)

@@ -1,4 +1,5 @@
 #include "FileSystem.h"
+#include "FileSystemDetail.h"
 
 // Replacing a file in one step and resolving real locations: the post editor's needs.
 
@@ -11,26 +12,8 @@
 
 namespace FileSystem {
 
-namespace {
-std::error_code lastError()
-{
-    return std::error_code(errno, std::generic_category());
-}
-
-std::error_code writeAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return lastError();
-        }
-        data.remove_prefix(std::size_t(n));
-    }
-    return {};
-}
-} // namespace
+using detail::lastError;
+using detail::writeAll;
 
 std::error_code replaceWholeFile(std::string_view path, std::string_view data)
 {

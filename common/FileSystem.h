@@ -3,6 +3,9 @@
 // Every file operation of the programs. Paths are GBK texts with "\" or "/" as
 // separator; names on disk are UTF-8, except names that are not valid UTF-8 (an
 // archive unpacked without conversion), which are taken as GBK bytes as they stand.
+// One header; the sources go by concern: paths (FilePaths, DirectoryPaths), listing
+// and walking (FileListing), reading and writing (FileReadWrite, FileReplacement),
+// copying and moving (FileTransfer), and error texts (SystemErrorText).
 
 #include <QString>
 
@@ -50,15 +53,23 @@ std::error_code setReadOnly(std::string_view path);
 
 std::error_code removeFile(std::string_view path);
 struct FileIdentity;
-// Fails with file_exists when the target exists. A copy that fails half-way removes
-// what it wrote, so no partial target remains. The target gets the source's permissions.
-// targetIdentity, when given, receives the identity of the new file.
+// Fails with file_exists when the target exists. The copy is written to a partial file
+// beside the target and only then given the target's name (never over an existing file),
+// so a copy that fails or is killed half-way never leaves a short file under that name. The target
+// gets the source's permissions. targetIdentity, when given, receives the identity of the new file.
 std::error_code copyFile(std::string_view from, std::string_view to,
                          FileIdentity *targetIdentity = nullptr);
-// Fails with file_exists when the target exists; works across file systems. sameFile,
+// Fails with file_exists when the target exists; works across file systems, where it
+// copies as copyFile does, waits until the copy and its name are on disk (fsync), and
+// only then removes the source. sameFile,
 // when given, tells whether the target is the source's file under a new name (false
 // after a copy between file systems).
 std::error_code moveFile(std::string_view from, std::string_view to, bool *sameFile = nullptr);
+// Whether a name is that of a partial file of copyFile.
+bool isPartialFileName(std::string_view name);
+// Removes the partial files a killed copy left in a folder; those of copies still going
+// on are kept. Returns how many were removed.
+std::size_t removeStalePartialFiles(std::string_view folder);
 // Renames over an existing target in one step (for files written beside their target).
 std::error_code replaceFile(std::string_view from, std::string_view to);
 // Creates one directory; its parent must exist.
@@ -126,6 +137,8 @@ struct DiskEntry
     std::string name; // GBK
     std::string diskName; // the bytes on disk
     DiskEntryType type = DiskEntryType::Other; // symbolic links are followed
+    bool isLink = false;
+    int linkError = 0; // Other: the errno of a link that leads nowhere, else 0
 };
 
 // Every entry of a directory given by its disk path except "." and "..", sorted by GBK
@@ -139,8 +152,18 @@ std::error_code diskIdentity(const std::string &diskPath, std::uint64_t &device,
 
 // Reads a whole file given by its disk path: as many bytes as its length when opened.
 // Anything but a regular file is refused with errc::invalid_argument without waiting
-// (a FIFO never blocks the reader).
+// (a FIFO never blocks the reader); a file larger than the machine's memory and swap with
+// errc::not_enough_memory before anything is allocated (so does readWholeFile).
 std::error_code readRegularDiskFile(const std::string &diskPath, std::string &contents);
+
+// Files of settings (the tree configuration, presets, the conversion file) are read
+// whole, so only a regular file of at most SettingsFileLimit bytes is one: anything else
+// fails with settingsFileError() codes, whose messages say so.
+inline constexpr std::uint64_t SettingsFileLimit = std::uint64_t(64) << 20;
+enum class SettingsFileError { NotRegular = 1, TooLarge = 2 };
+const std::error_category &settingsFileCategory();
+std::error_code checkSettingsFile(std::string_view path);
+std::error_code readSettingsFile(std::string_view path, std::string &contents);
 
 // Opens a descriptor for CTextLineFile-style access (flags of open(2)).
 int openDescriptor(std::string_view path, int flags, std::error_code &error);

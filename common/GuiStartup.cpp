@@ -1,10 +1,10 @@
 #include "GuiStartup.h"
 
-#include "AppFolders.h"
-#include "Codec.h"
 #include "PlaceholderMessages.h"
-#include "ProgramInfo.h"
 #include "UiSeam.h"
+#include "common/AppFolders.h"
+#include "common/Codec.h"
+#include "common/ProgramInfo.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

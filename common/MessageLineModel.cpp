@@ -1,6 +1,6 @@
 #include "MessageLineModel.h"
 
-#include "Codec.h"
+#include "common/Codec.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "PlaceholderMessages.h"
 
-#include "Codec.h"
-#include "PlaceholderNotifier.h"
 #include "UiSeam.h"
+#include "common/Codec.h"
+#include "common/PlaceholderNotifier.h"
 
 #include <QCoreApplication>
 #include <QThread>

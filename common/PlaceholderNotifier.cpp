@@ -1,5 +1,9 @@
 #include "PlaceholderNotifier.h"
 
+#include "Codec.h"
+#include "CommonTexts.h"
+#include "TextFormat.h"
+
 #include <memory>
 #include <mutex>
 
@@ -29,8 +33,9 @@ void SetUnknownPlaceholderNotifier(UnknownPlaceholderNotifier notifier)
     currentNotifier = std::move(next);
 }
 
-void NotifyUnknownPlaceholder(const std::string &placeholder)
+void NotifyUnknownPlaceholder(const std::string &raw)
 {
+    const std::string placeholder = EscapeControlCharacters(raw);
     if (threadNotifier) {
         if (*threadNotifier)
             (*threadNotifier)(placeholder);
@@ -43,4 +48,29 @@ void NotifyUnknownPlaceholder(const std::string &placeholder)
     }
     if (notifier)
         (*notifier)(placeholder);
+}
+
+PlaceholderReports::PlaceholderReports(UnknownPlaceholderNotifier report)
+    : report_(std::move(report))
+{
+}
+
+void PlaceholderReports::Report(const std::string &placeholder)
+{
+    std::string text = EscapeControlCharacters(placeholder);
+    if (!seen_.insert(text).second)
+        return;
+    if (seen_.size() > MaxShown) {
+        ++heldBack_;
+        return;
+    }
+    if (report_)
+        report_(text);
+}
+
+void PlaceholderReports::Finish()
+{
+    if (heldBack_ > 0 && report_)
+        report_(FormatText(Gbk::literal(CommonText::MorePlaceholders).c_str(), heldBack_));
+    heldBack_ = 0;
 }

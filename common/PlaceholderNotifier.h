@@ -5,12 +5,15 @@
 // a notifier (a message box in the windowed programs), which may be called from any
 // thread.
 
+#include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_set>
 
 using UnknownPlaceholderNotifier = std::function<void(const std::string &placeholder)>;
 
 void SetUnknownPlaceholderNotifier(UnknownPlaceholderNotifier notifier);
+// The notifier gets the text with its control characters escaped.
 void NotifyUnknownPlaceholder(const std::string &placeholder);
 
 // While alive, unknown placeholders met on the constructing thread go to `notifier`
@@ -27,4 +30,22 @@ public:
 private:
     UnknownPlaceholderNotifier notifier_;
     const UnknownPlaceholderNotifier *previous_;
+};
+
+// The unknown-placeholder reports of one run: each text once, with its control
+// characters escaped; the first MaxShown as they come, the others only counted, and
+// Finish reports their count once. A broken conversion file must not open a box per line.
+class PlaceholderReports
+{
+public:
+    static constexpr std::size_t MaxShown = 5;
+
+    explicit PlaceholderReports(UnknownPlaceholderNotifier report);
+    void Report(const std::string &placeholder);
+    void Finish();
+
+private:
+    UnknownPlaceholderNotifier report_;
+    std::unordered_set<std::string> seen_;
+    std::size_t heldBack_ = 0;
 };

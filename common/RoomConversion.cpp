@@ -2,7 +2,10 @@
 
 #include "AppDirectory.h"
 #include "CTextLineFile.h"
+#include "Codec.h"
 #include "CommonTexts.h"
+#include "FileSystem.h"
+#include "TextFormat.h"
 
 #include <algorithm>
 
@@ -58,4 +61,49 @@ const std::string *FindRoomIdByName(const std::vector<std::string> &roomIds,
             return &roomIds[i];
     }
     return nullptr;
+}
+
+std::string RoomConversionTable::Load(PlaceholderResolver resolver)
+{
+    return LoadFile(RoomConversionPath(), resolver);
+}
+
+std::string RoomConversionTable::LoadFile(const std::string &path, PlaceholderResolver resolver)
+{
+    Clear();
+    // A missing file is no problem: it gives no entry.
+    const std::error_code error = FileSystem::checkSettingsFile(path);
+    if (error && error.category() == FileSystem::settingsFileCategory())
+        return FormatText(Gbk::literal(CommonText::ConversionNotRead).c_str(), path.c_str(),
+                          FileSystem::errorText(error).c_str());
+    LoadRoomConversionFile(path, roomIds_, roomNames_, resolver);
+    index(0);
+    return std::string();
+}
+
+void RoomConversionTable::Clear()
+{
+    roomIds_.clear();
+    roomNames_.clear();
+    firstOfName_.clear();
+}
+
+void RoomConversionTable::Append(std::string roomId, std::string roomName)
+{
+    roomIds_.push_back(std::move(roomId));
+    roomNames_.push_back(std::move(roomName));
+    index(roomNames_.size() - 1);
+}
+
+const std::string *RoomConversionTable::FindRoomId(const std::string &roomName) const
+{
+    const auto found = firstOfName_.find(roomName);
+    return found == firstOfName_.end() ? nullptr : &roomIds_[found->second];
+}
+
+void RoomConversionTable::index(std::size_t from)
+{
+    const std::size_t count = std::min(roomIds_.size(), roomNames_.size());
+    for (std::size_t i = from; i < count; ++i)
+        firstOfName_.emplace(roomNames_[i], i);
 }

@@ -20,6 +20,9 @@ std::string errorReason(const std::error_code &error)
 
 std::string errorText(const std::error_code &error)
 {
+    // A settings file refused by its kind or size: the reason says it all, a number adds noise.
+    if (error.category() == settingsFileCategory())
+        return errorReason(error);
     const bool systemCode = error.category() == std::generic_category()
             || error.category() == std::system_category();
     const std::string code = systemCode

@@ -23,6 +23,37 @@ std::string FormatText(const char *gbkFormat, ...)
     return result;
 }
 
+std::string EscapeControlCharacters(std::string_view text)
+{
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+            continue;
+        }
+        out += '\\';
+        switch (c) {
+        case '\t':
+            out += 't';
+            break;
+        case '\n':
+            out += 'n';
+            break;
+        case '\r':
+            out += 'r';
+            break;
+        default:
+            out += 'x';
+            out += Hex[byte >> 4];
+            out += Hex[byte & 0xF];
+        }
+    }
+    return out;
+}
+
 std::string ShortenedText(std::string_view gbk, std::size_t limit)
 {
     if (gbk.size() <= limit)

@@ -3,8 +3,7 @@
 //                                              the bash completion "quillery", from --help
 //   make_dist_files icon <svg> <size> <png>    a square PNG of an icon
 
-#include "ManualPage.h"
-#include "browser/KestrelTexts.h"
+#include "browser/rooms/KestrelTexts.h"
 #include "classifier/SorrelTexts.h"
 #include "cli/CliTexts.h"
 #include "cli/Subcommand.h"
@@ -12,6 +11,7 @@
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/ProgramInfo.h"
+#include "dist/ManualPage.h"
 #include "urllist/GarnetTexts.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // Template expansion over arbitrary bytes with each program's resolver.
 // Input: one byte choosing the resolver, four bytes of kind, then the template.
 
-#include "browser/PostPathContext.h"
-#include "browser/PostPlaceholder.h"
+#include "browser/rooms/PostPathContext.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "classifier/ClassifierPlaceholder.h"
 #include "common/TemplateExpansion.h"
 #include "urllist/UrlPlaceholder.h"

@@ -3,9 +3,10 @@
 // Input: mode bytes, ten markers and the file name (each a length byte and its bytes),
 // then the file's bytes.
 
+#include "browser/import/InsertStatements.h"
 #include "browser/import/PostExtraction.h"
-#include "browser/import/PostStatements.h"
 #include "common/Codec.h"
+#include "common/RoomConversion.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -73,12 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string path = "/import/" + std::to_string(flags) + "/" + name;
     const std::string file(in.rest());
 
-    const std::vector<std::string> ids {"1", "2"};
-    const std::vector<std::string> names {"a", Gbk::toLower(name)};
+    RoomConversionTable conversion;
+    conversion.Append("1", "a");
+    conversion.Append("2", Gbk::toLower(name));
     ExtractionContext context;
     context.settings = &settings;
-    context.roomIds = &ids;
-    context.roomNames = &names;
+    context.conversion = &conversion;
     context.columns = {bool(flags & 8), bool(flags & 16), bool(flags & 32), bool(flags & 64)};
 
     const std::string search = BuildSearchText(file);

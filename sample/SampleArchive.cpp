@@ -1,9 +1,9 @@
 #include "SampleArchive.h"
 
-#include "browser/RoomModel.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/CAdoRecordset.h"
 #include "browser/db/EmbeddedDatabase.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TextFormat.h"

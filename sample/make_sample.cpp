@@ -4,10 +4,10 @@
 // so the first start can import the archive through `quillery import` exactly once.
 //   make_sample [--holds-posts] <program folder>
 
-#include "SampleArchive.h"
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/AppDirectory.h"
 #include "common/FileSystem.h"
+#include "sample/SampleArchive.h"
 
 #include <QCoreApplication>
 

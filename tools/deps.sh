@@ -12,6 +12,7 @@ packages=(
     dbus-daemon dbus-bin dbus-session-bus-common
     postgresql
     desktop-file-utils appstream man-db
+    wget
 )
 fuzz_packages=(clang libclang-rt-14-dev)
 package_packages=(dpkg-dev file lintian)

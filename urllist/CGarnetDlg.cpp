@@ -1,12 +1,14 @@
 #include "CGarnetDlg.h"
 
-#include "GarnetTexts.h"
 #include "common/CAboutDialog.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/UiSeam.h"
+#include "urllist/GarnetTexts.h"
+#include "urllist/MissingUrlList.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGridLayout>
@@ -56,6 +58,8 @@ CGarnetDlg::CGarnetDlg(QWidget *parent)
     , template_(new QLineEdit(this))
     , firstId_(idField(this, QStringLiteral("firstId")))
     , lastId_(idField(this, QStringLiteral("lastId")))
+    , missingOnly_(new QCheckBox(text(GarnetText::MissingOnlyBox), this))
+    , archiveConfig_(new QLineEdit(this))
     , generate_(new QPushButton(text(GarnetText::GenerateButton), this))
     , menuButton_(new QToolButton(this))
     , systemMenu_(new QMenu(this))
@@ -67,6 +71,8 @@ CGarnetDlg::CGarnetDlg(QWidget *parent)
     format_->setObjectName(QStringLiteral("format"));
     template_->setObjectName(QStringLiteral("lineTemplate"));
     generate_->setObjectName(QStringLiteral("generate"));
+    missingOnly_->setObjectName(QStringLiteral("missingOnly"));
+    archiveConfig_->setObjectName(QStringLiteral("archiveConfig"));
     outputPath_->setMinimumWidth(420);
 
     // No default button: Enter goes to OnOK unless a button has the focus.
@@ -101,6 +107,8 @@ CGarnetDlg::CGarnetDlg(QWidget *parent)
     addRow(2, GarnetText::TemplateLabel, template_);
     addRow(3, GarnetText::FirstIdLabel, firstId_);
     addRow(4, GarnetText::LastIdLabel, lastId_);
+    grid->addWidget(missingOnly_, 5, 1);
+    addRow(6, GarnetText::ArchiveConfigLabel, archiveConfig_);
     grid->setColumnStretch(1, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -114,6 +122,9 @@ CGarnetDlg::CGarnetDlg(QWidget *parent)
     layout->setSizeConstraint(QLayout::SetMinimumSize);
 
     outputPath_->setText(Gbk::toQString(DefaultUrlListPath()));
+    archiveConfig_->setText(Gbk::toQString(DefaultArchiveConfigPath()));
+    archiveConfig_->setEnabled(false);
+    connect(missingOnly_, &QCheckBox::toggled, archiveConfig_, &QWidget::setEnabled);
     for (const UrlTemplateEntry &entry : table_)
         format_->addItem(Gbk::toQString(entry.label));
     format_->setCurrentIndex(HtmlFormat);
@@ -162,7 +173,10 @@ void CGarnetDlg::GenerateUrlList()
         && !ensureOutputFolder(request.outputPath))
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const UrlListResult result = GenerateUrlListFile(table_, request);
+    const UrlListResult result = missingOnly_->isChecked()
+            ? GenerateMissingUrlListFile(table_, request,
+                                         FileSystem::fromQtPath(archiveConfig_->text()))
+            : GenerateUrlListFile(table_, request);
     QApplication::restoreOverrideCursor();
     UiSeam::ShowMessage(this, Gbk::toQString(result.text),
                         result.outcome == UrlListOutcome::Written ? QMessageBox::Information

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "ServerSetting.h"
-#include "UrlListGeneration.h"
-#include "UrlTemplateTable.h"
+#include "urllist/ServerSetting.h"
+#include "urllist/UrlListGeneration.h"
+#include "urllist/UrlTemplateTable.h"
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QMenu;
@@ -26,6 +27,9 @@ public:
     QLineEdit *firstIdEdit() const { return firstId_; }
     QLineEdit *lastIdEdit() const { return lastId_; }
     QPushButton *generateButton() const { return generate_; }
+    // Only the IDs the archive of that configuration file lacks.
+    QCheckBox *missingOnlyBox() const { return missingOnly_; }
+    QLineEdit *archiveConfigEdit() const { return archiveConfig_; }
     QToolButton *menuButton() const { return menuButton_; }
     // Stands in for the window's system menu, which Qt does not offer.
     QMenu *systemMenu() const { return systemMenu_; }
@@ -59,6 +63,8 @@ private:
     QLineEdit *template_;
     QLineEdit *firstId_;
     QLineEdit *lastId_;
+    QCheckBox *missingOnly_;
+    QLineEdit *archiveConfig_;
     QPushButton *generate_;
     QToolButton *menuButton_;
     QMenu *systemMenu_;

@@ -38,6 +38,16 @@ inline constexpr const char XmlRangeRejected[] = "XML文件的的帖子ID的开�
 inline constexpr const char HtmlDone[] = "生成完成(共%d个)";
 inline constexpr const char XmlDone[] = "产生完毕,共%d个";
 
+// Only the posts the archive lacks
+inline constexpr const char MissingOnlyBox[] = "只列出档案中没有的帖子";
+inline constexpr const char ArchiveConfigLabel[] = "档案的配置文件:";
+inline constexpr const char LeftOut[] = ",档案中已有的 %d 个未列出";
+inline constexpr const char ArchiveUnreadable[] = "无法读取档案的配置文件:\n%s\n原因: %s";
+inline constexpr const char ArchiveNoTables[] = "档案的配置文件 %s 中没有帖子表";
+inline constexpr const char ArchiveFailed[] = "无法检查档案中已有的帖子,列表文件没有改动:\n%s";
+inline constexpr const char GapListDone[] = "下载列表 %s 已写好, 共 %lld 行";
+inline constexpr const char ArchiveIncomplete[] = "检查档案中已有的帖子时出错,列表不完整:\n%s";
+
 inline constexpr const char CreateFolderQuestion[] = "输出目录不存在:\n%1\n要创建这个目录吗?";
 inline constexpr const char CannotCreateFolder[] = "无法创建输出目录:\n%1\n原因: %2";
 inline constexpr const char CannotCreate[] = "无法创建帖子列表文件:\n%s\n原因: %s";

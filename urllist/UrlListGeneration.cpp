@@ -1,12 +1,11 @@
 #include "UrlListGeneration.h"
 
 #include "GarnetTexts.h"
-#include "UrlPlaceholder.h"
+#include "UrlListWriter.h"
 #include "common/AppDirectory.h"
 #include "common/CTextLineFile.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
-#include "common/TemplateExpansion.h"
 #include "common/TextFormat.h"
 
 namespace {
@@ -137,8 +136,7 @@ UrlListResult GenerateUrlListFile(const UrlTemplateTable &table, const UrlListRe
     std::string line;
     // 64-bit counter: the loop must end after MaxPostId without overflowing.
     for (std::int64_t id = first; id <= last; ++id) {
-        ExpandTemplate(request.lineTemplate, line, nullptr, std::int32_t(id),
-                       ResolveUrlPlaceholder);
+        ExpandUrlListLine(request.lineTemplate, std::int32_t(id), line);
         if (file.WriteText(line, CTextLineFile::AddLineEnd) != 0)
             return fileFailure(UrlListOutcome::CannotWrite, GarnetText::CannotWrite,
                                request.outputPath, file, written);

@@ -34,6 +34,7 @@ enum class UrlListOutcome {
     RangeRejected, // the range does not suit the format
     CannotCreate,
     CannotWrite, // the list is incomplete
+    ArchiveFailed, // the archive could not be asked which posts it holds
 };
 
 struct UrlListResult
@@ -41,6 +42,7 @@ struct UrlListResult
     UrlListOutcome outcome = UrlListOutcome::Written;
     std::string text; // GBK: the text to show the user
     std::int64_t linesWritten = 0;
+    std::int64_t leftOut = 0; // IDs the archive holds, when only missing ones were asked for
 };
 
 // The program's directory followed by "DownList.lst".

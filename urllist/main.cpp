@@ -1,5 +1,5 @@
-#include "CGarnetDlg.h"
-#include "GarnetTexts.h"
+#include "urllist/CGarnetDlg.h"
+#include "urllist/GarnetTexts.h"
 
 #include "common/GuiStartup.h"
 #include "common/UiSeam.h"

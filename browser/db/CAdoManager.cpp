@@ -1,12 +1,12 @@
 #include "CAdoManager.h"
 
-#include "BufferedRowSource.h"
 #include "ConnectionString.h"
 #include "DbConnection.h"
 #include "DbFaultInjection.h"
 #include "DbTexts.h"
-#include "ResultSources.h"
 #include "SqlStatement.h"
+#include "browser/db/results/BufferedRowSource.h"
+#include "browser/db/results/ResultSources.h"
 
 #include "common/Codec.h"
 #include "common/ResultCodes.h"
@@ -34,6 +34,27 @@ void noteUnexpected(Compose compose) noexcept
         compose();
     } catch (...) {
     }
+}
+
+// The PostgreSQL connection a thread closed last, kept open for its next manager.
+struct HeldConnection
+{
+    std::string connectionString;
+    std::shared_ptr<DbConnection> connection;
+};
+thread_local HeldConnection held;
+
+// The held connection for the string, when it still answers; null otherwise.
+std::shared_ptr<DbConnection> takeHeld(const std::string &connectionString)
+{
+    if (!held.connection || held.connectionString != connectionString)
+        return nullptr;
+    std::shared_ptr<DbConnection> connection = std::move(held.connection);
+    held = HeldConnection();
+    DbError ignored;
+    if (connection->inTransaction() || !connection->run(QStringLiteral("SELECT 1"), ignored))
+        return nullptr;
+    return connection;
 }
 
 // Arms SQLite's statement time-out for one operation.
@@ -68,6 +89,12 @@ long CAdoManager::OpenAdoConnection(const std::string &connectionString)
         DbFaultInjection::Point("OpenAdoConnection");
         if (connection_)
             return ResultCode::GeneralFailure;
+        if (std::shared_ptr<DbConnection> kept = takeHeld(connectionString)) {
+            connection_ = std::move(kept);
+            connectionString_ = connectionString;
+            openedIn_ = std::this_thread::get_id();
+            return ResultCode::Success;
+        }
         DbEndpoint endpoint;
         DbError error;
         std::unique_ptr<DbConnection> connection;
@@ -80,6 +107,8 @@ long CAdoManager::OpenAdoConnection(const std::string &connectionString)
             return error.code;
         }
         connection_ = std::move(connection);
+        connectionString_ = connectionString;
+        openedIn_ = std::this_thread::get_id();
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] {
@@ -103,12 +132,22 @@ long CAdoManager::CloseAdoConnection()
             DbError ignored;
             connection_->endTransaction(QStringLiteral("ROLLBACK"), ignored);
         }
+        DbError broken;
+        if (connection_->engine() == DbEngine::PostgreSQL && !connection_->inTransaction()
+            && openedIn_ == std::this_thread::get_id() && connection_->checkOpen(broken))
+            held = HeldConnection {connectionString_, std::move(connection_)};
         connection_.reset();
+        connectionString_.clear();
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] { lastError_ = Gbk::literal(DbText::CloseUnexpected); });
         return ResultCode::GeneralFailure;
     }
+}
+
+void CAdoManager::ReleaseHeldConnection()
+{
+    held = HeldConnection();
 }
 
 bool CAdoManager::prepareCommand(long options, DbError &error)
@@ -140,7 +179,25 @@ long CAdoManager::ExecuteSql(const std::string &sql, long options)
 
 long CAdoManager::ExecuteSql(const BoundStatement &statement, long options)
 {
-    return execute(Gbk::toQString(statement.sql), &statement.values, statement.shown(), options);
+    if (!connection_ || !connection_->sqliteHandle())
+        return execute(Gbk::toQString(statement.sql), &statement.values, statement.shown(),
+                       options);
+    try {
+        DbFaultInjection::Point("ExecuteSql");
+        DbError error;
+        if (!prepareCommand(options, error))
+            return reportExecuteFailure(DbText::ExecuteFailed, statement.shown(), error);
+        StatementScope scope(*connection_);
+        if (!connection_->runSqlite(statement.sql, statement.values, error))
+            return reportExecuteFailure(DbText::ExecuteFailed, statement.shown(), error);
+        return ResultCode::Success;
+    } catch (...) {
+        noteUnexpected([&] {
+            lastReason_.clear();
+            lastError_ += Gbk::literal(DbText::ExecuteUnexpected);
+        });
+        return ResultCode::GeneralFailure;
+    }
 }
 
 long CAdoManager::ExecuteSql(const std::string &sql, std::unique_ptr<CAdoRecordset> &recordset,

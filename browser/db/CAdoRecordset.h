@@ -26,7 +26,7 @@
 // Threads: use and destroy a record set in the thread that ran its statement.
 
 #include "CAdoValue.h"
-#include "RowSource.h"
+#include "browser/db/results/RowSource.h"
 
 #include <deque>
 #include <memory>

@@ -46,6 +46,7 @@ DbConnection::~DbConnection()
 {
     // Statements first: a connection closed with statements still prepared stays open.
     kept_.clear();
+    keptNative_.clear();
     if (sqlite_)
         sqlite3_progress_handler(sqlite_, 0, nullptr, nullptr);
     if (db_.isValid())
@@ -110,6 +111,10 @@ bool DbConnection::openDatabase(DbError &error)
         error = DbErrorFromSql(DbEngine::PostgreSQL, db_.lastError(), true);
         return false;
     }
+    // A connection lives on for many look-ups, and its kept statements would soon be
+    // planned once for any value: a find's pattern needs a plan of its own to use the
+    // title index. Servers before version 12 lack the setting and keep their default.
+    QSqlQuery(db_).exec(QStringLiteral("SET plan_cache_mode = force_custom_plan"));
     return true;
 }
 
@@ -270,6 +275,77 @@ QSqlQuery *DbConnection::execPrepared(const QString &sql, const std::vector<SqlV
         return nullptr;
     }
     return query;
+}
+
+struct DbConnection::SqliteStatement
+{
+    std::string sql; // GBK, as given
+    sqlite3_stmt *statement = nullptr;
+    ~SqliteStatement() { sqlite3_finalize(statement); }
+};
+
+bool DbConnection::runSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                             DbError &error)
+{
+    if (!checkOpen(error))
+        return false;
+    const auto same = [&gbkSql](const std::unique_ptr<SqliteStatement> &kept) {
+        return kept->sql == gbkSql;
+    };
+    auto found = std::find_if(keptNative_.begin(), keptNative_.end(), same);
+    if (found == keptNative_.end()) {
+        auto kept = std::make_unique<SqliteStatement>();
+        kept->sql = gbkSql;
+        const std::string utf8 = Gbk::toUtf8(gbkSql);
+        if (sqlite3_prepare_v3(sqlite_, utf8.data(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT,
+                               &kept->statement, nullptr)
+                    != SQLITE_OK
+            || !kept->statement
+            || sqlite3_bind_parameter_count(kept->statement) != int(values.size())) {
+            QSqlQuery *query = execPrepared(Gbk::toQString(gbkSql), values, error);
+            if (query)
+                query->finish();
+            return query != nullptr;
+        }
+        if (keptNative_.size() >= KeptStatements)
+            keptNative_.pop_back();
+        keptNative_.insert(keptNative_.begin(), std::move(kept));
+    } else if (found != keptNative_.begin()) {
+        std::rotate(keptNative_.begin(), found, found + 1);
+    }
+    sqlite3_stmt *statement = keptNative_.front()->statement;
+    int result = SQLITE_OK;
+    std::string utf8;
+    for (std::size_t i = 0; i < values.size() && result == SQLITE_OK; ++i) {
+        const SqlValue &value = values[i];
+        const int index = int(i) + 1;
+        if (value.kind == SqlValue::Integer) {
+            result = sqlite3_bind_int64(statement, index, value.integer);
+        } else if (value.kind == SqlValue::Text) {
+            utf8 = Gbk::toUtf8(value.text);
+            result = sqlite3_bind_text64(statement, index, utf8.data(), utf8.size(),
+                                         SQLITE_TRANSIENT, SQLITE_UTF8);
+        } else {
+            result = sqlite3_bind_null(statement, index);
+        }
+    }
+    if (result == SQLITE_OK) {
+        do {
+            result = sqlite3_step(statement);
+        } while (result == SQLITE_ROW);
+    }
+    const bool done = result == SQLITE_DONE;
+    if (!done) {
+        // As Qt's driver reports a failed step: its words, SQLite's message and code.
+        const int code = sqlite3_extended_errcode(sqlite_);
+        error = errorFrom(QSqlError(QStringLiteral("Unable to fetch row"),
+                                    QString::fromUtf8(sqlite3_errmsg(sqlite_)),
+                                    QSqlError::ConnectionError, QString::number(code)));
+    }
+    // Reset at once: a kept statement holds no lock and no snapshot.
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return done;
 }
 
 bool DbConnection::selectNumber(const QString &sql, const std::vector<SqlValue> &values,

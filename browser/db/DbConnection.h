@@ -21,6 +21,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 class DbConnection
 {
@@ -79,6 +80,11 @@ public:
     // before anything is sent.
     QSqlQuery *execPrepared(const QString &sql, const std::vector<SqlValue> &values,
                             DbError &error);
+    // SQLite: runs a statement whose rows are not needed through SQLite's own interface,
+    // kept prepared like the statements of execPrepared, texts bound as UTF-8; Qt's
+    // binding costs more than a row's insert. A failure reads as execPrepared's would.
+    // A statement SQLite cannot prepare goes through execPrepared, for Qt's report.
+    bool runSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values, DbError &error);
     // Runs a query of one number (a COUNT(*)) with execPrepared and reads it.
     bool selectNumber(const QString &sql, const std::vector<SqlValue> &values, long long &number,
                       DbError &error);
@@ -92,6 +98,7 @@ private:
         QString sql;
         QSqlQuery query;
     };
+    struct SqliteStatement; // finalizes itself
 
     DbConnection(const DbEndpoint &endpoint, int timeoutSeconds);
     bool openDatabase(DbError &error);
@@ -105,6 +112,7 @@ private:
     QSqlDatabase db_;
     int timeoutInForce_;
     std::vector<Kept> kept_; // most recently used first
+    std::vector<std::unique_ptr<SqliteStatement>> keptNative_; // most recently used first
     sqlite3 *sqlite_ = nullptr;
     std::chrono::steady_clock::time_point deadline_;
     bool deadlineArmed_ = false;

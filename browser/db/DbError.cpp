@@ -109,6 +109,41 @@ std::uint32_t NativeOfCode(long code)
     return std::uint32_t(code) & NativeMask;
 }
 
+bool IsFatalDbError(long code)
+{
+    if (code >= 0)
+        return false;
+    const std::uint32_t native = NativeOfCode(code);
+    switch (EngineOfCode(code)) {
+    case DbEngine::Layer:
+        return native == LayerError::NotOpen || native == LayerError::DatabaseFileLost;
+    case DbEngine::SQLite:
+        switch (native & 0xFF) {
+        case 7: // SQLITE_NOMEM
+        case 8: // SQLITE_READONLY
+        case 10: // SQLITE_IOERR
+        case 11: // SQLITE_CORRUPT
+        case 13: // SQLITE_FULL
+        case 14: // SQLITE_CANTOPEN
+        case 26: // SQLITE_NOTADB
+            return true;
+        default:
+            return false;
+        }
+    case DbEngine::PostgreSQL: {
+        if (native == 0)
+            return false;
+        const std::string state = SqlStateText(native);
+        const std::string_view group = std::string_view(state).substr(0, 2);
+        // 08 connection, 53 resources (disk, memory), 58 system (I/O), XX internal
+        // (corruption); shutdowns; a server that only reads.
+        return group == "08" || group == "53" || group == "58" || group == "XX" || state == "57P01"
+                || state == "57P02" || state == "57P03" || state == "25006";
+    }
+    }
+    return false;
+}
+
 std::uint32_t SqlStateNumber(std::string_view sqlState)
 {
     if (sqlState.size() != 5)

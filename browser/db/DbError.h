@@ -43,6 +43,12 @@ long MakeDbErrorCode(DbEngine engine, std::uint32_t native);
 DbEngine EngineOfCode(long code);
 std::uint32_t NativeOfCode(long code);
 
+// Whether a failure concerns the database as a whole rather than one statement, so that
+// every later statement would fail the same way: the connection is lost or the server
+// shuts down, the disk is full, a file cannot be read or written, the database is damaged
+// or read-only, memory ran out.
+bool IsFatalDbError(long code);
+
 // SQLSTATE "42P01" read as a base-36 number (digits 0-9, letters A-Z); 0 when the text
 // is not five such characters. 36^5 < 2^27, so every SQLSTATE fits.
 std::uint32_t SqlStateNumber(std::string_view sqlState);

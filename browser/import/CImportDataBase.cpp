@@ -1,10 +1,10 @@
 #include "CImportDataBase.h"
 
 #include "CImportDataSheet.h"
-#include "ImportSettings.h"
 #include "ImportSheetTexts.h"
-#include "ImportTexts.h"
 #include "SheetFields.h"
+#include "browser/import/ImportSettings.h"
+#include "browser/import/ImportTexts.h"
 
 #include "browser/db/ConnectionString.h"
 #include "common/CMessageListBox.h"
@@ -110,7 +110,12 @@ void CImportDataBase::ShowValues(const ImportSettings &settings)
 
 void CImportDataBase::ReadFields(ImportSettings &settings) const
 {
-    settings.connectionString = ConnectionString();
+    // Text typed anew is expanded again; the expansion the field shows is not.
+    std::string connection = ConnectionString();
+    if (connection != settings.connectionString) {
+        settings.connectionString = std::move(connection);
+        settings.connectionExpanded = false;
+    }
     settings.importDirectory = ImportFolder();
     settings.pathCheck = pathCheck_->isChecked();
 }

@@ -1,9 +1,9 @@
 #include "CImportDataExtern.h"
 
 #include "CImportDataSheet.h"
-#include "ImportSettings.h"
 #include "ImportSheetTexts.h"
 #include "SheetFields.h"
+#include "browser/import/ImportSettings.h"
 
 #include "common/UiSeam.h"
 

@@ -1,9 +1,9 @@
 #include "CImportDataList.h"
 
 #include "CImportDataSheet.h"
-#include "ImportSettings.h"
 #include "ImportSheetTexts.h"
 #include "SheetFields.h"
+#include "browser/import/ImportSettings.h"
 
 #include "common/Codec.h"
 #include "common/UiSeam.h"
@@ -40,16 +40,17 @@ void showMode(QButtonGroup *group, const std::array<QRadioButton *, N> &buttons,
     group->setExclusive(true);
 }
 
-// Whole number with blanks around and an optional sign, within 32 bits.
+// Whole number with blanks around and an optional sign, within 32 bits, signed as typed
+// or unsigned as the field shows a counter beyond 2147483647.
 std::optional<std::int32_t> parseInt32(const QString &text)
 {
     const QString trimmed = text.trimmed();
     bool ok = false;
     const qlonglong value = trimmed.toLongLong(&ok, 10);
     if (!ok || value < std::numeric_limits<std::int32_t>::min()
-        || value > std::numeric_limits<std::int32_t>::max())
+        || value > std::numeric_limits<std::uint32_t>::max())
         return std::nullopt;
-    return std::int32_t(value);
+    return std::int32_t(std::uint32_t(value));
 }
 } // namespace
 
@@ -175,7 +176,9 @@ std::optional<std::int32_t> CImportDataList::AutogrowStart() const
 
 void CImportDataList::SetAutogrowStart(std::int64_t value)
 {
-    autogrow_->setText(QString::number(value));
+    // The run's counter is unsigned: "搜索唯一值" above 2147483647 shows that number, and
+    // a negative value typed shows as the number the run will start from.
+    autogrow_->setText(QString::number(std::uint32_t(value)));
 }
 
 void CImportDataList::EnableRoomidMarkers(int mode)

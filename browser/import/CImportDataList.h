@@ -36,7 +36,8 @@ public:
     void SetTopicidMode(int mode);
     int TitleMode() const { return titleMode_; }
     void SetTitleMode(int mode);
-    // The auto-grow field as a signed 32-bit number; nullopt when it holds none.
+    // The auto-grow field as a 32-bit number (typed signed, or unsigned up to 4294967295,
+    // as it is shown); nullopt when it holds none.
     std::optional<std::int32_t> AutogrowStart() const;
     void SetAutogrowStart(std::int64_t value);
 

@@ -5,10 +5,10 @@
 #include "CImportDataList.h"
 #include "ImportEvents.h"
 #include "ImportRelay.h"
-#include "ImportRun.h"
 #include "ImportSheetTexts.h"
+#include "browser/import/ImportRun.h"
 
-#include "ImportTexts.h"
+#include "browser/import/ImportTexts.h"
 
 #include "browser/db/CAdoManager.h"
 #include "common/Codec.h"
@@ -63,7 +63,7 @@ CImportDataSheet::CImportDataSheet(QWidget *mainWindow)
     , mainWindow_(mainWindow ? mainWindow->window() : nullptr)
     , relay_(std::make_unique<ImportRelay>(this))
     , ado_(std::make_unique<CAdoManager>())
-    , run_(std::make_unique<ImportRun>(nullptr, *relay_))
+    , job_(std::make_unique<ImportJob>(nullptr, *relay_))
     , settings_(DefaultImportSettings())
 {
     setWindowTitle(QString::fromUtf8(SheetCaption));
@@ -122,10 +122,13 @@ CImportDataSheet::~CImportDataSheet()
 
 void CImportDataSheet::SetImportSource(const std::string &connectionString, RoomModel *rooms)
 {
+    // The tree configuration's string, expanded when the configuration was read: a run
+    // expands it only when the field is given another text.
     settings_.connectionString = connectionString;
+    settings_.connectionExpanded = true;
     base_->SetConnectionString(connectionString);
     rooms_ = rooms;
-    run_ = std::make_unique<ImportRun>(rooms, *relay_);
+    job_ = std::make_unique<ImportJob>(rooms, *relay_);
 }
 
 void CImportDataSheet::SetImportTarget(const std::string &roomid, const std::string &table,

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ImportPresets.h"
-#include "ImportSettings.h"
+#include "browser/import/ImportJob.h"
+#include "browser/import/ImportPresets.h"
+#include "browser/import/ImportSettings.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -11,7 +12,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 class CAdoManager;
@@ -19,7 +19,6 @@ class CImportDataBase;
 class CImportDataExtern;
 class CImportDataList;
 class ImportRelay;
-class ImportRun;
 class QPushButton;
 class QSystemTrayIcon;
 class QTabWidget;
@@ -36,7 +35,8 @@ public:
     explicit CImportDataSheet(QWidget *mainWindow);
     ~CImportDataSheet() override;
 
-    // Texts are GBK. The room model serves the run's room look-ups.
+    // Texts are GBK; the connection string is taken as expanded (the room model's). The
+    // room model serves the run's room look-ups.
     void SetImportSource(const std::string &connectionString, RoomModel *rooms);
     // Selected-room mode (targetMode -2): the room's roomid and its post table.
     void SetImportTarget(const std::string &roomid, const std::string &table, int targetMode);
@@ -59,7 +59,7 @@ public:
     QSystemTrayIcon *trayIcon() const { return trayIcon_; }
 
     bool startShown() const { return startShown_; }
-    bool HasWorker() const { return worker_.joinable(); }
+    bool HasWorker() const { return job_->Started(); }
     int runsStarted() const { return runsStarted_; }
     const ImportSettings &settings() const { return settings_; }
     const PresetList &presets() const { return presets_; }
@@ -78,7 +78,7 @@ public:
     static void SetTrayAvailableForTesting(std::optional<bool> available);
     void SetAbortWaitForTesting(std::chrono::milliseconds wait) { abortWait_ = wait; }
     ImportRelay &relay() { return *relay_; }
-    ImportRun &run() { return *run_; }
+    ImportRun &run() { return job_->run(); }
 
 public Q_SLOTS:
     void accept() override;
@@ -118,9 +118,8 @@ private:
 
     // Run state. The run's keepRunning flag and counters are atomics of ImportRun.
     std::unique_ptr<ImportRelay> relay_; // the run's sink
-    std::unique_ptr<CAdoManager> ado_; // the sheet's own database object
-    std::unique_ptr<ImportRun> run_;
-    std::thread worker_;
+    std::unique_ptr<CAdoManager> ado_; // the database object of "搜索唯一值"
+    std::unique_ptr<ImportJob> job_;
     bool startShown_ = true;
     bool holdReports_ = false;
     bool draining_ = false;

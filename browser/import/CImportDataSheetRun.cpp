@@ -7,16 +7,14 @@
 #include "CImportDataSheet.h"
 #include "ImportEvents.h"
 #include "ImportRelay.h"
-#include "ImportRun.h"
 #include "ImportSheetTexts.h"
-#include "ImportTexts.h"
+#include "browser/import/ImportRun.h"
+#include "browser/import/ImportTexts.h"
 
-#include "browser/PostPlaceholder.h"
-#include "browser/RoomModel.h"
 #include "browser/db/CAdoManager.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/Codec.h"
 #include "common/PlaceholderNotifier.h"
-#include "common/TemplateExpansion.h"
 #include "common/UiSeam.h"
 
 #include <QCoreApplication>
@@ -70,41 +68,29 @@ void CImportDataSheet::StartImport()
         setStartShown(true);
         return;
     }
-    TreeItem rootRoom = nullptr;
-    if (settings_.roomidMode == RoomidMode::FolderIsRoomname) {
-        rootRoom = rooms_ ? FindImportRootRoom(*rooms_, settings_.importDirectory) : nullptr;
-        if (!rootRoom) {
-            UiSeam::ShowMessage(this, QString::fromUtf8(ImportText::NoRootRoomForFolder),
-                                QMessageBox::Warning);
-            setStartShown(true);
-            return;
-        }
-    }
     // The fields show what the run uses: lower-cased markers, the expanded connection
-    // string. The worker runs on a copy, so no widget is read from its thread.
-    LowerCaseMarkers(settings_);
-    {
-        // An unknown placeholder is reported by the run itself, once.
-        const ScopedPlaceholderNotifier quiet([](const std::string &) {});
-        std::string connection;
-        ExpandTemplate(settings_.connectionString, connection, nullptr, commonKind,
-                       ResolvePostPlaceholder);
-        settings_.connectionString = connection;
+    // string. The run works on the job's copy, so no widget is read from its thread.
+    if (const auto problem = job_->Prepare(settings_)) {
+        UiSeam::ShowMessage(this, Gbk::toQString(problem->text), QMessageBox::Warning);
+        setStartShown(true);
+        return;
     }
+    settings_ = job_->settings();
     showAllValues();
     if (onRunStarting)
         onRunStarting();
-    try {
-        worker_ = std::thread([this, snapshot = settings_, rootRoom]() mutable {
-            const ImportOutcome outcome = run_->RunImport(snapshot, *ado_, rootRoom);
-            // Posted, never sent: the user-interface thread may be waiting for this
-            // thread in AbortImport.
-            QCoreApplication::postEvent(this,
-                                        new CImportEndedEvent(outcome != ImportOutcome::Aborted,
-                                                              snapshot.autoGrowStart));
-        });
-    } catch (const std::system_error &error) {
-        qWarning("%s", error.what());
+    std::string why;
+    const bool started = job_->Start(
+            [this](ImportOutcome outcome, std::int32_t autoGrowNext) {
+                // Posted, never sent: the user-interface thread may be waiting for this
+                // thread in AbortImport.
+                QCoreApplication::postEvent(
+                        this,
+                        new CImportEndedEvent(outcome != ImportOutcome::Aborted, autoGrowNext));
+            },
+            why);
+    if (!started) {
+        qWarning("%s", why.c_str());
         UiSeam::ShowMessage(this, QString::fromUtf8(WorkerStartFailed), QMessageBox::Critical);
         setStartShown(true);
         return;
@@ -120,7 +106,7 @@ void CImportDataSheet::AbortImport()
     if (!HasWorker())
         return;
     base_->AddMessage(Gbk::literal(Aborting), false);
-    run_->AbortImport();
+    job_->Abort();
     // The worker's lines wait until the outcome line is in the list; the window keeps
     // painting meanwhile, and no input reaches it.
     holdReports_ = true;
@@ -148,8 +134,7 @@ void CImportDataSheet::AbortImport()
 void CImportDataSheet::onWorkerEnded(bool keptRunning, std::int32_t autoGrowNext)
 {
     // The worker posted this as its last act; joining only waits for it to return.
-    if (worker_.joinable())
-        worker_.join();
+    job_->Wait();
     progressTimer_->stop();
     showProgress();
     settings_.autoGrowStart = autoGrowNext;
@@ -208,7 +193,7 @@ void CImportDataSheet::showProgress()
 {
     if (!runClock_.isValid())
         return;
-    const ImportProgress &progress = run_->Progress();
+    const ImportProgress &progress = job_->Progress();
     const qint64 elapsed = runClock_.elapsed();
     const long met = progress.totalFiles.load(std::memory_order_relaxed);
     const long inserted = progress.insertedFiles.load(std::memory_order_relaxed);
@@ -231,10 +216,10 @@ void CImportDataSheet::showProgress()
 void CImportDataSheet::stopWorker()
 {
     // Leaving with a run going (the program quits): stop it and wait; never kill it.
-    if (!worker_.joinable())
+    if (!job_->Started())
         return;
-    run_->AbortImport();
-    worker_.join();
+    job_->Abort();
+    job_->Wait();
 }
 
 void CImportDataSheet::FindUniqueTopicid()
@@ -250,8 +235,7 @@ void CImportDataSheet::FindUniqueTopicid()
         return;
     }
     readAllFields();
-    const std::uint32_t next =
-            FindNextTopicid(*ado_, settings_.connectionString, settings_.table, *relay_);
+    const std::uint32_t next = FindNextTopicid(*ado_, settings_, *relay_);
     if (next > 0)
         settings_.autoGrowStart = std::int32_t(next);
     showAllValues();

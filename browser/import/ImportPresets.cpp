@@ -1,10 +1,11 @@
 #include "ImportPresets.h"
 
 #include "ImportTexts.h"
-#include "browser/PostPlaceholder.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
+#include "common/SettingsXml.h"
 #include "common/TemplateExpansion.h"
 
 #include <QDomDocument>
@@ -58,7 +59,7 @@ std::string PresetsFilePath()
 bool LoadPresetList(const std::string &path, PresetList &list, std::string *reason)
 {
     std::string bytes;
-    if (const std::error_code error = FileSystem::readWholeFile(path, bytes)) {
+    if (const std::error_code error = FileSystem::readSettingsFile(path, bytes)) {
         if (reason)
             *reason = FileSystem::errorText(error);
         return false;
@@ -70,17 +71,8 @@ bool LoadPresetListFromBytes(std::string_view bytes, PresetList &list, std::stri
 {
     list = PresetList();
     QDomDocument document;
-    QString parseError;
-    int line = 0, column = 0;
-    if (!document.setContent(QByteArray(bytes.data(), qsizetype(bytes.size())), &parseError, &line,
-                             &column)) {
-        if (reason)
-            *reason = Gbk::fromQString(QStringLiteral("%1 (line %2, column %3)")
-                                               .arg(parseError)
-                                               .arg(line)
-                                               .arg(column));
+    if (!ParseSettingsXml(bytes, document, reason))
         return false;
-    }
     const QDomElement root = document.documentElement();
     const QDomNode first = root.firstChild();
     if (!first.isElement()

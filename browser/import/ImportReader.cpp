@@ -1,10 +1,15 @@
 #include "ImportReader.h"
 
 #include "ImportTexts.h"
+#include "InsertStatements.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/PlaceholderNotifier.h"
 #include "common/TextFormat.h"
+
+#include <cerrno>
+#include <new>
+#include <stdexcept>
 
 FileReader::FileReader(const ExtractionContext &context, const RoomModel *rooms,
                        const PostPathCheck &pathCheck)
@@ -25,17 +30,45 @@ RunItem FileReader::Read(WalkFile &&file) const
 {
     RunItem item;
     item.isFile = true;
-    item.path = file.path;
+    // The status line is made here, off the writing thread.
+    item.status = CutMessageLine(EscapeControlCharacters(file.path));
     // Placeholders of the path check are met here, possibly on the reading thread.
     const ScopedPlaceholderNotifier notifier(
             [&item](const std::string &placeholder) { item.placeholders.push_back(placeholder); });
 
+    const auto openError = [&item, &file](int code) {
+        item.entry = BatchEntry();
+        item.entry.lines.push_back(CutMessageLine(FormatText(
+                Gbk::literal(ImportText::OpenFileError).c_str(), file.path.c_str(), long(code))));
+        return std::move(item);
+    };
+    if (!file.regular) {
+        if (file.linkError != 0)
+            return openError(file.linkError);
+        item.entry.lines.push_back(CutMessageLine(
+                FormatText(Gbk::literal(ImportText::NotRegularFile).c_str(), file.path.c_str())));
+        return item;
+    }
+    // A file larger than the memory this thread can take is that file's failure, never
+    // the end of the program.
+    try {
+        readAndExtract(file, item);
+    } catch (const std::bad_alloc &) {
+        return openError(ENOMEM);
+    } catch (const std::length_error &) {
+        return openError(EFBIG);
+    }
+    return item;
+}
+
+void FileReader::readAndExtract(const WalkFile &file, RunItem &item) const
+{
     std::string bytes;
     if (const std::error_code error = FileSystem::readRegularDiskFile(file.diskPath, bytes)) {
         item.entry.lines.push_back(
                 CutMessageLine(FormatText(Gbk::literal(ImportText::OpenFileError).c_str(),
                                           file.path.c_str(), long(error.value()))));
-        return item;
+        return;
     }
     const std::string roomidOfNode =
             file.node && rooms_ ? rooms_->GetRoomRecordOfItem(file.node).roomid : std::string();
@@ -57,10 +90,13 @@ RunItem FileReader::Read(WalkFile &&file) const
             if (!warning.empty())
                 entry.lines.push_back(std::move(warning));
             entry.pathChecked = true;
+            // Composed here, off the writing thread, which only binds it.
+            entry.insertValid =
+                    InsertStatement(context_.settings->table, entry.fields,
+                                    context_.columns.roomidIsNumeric, entry.insert, false);
         }
         break;
     }
-    return item;
 }
 
 bool RunItemQueue::Push(Chunk &&chunk)

@@ -16,7 +16,7 @@
 struct RunItem
 {
     bool isFile = false; // false: a folder's line only
-    std::string path; // the status line's text
+    std::string status; // the status line: the path, escaped and cut
     BatchEntry entry;
     std::vector<std::string> placeholders; // unknown placeholders met on the way
 };
@@ -30,6 +30,8 @@ public:
     static RunItem FolderLine(std::string &&line);
 
 private:
+    void readAndExtract(const WalkFile &file, RunItem &item) const;
+
     const ExtractionContext &context_;
     const RoomModel *rooms_;
     const PostPathCheck &pathCheck_;

@@ -6,7 +6,7 @@
 // the whole queue at once, so lines travel in blocks, and the status line keeps only
 // the newest text. Nothing here touches a widget.
 
-#include "ImportSink.h"
+#include "browser/import/ImportSink.h"
 
 #include <chrono>
 #include <mutex>

@@ -3,16 +3,16 @@
 #include "ImportReader.h"
 #include "ImportSink.h"
 #include "ImportTexts.h"
-#include "browser/PostPlaceholder.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/ConnectionString.h"
 #include "browser/db/DbEndpoint.h"
+#include "browser/db/DbError.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/PlaceholderNotifier.h"
 #include "common/ResultCodes.h"
 #include "common/RoomConversion.h"
-#include "common/TemplateExpansion.h"
 #include "common/TextFormat.h"
 
 #include <algorithm>
@@ -23,7 +23,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 // Files travel from the reading thread in chunks of at most ChunkItems, or younger than
-// ChunkAge; at most QueueChunks chunks wait, which bounds the memory of a run.
+// ChunkAge; at most QueueChunks chunks wait, which bounds the memory of a run. While the
+// writer commits a batch the reader goes on reading: the queue holds a whole batch, or
+// the two threads would only take turns.
 constexpr std::size_t ChunkItems = 64;
 constexpr auto ChunkAge = std::chrono::milliseconds(20);
 constexpr std::size_t QueueChunks = 32;
@@ -79,6 +81,75 @@ private:
     std::function<void(RunItem &&)> deliver_;
 };
 
+// The database's words on one line: line breaks and tabs become single blanks.
+std::string oneLine(const std::string &text)
+{
+    std::string line;
+    for (const char c : text) {
+        // Never the trail byte of a GBK character.
+        if (c == '\r' || c == '\n' || c == '\t') {
+            if (!line.empty() && line.back() != ' ')
+                line += ' ';
+        } else {
+            line += c;
+        }
+    }
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    return line;
+}
+
+// SQLite's settings for the length of a run, put back as they were afterwards (the
+// connection stays open for the caller). The post table's indexes grow with every row;
+// the default page cache of 2 MB would read their pages back from the file system for
+// almost every insert of a large import: 40 MB keeps most of them in memory up to about
+// a million posts and leaves room under 128 MB for the rest of the run. Sorting for an
+// index stays in memory, and the log is copied back into the file every 32 MB instead of
+// every 4 MB, so pages written again and again are copied once. A failure only costs speed.
+class SqliteRunSettings
+{
+public:
+    SqliteRunSettings(CAdoManager &ado, bool sqlite)
+        : ado_(ado)
+    {
+        if (!sqlite)
+            return;
+        for (Setting &setting : settings_) {
+            std::unique_ptr<CAdoRecordset> rows;
+            long long value = 0;
+            if (ado_.ExecuteSql(std::string("PRAGMA ") + setting.name, rows, Options) != 0 || !rows
+                || rows->IsEOF() || !rows->Value(0).ToInt64(value))
+                continue;
+            setting.before = std::to_string(value);
+            ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.during,
+                            Options);
+        }
+    }
+    ~SqliteRunSettings()
+    {
+        for (const Setting &setting : settings_) {
+            if (!setting.before.empty())
+                ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.before,
+                                Options);
+        }
+    }
+    SqliteRunSettings(const SqliteRunSettings &) = delete;
+    SqliteRunSettings &operator=(const SqliteRunSettings &) = delete;
+
+private:
+    static constexpr long Options = CAdoManager::CommandText;
+    struct Setting
+    {
+        const char *name;
+        const char *during;
+        std::string before; // empty: not read, so not changed
+    };
+    CAdoManager &ado_;
+    Setting settings_[3] = {{"cache_size", "-40960", {}},
+                            {"temp_store", "2", {}},
+                            {"wal_autocheckpoint", "8192", {}}};
+};
+
 class CountingVisitor : public WalkVisitor
 {
 public:
@@ -108,11 +179,17 @@ ImportRun::~ImportRun() = default;
 
 void ImportRun::reportPlaceholder(const std::string &placeholder)
 {
-    if (std::find(reportedPlaceholders_.begin(), reportedPlaceholders_.end(), placeholder)
-        != reportedPlaceholders_.end())
-        return;
-    reportedPlaceholders_.push_back(placeholder);
-    sink_.ImportMessageBox(placeholder, std::string());
+    if (placeholders_)
+        placeholders_->Report(placeholder);
+}
+
+ImportOutcome ImportRun::failBeforeWalk(ImportOutcome outcome, const std::string &box,
+                                        const std::string &details)
+{
+    sink_.ImportMessageBox(box, details);
+    placeholders_->Finish();
+    keepRunning_ = true;
+    return outcome;
 }
 
 long ImportRun::CheckTableColumns(CAdoManager &ado, const std::string &table)
@@ -144,8 +221,10 @@ long ImportRun::CheckTableColumns(CAdoManager &ado, const std::string &table)
 ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
                                    TreeItem rootRoomItem)
 {
-    reportedPlaceholders_.clear();
     replayed_ = 0;
+    // A few boxes of unknown placeholders per run, then their count.
+    placeholders_ = std::make_unique<PlaceholderReports>(
+            [this](const std::string &text) { sink_.ImportMessageBox(text, std::string()); });
     const ScopedPlaceholderNotifier notifier(
             [this](const std::string &placeholder) { reportPlaceholder(placeholder); });
 
@@ -155,37 +234,27 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     progress_.skippedFiles = 0;
     progress_.expectedFiles = -1;
     progress_.autoGrowCounter = static_cast<std::uint32_t>(settings.autoGrowStart);
-    std::vector<std::string> roomIds, roomNames;
-    LoadRoomConversion(roomIds, roomNames, ResolvePostPlaceholder);
+    RoomConversionTable conversion;
+    const std::string conversionProblem = conversion.Load(ResolvePostPlaceholder);
 
     ado.CloseAdoConnection();
-    std::string connection;
-    ExpandTemplate(settings.connectionString, connection, nullptr, commonKind,
-                   ResolvePostPlaceholder);
-    settings.connectionString = connection;
-    if (ado.OpenAdoConnection(connection) != 0) {
-        sink_.ImportMessageBox(
-                Gbk::literal(ImportText::ConnectionError)
-                        + WithSlashesInDataSource(MaskConnectionPassword(connection)),
-                ado.LastError());
-        keepRunning_ = true;
-        return ImportOutcome::ConnectionFailed;
-    }
+    ExpandConnectionString(settings);
+    const std::string &connection = settings.connectionString;
+    if (ado.OpenAdoConnection(connection) != 0)
+        return failBeforeWalk(ImportOutcome::ConnectionFailed,
+                              Gbk::literal(ImportText::ConnectionError)
+                                      + WithSlashesInDataSource(MaskConnectionPassword(connection)),
+                              ado.LastError());
     if (const long result = CheckTableColumns(ado, settings.table)) {
         // Named as the database looked for it: PostgreSQL folds an unquoted name.
         const std::string table = TableNameAsLookedUp(connection, settings.table);
-        sink_.ImportMessageBox(
+        return failBeforeWalk(
+                ImportOutcome::TableFailed,
                 FormatText(Gbk::literal(ImportText::TableError).c_str(), table.c_str(), result),
                 result == ResultCode::MissingArgument ? std::string() : ado.LastError());
-        keepRunning_ = true;
-        return ImportOutcome::TableFailed;
     }
 
-    // The post table's indexes grow with every row; SQLite's default page cache of 2 MB
-    // would read their pages back from the file system for almost every insert of a large
-    // import. 32 MB keeps them in memory (a failure only costs speed).
-    if (engineOf(connection) == DbEngine::SQLite)
-        ado.ExecuteSql("PRAGMA cache_size = -32768", CAdoManager::CommandText);
+    const SqliteRunSettings sqliteSettings(ado, engineOf(connection) == DbEngine::SQLite);
 
     std::string directory = FileSystem::normalize(settings.importDirectory);
     if (directory.empty() || directory.back() != '/')
@@ -194,8 +263,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     progress_.running = true;
     ExtractionContext context;
     context.settings = &settings;
-    context.roomIds = &roomIds;
-    context.roomNames = &roomNames;
+    context.conversion = &conversion;
     context.columns = columns_;
     const PostPathCheck pathCheck(rooms_, settings.table, settings.pathCheck);
     InserterConfig config;
@@ -208,19 +276,26 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     config.maxBatchRows = tuning_.maxBatchRows;
     config.maxBatchTime = tuning_.maxBatchTime;
     PostInserter inserter(ado, sink_, pathCheck, config, progress_.insertedFiles,
-                          progress_.skippedFiles, progress_.autoGrowCounter, keepRunning_);
+                          progress_.skippedFiles, progress_.autoGrowCounter);
     const FileReader reader(context, rooms_, pathCheck);
+    if (!conversionProblem.empty())
+        sink_.ImportMessage(EscapeControlCharacters(conversionProblem));
 
     std::atomic<bool> countRunning {true};
     std::thread counter;
-    if (tuning_.countAhead) {
-        counter = std::thread([&] {
-            ImportWalker walker(rooms_, settings.filePattern, countRunning);
-            CountingVisitor visitor;
-            walker.ScanDirectory(directory, rootRoomItem, visitor);
-            if (countRunning)
-                progress_.expectedFiles = visitor.count;
-        });
+    std::string threadProblem;
+    try {
+        if (tuning_.countAhead) {
+            counter = std::thread([&] {
+                ImportWalker walker(rooms_, settings.filePattern, countRunning);
+                CountingVisitor visitor;
+                walker.ScanDirectory(directory, rootRoomItem, visitor);
+                if (countRunning)
+                    progress_.expectedFiles = visitor.count;
+            });
+        }
+    } catch (const std::system_error &error) {
+        threadProblem = error.what();
     }
 
     const auto consume = [&](RunItem &&item) {
@@ -230,21 +305,26 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
             progress_.totalFiles.fetch_add(1, std::memory_order_relaxed);
             if (!item.entry.hasRow)
                 progress_.skippedFiles.fetch_add(1, std::memory_order_relaxed);
-            sink_.ImportStatus(item.path);
+            sink_.ImportStatus(item.status);
         }
         inserter.Add(std::move(item.entry));
         if (inserter.Due(Clock::now()))
             inserter.Flush();
+        // A database that is gone fails every file alike: stop here.
+        if (inserter.Failed())
+            keepRunning_ = false;
     };
 
-    if (!tuning_.pipelined) {
+    if (!threadProblem.empty()) {
+        // Nothing was read: the box alone, as for a connection that cannot be opened.
+    } else if (!tuning_.pipelined) {
         ImportWalker walker(rooms_, settings.filePattern, keepRunning_);
         ItemVisitor visitor(reader, [&](RunItem &&item) { consume(std::move(item)); });
         walker.ScanDirectory(directory, rootRoomItem, visitor);
     } else {
-        RunItemQueue queue(QueueChunks);
+        RunItemQueue queue(std::max(QueueChunks, tuning_.maxBatchRows / ChunkItems));
         std::atomic<bool> readerRunning {true};
-        std::thread readerThread([&] {
+        const auto readFiles = [&] {
             RunItemQueue::Chunk chunk;
             Clock::time_point chunkStarted;
             const auto hand = [&] {
@@ -266,8 +346,14 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
             walker.ScanDirectory(directory, rootRoomItem, visitor);
             hand();
             queue.Finish();
-        });
-        bool done = false;
+        };
+        std::thread readerThread;
+        try {
+            readerThread = std::thread(readFiles);
+        } catch (const std::system_error &error) {
+            threadProblem = error.what();
+        }
+        bool done = !readerThread.joinable();
         while (!done && keepRunning_.load()) {
             const Clock::time_point now = Clock::now();
             const Clock::time_point until = inserter.Empty()
@@ -281,6 +367,8 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
             case RunItemQueue::Pop::Timeout:
                 if (inserter.Due(Clock::now()))
                     inserter.Flush();
+                if (inserter.Failed())
+                    keepRunning_ = false;
                 break;
             case RunItemQueue::Pop::Chunk:
                 for (RunItem &item : chunk) {
@@ -293,30 +381,54 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
         }
         readerRunning = false;
         queue.Stop();
-        readerThread.join();
+        if (readerThread.joinable())
+            readerThread.join();
     }
     inserter.Flush();
     countRunning = false;
     if (counter.joinable())
         counter.join();
     replayed_ = inserter.replayedBatches();
+    progress_.running = false;
+    settings.autoGrowStart = static_cast<std::int32_t>(progress_.autoGrowCounter.load());
 
+    if (!threadProblem.empty())
+        return failBeforeWalk(
+                ImportOutcome::Failed,
+                FormatText(Gbk::literal(ImportText::ThreadFailed).c_str(), threadProblem.c_str()));
     const bool aborted = !keepRunning_.load();
+    std::string failure;
+    if (inserter.Failed()) {
+        const std::string reason = oneLine(inserter.FailureReason());
+        failure = CutMessageLine(EscapeControlCharacters(FormatText(
+                Gbk::literal(ImportText::DatabaseFailed).c_str(), inserter.FailureCode(),
+                (reason.empty() ? DbErrorMessage(inserter.FailureCode()) : reason).c_str())));
+        sink_.ImportMessage(failure);
+    }
     sink_.ImportMessage(FormatText(Gbk::literal(ImportText::Summary).c_str(),
                                    progress_.totalFiles.load(), progress_.insertedFiles.load()));
-    settings.autoGrowStart = static_cast<std::int32_t>(progress_.autoGrowCounter.load());
-    progress_.running = false;
+    if (!failure.empty())
+        sink_.ImportMessageBox(failure, inserter.FailureReport());
+    placeholders_->Finish();
     keepRunning_ = true;
+    if (!failure.empty())
+        return ImportOutcome::Failed;
     return aborted ? ImportOutcome::Aborted : ImportOutcome::Completed;
 }
 
-std::uint32_t FindNextTopicid(CAdoManager &ado, std::string &connectionString,
-                              const std::string &table, ImportSink &sink)
+std::uint32_t FindNextTopicid(CAdoManager &ado, ImportSettings &settings, ImportSink &sink)
 {
     ado.CloseAdoConnection();
-    std::string connection;
-    ExpandTemplate(connectionString, connection, nullptr, commonKind, ResolvePostPlaceholder);
-    connectionString = connection;
+    {
+        PlaceholderReports placeholders(
+                [&sink](const std::string &text) { sink.ImportMessageBox(text, std::string()); });
+        const ScopedPlaceholderNotifier notifier(
+                [&placeholders](const std::string &text) { placeholders.Report(text); });
+        ExpandConnectionString(settings);
+        placeholders.Finish();
+    }
+    const std::string &connection = settings.connectionString;
+    const std::string &table = settings.table;
     if (ado.OpenAdoConnection(connection) != 0) {
         sink.ImportMessageBox(Gbk::literal(ImportText::NextTopicidConnectionError),
                               ado.LastError());
@@ -351,7 +463,10 @@ std::uint32_t FindNextTopicid(CAdoManager &ado, std::string &connectionString,
 
 TreeItem FindImportRootRoom(const RoomModel &rooms, const std::string &importDirectory)
 {
-    const std::string directory = FileSystem::normalize(importDirectory);
+    // With its final separator, as the walk takes the folder: "/data/甲" names 甲.
+    std::string directory = FileSystem::normalize(importDirectory);
+    if (!directory.empty() && directory.back() != '/')
+        directory += '/';
     const std::size_t last = directory.rfind('/');
     const std::string cut = last == std::string::npos ? directory : directory.substr(0, last);
     const std::size_t before = cut.rfind('/');

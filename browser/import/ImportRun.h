@@ -13,15 +13,21 @@
 //
 // Rows are committed in batches bounded by time (ImportTuning::maxBatchTime) and size;
 // a line or a count is shown only once the rows it covers are committed. An abort or the
-// end of the walk commits the batch before the summary line.
+// end of the walk commits the batch before the summary line. A failure of the database as
+// a whole (the connection lost, the disk full, an I/O error) stops the run: every file
+// counted gets its line, then one line gives the cause in the database's own words, then
+// the summary; the same text goes to a message box. Lines and the status show control
+// characters escaped, so a name with a line break stays one line.
 
 #include "ImportSettings.h"
 #include "PostExtraction.h"
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
+#include "common/PlaceholderNotifier.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +50,8 @@ enum class ImportOutcome {
     Aborted, // the summary line was sent after AbortImport
     ConnectionFailed, // message box; no summary
     TableFailed, // message box; no summary
+    Failed, // stopped by a failure of the database as a whole (its line, the summary and a
+            // message box), or a thread of the run could not start (message box only)
 };
 
 struct ImportTuning
@@ -68,9 +76,10 @@ public:
     void SetTuning(const ImportTuning &tuning) { tuning_ = tuning; }
 
     // One whole run. The settings change as on the pages: the ten markers lower-cased,
-    // the connection string replaced by its expansion, and autoGrowStart set to the
-    // counter the run ends with. rootRoomItem: roomid mode 3's top-level room
-    // (FindImportRootRoom); null otherwise. The connection stays open afterwards.
+    // the connection string replaced by its expansion (unless it is already,
+    // ExpandConnectionString), and autoGrowStart set to the counter the run ends with.
+    // rootRoomItem: roomid mode 3's top-level room (FindImportRootRoom); null otherwise. The
+    // connection stays open afterwards.
     ImportOutcome RunImport(ImportSettings &settings, CAdoManager &ado,
                             TreeItem rootRoomItem = nullptr);
 
@@ -92,6 +101,8 @@ public:
 
 private:
     void reportPlaceholder(const std::string &placeholder);
+    ImportOutcome failBeforeWalk(ImportOutcome outcome, const std::string &box,
+                                 const std::string &details = std::string());
 
     RoomModel *rooms_;
     ImportSink &sink_;
@@ -100,17 +111,17 @@ private:
     ImportProgress progress_;
     PostColumns columns_;
     std::uint64_t replayed_ = 0;
-    std::vector<std::string> reportedPlaceholders_;
+    std::unique_ptr<PlaceholderReports> placeholders_;
 };
 
-// "搜索唯一值": the next free topicid of a table, 1 for an empty one. On failure a message
-// box through the sink and 0; also when MAX(topicid) is not a number or 4294967295 or
-// more. connectionString is replaced by its expansion, as the page shows it.
-std::uint32_t FindNextTopicid(CAdoManager &ado, std::string &connectionString,
-                              const std::string &table, ImportSink &sink);
+// "搜索唯一值": the next free topicid of settings.table, 1 for an empty one. On failure a
+// message box through the sink and 0; also when MAX(topicid) is not a number or
+// 4294967295 or more. The connection string is expanded (ExpandConnectionString), as the
+// page then shows it; an unknown placeholder in it is a message box of the sink.
+std::uint32_t FindNextTopicid(CAdoManager &ado, ImportSettings &settings, ImportSink &sink);
 
-// Roomid mode 3: the top-level room named by the import folder's last component (the
-// text before the folder's last separator, after the one before it), or null.
+// Roomid mode 3: the top-level room named by the import folder's last component, with
+// or without a final separator, or null.
 TreeItem FindImportRootRoom(const RoomModel &rooms, const std::string &importDirectory);
 
 // A table name the import may put into its statements: ASCII letters, digits and "_",

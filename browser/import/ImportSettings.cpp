@@ -1,9 +1,11 @@
 #include "ImportSettings.h"
 
 #include "ImportTexts.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
+#include "common/TemplateExpansion.h"
 
 ImportSettings DefaultImportSettings()
 {
@@ -32,6 +34,17 @@ void LowerCaseMarkers(ImportSettings &settings)
         Gbk::toLowerInPlace(pair->start);
         Gbk::toLowerInPlace(pair->end);
     }
+}
+
+void ExpandConnectionString(ImportSettings &settings)
+{
+    if (settings.connectionExpanded)
+        return;
+    std::string expanded;
+    ExpandTemplate(settings.connectionString, expanded, nullptr, commonKind,
+                   ResolvePostPlaceholder);
+    settings.connectionString = std::move(expanded);
+    settings.connectionExpanded = true;
 }
 
 std::optional<ImportSettingsProblem> ValidateImportSettings(const ImportSettings &settings)

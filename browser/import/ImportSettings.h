@@ -47,6 +47,7 @@ struct ImportSettings
 {
     // Page 1
     std::string connectionString; // the tree configuration's, by default
+    bool connectionExpanded = false; // its placeholders are expanded (ExpandConnectionString)
     std::string importDirectory; // whole subtree imported
     bool pathCheck = true;
 
@@ -98,3 +99,8 @@ std::optional<ImportSettingsProblem> ValidateImportSettings(const ImportSettings
 
 // The ten markers lower-cased in place by the search text's rule (a run's first step).
 void LowerCaseMarkers(ImportSettings &settings);
+
+// Replaces the connection string by its expansion (placeholders of the common kind),
+// once: after that it is left as it is, so "||" stays one bar and an unknown placeholder
+// is reported once. A caller that puts a new text in clears connectionExpanded.
+void ExpandConnectionString(ImportSettings &settings);

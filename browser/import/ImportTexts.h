@@ -28,6 +28,15 @@ inline constexpr const char Duplicate[] = "文件<%s>已经存在(可能是topic
 inline constexpr const char InsertFailed[] = "%s失败(hr=%ld)";
 inline constexpr const char Summary[] = "插入完成: 总文件=%ld成功插入=%ld";
 inline constexpr const char FolderUnreadable[] = "目录< %s >无法读取(error=%ld: %s),忽略这个目录";
+inline constexpr const char LinkLeadsOut[] = "目录< %s >指向导入目录之外(%s),忽略这个目录";
+inline constexpr const char NotRegularFile[] = "发现文件< %s >不是普通文件,忽略这个文件";
+// A run that stops on a failure of the database as a whole: each file whose row was not
+// committed, then the cause (its code and the database's own words).
+inline constexpr const char NotImported[] = "文件<%s>没有导入:导入已经停止";
+inline constexpr const char DatabaseFailed[] = "数据库发生错误,导入已经停止(hr=%ld): %s";
+inline constexpr const char ThreadFailed[] = "无法启动导入所需的线程(%s),导入没有进行";
+// A run ended by an error nobody expected (%1: what it said).
+inline constexpr const char RunFailed[] = "导入因意外的错误中止: %1";
 
 // Message boxes of the run
 inline constexpr const char ConnectionError[] =

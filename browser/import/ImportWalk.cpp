@@ -22,7 +22,19 @@ void ImportWalker::ScanDirectory(const std::string &directory, TreeItem node, Wa
     if (dir.empty() || dir.back() != '/')
         dir += '/';
     seen_.clear();
-    scan(dir, FileSystem::toDiskPath(dir), node, visitor);
+    const std::string disk = FileSystem::toDiskPath(dir);
+    root_ = FileSystem::resolveDiskPath(disk);
+    scan(dir, disk, node, visitor);
+}
+
+bool ImportWalker::leadsInside(const std::string &diskPath) const
+{
+    const std::string real = FileSystem::resolveDiskPath(diskPath);
+    if (real.empty() || root_.empty())
+        return false;
+    return root_ == "/" || real == root_
+            || (real.size() > root_.size() && real.compare(0, root_.size(), root_) == 0
+                && real[root_.size()] == '/');
 }
 
 void ImportWalker::scan(const std::string &directory, const std::string &diskDirectory,
@@ -49,17 +61,27 @@ void ImportWalker::scan(const std::string &directory, const std::string &diskDir
     for (const FileSystem::DiskEntry &entry : entries) {
         if (!keepRunning_.load(std::memory_order_relaxed))
             return;
-        if (entry.type != FileSystem::DiskEntryType::Regular
+        if (entry.type == FileSystem::DiskEntryType::Directory
             || (!matchAll && !FileSystem::wildcardMatch(pattern_, entry.name)))
             continue;
         visitor.VisitFile({directory + entry.name, diskPrefix + entry.diskName,
-                           FileTitleOf(entry.name), node});
+                           FileTitleOf(entry.name), node,
+                           entry.type == FileSystem::DiskEntryType::Regular, entry.linkError});
     }
     for (const FileSystem::DiskEntry &entry : entries) {
         if (!keepRunning_.load(std::memory_order_relaxed))
             return;
         if (entry.type != FileSystem::DiskEntryType::Directory)
             continue;
+        if (entry.isLink && !leadsInside(diskPrefix + entry.diskName)) {
+            visitor.VisitUnreadableFolder(CutMessageLine(
+                    FormatText(Gbk::literal(ImportText::LinkLeadsOut).c_str(),
+                               (directory + entry.name + '/').c_str(),
+                               FileSystem::fromDiskName(
+                                       FileSystem::resolveDiskPath(diskPrefix + entry.diskName))
+                                       .c_str())));
+            continue;
+        }
         TreeItem child = nullptr;
         if (node) {
             child = rooms_ ? rooms_->FindChildItem(node, entry.name) : nullptr;

@@ -99,10 +99,8 @@ ExtractionResult ExtractPostFields(const ExtractionContext &context, std::string
         break;
     case RoomidMode::ConvertedName: {
         std::string name;
-        if (extract(search, fileBytes, settings.roomid, false, name) && context.roomIds
-            && context.roomNames) {
-            if (const std::string *id =
-                        FindRoomIdByName(*context.roomIds, *context.roomNames, name))
+        if (extract(search, fileBytes, settings.roomid, false, name) && context.conversion) {
+            if (const std::string *id = context.conversion->FindRoomId(name))
                 fields.roomid = *id;
         }
         break;

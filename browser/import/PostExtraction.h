@@ -33,11 +33,12 @@ struct PostColumns
     bool roomidIsNumeric = false;
 };
 
+class RoomConversionTable;
+
 struct ExtractionContext
 {
     const ImportSettings *settings = nullptr; // markers lower-cased
-    const std::vector<std::string> *roomIds = nullptr; // the conversion lists
-    const std::vector<std::string> *roomNames = nullptr;
+    const RoomConversionTable *conversion = nullptr; // the conversion file's lists
     PostColumns columns;
 };
 

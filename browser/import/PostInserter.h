@@ -3,13 +3,21 @@
 // InsertPost and the batches around it. Rows are committed in transactions bounded by
 // time and size; a batch's duplicate checks are answered by a few set queries plus the
 // batch's own rows. Lines are sent only after their batch is committed, in file order.
-// When any statement of a batch fails, the batch is rolled back and replayed row by
-// row with the statements exactly as InsertPost runs them (each committed alone), so
-// every line and counter is the one the row-by-row import gives.
+// When any statement of a batch fails, or the database's answer to a set query is one
+// that only the database can match to the files (a title column that ignores case, a
+// text topicid), the batch is rolled back and replayed row by row with the statements
+// exactly as InsertPost runs them, each row in a savepoint of one transaction, so every
+// line and counter is the one the row-by-row import gives. A replay is never cut short.
+//
+// A failure of the database as a whole (IsFatalDbError: the connection lost, the disk
+// full) is no per-file failure: the inserter stops, keeps its code and the database's
+// words (Failed), and every file of the batch that has no line gets one saying it was
+// not imported. Nothing more is sent to the database.
 
 #include "ImportSettings.h"
 #include "PostExtraction.h"
 #include "PostPathCheck.h"
+#include "browser/db/BoundStatement.h"
 
 #include <atomic>
 #include <chrono>
@@ -19,7 +27,6 @@
 
 class CAdoManager;
 class ImportSink;
-struct BoundStatement;
 
 // One file's share of a batch: the lines it produced before its insert and its row.
 struct BatchEntry
@@ -29,6 +36,11 @@ struct BatchEntry
     PostFields fields;
     bool numberFromCounter = false; // topicid mode 1: numbered when it is inserted
     bool pathChecked = false; // the path check has run (or is off)
+    // The batch's insert of the row, composed by the reader when the topicid is the file's
+    // own (InsertStatement without its shown text; empty otherwise), and whether its
+    // values fit their columns.
+    BoundStatement insert;
+    bool insertValid = false;
 };
 
 struct InserterConfig
@@ -48,8 +60,7 @@ class PostInserter
 public:
     PostInserter(CAdoManager &ado, ImportSink &sink, const PostPathCheck &pathCheck,
                  InserterConfig config, std::atomic<long> &insertedFiles,
-                 std::atomic<long> &skippedFiles, std::atomic<std::uint32_t> &autoGrow,
-                 const std::atomic<bool> &keepRunning);
+                 std::atomic<long> &skippedFiles, std::atomic<std::uint32_t> &autoGrow);
 
     // Takes a file's entry: batched, it waits for Flush; otherwise it is done now.
     void Add(BatchEntry &&entry);
@@ -66,14 +77,32 @@ public:
 
     std::uint64_t replayedBatches() const { return replayed_; }
 
+    // The run must stop: a failure of the database as a whole. Its code, the database's
+    // own words about it (GBK, may be empty) and the whole report of the failed statement.
+    bool Failed() const { return failureCode_ != 0; }
+    long FailureCode() const { return failureCode_; }
+    const std::string &FailureReason() const { return failureReason_; }
+    const std::string &FailureReport() const { return failureReport_; }
+
 private:
+    enum class BatchResult { Committed, Replay, Failed };
+
     void processAlone(BatchEntry &entry);
-    bool flushTogether(std::vector<std::string> &lines);
+    BatchResult flushTogether(std::vector<std::string> &lines);
+    void replay();
+    void reportUnprocessed();
+    long checkAndInsert(const PostFields &fields, std::vector<std::string> &lines);
     bool fetchTaken(std::uint32_t firstNumber, std::size_t rows, std::vector<long long> &ids,
-                    std::vector<std::string> &titles);
+                    std::vector<std::string> &titles, bool &exact);
     bool runQuery(const BoundStatement &statement, bool titles, std::vector<long long> &ids,
-                  std::vector<std::string> &texts);
+                  std::vector<std::string> &texts, bool &canonical);
+    // An entry of the batch on its way to its statement: its lines join `lines`, its
+    // topicid is `number` when it comes from the counter, its path is checked when it was
+    // not yet. False for an entry without a row.
+    bool readyEntry(BatchEntry &entry, std::uint32_t number, std::vector<std::string> &lines) const;
     bool insertRows(std::vector<BoundStatement> &rows);
+    // Keeps the result of a statement; false when it failed.
+    bool succeeded(long result);
     void send(const std::string &line);
 
     CAdoManager &ado_;
@@ -83,10 +112,13 @@ private:
     std::atomic<long> &insertedFiles_;
     std::atomic<long> &skippedFiles_;
     std::atomic<std::uint32_t> &autoGrow_;
-    const std::atomic<bool> &keepRunning_;
 
     std::vector<BatchEntry> entries_;
     std::size_t rows_ = 0;
     std::chrono::steady_clock::time_point deadline_;
     std::uint64_t replayed_ = 0;
+    long lastFailure_ = 0; // the code of the latest failed statement of a batch
+    long failureCode_ = 0;
+    std::string failureReason_;
+    std::string failureReport_;
 };

@@ -1,7 +1,8 @@
 #include "PostPathCheck.h"
 
 #include "ImportTexts.h"
-#include "browser/RoomModel.h"
+#include "browser/rooms/PostLocations.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "common/TextFormat.h"
@@ -9,21 +10,22 @@
 #include <limits>
 
 PostPathCheck::PostPathCheck(RoomModel *rooms, const std::string &table, bool enabled)
-    : rooms_(rooms)
-    , enabled_(enabled && rooms)
 {
-    if (!enabled_)
+    if (!enabled || !rooms)
         return;
     std::vector<std::string> names, tables;
-    rooms_->ListRootRooms(names, tables, nullptr);
-    rootIndex_ = std::int32_t(tables.size());
+    rooms->ListRootRooms(names, tables, nullptr);
+    auto rootIndex = std::int32_t(tables.size());
     for (std::size_t i = 0; i < tables.size(); ++i) {
         if (tables[i] == table) {
-            rootIndex_ = std::int32_t(i);
+            rootIndex = std::int32_t(i);
             break;
         }
     }
+    locations_ = std::make_unique<const PostLocations>(*rooms, rootIndex);
 }
+
+PostPathCheck::~PostPathCheck() = default;
 
 std::uint32_t PostPathCheck::TopicidNumber(const std::string &text)
 {
@@ -40,10 +42,10 @@ std::uint32_t PostPathCheck::TopicidNumber(const std::string &text)
 
 std::string PostPathCheck::Check(const PostFields &fields) const
 {
-    if (!enabled_)
+    if (!locations_)
         return std::string();
-    const std::string built = FileSystem::normalize(rooms_->GetExpectedPostPath(
-            TopicidNumber(fields.topicid), rootIndex_, fields.roomid, fields.title));
+    const std::string built = FileSystem::normalize(locations_->ExpectedPostPath(
+            TopicidNumber(fields.topicid), fields.roomid, fields.title));
     const std::string real = FileSystem::normalize(fields.path);
     if (built == real)
         return std::string();

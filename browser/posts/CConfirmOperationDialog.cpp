@@ -1,6 +1,6 @@
 #include "CConfirmOperationDialog.h"
 
-#include "browser/PostCommandTexts.h"
+#include "browser/rooms/PostCommandTexts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "CFindPostDialog.h"
 
-#include "browser/PostCommandTexts.h"
+#include "browser/rooms/PostCommandTexts.h"
 #include "common/Codec.h"
 #include "common/UiSeam.h"
 

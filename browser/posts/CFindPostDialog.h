@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PostStatements.h"
+#include "browser/posts/PostStatements.h"
 
 #include <QDialog>
 

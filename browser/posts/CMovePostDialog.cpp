@@ -1,7 +1,7 @@
 #include "CMovePostDialog.h"
 
-#include "PostStatements.h"
-#include "browser/PostCommandTexts.h"
+#include "browser/posts/PostStatements.h"
+#include "browser/rooms/PostCommandTexts.h"
 #include "common/Codec.h"
 
 #include <QComboBox>

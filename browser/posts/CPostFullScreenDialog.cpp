@@ -1,7 +1,7 @@
 #include "CPostFullScreenDialog.h"
 
 #include "CPostView.h"
-#include "browser/KestrelTexts.h"
+#include "browser/rooms/KestrelTexts.h"
 
 #include <QResizeEvent>
 #include <QScreen>

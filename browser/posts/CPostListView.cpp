@@ -1,6 +1,6 @@
 #include "CPostListView.h"
 
-#include "browser/KestrelEvents.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/Codec.h"
 #include "common/ViewLook.h"
 

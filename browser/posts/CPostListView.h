@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PostColumnTable.h"
-#include "browser/RoomModel.h"
+#include "browser/posts/PostColumnTable.h"
+#include "browser/rooms/RoomModel.h"
 
 #include <QTreeWidget>
 

@@ -3,9 +3,9 @@
 #include "CPostEditor.h"
 #include "CPostTabStrip.h"
 #include "CPostView.h"
-#include "NotFoundPage.h"
-#include "PostSandbox.h"
-#include "browser/KestrelTexts.h"
+#include "browser/posts/NotFoundPage.h"
+#include "browser/posts/PostSandbox.h"
+#include "browser/rooms/KestrelTexts.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 

@@ -1,6 +1,6 @@
 #include "CPostTabStrip.h"
 
-#include "browser/KestrelTexts.h"
+#include "browser/rooms/KestrelTexts.h"
 
 #include <QAction>
 #include <QResizeEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PostTabList.h"
+#include "browser/posts/PostTabList.h"
 
 #include <QTabBar>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PostSandbox.h"
+#include "browser/posts/PostSandbox.h"
 
 #include <QList>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #include "NotFoundPage.h"
 
-#include "browser/PostPlaceholder.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "common/AppDirectory.h"
 #include "common/FileSystem.h"
 #include "common/TemplateExpansion.h"

@@ -1,6 +1,6 @@
 #include "PostColumnTable.h"
 
-#include "browser/PostListTexts.h"
+#include "browser/rooms/PostListTexts.h"
 #include "common/Codec.h"
 
 #include <algorithm>

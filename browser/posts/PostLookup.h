@@ -2,7 +2,7 @@
 
 // Finds a post by its ID in the post tables of every top-level room.
 
-#include "browser/RoomModel.h"
+#include "browser/rooms/RoomModel.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "PostPager.h"
 
-#include "browser/PostListTexts.h"
 #include "browser/db/CAdoRecordset.h"
+#include "browser/rooms/PostListTexts.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 
@@ -14,14 +14,20 @@ PostPager::PostPager(RoomNameLookup roomName)
 
 PostPager::~PostPager() = default;
 
-std::unique_ptr<CAdoRecordset> &PostPager::ResultForQuery()
+void PostPager::ReleaseResult()
 {
     if (result_ && result_->IsOpen())
         result_->Close();
+    result_.reset();
     rowsShown_ = 0;
     pagePositions_ = 0;
     removed_.clear();
-    return result_;
+}
+
+void PostPager::TakeResult(std::unique_ptr<CAdoRecordset> result)
+{
+    ReleaseResult();
+    result_ = std::move(result);
 }
 
 bool PostPager::HasOpenResult() const

@@ -38,8 +38,10 @@ public:
     explicit PostPager(RoomNameLookup roomName);
     ~PostPager();
 
-    // The reference a query fills; the old result is closed first.
-    std::unique_ptr<CAdoRecordset> &ResultForQuery();
+    // Closes and lets go the current result; no page is shown from it any more.
+    void ReleaseResult();
+    // The result of a new query, from its first page on (null: there is none).
+    void TakeResult(std::unique_ptr<CAdoRecordset> result);
     bool HasOpenResult() const;
     const CAdoRecordset *result() const { return result_.get(); }
     std::vector<std::string> FieldNames() const;

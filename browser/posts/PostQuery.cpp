@@ -2,8 +2,8 @@
 
 #include "PostPager.h"
 #include "PostStatements.h"
-#include "browser/PostListTexts.h"
 #include "browser/db/CAdoManager.h"
+#include "browser/rooms/PostListTexts.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 
@@ -11,7 +11,9 @@ PostQueryOutcome RunPostQueryInto(PostPager &pager, const std::string &connectio
                                   const BoundStatement &query)
 {
     PostQueryOutcome outcome;
-    std::unique_ptr<CAdoRecordset> &result = pager.ResultForQuery();
+    // The old result goes first: a query that fails leaves none open.
+    pager.ReleaseResult();
+    std::unique_ptr<CAdoRecordset> result;
     CAdoManager ado;
     if (const long code = ado.OpenAdoConnection(connectionString)) {
         outcome = {PostQueryOutcome::OpenFailed, code, ado.LastError()};
@@ -19,6 +21,7 @@ PostQueryOutcome RunPostQueryInto(PostPager &pager, const std::string &connectio
     }
     const long code = ado.ExecuteSql(query, result, CAdoManager::CommandText);
     ado.CloseAdoConnection();
+    pager.TakeResult(std::move(result));
     if (code)
         outcome = {PostQueryOutcome::QueryFailed, code, ado.LastError()};
     return outcome;

@@ -1,9 +1,9 @@
 #include "PostStatements.h"
 
-#include "browser/KestrelTexts.h"
-#include "browser/PostCommandTexts.h"
 #include "browser/db/DbEndpoint.h"
 #include "browser/db/EmbeddedDatabase.h"
+#include "browser/rooms/KestrelTexts.h"
+#include "browser/rooms/PostCommandTexts.h"
 #include "common/Codec.h"
 #include "common/TextFormat.h"
 

@@ -5,8 +5,8 @@
 
 #include "TestSupport.h"
 
-#include "browser/RoomModel.h"
 #include "browser/import/CImportDataSheet.h"
+#include "browser/rooms/RoomModel.h"
 
 #include <QMainWindow>
 

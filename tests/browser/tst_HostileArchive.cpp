@@ -3,10 +3,10 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/PostPlaceholder.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
 #include "browser/posts/CPostView.h"
+#include "browser/rooms/PostPlaceholder.h"
 #include "common/FileSystem.h"
 
 #include <QAction>

@@ -10,6 +10,7 @@
 #include "browser/import/CImportDataList.h"
 #include "browser/import/CImportDataSheet.h"
 #include "browser/posts/CPostListView.h"
+#include "browser/posts/PostListController.h"
 #include "browser/posts/PostPager.h"
 
 #include <QAction>
@@ -73,7 +74,7 @@ private Q_SLOTS:
         CMainFrame frame;
         QVERIFY(frame.LoadConfiguration(std::nullopt));
         QCoreApplication::sendPostedEvents(&frame); // the start room is listed
-        QVERIFY(frame.currentRoomIndex() >= 0);
+        QVERIFY(frame.postListing()->currentRoomIndex() >= 0);
         QStringList seen;
         UiSeam::SetModalHandler([&](QDialog &dialog) {
             auto &sheet = dynamic_cast<CImportDataSheet &>(dialog);
@@ -82,14 +83,14 @@ private Q_SLOTS:
                  << list->presetList()->itemText(0);
             if (!list->roomidRadio(2)->isChecked() || !list->tableField()->isReadOnly())
                 seen << QStringLiteral("not locked");
-            if (frame.currentRoomIndex() != -1)
+            if (frame.postListing()->currentRoomIndex() != -1)
                 seen << QStringLiteral("room not forgotten");
             return int(QDialog::Rejected);
         });
         frame.commands()->importToRoom->trigger();
         QCOMPARE(seen, (QStringList {QStringLiteral("12"), QStringLiteral("TA"), u("默认")}));
         // Without a run nothing is queried; the next double-click queries again.
-        QCOMPARE(frame.currentRoomIndex(), -1);
+        QCOMPARE(frame.postListing()->currentRoomIndex(), -1);
     }
 
     void theListedRoomIsQueriedAgainAfterARun()
@@ -97,7 +98,7 @@ private Q_SLOTS:
         CMainFrame frame;
         QVERIFY(frame.LoadConfiguration(std::nullopt));
         QCoreApplication::sendPostedEvents(&frame);
-        const int listed = frame.currentRoomIndex();
+        const int listed = frame.postListing()->currentRoomIndex();
         QVERIFY(listed >= 0);
         QCOMPARE(frame.postList()->topLevelItemCount(), 0);
         for (int id : {31, 32})
@@ -108,7 +109,7 @@ private Q_SLOTS:
             auto &sheet = dynamic_cast<CImportDataSheet &>(dialog);
             sheet.basePage()->SetPathCheck(false);
             sheet.applyButton()->click();
-            released = !frame.pager().HasOpenResult();
+            released = !frame.postListing()->pager().HasOpenResult();
             for (int waited = 0; sheet.HasWorker() && waited < 20000; waited += 20)
                 QTest::qWait(20);
             QTest::qWait(150);
@@ -116,7 +117,7 @@ private Q_SLOTS:
         });
         frame.commands()->importToRoom->trigger();
         QVERIFY(released);
-        QCOMPARE(frame.currentRoomIndex(), listed);
+        QCOMPARE(frame.postListing()->currentRoomIndex(), listed);
         QCOMPARE(frame.postList()->topLevelItemCount(), 2);
     }
 

@@ -1,12 +1,12 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/RoomModel.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/import/CImportDataBase.h"
 #include "browser/import/CImportDataList.h"
 #include "browser/import/CImportDataSheet.h"
 #include "browser/import/ImportRelay.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/CMessageListBox.h"
 #include "common/FileSystem.h"
 #include "sample/SampleArchive.h"

@@ -8,12 +8,13 @@
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
-#include "browser/KestrelEvents.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
+#include "browser/posts/PostListController.h"
 #include "browser/posts/PostPager.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/FileSystem.h"
 
 #include <QAction>
@@ -81,14 +82,14 @@ private Q_SLOTS:
         started.commands()->nextPage->trigger();
         QCOMPARE(started.mainStatusBar()->pane(3)->text(),
                  QString::fromUtf8("查询记录的个数= 250 ,当前显示第 101 到 200 个"));
-        QCoreApplication::postEvent(&started,
-                                    new CIndexEvent(WM_OPEN_ROOM, started.currentRoomIndex()));
+        QCoreApplication::postEvent(
+                &started, new CIndexEvent(WM_OPEN_ROOM, started.postListing()->currentRoomIndex()));
         QCoreApplication::sendPostedEvents(&started);
-        QCOMPARE(started.pager().rowsShown(), 200);
+        QCOMPARE(started.postListing()->pager().rowsShown(), 200);
         started.commands()->previousPage->trigger();
-        QCOMPARE(started.pager().rowsShown(), 100);
+        QCOMPARE(started.postListing()->pager().rowsShown(), 100);
         started.commands()->firstPage->trigger();
-        QCOMPARE(started.pager().rowsShown(), 100);
+        QCOMPARE(started.postListing()->pager().rowsShown(), 100);
     }
 
     void listColumnsAndWidths()
@@ -219,8 +220,8 @@ private Q_SLOTS:
         QVERIFY(frame.LoadConfiguration(std::nullopt));
         fill(frame, 10, 12);
         QCoreApplication::sendPostedEvents(&frame);
-        const int listedRoom = frame.currentRoomIndex();
-        QCOMPARE(frame.currentRootIndex(), 0);
+        const int listedRoom = frame.postListing()->currentRoomIndex();
+        QCOMPARE(frame.postListing()->currentRootIndex(), 0);
         CAdoManager ado;
         QCOMPARE(ado.OpenAdoConnection(frame.roomTree()->rooms().GetConnectionString()), 0L);
         QCOMPARE(ado.ExecuteSql("drop table Missing", CAdoManager::CommandText), 0L);
@@ -230,8 +231,8 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(&frame);
         QCOMPARE(recorder.calls().size(), 1);
         // The listed rows are still those of the first room: so are the indices.
-        QCOMPARE(frame.currentRoomIndex(), listedRoom);
-        QCOMPARE(frame.currentRootIndex(), 0);
+        QCOMPARE(frame.postListing()->currentRoomIndex(), listedRoom);
+        QCOMPARE(frame.postListing()->currentRootIndex(), 0);
         // Asking for the failed room again queries again.
         QCoreApplication::postEvent(&frame, new CIndexEvent(WM_OPEN_ROOM, 3));
         QCoreApplication::sendPostedEvents(&frame);
@@ -263,7 +264,8 @@ private Q_SLOTS:
         const PostRowInfo info = frame.postList()->GetRowPostInfo(0);
         QCOMPARE(info.roomid, 3000000000u);
         QCOMPARE(info.roomname, gbk("大"));
-        QCOMPARE(frame.roomTree()->rooms().LocatePostFile(info, frame.currentRootIndex()),
+        QCOMPARE(frame.roomTree()->rooms().LocatePostFile(info,
+                                                          frame.postListing()->currentRootIndex()),
                  dir_->path() + "\\posts\\1\\3000000000\\7.htm");
     }
 

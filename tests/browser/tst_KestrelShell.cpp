@@ -7,9 +7,10 @@
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
 #include "browser/CRoomPropertiesDialog.h"
-#include "browser/KestrelEvents.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
+#include "browser/posts/PostListController.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 
@@ -182,14 +183,14 @@ private Q_SLOTS:
     {
         CMainFrame frame;
         QVERIFY(frame.LoadConfiguration(std::nullopt));
-        QCOMPARE(frame.currentRoomIndex(), -1);
+        QCOMPARE(frame.postListing()->currentRoomIndex(), -1);
         QCoreApplication::sendPostedEvents(&frame);
-        QCOMPARE(frame.currentRoomIndex(), 2);
-        QCOMPARE(frame.currentRootIndex(), 0);
+        QCOMPARE(frame.postListing()->currentRoomIndex(), 2);
+        QCOMPARE(frame.postListing()->currentRootIndex(), 0);
         QCoreApplication::postEvent(&frame, new CIndexEvent(WM_OPEN_ROOM, 5));
         QCoreApplication::sendPostedEvents(&frame);
-        QCOMPARE(frame.currentRoomIndex(), 5);
-        QCOMPARE(frame.currentRootIndex(), 1);
+        QCOMPARE(frame.postListing()->currentRoomIndex(), 5);
+        QCOMPARE(frame.postListing()->currentRootIndex(), 1);
     }
 
     void menusAndToolbarAsDescribed()
@@ -414,13 +415,13 @@ private Q_SLOTS:
         CMainFrame frame;
         QVERIFY(frame.LoadConfiguration(std::string("Configs/Long.xml")));
         recorder.clear(); // the warning about the room id
-        frame.OpenRoom(0);
+        frame.postListing()->OpenRoom(0);
         QCOMPARE(recorder.calls().size(), 1);
         QVERIFY(recorder.lastText().size() < 8000);
         QVERIFY(recorder.lastText().startsWith(QString::fromUtf8("执行SQL语句[ select * from TA")));
         QVERIFY(recorder.lastText().contains(QString::fromUtf8("…")));
         QVERIFY(recorder.calls().first().details.size() < 10000); // the database's report
-        QCOMPARE(frame.currentRoomIndex(), -1);
+        QCOMPARE(frame.postListing()->currentRoomIndex(), -1);
     }
 
     void argumentNamesAnotherConfiguration()
@@ -432,9 +433,9 @@ private Q_SLOTS:
         QVERIFY(frame.LoadConfiguration(std::string("Configs/Other.xml")));
         QCOMPARE(frame.roomTree()->topLevelItemCount(), 1);
         QCOMPARE(frame.roomTree()->topLevelItem(0)->text(0), QString::fromUtf8("别的"));
-        QCOMPARE(frame.currentRoomIndex(), -1); // no start room: nothing is opened
+        QCOMPARE(frame.postListing()->currentRoomIndex(), -1); // no start room: nothing is opened
         QCoreApplication::sendPostedEvents(&frame);
-        QCOMPARE(frame.currentRoomIndex(), -1);
+        QCOMPARE(frame.postListing()->currentRoomIndex(), -1);
     }
 
     void programStartsWithItsTitle()

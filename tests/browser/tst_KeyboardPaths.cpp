@@ -6,14 +6,15 @@
 #include "browser/CGoToPost.h"
 #include "browser/CKestrelCommands.h"
 #include "browser/CMainStatusBar.h"
-#include "browser/KestrelEvents.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
 #include "browser/posts/CPostFullScreenDialog.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
+#include "browser/posts/PostListController.h"
 #include "browser/posts/PostPager.h"
+#include "browser/rooms/KestrelEvents.h"
 
 #include <QAction>
 #include <QApplication>
@@ -193,7 +194,7 @@ private Q_SLOTS:
         QCOMPARE(frame.postList()->topLevelItemCount(), 100);
         // In the tree, the post view and the post ID field, Delete and Ctrl+Home stay
         // editing keys and the paging keys do not reach.
-        frame.ShowNextPage();
+        frame.postListing()->ShowNextPage();
         QLineEdit *field = frame.goToPost()->field();
         field->setFocus();
         QTest::keyClicks(field, QStringLiteral("123"));
@@ -202,12 +203,12 @@ private Q_SLOTS:
         press(Qt::Key_End);
         press(Qt::Key_Home, Qt::ControlModifier);
         QCOMPARE(field->text(), QStringLiteral("23"));
-        QCOMPARE(frame.pager().rowsShown(), 120);
+        QCOMPARE(frame.postListing()->pager().rowsShown(), 120);
         frame.roomTree()->setFocus();
         press(Qt::Key_Delete);
         QCOMPARE(dialogs.size(), 1);
         press(Qt::Key_Home, Qt::ControlModifier);
-        QCOMPARE(frame.pager().rowsShown(), 100);
+        QCOMPARE(frame.postListing()->pager().rowsShown(), 100);
 
         // Ctrl+F finds, wherever the focus is.
         frame.postPanel()->view()->setFocus();
@@ -254,10 +255,10 @@ private Q_SLOTS:
         press(Qt::Key_Right);
         press(Qt::Key_Down);
         QCoreApplication::processEvents();
-        QCOMPARE(frame.currentRoomIndex(), -1); // arrows never query
+        QCOMPARE(frame.postListing()->currentRoomIndex(), -1); // arrows never query
         press(Qt::Key_Return);
         QTRY_COMPARE(frame.postList()->topLevelItemCount(), 100);
-        QCOMPARE(frame.currentRoomIndex(), 1);
+        QCOMPARE(frame.postListing()->currentRoomIndex(), 1);
         press(Qt::Key_PageDown, Qt::ControlModifier);
         QCOMPARE(frame.mainStatusBar()->pane(3)->text(),
                  QString::fromUtf8("查询记录的个数= 250 ,当前显示第 101 到 200 个"));

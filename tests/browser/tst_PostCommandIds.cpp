@@ -8,6 +8,7 @@
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/posts/CMovePostDialog.h"
+#include "browser/posts/PostListController.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 
@@ -105,7 +106,7 @@ private Q_SLOTS:
         QVERIFY(FileSystem::exists(dir_->file("n/7/2008.htm")));
 
         // Rows without their ID column: delete and move say so and do nothing.
-        QVERIFY(frame.RunPostQuery("select roomid, reply from TN"));
+        QVERIFY(frame.postListing()->RunPostQuery("select roomid, reply from TN"));
         QCOMPARE(list->columnCount(), 2);
         recorder.clear();
         ModalDriver driver;

@@ -8,7 +8,6 @@
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
 #include "browser/CMainStatusBar.h"
-#include "browser/KestrelEvents.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/posts/CConfirmOperationDialog.h"
 #include "browser/posts/CFindPostDialog.h"
@@ -16,7 +15,9 @@
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
+#include "browser/posts/PostListController.h"
 #include "browser/posts/PostPager.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 
@@ -154,8 +155,8 @@ private Q_SLOTS:
         QCOMPARE(driver.shown, 2);
         // 乙 with its sub-room 标准库: the marker "111*" did not reach the statement.
         QCOMPARE(list()->topLevelItemCount(), 5);
-        QCOMPARE(frame_->currentRoomIndex(), -1);
-        QCOMPARE(frame_->currentRootIndex(), 0);
+        QCOMPARE(frame_->postListing()->currentRoomIndex(), -1);
+        QCOMPARE(frame_->postListing()->currentRootIndex(), 0);
         QCOMPARE(frame_->mainStatusBar()->pane(3)->text(),
                  u("查询记录的个数= 5 ,当前显示第 1 到 5 个"));
 
@@ -170,7 +171,7 @@ private Q_SLOTS:
         frame_->commands()->findPosts->trigger();
         QCOMPARE(list()->topLevelItemCount(), 1);
         QCOMPARE(list()->topLevelItem(0)->text(1), QStringLiteral("5001"));
-        QCOMPARE(frame_->currentRootIndex(), 1);
+        QCOMPARE(frame_->postListing()->currentRootIndex(), 1);
         QCOMPARE(driver.unexpected, 0);
     }
 
@@ -228,7 +229,7 @@ private Q_SLOTS:
 
         // A missing file is offered, not counted.
         insertPost(3, 111);
-        frame_->RunPostQuery("select * from TA where roomid=111");
+        frame_->postListing()->RunPostQuery("select * from TA where roomid=111");
         select(a({"2", "3"}));
         driver.then([](QDialog &dialog) {
             return click(dialog, static_cast<CConfirmOperationDialog &>(dialog).acceptButton());
@@ -339,7 +340,7 @@ private Q_SLOTS:
         QVERIFY(recorder.lastText().contains(QStringLiteral("100.htm")));
 
         // Back to the marked room: its id without the marker; refusing changes nothing.
-        frame_->RunPostQuery("select * from TA where roomid=13");
+        frame_->postListing()->RunPostQuery("select * from TA where roomid=13");
         select(a({"2"}));
         driver.then([](QDialog &dialog) {
             return click(dialog, static_cast<CMovePostDialog &>(dialog).refuseButton());
@@ -359,9 +360,9 @@ private Q_SLOTS:
 
     void failedFindKeepsTheListedRoom()
     {
-        const int room = frame_->currentRoomIndex();
+        const int room = frame_->postListing()->currentRoomIndex();
         QVERIFY(room >= 0);
-        QCOMPARE(frame_->currentRootIndex(), 0);
+        QCOMPARE(frame_->postListing()->currentRootIndex(), 0);
         execute({"drop table TB"});
         MessageBoxRecorder recorder;
         ModalDriver driver;
@@ -375,18 +376,18 @@ private Q_SLOTS:
         QCOMPARE(recorder.calls().size(), 1);
         // The rows of the room stay listed, and so do the indices that name it.
         QCOMPARE(list()->topLevelItemCount(), 5);
-        QCOMPARE(frame_->currentRoomIndex(), room);
-        QCOMPARE(frame_->currentRootIndex(), 0);
+        QCOMPARE(frame_->postListing()->currentRoomIndex(), room);
+        QCOMPARE(frame_->postListing()->currentRootIndex(), 0);
     }
 
     void previousPageAfterRowsLeft()
     {
         for (int id = 1000; id < 1245; ++id)
             insertPost(id, 13);
-        frame_->RunPostQuery("select * from TA where roomid=13");
-        frame_->ShowNextPage();
-        frame_->ShowNextPage();
-        QCOMPARE(frame_->pager().rowsShown(), 246);
+        frame_->postListing()->RunPostQuery("select * from TA where roomid=13");
+        frame_->postListing()->ShowNextPage();
+        frame_->postListing()->ShowNextPage();
+        QCOMPARE(frame_->postListing()->pager().rowsShown(), 246);
         MessageBoxRecorder recorder;
         ModalDriver driver;
         for (int i = 0; i < 2; ++i)
@@ -396,7 +397,7 @@ private Q_SLOTS:
         select(a({"1240", "1241", "1242"}));
         frame_->commands()->deletePosts->trigger();
         QCOMPARE(list()->topLevelItemCount(), 43);
-        frame_->ShowPreviousPage();
+        frame_->postListing()->ShowPreviousPage();
         QCOMPARE(frame_->mainStatusBar()->pane(3)->text(),
                  u("查询记录的个数= 243 ,当前显示第 101 到 200 个"));
     }
@@ -416,10 +417,10 @@ private Q_SLOTS:
         QCOMPARE(status(), u("查询记录的个数= 4 ,当前显示第 1 到 4 个"));
         // The room's rows are held whole; paging through them again does not bring the
         // deleted post back, and the count holds.
-        frame_->ShowFirstPage();
+        frame_->postListing()->ShowFirstPage();
         QCOMPARE(listedIds(), a({"1", "2", "99", "100"}));
         QCOMPARE(status(), u("查询记录的个数= 4 ,当前显示第 1 到 4 个"));
-        frame_->ShowNextPage();
+        frame_->postListing()->ShowNextPage();
         QCOMPARE(status(), u("已经到达最后页(总记录个数=4)"));
 
         // A move takes rows out of the listed room as well; the pane says it was done.
@@ -431,7 +432,7 @@ private Q_SLOTS:
         select(a({"1", "2", "99", "100"}));
         frame_->commands()->movePosts->trigger();
         QCOMPARE(status(), u("帖子转移成功完成"));
-        frame_->ShowFirstPage();
+        frame_->postListing()->ShowFirstPage();
         QCOMPARE(list()->topLevelItemCount(), 0);
         QCOMPARE(status(), u("查询记录的个数= 0 ,当前页没有帖子"));
         QCOMPARE(driver.unexpected, 0);
@@ -445,22 +446,23 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
         // Another user's post: listing the room again by double-click keeps the rows on show.
         insertPost(7, 111);
-        QCoreApplication::postEvent(frame_.get(),
-                                    new CIndexEvent(WM_OPEN_ROOM, frame_->currentRoomIndex()));
+        QCoreApplication::postEvent(
+                frame_.get(),
+                new CIndexEvent(WM_OPEN_ROOM, frame_->postListing()->currentRoomIndex()));
         QCoreApplication::sendPostedEvents(frame_.get());
         QCOMPARE(list()->topLevelItemCount(), 5);
-        const int room = frame_->currentRoomIndex();
+        const int room = frame_->postListing()->currentRoomIndex();
         QTest::keyClick(frame_.get(), Qt::Key_F5);
         QCOMPARE(listedIds(), a({"1", "2", "3", "7", "99", "100"}));
-        QCOMPARE(frame_->currentRoomIndex(), room);
+        QCOMPARE(frame_->postListing()->currentRoomIndex(), room);
 
         // A search is queried again the same way.
-        frame_->RunFindQuery({"select * from TA where roomid = 13", {}, {}}, 0);
+        frame_->postListing()->RunFindQuery({"select * from TA where roomid = 13", {}, {}}, 0);
         QCOMPARE(listedIds(), a({"4"}));
         insertPost(8, 13);
         QTest::keyClick(frame_.get(), Qt::Key_F5);
         QCOMPARE(listedIds(), a({"4", "8"}));
-        QCOMPARE(frame_->currentRoomIndex(), -1);
+        QCOMPARE(frame_->postListing()->currentRoomIndex(), -1);
     }
 
     void goToAPostById()

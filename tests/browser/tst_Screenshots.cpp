@@ -4,12 +4,13 @@
 
 #include "browser/CLeftTreeView.h"
 #include "browser/CMainFrame.h"
-#include "browser/KestrelEvents.h"
 #include "browser/posts/CPostFullScreenDialog.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
 #include "browser/posts/CPostTabStrip.h"
 #include "browser/posts/CPostView.h"
+#include "browser/posts/PostListController.h"
+#include "browser/rooms/KestrelEvents.h"
 #include "common/AppDirectory.h"
 #include "common/FileSystem.h"
 #include "common/UiSeam.h"
@@ -113,7 +114,7 @@ private Q_SLOTS:
                 [](const UiSeam::MessageBoxCall &) { return QMessageBox::Yes; });
         // The newer XML posts come later in the room.
         for (int page = 0; page < 5 && firstRow(true) < 0; ++page)
-            frame.ShowNextPage();
+            frame.postListing()->ShowNextPage();
         QVERIFY(firstRow(true) >= 0);
         openRow(firstRow(true));
         shoot(QStringLiteral("kestrel-xml-post.png"));

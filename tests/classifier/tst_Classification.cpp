@@ -1,9 +1,15 @@
 #include "ClassifierFixture.h"
 #include "TestRegistry.h"
 
+#include "common/PlaceholderNotifier.h"
+
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
+#include <fcntl.h>
+
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +27,30 @@ std::string moveFailed(const std::string &target)
 {
     return gbk("移动文件到{") + target + gbk("}发生错误可能文件已经存在");
 }
+// The line with the system's reason after it.
+std::string because(const std::string &line, std::errc reason)
+{
+    return line + ": " + FileSystem::errorText(std::make_error_code(reason));
+}
+
+// File access on this thread without an administrator's rights, so that a file without
+// read permission cannot be read also when the tests run as root.
+class WithoutRootRights
+{
+public:
+    WithoutRootRights()
+    {
+        if (::geteuid() == 0)
+            ::setfsuid(65534);
+    }
+    ~WithoutRootRights()
+    {
+        if (::geteuid() == 0)
+            ::setfsuid(0);
+    }
+    WithoutRootRights(const WithoutRootRights &) = delete;
+    WithoutRootRights &operator=(const WithoutRootRights &) = delete;
+};
 } // namespace
 
 class TestClassification : public QObject
@@ -113,7 +143,9 @@ private Q_SLOTS:
         f.classify();
         QCOMPARE(f.dir.read("out/r"), f.dir.read("in/1.htm"));
         QCOMPARE(f.observer.messages,
-                 (std::vector<std::string> {copyFailed(f.dir.path() + "/out/r"), summaryOf(2, 1)}));
+                 (std::vector<std::string> {
+                         because(copyFailed(f.dir.path() + "/out/r"), std::errc::file_exists),
+                         summaryOf(2, 1)}));
     }
 
     void flatKeepNeedsNoMarkers()
@@ -176,7 +208,8 @@ private Q_SLOTS:
         f.classify();
         QCOMPARE(f.dir.read("out/7/1.htm"), std::string("older"));
         QVERIFY(f.exists("in/1.htm"));
-        QCOMPARE(f.observer.messages.front(), moveFailed(f.dir.path() + "/out/7/1.htm"));
+        QCOMPARE(f.observer.messages.front(),
+                 because(moveFailed(f.dir.path() + "/out/7/1.htm"), std::errc::file_exists));
     }
 
     void namesFromFilesStayInsideTheOutput()
@@ -195,7 +228,8 @@ private Q_SLOTS:
         QVERIFY(f.exists(gbk("out/淺/6.htm")));
         QCOMPARE(f.summary(), summaryOf(6, 1));
         const std::string out = f.dir.path() + "/out/";
-        QCOMPARE(f.observer.messages[0], copyFailed(out + "../x/1.htm"));
+        QCOMPARE(f.observer.messages[0],
+                 because(copyFailed(out + "../x/1.htm"), std::errc::invalid_argument));
 
         ClassifierFixture g;
         g.post("1.htm", "..");
@@ -276,6 +310,102 @@ private Q_SLOTS:
         f.classify();
         QCOMPARE(f.summary(), summaryOf(2, 2));
         QVERIFY(f.classifier.wasStopped());
+    }
+
+    void failedTransfersSayWhy()
+    {
+        ClassifierFixture f;
+        const std::string longName(300, 'a');
+        f.post("1.htm", longName);
+        f.post("2.htm", "b");
+        f.dir.write("out/b", "there");
+        f.settings.folderMethod = FolderMethod::Flat;
+        f.settings.namingRule = NamingRule::ByRoomName;
+        f.classify();
+        const std::string out = f.dir.path() + "/out/";
+        QCOMPARE(show(f.observer.messages[0]),
+                 show(because(copyFailed(out + longName), std::errc::filename_too_long)));
+        QCOMPARE(show(f.observer.messages[1]),
+                 show(because(copyFailed(out + "b"), std::errc::file_exists)));
+        QCOMPARE(f.summary(), summaryOf(2, 0));
+    }
+
+    void unreadableFilesAndFoldersAreReported()
+    {
+        ClassifierFixture f;
+        f.post("1.htm", "r");
+        f.post("2.htm", "r");
+        f.post("locked/3.htm", "r");
+        QVERIFY(QDir().mkpath(f.dir.qtPath() + QStringLiteral("/out")));
+        for (const char *folder : {"", "/in", "/out"})
+            QVERIFY(QFile::setPermissions(f.dir.qtPath() + QLatin1String(folder),
+                                          QFileDevice::Permissions(0x7777)));
+        QCOMPARE(::chmod(f.dir.file("in/2.htm").c_str(), 0), 0);
+        QCOMPARE(::chmod(f.dir.file("in/locked").c_str(), 0), 0);
+        f.settings.folderMethod = FolderMethod::Flat;
+        {
+            const WithoutRootRights unprivileged;
+            f.classify();
+        }
+        ::chmod(f.dir.file("in/locked").c_str(), 0700);
+        QCOMPARE(f.observer.messages.size(), std::size_t(3));
+        const std::string denied =
+                FileSystem::errorText(std::make_error_code(std::errc::permission_denied));
+        QCOMPARE(show(f.observer.messages[0]),
+                 show(gbk("无法读取文件[2.htm]:") + denied + gbk(",忽略")));
+        QCOMPARE(show(f.observer.messages[1]),
+                 show(gbk("无法读取目录[") + f.dir.path() + "/in/locked/]:" + denied));
+        QCOMPARE(f.summary(), summaryOf(2, 1));
+        QVERIFY(f.exists("out/1.htm"));
+    }
+
+    // Names with line breaks or escape characters stay on one line of their own, and a
+    // broken conversion file opens a few message boxes, not one per line.
+    void controlCharactersAndBrokenConversionFiles()
+    {
+        ClassifierFixture f;
+        f.dir.write("in/x\ny.htm", "no markers");
+        std::string conversion;
+        for (int i = 0; i < 20; ++i)
+            conversion += std::to_string(i) + "<|\x1b[31mroom" + std::to_string(i) + "|\r\n";
+        f.dir.write("RoomID-Name.txt", conversion);
+        f.settings.folderMethod = FolderMethod::ByConversionFile;
+        std::vector<std::string> boxes;
+        {
+            const ScopedPlaceholderNotifier collect(
+                    [&boxes](const std::string &text) { boxes.push_back(text); });
+            f.classify();
+        }
+        QCOMPARE(show(f.observer.messages[0]),
+                 show(gbk("文件[x\\ny.htm]中没有找到相应的roomname,忽略")));
+        QCOMPARE(f.observer.sources.front(), f.dir.path() + "/in/x\\ny.htm");
+        QCOMPARE(boxes.size(), std::size_t(6));
+        QCOMPARE(show(boxes[0]), QStringLiteral("|\\x1b[31mroom0|"));
+        QCOMPARE(show(boxes[5]), show(gbk("另有15个无法识别的占位符没有一一显示")));
+    }
+
+    // A file larger than the memory the run may take is reported like any unreadable
+    // file; the run goes on.
+    void fileTooLargeToHoldIsReported()
+    {
+        QTemporaryDir shm(QStringLiteral("/dev/shm/quillery-XXXXXX"));
+        if (!shm.isValid())
+            QSKIP("needs /dev/shm");
+        ClassifierFixture f;
+        f.settings.inputDirectory = FileSystem::fromQtPath(shm.path()) + "/";
+        writeBytes(shm.path() + QStringLiteral("/1.htm"), "<RoomId>7</RoomId>");
+        const QByteArray huge = QFile::encodeName(shm.path() + QStringLiteral("/2.htm"));
+        const int fd = ::open(huge.constData(), O_WRONLY | O_CREAT, 0600);
+        QVERIFY(fd >= 0);
+        const bool sized = ::ftruncate(fd, off_t(1) << 62) == 0;
+        ::close(fd);
+        if (!sized)
+            QSKIP("this file system cannot hold a sparse file of 4 EiB");
+        f.classify();
+        QCOMPARE(f.observer.messages.size(), std::size_t(2));
+        QVERIFY2(f.observer.messages[0].rfind(gbk("无法读取文件[2.htm]:"), 0) == 0,
+                 qPrintable(show(f.observer.messages[0])));
+        QCOMPARE(f.summary(), summaryOf(2, 1));
     }
 
     void createDirectoryPathMakesEveryLevel()

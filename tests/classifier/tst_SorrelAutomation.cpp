@@ -141,11 +141,8 @@ private Q_SLOTS:
         QVERIFY(sorrel.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(serviceRegistered(), 15000);
         Client client(QStringLiteral("client"));
-        // Peer calls are answered by the bus library itself; introspection reaches the object.
-        QCOMPARE(client.call(QStringLiteral("org.freedesktop.DBus.Introspectable"),
-                             QStringLiteral("Introspect"))
-                         .type(),
-                 QDBusMessage::ReplyMessage);
+        // A call to the application's own interface attaches, even one it has no method for.
+        QCOMPARE(client.call(Service, QStringLiteral("Attach")).type(), QDBusMessage::ErrorMessage);
         ProgramWindow window;
         QTRY_VERIFY_WITH_TIMEOUT(
                 !(window = FindProgramWindow(sorrel.processId(), Title)).id.isEmpty(), 15000);
@@ -154,6 +151,30 @@ private Q_SLOTS:
         QVERIFY(!sorrel.waitForFinished(1000));
         QVERIFY(serviceRegistered());
         client.leave();
+        QVERIFY(sorrel.waitForFinished(10000));
+        QCOMPARE(sorrel.exitCode(), 0);
+    }
+
+    // A bus browser looking at the object is no client: it does not keep Sorrel alive.
+    void introspectionDoesNotHoldIt()
+    {
+        QProcess sorrel;
+        sorrel.start(QStringLiteral(QUILLERY_APP_DIR "/Sorrel"), {QStringLiteral("--automation")});
+        QVERIFY(sorrel.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(serviceRegistered(), 15000);
+        Client browser(QStringLiteral("browser"));
+        QCOMPARE(browser.call(QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                              QStringLiteral("Introspect"))
+                         .type(),
+                 QDBusMessage::ReplyMessage);
+        QCOMPARE(browser.call(QStringLiteral("org.freedesktop.DBus.Properties"),
+                              QStringLiteral("GetAll"))
+                         .type(),
+                 QDBusMessage::ErrorMessage);
+        ProgramWindow window;
+        QTRY_VERIFY_WITH_TIMEOUT(
+                !(window = FindProgramWindow(sorrel.processId(), Title)).id.isEmpty(), 15000);
+        QVERIFY(CloseWindow(window.id));
         QVERIFY(sorrel.waitForFinished(10000));
         QCOMPARE(sorrel.exitCode(), 0);
     }

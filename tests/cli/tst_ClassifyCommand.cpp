@@ -3,9 +3,13 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -167,6 +171,99 @@ private Q_SLOTS:
         const qsizetype copied = QDir(out_).entryList(QDir::Files).size();
         QVERIFY2(copied < files, qPrintable(QString::number(copied)));
         QCOMPARE(lines[1], u("转换完成,总个数=%1,成功的个数=%1").arg(copied));
+    }
+
+    // A copy killed half-way leaves no half file under the target's name, and the next
+    // run clears what is left and completes it: for a copy, and for a move between file
+    // systems, which copies too.
+    void killedMidCopyLeavesNoHalfFile_data()
+    {
+        QTest::addColumn<bool>("move");
+        QTest::newRow("copy") << false;
+        QTest::newRow("move between file systems") << true;
+    }
+    void killedMidCopyLeavesNoHalfFile()
+    {
+        QFETCH(bool, move);
+        QString source = in_;
+        QTemporaryDir shm(QStringLiteral("/dev/shm/quillery-XXXXXX"));
+        if (move) {
+            struct stat a, b;
+            if (!shm.isValid() || ::stat("/dev/shm", &a) != 0
+                || ::stat(QFile::encodeName(dir_->qtPath()).constData(), &b) != 0
+                || a.st_dev == b.st_dev)
+                QSKIP("needs /dev/shm on a file system of its own");
+            source = shm.path() + QStringLiteral("/in");
+        }
+        const std::string post = "<RoomId>7</RoomId>" + std::string(std::size_t(4) << 20, 'x');
+        writeBytes(source + QStringLiteral("/big.htm"), post);
+        const QStringList arguments {QStringLiteral("classify"),
+                                     QStringLiteral("--in"),
+                                     source,
+                                     QStringLiteral("--out"),
+                                     out_,
+                                     move ? QStringLiteral("--move") : QStringLiteral("--copy")};
+        QProcess process;
+        process.setProcessEnvironment(utf8Environment());
+        // The kernel ends the program when a write passes 1 MB: a kill at a fixed point of
+        // the copy, however fast the machine is.
+        process.setChildProcessModifier([] {
+            const struct rlimit size = {rlim_t(1) << 20, rlim_t(1) << 20};
+            const struct rlimit core = {0, 0};
+            ::setrlimit(RLIMIT_CORE, &core);
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            ::signal(SIGXFSZ, SIG_DFL);
+        });
+        process.start(AppQuillery, arguments);
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        const QString target = out_ + QStringLiteral("/7/big.htm");
+        QVERIFY2(!QFile::exists(target), qPrintable(QString::number(QFileInfo(target).size())));
+        QCOMPARE(readBytes(source + QStringLiteral("/big.htm")), post);
+        // At most an unfinished copy, under a name of its own.
+        for (const QString &left :
+             QDir(out_ + QStringLiteral("/7")).entryList(QDir::Files | QDir::Hidden))
+            QVERIFY2(left.startsWith(QStringLiteral(".quillery-partial-")), qPrintable(left));
+
+        const Result again = classify(arguments.mid(1));
+        QCOMPARE(again.status, 0);
+        QCOMPARE(again.out, u("转换完成,总个数=1,成功的个数=1\n"));
+        QCOMPARE(readBytes(target), post);
+        QCOMPARE(QDir(out_ + QStringLiteral("/7")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList {QStringLiteral("big.htm")});
+        QCOMPARE(QFile::exists(source + QStringLiteral("/big.htm")), !move);
+    }
+
+    // A file whose buffer cannot be had in the address space is reported like any file
+    // that cannot be read, and the run goes on.
+    void fileBeyondTheAddressSpaceIsReported()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizer's allocator cannot run within a limit on the address space");
+#endif
+        dir_->write("in/1.htm", "<RoomId>7</RoomId>");
+        // 2 GB in an address space of 1 GB.
+        QFile huge(in_ + QStringLiteral("/2.htm"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(2) << 30));
+        huge.close();
+        QProcess process;
+        process.setProcessEnvironment(utf8Environment());
+        process.setChildProcessModifier([] {
+            const struct rlimit bound = {rlim_t(1) << 30, rlim_t(1) << 30};
+            ::setrlimit(RLIMIT_AS, &bound);
+        });
+        process.start(AppQuillery,
+                      {QStringLiteral("classify"), QStringLiteral("--in"), in_,
+                       QStringLiteral("--out"), out_});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1); // one file was left out
+        const QStringList lines =
+                QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith(u("无法读取文件[2.htm]:")), qPrintable(lines[0]));
+        QCOMPARE(lines[1], u("转换完成,总个数=2,成功的个数=1"));
+        QVERIFY(QFile::exists(out_ + QStringLiteral("/7/1.htm")));
     }
 
 private:

@@ -2,17 +2,19 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/RoomModel.h"
 #include "browser/db/CAdoManager.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/AppDirectory.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
 #include "sample/SampleArchive.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <thread>
 
 namespace {
@@ -38,10 +40,15 @@ QProcessEnvironment utf8Environment()
     return env;
 }
 
-Run finish(QProcess &process)
+Run finish(QProcess &process, int waitMs = 120000)
 {
     Run run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+    if (!process.waitForFinished(waitMs)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    if (process.exitStatus() != QProcess::NormalExit)
         return run;
     run.status = process.exitCode();
     run.out = QString::fromUtf8(process.readAllStandardOutput());
@@ -49,12 +56,12 @@ Run finish(QProcess &process)
     return run;
 }
 
-Run quillery(const QStringList &arguments)
+Run quillery(const QStringList &arguments, int waitMs = 120000)
 {
     QProcess process;
     process.setProcessEnvironment(utf8Environment());
     process.start(AppQuillery, QStringList {QStringLiteral("import")} + arguments);
-    return finish(process);
+    return finish(process, waitMs);
 }
 
 QString u(const char *utf8)
@@ -168,6 +175,145 @@ private Q_SLOTS:
               "130 被中止"})
             QVERIFY2(run.out.contains(u(option)), option);
         QVERIFY(run.out.contains(QStringLiteral(QUILLERY_APP_DIR "/Import/")));
+        QVERIFY(run.out.contains(u("磁盘已满")));
+    }
+
+    // Files of settings are read whole: a device or a huge file is refused at once.
+    void settingsFilesMustBeSmallRegularFiles()
+    {
+        for (const char *option : {"--presets", "--config"}) {
+            const Run run = quillery({QString::fromLatin1(option), QStringLiteral("/dev/zero"),
+                                      QStringLiteral("--preset"), HtmlPreset},
+                                     20000);
+            QVERIFY2(run.status == 1, option);
+            QVERIFY2(run.err.contains(u("/dev/zero")) && run.err.contains(u("不是普通文件")),
+                     qPrintable(run.err));
+        }
+        TempAppDir dir;
+        const QString big = dir.qtPath() + QStringLiteral("/big.xml");
+        QFile file(big);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(qint64(65) << 20));
+        file.close();
+        const Run run = quillery(
+                {QStringLiteral("--presets"), big, QStringLiteral("--preset"), HtmlPreset}, 20000);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(u("64 MB")), qPrintable(run.err));
+    }
+
+    // The connection string is expanded once per run: "||" is one bar, and an unknown
+    // placeholder is reported once.
+    void connectionStringIsExpandedOnce()
+    {
+        TempAppDir dir;
+        QDir().mkpath(dir.qtPath() + QStringLiteral("/in"));
+        const Run run = quillery({QStringLiteral("--connection"),
+                                  QStringLiteral("Provider=SQLite;Data Source=") + dir.qtPath()
+                                          + QStringLiteral("/a||b|NOSUCH|.db"),
+                                  QStringLiteral("--preset"), HtmlPreset, QStringLiteral("--dir"),
+                                  dir.qtPath() + QStringLiteral("/in"), QStringLiteral("--table"),
+                                  QStringLiteral("LangPosts"), QStringLiteral("--auto-start"),
+                                  QStringLiteral("next")});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(QFile::exists(dir.qtPath() + QStringLiteral("/a|b.db")), qPrintable(run.err));
+        QCOMPARE(run.err.count(QStringLiteral("|NOSUCH|")), 1);
+
+        // The configuration's string was expanded when it was read: not again.
+        writeBytes(dir.qtPath() + QStringLiteral("/tree.xml"),
+                   gbk(("<?xml version=\"1.0\" encoding=\"GBK\"?><r><数据库连接字符串>"
+                        "Provider=SQLite;Data Source="
+                        + dir.path()
+                        + "/c||d.db</数据库连接字符串><帖子类型 TABLE=\"LangPosts\" "
+                          "ROOMID=\"1\">甲</帖子类型></r>")
+                               .c_str()));
+        const Run configured =
+                quillery({QStringLiteral("--config"), dir.qtPath() + QStringLiteral("/tree.xml"),
+                          QStringLiteral("--preset"), HtmlPreset, QStringLiteral("--dir"),
+                          dir.qtPath() + QStringLiteral("/in"), QStringLiteral("--table"),
+                          QStringLiteral("LangPosts")});
+        QCOMPARE(configured.status, 0);
+        QVERIFY2(QFile::exists(dir.qtPath() + QStringLiteral("/c|d.db")),
+                 qPrintable(configured.err));
+    }
+
+    // A full disk ends the run: one line with the database's words, the summary, exit
+    // status 1; every row reported is there, and a second run completes the set.
+    void fullDiskStopsTheRun()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        TempAppDir dir;
+        writeManyPosts(dir, 40000);
+        QProcess process;
+        process.setProcessEnvironment(utf8Environment());
+        // Writes beyond 1.5 MB fail as on a full disk (EFBIG instead of the signal).
+        process.setChildProcessModifier([] {
+            const rlim_t limit = rlim_t(3) << 19;
+            const struct rlimit size = {limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            ::signal(SIGXFSZ, SIG_IGN);
+        });
+        process.start(AppQuillery,
+                      QStringList {QStringLiteral("import")}
+                              + manyArguments(dir, db->connectionString()));
+        const Run run = finish(process);
+        QCOMPARE(run.status, 1);
+        const QStringList lines = run.lines();
+        QVERIFY(lines.size() >= 2);
+        QVERIFY2(lines.last().startsWith(u("插入完成: 总文件=")), qPrintable(lines.last()));
+        QVERIFY2(lines[lines.size() - 2].startsWith(u("数据库发生错误,导入已经停止(hr=-")),
+                 qPrintable(lines[lines.size() - 2]));
+        const long inserted = insertedOf(lines.last());
+        QVERIFY(inserted < 40000);
+        QCOMPARE(scalar(db->connectionString(), "select count(*) from posts"), (long long)inserted);
+        QVERIFY2(lines.size() < 9000, qPrintable(QString::number(lines.size())));
+
+        const Run again = quillery(manyArguments(dir, db->connectionString()));
+        QCOMPARE(again.status, 0);
+        QCOMPARE(insertedOf(again.lines().last()), long(40000 - inserted));
+        QCOMPARE(scalar(db->connectionString(), "select count(*) from posts"), 40000ll);
+    }
+
+    // Short of memory: a thread that cannot start fails the run with a message, and a file
+    // the reader cannot hold is that file's open error while the run goes on. Neither
+    // ends the program.
+    void memoryShortageFailsTheRunOrTheFile()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        TempAppDir dir;
+        writeManyPosts(dir, 1);
+        const auto start = [&](QProcess &process, int resource, rlim_t limit) {
+            process.setProcessEnvironment(utf8Environment());
+            process.setChildProcessModifier([resource, limit] {
+                const struct rlimit bound = {limit, limit};
+                ::setrlimit(resource, &bound);
+            });
+            process.start(AppQuillery,
+                          QStringList {QStringLiteral("import")}
+                                  + manyArguments(dir, db->connectionString()));
+        };
+        {
+            // Threads take their stack size from this limit: none fits in memory.
+            QProcess process;
+            start(process, RLIMIT_STACK, rlim_t(1) << 46);
+            const Run run = finish(process);
+            QCOMPARE(run.status, 1);
+            QVERIFY2(run.err.contains(u("无法启动导入所需的线程(")), qPrintable(run.err));
+            QCOMPARE(scalar(db->connectionString(), "select count(*) from posts"), 0ll);
+        }
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizer's allocator cannot run within a limit on the address space");
+#endif
+        // A file of 2 GB in an address space of 1 GB: its buffer cannot be had.
+        QFile huge(dir.qtPath() + QStringLiteral("/many/1/2.htm"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(2) << 30));
+        huge.close();
+        QProcess process;
+        start(process, RLIMIT_AS, rlim_t(1) << 30);
+        const Run run = finish(process);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.lines(),
+                 (QStringList {q(dir.file("many/1/2.htm")) + u("   文件打开错误(error=12)"),
+                               u("插入完成: 总文件=2成功插入=1")}));
     }
 
     void usageAndDatabaseErrors()

@@ -1,4 +1,5 @@
 #include "PgCluster.h"
+#include "QuilleryProcess.h"
 #include "TestDatabase.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
@@ -15,37 +16,7 @@
 
 namespace {
 
-const QString AppQuillery = QStringLiteral(QUILLERY_APP_DIR "/quillery");
-
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run quillery(const QStringList &arguments)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("LC_ALL"));
-    env.remove(QStringLiteral("LC_CTYPE"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    process.setProcessEnvironment(env);
-    process.start(AppQuillery, arguments);
-    Run run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QString u(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
+using namespace QuilleryProcess;
 
 QString q(const std::string &text)
 {

@@ -7,10 +7,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <ios>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,6 +101,56 @@ private Q_SLOTS:
         QVERIFY(FileSystem::removeFile(a));
     }
 
+    // Between file systems a move is a copy and a removal: the content, the permissions,
+    // no file left beside the target, and never over an existing file.
+    void movesBetweenFileSystems()
+    {
+        QTemporaryDir shm(QStringLiteral("/dev/shm/quillery-XXXXXX"));
+        struct stat a, b;
+        if (!shm.isValid() || ::stat("/dev/shm", &a) != 0
+            || ::stat(FileSystem::toDiskPath(dir().path()).c_str(), &b) != 0
+            || a.st_dev == b.st_dev)
+            QSKIP("needs /dev/shm on a file system of its own");
+        const std::string from = FileSystem::fromQtPath(shm.path()) + "/a.txt";
+        writeBytes(shm.path() + QStringLiteral("/a.txt"), "A");
+        QCOMPARE(::chmod(from.c_str(), 0640), 0);
+        dir().write("out/b.txt", "B");
+        QCOMPARE(FileSystem::moveFile(from, dir().file("out/b.txt")),
+                 std::make_error_code(std::errc::file_exists));
+        QVERIFY(FileSystem::exists(from));
+        bool sameFile = true;
+        QVERIFY(!FileSystem::moveFile(from, dir().file("out/a.txt"), &sameFile));
+        QVERIFY(!sameFile);
+        QVERIFY(!FileSystem::exists(from));
+        QCOMPARE(dir().read("out/a.txt"), std::string("A"));
+        struct stat made;
+        QCOMPARE(::stat(dir().file("out/a.txt").c_str(), &made), 0);
+        QCOMPARE(made.st_mode & 07777, mode_t(0640));
+        QCOMPARE(QDir(dir().qtPath() + QStringLiteral("/out"))
+                         .entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 (QStringList {QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    }
+
+    // Partial files that a killed copy left are cleared; one whose copy still holds its
+    // lock is kept, and other files are never touched.
+    void stalePartialFilesAreRemoved()
+    {
+        dir().write("out/.quillery-partial-dead01", "half");
+        dir().write("out/.quillery-partial-busy01", "half");
+        dir().write("out/post.htm", "whole");
+        const int busy = ::open(dir().file("out/.quillery-partial-busy01").c_str(), O_RDONLY);
+        QVERIFY(busy >= 0);
+        QCOMPARE(::flock(busy, LOCK_EX), 0);
+        QCOMPARE(FileSystem::removeStalePartialFiles(dir().file("out")), std::size_t(1));
+        ::close(busy);
+        QCOMPARE(
+                QDir(dir().qtPath() + QStringLiteral("/out")).entryList(QDir::Files | QDir::Hidden),
+                (QStringList {QStringLiteral(".quillery-partial-busy01"),
+                              QStringLiteral("post.htm")}));
+        QVERIFY(FileSystem::isPartialFileName(".quillery-partial-busy01"));
+        QVERIFY(!FileSystem::isPartialFileName("post.htm"));
+    }
+
     void failedCopyLeavesNoTarget()
     {
         // A directory opens for reading but yields no bytes: the copy fails after the
@@ -158,6 +210,9 @@ private Q_SLOTS:
                  QString::fromLocal8Bit(rare.message()) + QStringLiteral(" (errno 33)"));
         const std::error_code other(3, std::iostream_category());
         QVERIFY(show(FileSystem::errorText(other)).endsWith(QStringLiteral(" (iostream 3)")));
+        // A settings file refused by kind is told in words alone.
+        QCOMPARE(show(FileSystem::errorText(FileSystem::checkSettingsFile("/dev/null"))),
+                 QString::fromUtf8("不是普通文件"));
     }
 
     void listsWithCaseInsensitiveWildcardInNameOrder()

@@ -6,6 +6,11 @@
 #include "common/MessageExport.h"
 #include "common/RoomConversion.h"
 
+#include <QFile>
+
+#include <algorithm>
+#include <chrono>
+
 namespace {
 // Expands |UP| to "UP" so that the tests see the name part go through the expansion.
 int upResolver(void *, std::int32_t kind, const std::string &placeholder, std::string &value)
@@ -68,6 +73,58 @@ private Q_SLOTS:
         QCOMPARE(*FindRoomIdByName(t.ids, t.names, "same"), std::string("1"));
         QVERIFY(!FindRoomIdByName(t.ids, t.names, "other")); // case matters
         QCOMPARE(*FindRoomIdByName(t.ids, t.names, "Other"), std::string("3"));
+    }
+
+    void tableLooksUpAsTheListsDo()
+    {
+        dir_->write("RoomID-Name.txt", "1<same\r\n2<same\r\n3<Other\r\n");
+        RoomConversionTable table;
+        QVERIFY(table.Load(upResolver).empty());
+        QCOMPARE(*table.FindRoomId("same"), std::string("1"));
+        QVERIFY(!table.FindRoomId("other"));
+        table.Append("100", "other");
+        table.Append("101", "same");
+        QCOMPARE(*table.FindRoomId("other"), std::string("100"));
+        QCOMPARE(*table.FindRoomId("same"), std::string("1"));
+        QCOMPARE(table.roomNames().size(), std::size_t(5));
+        table.Clear();
+        QVERIFY(!table.FindRoomId("same"));
+    }
+
+    // A conversion file of a million rooms must not make every look-up a million
+    // comparisons: the time of a look-up stays that of a small table.
+    void lookUpTimeDoesNotGrowWithTheTable()
+    {
+        const auto fastest = [](const RoomConversionTable &table, const std::string &name) {
+            double best = 1e9;
+            for (int round = 0; round < 5; ++round) {
+                const auto start = std::chrono::steady_clock::now();
+                std::size_t found = 0;
+                for (int i = 0; i < 20000; ++i)
+                    found += table.FindRoomId(name) != nullptr;
+                const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+                if (found == 20000)
+                    best = std::min(best, took.count());
+            }
+            return best;
+        };
+        RoomConversionTable small, large;
+        for (int i = 0; i < 1000; ++i)
+            small.Append(std::to_string(i), "room " + std::to_string(i));
+        for (int i = 0; i < 400000; ++i)
+            large.Append(std::to_string(i), "room " + std::to_string(i));
+        const double ratio = fastest(large, "room 399999") / fastest(small, "room 999");
+        QVERIFY2(ratio < 20, qPrintable(QString::number(ratio)));
+    }
+
+    void conversionFileThatIsNoFileIsNotRead()
+    {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"),
+                            dir_->qtPath() + QStringLiteral("/RoomID-Name.txt")));
+        RoomConversionTable table;
+        const std::string problem = table.Load(upResolver);
+        QVERIFY2(problem.find(gbk("不是普通文件")) != std::string::npos, qPrintable(show(problem)));
+        QVERIFY(table.roomIds().empty());
     }
 
     void fileIsOnlyRead()

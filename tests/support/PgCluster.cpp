@@ -1,5 +1,7 @@
 #include "PgCluster.h"
 
+#include "browser/db/CAdoManager.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,9 +10,15 @@
 #include <QStandardPaths>
 #include <QVersionNumber>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -38,6 +46,20 @@ int freePort()
     ::close(fd);
     return port;
 }
+
+// Waits on fd 3 in the background, outside the program's process tree (its shell ends at
+// once, so the watchdog belongs to init and a kill of the program's tree spares it). A
+// line "done" means the program cleaned up; end of file without it means it died.
+constexpr const char WatchdogScript[] =
+        "( read line <&3\n"
+        "  if [ \"$line\" != done ]; then\n"
+        "    if [ -f \"$1/data/postmaster.pid\" ]; then\n"
+        "      if [ -n \"$2\" ]; then runuser -u postgres -- \"$3\" -D \"$1/data\" -m immediate "
+        "-w stop\n"
+        "      else \"$3\" -D \"$1/data\" -m immediate -w stop; fi\n"
+        "    fi\n"
+        "    case \"$1\" in /tmp/quillery-pg-*) rm -rf \"$1\" ;; esac\n"
+        "  fi ) >/dev/null 2>&1 &\n";
 
 } // namespace
 
@@ -95,13 +117,72 @@ PgCluster::PgCluster() = default;
 
 PgCluster::~PgCluster()
 {
+    CAdoManager::ReleaseHeldConnection();
     if (running_) {
         QString ignored;
-        run(QStringLiteral("pg_ctl"),
-            {QStringLiteral("-D"), dataDirectory(), QStringLiteral("-m"),
-             QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")},
-            ignored);
+        if (run(QStringLiteral("pg_ctl"),
+                {QStringLiteral("-D"), dataDirectory(), QStringLiteral("-m"),
+                 QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")},
+                ignored))
+            running_ = false;
     }
+    // The folder goes with dir_; a server that would not stop is the watchdog's.
+    releaseWatchdog(running_);
+}
+
+bool PgCluster::startWatchdog(QString &error)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        error = QStringLiteral("cannot make the watchdog's pipe: ")
+                + QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 3);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    const QByteArray folder = QFile::encodeName(socketDirectory());
+    const QByteArray pgCtl = QFile::encodeName(bin_ + QStringLiteral("/pg_ctl"));
+    const char *argv[] = {"sh",
+                          "-c",
+                          WatchdogScript,
+                          "sh",
+                          folder.constData(),
+                          asPostgres_ ? "1" : "",
+                          pgCtl.constData(),
+                          nullptr};
+    pid_t shell = 0;
+    const int spawned = ::posix_spawn(&shell, "/bin/sh", &actions, &attributes,
+                                      const_cast<char *const *>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(fds[0]);
+    if (spawned != 0) {
+        ::close(fds[1]);
+        error = QStringLiteral("cannot start the watchdog: ")
+                + QString::fromLocal8Bit(std::strerror(spawned));
+        return false;
+    }
+    int status = 0;
+    ::waitpid(shell, &status, 0);
+    watchdog_ = fds[1];
+    return true;
+}
+
+void PgCluster::releaseWatchdog(bool stillNeeded)
+{
+    if (watchdog_ < 0)
+        return;
+    if (!stillNeeded && ::write(watchdog_, "done\n", 5) != 5)
+        qWarning("the watchdog of %s did not take its line", qPrintable(socketDirectory()));
+    ::close(watchdog_);
+    watchdog_ = -1;
 }
 
 QString PgCluster::socketDirectory() const
@@ -169,6 +250,8 @@ bool PgCluster::start(QString &error)
         error = QStringLiteral("cannot hand %1 over to postgres").arg(dir_->path());
         return false;
     }
+    if (!startWatchdog(error))
+        return false;
     port_ = freePort();
     if (!run(QStringLiteral("initdb"),
              {QStringLiteral("-D"), dataDirectory(), QStringLiteral("-A"), QStringLiteral("trust"),
@@ -201,6 +284,7 @@ bool PgCluster::stop(QString &error)
 {
     if (!running_)
         return true;
+    CAdoManager::ReleaseHeldConnection();
     if (!run(QStringLiteral("pg_ctl"),
              {QStringLiteral("-D"), dataDirectory(), QStringLiteral("-m"), QStringLiteral("fast"),
               QStringLiteral("-w"), QStringLiteral("stop")},

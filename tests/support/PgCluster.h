@@ -3,7 +3,9 @@
 // A throwaway PostgreSQL cluster for tests and benchmarks: initdb and pg_ctl in a
 // temporary folder under /tmp, listening only on a Unix socket in that folder, stopped
 // and removed afterwards. As root the server programs run as the "postgres" system user
-// (initdb refuses root), on a folder handed over to it.
+// (initdb refuses root), on a folder handed over to it. A watchdog process outside the
+// program's process tree stops the server and removes the folder when the program dies
+// without doing so itself (killed under a test's time-out).
 
 #include <QString>
 #include <QStringList>
@@ -50,10 +52,13 @@ public:
 private:
     bool run(const QString &tool, const QStringList &arguments, QString &error);
     QString dataDirectory() const;
+    bool startWatchdog(QString &error);
+    void releaseWatchdog(bool stillNeeded);
 
     std::unique_ptr<QTemporaryDir> dir_;
     QString bin_;
     int port_ = 0;
     bool asPostgres_ = false;
     bool running_ = false;
+    int watchdog_ = -1; // the write end of the watchdog's pipe
 };

@@ -469,6 +469,97 @@ private Q_SLOTS:
         QCOMPARE(rs->RecordCount(), 10L);
     }
 
+    // Look-ups each make a manager of their own: on PostgreSQL they share one connection
+    // per thread, never one holding a transaction, and a connection that broke meanwhile
+    // is replaced without the caller noticing.
+    void postgresConnectionIsHeldForTheNextManager()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::PostgreSQL, "posts");
+        const auto backend = [&](CAdoManager &manager) {
+            std::unique_ptr<CAdoRecordset> rs;
+            long long pid = -1;
+            if (manager.ExecuteSql("select pg_backend_pid()", rs, 1) == 0)
+                rs->Value(0).ToInt64(pid);
+            return pid;
+        };
+        long long first = 0;
+        {
+            CAdoManager manager;
+            QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+            first = backend(manager);
+            QCOMPARE(manager.BeginTransaction(), 0L);
+            QCOMPARE(manager.ExecuteSql(insertPostsSql(TestEngine::PostgreSQL, "posts", 1, 3), 1),
+                     0L);
+        } // closed with the transaction open: rolled back
+        CAdoManager other; // opened while the first is held: a connection of its own
+        {
+            CAdoManager manager;
+            QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+            QCOMPARE(backend(manager), first);
+            QVERIFY(!manager.InTransaction());
+            std::unique_ptr<CAdoRecordset> rs;
+            QCOMPARE(manager.ExecuteSql("select count(*) from posts", rs, 1), 0L);
+            QCOMPARE(rs->Value(0).Text(), std::string("0"));
+            QCOMPARE(other.OpenAdoConnection(db->connectionString()), 0L);
+            QVERIFY(backend(other) != first);
+        }
+        // Another thread has a connection of its own.
+        long long inThread = 0;
+        std::thread([&] {
+            CAdoManager manager;
+            if (manager.OpenAdoConnection(db->connectionString()) == 0)
+                inThread = backend(manager);
+        }).join();
+        QVERIFY(inThread > 0 && inThread != first);
+        // The held connection ends on the server's side: the next manager opens anew.
+        BoundStatement kill {"select pg_terminate_backend(?)", {SqlValue::fromInteger(first)}, {}};
+        QCOMPARE(other.ExecuteSql(kill, 1), 0L);
+        QTest::qWait(200);
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        const long long replaced = backend(manager);
+        QVERIFY(replaced > 0 && replaced != first);
+        QVERIFY(manager.LastError().empty());
+    }
+
+    // Rows without a result run through SQLite's own interface: values stored as Qt's
+    // driver stores them, failures reported in its words and codes.
+    void sqliteBoundStatementsStoreAndReportAsBefore()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        const std::string title = gbk("标题") + std::string("a\0b", 3) + gbk("」");
+        BoundStatement insert {"insert into posts (topicid, title, username, createtime) "
+                               "values (?, ?, ?, ?)",
+                               {SqlValue::fromInteger(4294967296LL), SqlValue::fromText(title),
+                                SqlValue::fromText(std::string()), SqlValue()},
+                               "shown insert"};
+        QCOMPARE(manager.ExecuteSql(insert, 1), 0L);
+        std::unique_ptr<CAdoRecordset> rs;
+        QCOMPARE(manager.ExecuteSql("select topicid, title, username is null, createtime is null, "
+                                    "length(title) from posts",
+                                    rs, 1),
+                 0L);
+        QCOMPARE(rs->Value(0).Text(), std::string("4294967296"));
+        QCOMPARE(rs->Value(1).Text(), title);
+        QCOMPARE(rs->Value(2).Text(), std::string("0")); // empty text, not NULL
+        QCOMPARE(rs->Value(3).Text(), std::string("1"));
+        const long code = manager.ExecuteSql(insert, 1); // the same key again
+        QCOMPARE(code, MakeDbErrorCode(DbEngine::SQLite, 1555));
+        QCOMPARE(manager.LastErrorReason(),
+                 std::string("Unable to fetch row: UNIQUE constraint failed: posts.topicid"));
+        QVERIFY(startsWith(manager.LastError(),
+                           reportStart("ExecuteSql函数发生错误:", "shown insert", code)));
+        // A statement SQLite cannot prepare is reported as before, and the kept ones
+        // still run.
+        BoundStatement broken {"insert into nowhere values (?)", {SqlValue::fromInteger(1)}, {}};
+        QVERIFY(manager.ExecuteSql(broken, 1) != 0);
+        QVERIFY(manager.LastErrorReason().find("no such table: nowhere") != std::string::npos);
+        insert.values[0] = SqlValue::fromInteger(5);
+        QCOMPARE(manager.ExecuteSql(insert, 1), 0L);
+    }
+
     void removedSqliteFileIsNotWrittenTo()
     {
         QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");

@@ -33,6 +33,29 @@ private Q_SLOTS:
         QCOMPARE(SqlStateNumber("4201"), 0u);
     }
 
+    // Failures of the database as a whole end an import; those of one statement do not.
+    void failuresThatEndARun()
+    {
+        using E = DbEngine;
+        for (const long code : {MakeDbErrorCode(E::SQLite, 13), MakeDbErrorCode(E::SQLite, 778),
+                                MakeDbErrorCode(E::SQLite, 11), MakeDbErrorCode(E::SQLite, 8),
+                                MakeDbErrorCode(E::Layer, LayerError::NotOpen),
+                                MakeDbErrorCode(E::Layer, LayerError::DatabaseFileLost),
+                                MakeDbErrorCode(E::PostgreSQL, SqlStateNumber("08006")),
+                                MakeDbErrorCode(E::PostgreSQL, SqlStateNumber("57P01")),
+                                MakeDbErrorCode(E::PostgreSQL, SqlStateNumber("53100")),
+                                MakeDbErrorCode(E::PostgreSQL, SqlStateNumber("58030"))})
+            QVERIFY2(IsFatalDbError(code), qPrintable(QString::number(code)));
+        for (const long code :
+             {MakeDbErrorCode(E::SQLite, 1555), MakeDbErrorCode(E::SQLite, 20),
+              MakeDbErrorCode(E::SQLite, 5), MakeDbErrorCode(E::SQLite, 9),
+              MakeDbErrorCode(E::Layer, LayerError::NulInText),
+              MakeDbErrorCode(E::PostgreSQL, SqlStateNumber("23505")),
+              MakeDbErrorCode(E::PostgreSQL, SqlStateNumber("22P02")),
+              MakeDbErrorCode(E::PostgreSQL, SqlStateNumber("57014")), 31L, 183L, 0L})
+            QVERIFY2(!IsFatalDbError(code), qPrintable(QString::number(code)));
+    }
+
     void driverErrorsBecomeReports()
     {
         const QSqlError sqlite(QStringLiteral("Unable to fetch row"),

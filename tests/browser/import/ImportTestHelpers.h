@@ -6,10 +6,10 @@
 #include "TestDatabase.h"
 #include "TestSupport.h"
 
-#include "browser/RoomModel.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/import/ImportRun.h"
 #include "browser/import/ImportSink.h"
+#include "browser/rooms/RoomModel.h"
 #include "common/Codec.h"
 
 #include <QTest>

@@ -290,9 +290,15 @@ private Q_SLOTS:
         dir.write("in/c.htm", postPage("a"));
         dir.write("in/d.htm", postPage("d"));
         RecordingSink sink;
-        std::string connection = db->connectionString();
         CAdoManager ado;
-        QCOMPARE(FindNextTopicid(ado, connection, "posts", sink), 1u);
+        const auto next = [&](const std::string &table,
+                              const std::string &connection = std::string()) {
+            ImportSettings search = DefaultImportSettings();
+            search.connectionString = connection.empty() ? db->connectionString() : connection;
+            search.table = table;
+            return FindNextTopicid(ado, search, sink);
+        };
+        QCOMPARE(next("posts"), 1u);
 
         ImportSettings settings = pageSettings(db->connectionString(), dir.file("in"));
         settings.topicidMode = TopicidMode::AutoGrow;
@@ -310,20 +316,19 @@ private Q_SLOTS:
         QCOMPARE(rows[0], (PostRow {"41", "a", "11", "user", "3", "2001-02-03 04:05:06"}));
         QCOMPARE(rows[1].topicid, std::string("42"));
         QCOMPARE(rows[1].title, std::string("d"));
-        QCOMPARE(FindNextTopicid(ado, connection, "posts", sink), 43u);
+        QCOMPARE(next("posts"), 43u);
         QVERIFY(sink.boxes.empty());
 
         QUILLERY_EXECUTE(db, "insert into posts(topicid,title,roomid) values(4294967295,'max',1)");
-        QCOMPARE(FindNextTopicid(ado, connection, "posts", sink), 0u);
+        QCOMPARE(next("posts"), 0u);
         QCOMPARE(sink.boxes.size(), std::size_t(1));
         QCOMPARE(sink.boxes[0],
                  u("查找最大topicid发生错误, "
                    "请检查“导入到的表中”字段中填入的表名称(posts)是否存在?"));
-        QCOMPARE(FindNextTopicid(ado, connection, "nosuch", sink), 0u);
-        QCOMPARE(FindNextTopicid(ado, connection, "posts;drop", sink), 0u);
+        QCOMPARE(next("nosuch"), 0u);
+        QCOMPARE(next("posts;drop"), 0u);
         QCOMPARE(sink.boxes.size(), std::size_t(3));
-        std::string wrong = "Provider=SQLite;Data Source=/nonexistent/x.db";
-        QCOMPARE(FindNextTopicid(ado, wrong, "posts", sink), 0u);
+        QCOMPARE(next("posts", "Provider=SQLite;Data Source=/nonexistent/x.db"), 0u);
         QCOMPARE(sink.boxes.back(), u("打开数据库连接错误,请检查连接字符串填写是否正确?"));
         ado.CloseAdoConnection();
     }
@@ -415,8 +420,10 @@ private Q_SLOTS:
             QVERIFY(sink.boxes[1].rfind(u("获取表mixedcase属性发生错误[-"), 0) == 0);
 
         CAdoManager ado;
-        std::string connection = db->connectionString();
-        QCOMPARE(FindNextTopicid(ado, connection, "NoSuch", sink), 0u);
+        ImportSettings search = DefaultImportSettings();
+        search.connectionString = db->connectionString();
+        search.table = "NoSuch";
+        QCOMPARE(FindNextTopicid(ado, search, sink), 0u);
         QCOMPARE(sink.boxes.back(),
                  u("查找最大topicid发生错误, 请检查“导入到的表中”字段中填入的表名称(") + named
                          + u(")是否存在?"));

@@ -1,9 +1,10 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
-#include "browser/RoomModel.h"
 #include "browser/import/ImportTexts.h"
 #include "browser/import/ImportWalk.h"
+#include "browser/rooms/RoomModel.h"
+#include "common/Codec.h"
 #include "common/FileSystem.h"
 
 #include <QDir>
@@ -19,6 +20,10 @@ class Recorder : public WalkVisitor
 public:
     void VisitFile(WalkFile &&file) override
     {
+        if (!file.regular) {
+            others.push_back(file.path.substr(root.size()) + ":" + std::to_string(file.linkError));
+            return;
+        }
         files.push_back(file.path.substr(root.size()));
         nodes.push_back(file.node);
         if (stopAfter && files.size() >= stopAfter)
@@ -28,6 +33,7 @@ public:
 
     std::string root;
     std::vector<std::string> files;
+    std::vector<std::string> others; // not regular files: name and link error
     std::vector<TreeItem> nodes;
     std::vector<std::string> lines;
     std::size_t stopAfter = 0;
@@ -73,9 +79,10 @@ private Q_SLOTS:
         Recorder recorder;
         recorder.root = dir.file("in/");
         walker.ScanDirectory(dir.file("in/"), nullptr, recorder);
-        // The loop is entered once; the link to a file is a file; the FIFO and the
-        // dangling link are no post files.
+        // The loop is entered once; the link to a file is a file; the dangling link and
+        // the FIFO are handed on as what they are, to be reported, never opened.
         QCOMPARE(recorder.files, (std::vector<std::string> {"1.htm", "3.htm", "d/2.htm"}));
+        QCOMPARE(recorder.others, (std::vector<std::string> {"4.htm:2", "5.htm:0"}));
 
         Recorder missing;
         walker.ScanDirectory(dir.file("nothing"), nullptr, missing);
@@ -92,6 +99,37 @@ private Q_SLOTS:
             QCOMPARE(locked.lines.size(), std::size_t(1));
             QVERIFY(locked.lines[0].find(dir.file("locked/in/")) != std::string::npos);
         }
+    }
+
+    void linksLeadingOutOfTheFolderAreNotFollowed()
+    {
+        TempAppDir dir;
+        dir.write("in/1.htm", "x");
+        dir.write("in/sub/2.htm", "x");
+        dir.write("sibling/3.htm", "x");
+        dir.write("sibling/deep/4.htm", "x");
+        const QString in = QString::fromStdString(dir.file("in"));
+        QVERIFY(QFile::link(QStringLiteral(".."), in + QStringLiteral("/sub/up")));
+        QVERIFY(QFile::link(QStringLiteral("../sibling"), in + QStringLiteral("/out")));
+        QVERIFY(QFile::link(QStringLiteral("sub"), in + QStringLiteral("/inner")));
+        std::atomic<bool> keepRunning {true};
+        ImportWalker walker(nullptr, "*.htm", keepRunning);
+        Recorder recorder;
+        recorder.root = dir.file("in/");
+        walker.ScanDirectory(dir.file("in"), nullptr, recorder);
+        QCOMPARE(recorder.files, (std::vector<std::string> {"1.htm", "inner/2.htm"}));
+        QCOMPARE(recorder.lines.size(), std::size_t(1));
+        QCOMPARE(show(recorder.lines[0]),
+                 show(Gbk::literal("目录< ") + dir.file("in/out/")
+                      + Gbk::literal(" >指向导入目录之外(") + dir.file("sibling")
+                      + Gbk::literal("),忽略这个目录")));
+
+        // The import folder itself may be reached through a link.
+        QVERIFY(QFile::link(in, QString::fromStdString(dir.file("alias"))));
+        Recorder aliased;
+        aliased.root = dir.file("alias/");
+        walker.ScanDirectory(dir.file("alias"), nullptr, aliased);
+        QCOMPARE(aliased.files, recorder.files);
     }
 
     void roomNodesFollowTheFolders()

@@ -4,6 +4,7 @@
 #include "browser/import/ImportTexts.h"
 #include "browser/import/PostExtraction.h"
 #include "common/Codec.h"
+#include "common/RoomConversion.h"
 
 namespace {
 
@@ -24,6 +25,8 @@ public:
         settings.title = {"<title>", "</title>"};
         settings.roomid = {"<roomid>", "</roomid>"};
         columns.hasUsername = columns.hasReply = columns.hasCreatetime = true;
+        conversion.Append("7", gbk("闲聊"));
+        conversion.Append("8", gbk("编程"));
     }
     Extracted run(const std::string &bytes, const std::string &path = "/in/15/123.htm",
                   std::optional<std::uint32_t> counter = std::nullopt,
@@ -33,8 +36,7 @@ public:
         LowerCaseMarkers(lowered);
         ExtractionContext context;
         context.settings = &lowered;
-        context.roomIds = &roomIds;
-        context.roomNames = &roomNames;
+        context.conversion = &conversion;
         context.columns = columns;
         Extracted out;
         out.result = ExtractPostFields(context, bytes, path, FileTitleOf(FileNameOf(path)),
@@ -44,8 +46,7 @@ public:
 
     ImportSettings settings;
     PostColumns columns;
-    std::vector<std::string> roomIds {"7", "8"};
-    std::vector<std::string> roomNames {gbk("闲聊"), gbk("编程")};
+    RoomConversionTable conversion;
 };
 
 std::string line(const char *format, const std::string &argument)
