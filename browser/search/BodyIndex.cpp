@@ -301,6 +301,12 @@ long BodyIndex::Remove(const std::vector<long long> &topicids)
     return inTransaction([&] { return fail(store_->remove(topicids)); });
 }
 
+long BodyIndex::Flush()
+{
+    // Each Put and Remove is written as it is made.
+    return 0;
+}
+
 long BodyIndex::GetStamp(long long topicid, bool &indexed, PostFileStamp &stamp)
 {
     indexed = false;

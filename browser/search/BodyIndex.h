@@ -120,6 +120,10 @@ public:
     long Put(long long topicid, const PostText &text, const PostFileStamp &stamp);
     // Removes posts; topicids the index does not hold are passed over.
     long Remove(const std::vector<long long> &topicids);
+    // Writes what Put and Remove may hold back to write many posts at once. A caller
+    // that opened a transaction calls it before the commit: only then is everything
+    // it put in the index. Without a transaction of the caller's, Put writes at once.
+    long Flush();
 
     // Whether a post is indexed, and the stamp of its file then.
     long GetStamp(long long topicid, bool &indexed, PostFileStamp &stamp);
