@@ -16,6 +16,7 @@
 #include "browser/db/CAdoManager.h"
 #include "browser/db/EmbeddedDatabase.h"
 #include "browser/search/BodyIndex.h"
+#include "browser/search/BodyPostings.h"
 #include "browser/search/BodyTokens.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
@@ -140,7 +141,11 @@ long long postgresBytes(CAdoManager &ado)
 {
     std::unique_ptr<CAdoRecordset> rs;
     long long bytes = 0;
-    if (ado.ExecuteSql("select pg_total_relation_size('posts_body')", rs, CAdoManager::CommandText)
+    if (ado.ExecuteSql("select pg_total_relation_size('posts_body_seg') + "
+                       "pg_total_relation_size('posts_body_term') + "
+                       "pg_total_relation_size('posts_body_doc') + "
+                       "pg_total_relation_size('posts_body_stale')",
+                       rs, CAdoManager::CommandText)
                 == 0
         && rs->IsOpen() && !rs->IsEOF())
         rs->Value(0).ToInt64(bytes);
@@ -172,8 +177,9 @@ Figures runEngine(const std::string &connection, const std::string &root, long l
             die(problem);
         if (index.Put(id, text, stamp) != 0)
             die(index.Problem());
-        if ((id % BatchPosts == 0 || id == posts) && ado.CommitTransaction() != 0)
-            die(ado.LastError());
+        if ((id % BatchPosts == 0 || id == posts)
+            && (index.Flush() != 0 || ado.CommitTransaction() != 0))
+            die(index.Problem() + ado.LastError());
     }
     if (index.Optimize() != 0)
         die(index.Problem());
@@ -184,13 +190,15 @@ Figures runEngine(const std::string &connection, const std::string &root, long l
     f.sizeMb = double(after - before) / 1048576.0;
     f.parts = engine == DbEngine::SQLite
             ? rowText(ado,
-                      "select (select sum(length(block)) from posts_body_pos_data) / 1048576.0, "
-                      "(select sum(length(block)) from posts_body_chr_data) / 1048576.0, "
-                      "(select sum(length(text)) from posts_body_file) / 1048576.0")
+                      "select (select sum(length(ids)) / 1048576.0 from posts_body_term), "
+                      "(select (sum(length(term)) + 8 * count(*)) / 1048576.0 from "
+                      "posts_body_term), (select sum(length(text)) / 1048576.0 from "
+                      "posts_body_doc), (select count(*) / 1e6 from posts_body_term)")
             : rowText(ado,
-                      "select pg_table_size('posts_body') / 1048576.0, "
-                      "pg_relation_size('posts_body_terms') / 1048576.0, "
-                      "pg_relation_size('posts_body_pkey') / 1048576.0");
+                      "select pg_table_size('posts_body_term') / 1048576.0, "
+                      "pg_indexes_size('posts_body_term') / 1048576.0, "
+                      "pg_total_relation_size('posts_body_doc') / 1048576.0, "
+                      "(select count(*) / 1e6 from posts_body_term)");
     for (auto &[name, queries] : classes) {
         for (Query *q : queries) {
             BodySearchResult page;
@@ -283,8 +291,8 @@ int main(int argc, char **argv)
         std::string problem;
         if (!ExtractPostFile(postPath(root, id), text, stamp, problem))
             die(problem);
-        BodyTokens::IndexTokens tokens;
-        BodyTokens::MakeIndexTokens(text.text, tokens);
+        BodyPostings::PendingSegment segment;
+        segment.add(id, text.text, stamp.size, stamp.modified);
     }
     const double extractionRate = double(posts) / (extraction.milliseconds() / 1000);
 
@@ -352,9 +360,10 @@ int main(int argc, char **argv)
     std::printf("%-34s %14.1f %14.1f\n", "index size (MB)", lite.sizeMb, pg.sizeMb);
     std::printf("%-34s %14.2f %14.2f\n", "  x GBK file size", lite.sizeMb / gbkMb,
                 pg.sizeMb / gbkMb);
-    std::printf("  SQLite parts: positional + characters + kept texts = %s MB\n",
+    std::printf("  SQLite parts: lists + terms and keys + kept texts (MB), term rows (M) = %s\n",
                 lite.parts.c_str());
-    std::printf("  PostgreSQL parts: table with TOAST + GIN + key = %s MB\n", pg.parts.c_str());
+    std::printf("  PostgreSQL parts: term table + its key + kept texts (MB), term rows (M) = %s\n",
+                pg.parts.c_str());
     std::printf("%-34s %14.2f %14.2f\n", "  x normalised text (GBK)", lite.sizeMb / textMb,
                 pg.sizeMb / textMb);
     std::printf("%-34s %14ld %14ld\n", "memory growth of the build (MB)", lite.growthMb,

@@ -22,3 +22,11 @@ SqlValue SqlValue::fromText(std::string gbk)
     value.text = std::move(gbk);
     return value;
 }
+
+SqlValue SqlValue::fromBlob(std::string bytes)
+{
+    SqlValue value;
+    value.kind = Blob;
+    value.text = std::move(bytes);
+    return value;
+}

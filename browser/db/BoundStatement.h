@@ -14,14 +14,17 @@
 
 struct SqlValue
 {
-    enum Kind { Null, Integer, Text };
+    enum Kind { Null, Integer, Text, Blob };
     Kind kind = Null;
     long long integer = 0;
-    std::string text; // GBK; converted to Unicode for the database. May hold NUL bytes.
+    // Text: GBK, converted to Unicode for the database; may hold NUL bytes.
+    // Blob: bytes stored as they are (BLOB, bytea).
+    std::string text;
 
     static SqlValue null();
     static SqlValue fromInteger(long long v);
     static SqlValue fromText(std::string gbk);
+    static SqlValue fromBlob(std::string bytes);
 
     bool operator==(const SqlValue &) const = default;
 };

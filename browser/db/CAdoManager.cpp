@@ -213,6 +213,26 @@ long CAdoManager::ExecuteSql(const BoundStatement &statement,
                        recordset, options);
 }
 
+long CAdoManager::ForEachRow(const BoundStatement &statement, const RowFunction &rowFn)
+{
+    try {
+        DbFaultInjection::Point("ExecuteSql[Rs]");
+        DbError error;
+        if (!prepareCommand(CommandText, error))
+            return reportExecuteFailure(DbText::ExecuteRsFailed, statement.shown(), error);
+        StatementScope scope(*connection_);
+        if (!connection_->eachRow(statement.sql, statement.values, rowFn, error))
+            return reportExecuteFailure(DbText::ExecuteRsFailed, statement.shown(), error);
+        return ResultCode::Success;
+    } catch (...) {
+        noteUnexpected([&] {
+            lastReason_.clear();
+            lastError_ = Gbk::literal(DbText::ExecuteRsUnexpected);
+        });
+        return ResultCode::GeneralFailure;
+    }
+}
+
 long CAdoManager::execute(const QString &sql, const std::vector<SqlValue> *values,
                           const std::string &shown, long options)
 {
@@ -327,6 +347,7 @@ long CAdoManager::BeginTransaction()
             lastReason_ = error.description;
             return error.code;
         }
+        ++transactions_;
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] {
@@ -355,12 +376,15 @@ long CAdoManager::endTransaction(const char *operation, const char *statement)
         if (!InTransaction())
             return ResultCode::GeneralFailure;
         DbError error;
+        const bool commit = std::string_view(statement) == "COMMIT";
         if (!connection_->endTransaction(QString::fromLatin1(statement), error)) {
             lastError_ = FormatText(Gbk::literal(DbText::TransactionFailed).c_str(), operation)
                     + DbStatementBlock(statement) + DbErrorBlock(error);
             lastReason_ = error.description;
             return error.code;
         }
+        if (commit)
+            committed_ = transactions_;
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] {

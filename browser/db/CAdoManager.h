@@ -83,6 +83,7 @@
 #include "BoundStatement.h"
 #include "CAdoRecordset.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -119,12 +120,24 @@ public:
     long ExecuteSql(const BoundStatement &statement, std::unique_ptr<CAdoRecordset> &recordset,
                     long options);
 
+    // Runs a query and hands its rows one at a time to rowFn (integers as integers, blobs
+    // as their bytes, texts in GBK) until it returns false: for engine code that reads
+    // many rows or large values once (the body index), without a record set. 0 or a code
+    // with a report, as ExecuteSql.
+    using RowFunction = std::function<bool(const std::vector<SqlValue> &row)>;
+    long ForEachRow(const BoundStatement &statement, const RowFunction &rowFn);
+
     // 0, or a code and a report like every other operation. 31 without a report when
     // one is already open (Begin) or none is open (Commit, Rollback).
     long BeginTransaction();
     long CommitTransaction();
     long RollbackTransaction();
     bool InTransaction() const;
+    // The number of the transaction open now, or of the last one (each BeginTransaction
+    // of this object counts one), and whether that one was committed: code that holds
+    // work back for the caller's commit tells from them what became of it.
+    unsigned long long TransactionNumber() const { return transactions_; }
+    bool TransactionCommitted(unsigned long long number) const { return committed_ == number; }
 
     const std::string &LastError() const { return lastError_; }
     // What the database itself (or the layer, for its own failures) said about the latest
@@ -163,4 +176,6 @@ private:
     std::shared_ptr<DbConnection> connection_;
     std::string connectionString_; // of the open connection
     std::thread::id openedIn_; // the thread that opened it
+    unsigned long long transactions_ = 0;
+    unsigned long long committed_ = 0;
 };

@@ -10,6 +10,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QUrl>
 
 #include <sqlite3.h>
@@ -265,6 +266,8 @@ QSqlQuery *DbConnection::execPrepared(const QString &sql, const std::vector<SqlV
             bound = QVariant(qlonglong(value.integer));
         else if (value.kind == SqlValue::Text)
             bound = QVariant(Gbk::toQString(value.text));
+        else if (value.kind == SqlValue::Blob)
+            bound = QVariant(QByteArray(value.text.data(), qsizetype(value.text.size())));
         else
             bound = QVariant(QMetaType::fromType<QString>());
         query->bindValue(int(i), bound);
@@ -284,11 +287,9 @@ struct DbConnection::SqliteStatement
     ~SqliteStatement() { sqlite3_finalize(statement); }
 };
 
-bool DbConnection::runSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
-                             DbError &error)
+sqlite3_stmt *DbConnection::boundSqlite(const std::string &gbkSql,
+                                        const std::vector<SqlValue> &values, DbError &error)
 {
-    if (!checkOpen(error))
-        return false;
     const auto same = [&gbkSql](const std::unique_ptr<SqliteStatement> &kept) {
         return kept->sql == gbkSql;
     };
@@ -301,12 +302,8 @@ bool DbConnection::runSqlite(const std::string &gbkSql, const std::vector<SqlVal
                                &kept->statement, nullptr)
                     != SQLITE_OK
             || !kept->statement
-            || sqlite3_bind_parameter_count(kept->statement) != int(values.size())) {
-            QSqlQuery *query = execPrepared(Gbk::toQString(gbkSql), values, error);
-            if (query)
-                query->finish();
-            return query != nullptr;
-        }
+            || sqlite3_bind_parameter_count(kept->statement) != int(values.size()))
+            return nullptr;
         if (keptNative_.size() >= KeptStatements)
             keptNative_.pop_back();
         keptNative_.insert(keptNative_.begin(), std::move(kept));
@@ -325,27 +322,139 @@ bool DbConnection::runSqlite(const std::string &gbkSql, const std::vector<SqlVal
             utf8 = Gbk::toUtf8(value.text);
             result = sqlite3_bind_text64(statement, index, utf8.data(), utf8.size(),
                                          SQLITE_TRANSIENT, SQLITE_UTF8);
+        } else if (value.kind == SqlValue::Blob) {
+            // Bound as the caller's bytes: the statement runs before they go.
+            result = sqlite3_bind_blob64(statement, index, value.text.data(), value.text.size(),
+                                         SQLITE_STATIC);
         } else {
             result = sqlite3_bind_null(statement, index);
         }
     }
-    if (result == SQLITE_OK) {
-        do {
-            result = sqlite3_step(statement);
-        } while (result == SQLITE_ROW);
+    if (result != SQLITE_OK) {
+        error = sqliteStepError();
+        releaseSqlite(statement);
+        return nullptr;
     }
-    const bool done = result == SQLITE_DONE;
-    if (!done) {
-        // As Qt's driver reports a failed step: its words, SQLite's message and code.
-        const int code = sqlite3_extended_errcode(sqlite_);
-        error = errorFrom(QSqlError(QStringLiteral("Unable to fetch row"),
-                                    QString::fromUtf8(sqlite3_errmsg(sqlite_)),
-                                    QSqlError::ConnectionError, QString::number(code)));
-    }
+    return statement;
+}
+
+DbError DbConnection::sqliteStepError() const
+{
+    // As Qt's driver reports a failed step: its words, SQLite's message and code.
+    const int code = sqlite3_extended_errcode(sqlite_);
+    return errorFrom(QSqlError(QStringLiteral("Unable to fetch row"),
+                               QString::fromUtf8(sqlite3_errmsg(sqlite_)),
+                               QSqlError::ConnectionError, QString::number(code)));
+}
+
+void DbConnection::releaseSqlite(sqlite3_stmt *statement)
+{
     // Reset at once: a kept statement holds no lock and no snapshot.
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);
+}
+
+bool DbConnection::runSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                             DbError &error)
+{
+    if (!checkOpen(error))
+        return false;
+    error = DbError();
+    sqlite3_stmt *statement = boundSqlite(gbkSql, values, error);
+    if (!statement) {
+        if (error.code)
+            return false;
+        QSqlQuery *query = execPrepared(Gbk::toQString(gbkSql), values, error);
+        if (query)
+            query->finish();
+        return query != nullptr;
+    }
+    int result;
+    do {
+        result = sqlite3_step(statement);
+    } while (result == SQLITE_ROW);
+    const bool done = result == SQLITE_DONE;
+    if (!done)
+        error = sqliteStepError();
+    releaseSqlite(statement);
     return done;
+}
+
+bool DbConnection::eachRow(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                           const RowCallback &callback, DbError &error)
+{
+    if (!checkOpen(error))
+        return false;
+    std::vector<SqlValue> row;
+    if (sqlite_) {
+        error = DbError();
+        sqlite3_stmt *statement = boundSqlite(gbkSql, values, error);
+        if (!statement) {
+            if (!error.code)
+                error = sqliteStepError();
+            return false;
+        }
+        int result;
+        bool more = true;
+        while (more && (result = sqlite3_step(statement)) == SQLITE_ROW) {
+            row.resize(std::size_t(sqlite3_column_count(statement)));
+            for (int i = 0; i < int(row.size()); ++i) {
+                SqlValue &value = row[std::size_t(i)];
+                switch (sqlite3_column_type(statement, i)) {
+                case SQLITE_INTEGER:
+                    value = SqlValue::fromInteger(sqlite3_column_int64(statement, i));
+                    break;
+                case SQLITE_BLOB: {
+                    const auto *bytes = static_cast<const char *>(sqlite3_column_blob(statement, i));
+                    value.kind = SqlValue::Blob;
+                    value.text.assign(bytes ? bytes : "", std::size_t(sqlite3_column_bytes(statement, i)));
+                    break;
+                }
+                case SQLITE_NULL:
+                    value = SqlValue::null();
+                    break;
+                default: {
+                    const auto *utf8 = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
+                    value = SqlValue::fromText(Gbk::fromQString(QString::fromUtf8(
+                            utf8, qsizetype(sqlite3_column_bytes(statement, i)))));
+                }
+                }
+            }
+            more = callback(row);
+        }
+        const bool done = !more || result == SQLITE_DONE;
+        if (!done)
+            error = sqliteStepError();
+        releaseSqlite(statement);
+        return done;
+    }
+    QSqlQuery *query = execPrepared(Gbk::toQString(gbkSql), values, error);
+    if (!query)
+        return false;
+    bool more = true;
+    while (more && query->next()) {
+        row.resize(std::size_t(query->record().count()));
+        for (int i = 0; i < int(row.size()); ++i) {
+            const QVariant v = query->value(i);
+            SqlValue &value = row[std::size_t(i)];
+            if (v.isNull())
+                value = SqlValue::null();
+            else if (v.metaType().id() == QMetaType::QByteArray) {
+                const QByteArray bytes = v.toByteArray();
+                value.kind = SqlValue::Blob;
+                value.text.assign(bytes.constData(), std::size_t(bytes.size()));
+            } else if (v.metaType().id() == QMetaType::QString)
+                value = SqlValue::fromText(Gbk::fromQString(v.toString()));
+            else
+                value = SqlValue::fromInteger(v.toLongLong());
+        }
+        more = callback(row);
+    }
+    if (!more) {
+        query->finish();
+        return true;
+    }
+    return finish(*query, error);
 }
 
 bool DbConnection::selectNumber(const QString &sql, const std::vector<SqlValue> &values,

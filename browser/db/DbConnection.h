@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -85,6 +86,12 @@ public:
     // binding costs more than a row's insert. A failure reads as execPrepared's would.
     // A statement SQLite cannot prepare goes through execPrepared, for Qt's report.
     bool runSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values, DbError &error);
+    // Runs a query and hands its rows one at a time to callback (integers, blobs as their
+    // bytes, texts in GBK), until it returns false; nothing is held afterwards. SQLite
+    // reads through its own interface, kept prepared; PostgreSQL through execPrepared.
+    using RowCallback = std::function<bool(const std::vector<SqlValue> &row)>;
+    bool eachRow(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                 const RowCallback &callback, DbError &error);
     // Runs a query of one number (a COUNT(*)) with execPrepared and reads it.
     bool selectNumber(const QString &sql, const std::vector<SqlValue> &values, long long &number,
                       DbError &error);
@@ -104,6 +111,12 @@ private:
     bool openDatabase(DbError &error);
     bool setUpSqlite(DbError &error);
     QSqlQuery *prepared(const QString &sql, DbError &error);
+    // The kept native statement for a text, with the values bound; nullptr with
+    // error.code 0 when SQLite cannot prepare it (Qt then reports why).
+    sqlite3_stmt *boundSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                              DbError &error);
+    DbError sqliteStepError() const;
+    static void releaseSqlite(sqlite3_stmt *statement);
     static int onProgress(void *self);
 
     DbEndpoint endpoint_;

@@ -1,6 +1,7 @@
 #include "BodyIndex.h"
 
 #include "BodyIndexStore.h"
+#include "BodyPostings.h"
 #include "BodyTokens.h"
 #include "SearchTexts.h"
 
@@ -15,8 +16,11 @@
 namespace {
 
 constexpr const char MetaTable[] = "quillery_body_index";
-// The longest derived name ("_body_terms") must stay within PostgreSQL's 63 bytes.
+// The longest derived name ("_body_stale") must stay within PostgreSQL's 63 bytes.
 constexpr std::size_t MaxTableName = 63 - 11;
+// Held posts are written out past this (postings and kept texts), whatever the caller's
+// transaction: it bounds the memory of a large one.
+constexpr std::size_t MaxHeldBytes = 32u << 20;
 
 std::string replaceArgs(const char *utf8, const std::string &a, const std::string &b = {},
                         const std::string &c = {})
@@ -43,72 +47,51 @@ std::string metaKey(const std::string &table)
 
 } // namespace
 
-// ---- shared pieces of the stores ----
-
-std::string Placeholders(std::size_t n)
-{
-    std::string out;
-    for (std::size_t i = 0; i < n; ++i)
-        out += i == 0 ? "?" : ", ?";
-    return out;
-}
-
-SqlValue RoomValue(const std::string &roomid)
-{
-    long long value = 0;
-    const char *end = roomid.data() + roomid.size();
-    const auto parsed = std::from_chars(roomid.data(), end, value);
-    if (!roomid.empty() && parsed.ec == std::errc() && parsed.ptr == end)
-        return SqlValue::fromInteger(value);
-    return SqlValue::fromText(roomid);
-}
-
-long BodyIndexStore::run(const BoundStatement &statement)
-{
-    const long code = ado_.ExecuteSql(statement, CAdoManager::CommandText);
-    if (code != 0)
-        problem_ = ado_.LastError();
-    return code;
-}
-
-long BodyIndexStore::run(const std::string &sql)
-{
-    const long code = ado_.ExecuteSql(sql, CAdoManager::CommandText);
-    if (code != 0)
-        problem_ = ado_.LastError();
-    return code;
-}
-
-long BodyIndexStore::query(const BoundStatement &statement, std::unique_ptr<CAdoRecordset> &rows)
-{
-    const long code = ado_.ExecuteSql(statement, rows, CAdoManager::CommandText);
-    if (code != 0)
-        problem_ = ado_.LastError();
-    return code;
-}
-
-long BodyIndexStore::number(const BoundStatement &statement, long long &value)
-{
-    std::unique_ptr<CAdoRecordset> rows;
-    value = 0;
-    if (const long code = query(statement, rows))
-        return code;
-    if (rows->IsOpen() && !rows->IsEOF())
-        rows->Value(0).ToInt64(value);
-    return 0;
-}
-
 // ---- BodyIndex ----
 
 BodyIndex::BodyIndex(CAdoManager &ado, DbEngine engine, std::string table)
     : ado_(ado)
     , engine_(engine)
     , table_(std::move(table))
-    , store_(BodyIndexStore::make(ado, engine, table_))
+    , store_(engine == DbEngine::SQLite || engine == DbEngine::PostgreSQL
+                     ? std::make_unique<BodyIndexStore>(ado, engine, table_)
+                     : nullptr)
+    , held_(std::make_unique<BodyPostings::PendingSegment>())
 {
 }
 
-BodyIndex::~BodyIndex() = default;
+BodyIndex::~BodyIndex()
+{
+    // Held posts belong to the caller's transaction while it is open: written into it,
+    // they stand or fall with it.
+    if (!held_->empty() && settle() == 0)
+        flushHeld();
+}
+
+long BodyIndex::settle()
+{
+    if (held_->empty())
+        return 0;
+    if (ado_.InTransaction() && ado_.TransactionNumber() == held_->transaction)
+        return 0;
+    if (!ado_.TransactionCommitted(held_->transaction)) {
+        held_->clear(); // rolled back: none of it happened
+        return 0;
+    }
+    // Committed without Flush: the posts are in, so their entries must follow.
+    return flushHeld();
+}
+
+long BodyIndex::flushHeld()
+{
+    if (held_->empty())
+        return 0;
+    const long code = inTransaction([&] { return fail(store_->write(*held_)); });
+    // After a failure the caller's transaction is to be rolled back: nothing is kept
+    // to be written into another.
+    held_->clear();
+    return code;
+}
 
 DbEngine BodyIndex::EngineOf(const std::string &connectionString)
 {
@@ -213,6 +196,7 @@ long BodyIndex::Create()
     if (const long code = checkTable())
         return code;
     versionChecked_ = false;
+    held_->clear();
     return inTransaction([&]() -> long {
         bool exists = false;
         if (const long code = store_->tableExists(MetaTable, exists))
@@ -253,6 +237,7 @@ long BodyIndex::Drop()
     if (const long code = checkTable())
         return code;
     versionChecked_ = false;
+    held_->clear();
     return inTransaction([&]() -> long {
         if (const long code = store_->drop())
             return fail(code);
@@ -277,24 +262,44 @@ long BodyIndex::Optimize()
 {
     if (const long code = checkVersion())
         return code;
+    if (const long code = settle())
+        return code;
+    if (const long code = flushHeld())
+        return code;
     // Merging a large index takes longer than any one search or insert may.
     const int timeout = ado_.CommandTimeout();
     ado_.SetCommandTimeout(0);
-    const long code = store_->optimize();
+    const long code = inTransaction([&] { return fail(store_->optimize()); });
     ado_.SetCommandTimeout(timeout);
-    return fail(code);
+    return code;
 }
 
 long BodyIndex::Put(long long topicid, const PostText &text, const PostFileStamp &stamp)
 {
     if (const long code = checkVersion())
         return code;
-    return inTransaction([&] { return fail(store_->put(topicid, text, stamp)); });
+    if (const long code = settle())
+        return code;
+    // A post put twice in one segment: the first goes out, to be made stale.
+    if (held_->holds(topicid)) {
+        if (const long code = flushHeld())
+            return code;
+    }
+    held_->add(topicid, text.text, stamp.size, stamp.modified);
+    const bool caller = ado_.InTransaction();
+    held_->transaction = caller ? ado_.TransactionNumber() : 0;
+    if (!caller || held_->weight() > MaxHeldBytes)
+        return flushHeld();
+    return 0;
 }
 
 long BodyIndex::Remove(const std::vector<long long> &topicids)
 {
     if (const long code = checkVersion())
+        return code;
+    if (const long code = settle())
+        return code;
+    if (const long code = flushHeld())
         return code;
     if (topicids.empty())
         return 0;
@@ -303,14 +308,27 @@ long BodyIndex::Remove(const std::vector<long long> &topicids)
 
 long BodyIndex::Flush()
 {
-    // Each Put and Remove is written as it is made.
-    return 0;
+    if (const long code = settle())
+        return code;
+    return flushHeld();
+}
+
+long BodyIndex::HeldTerms(std::vector<std::pair<std::string, long long>> &terms)
+{
+    terms.clear();
+    if (const long code = checkVersion())
+        return code;
+    if (const long code = Flush())
+        return code;
+    return fail(store_->heldTerms(terms));
 }
 
 long BodyIndex::GetStamp(long long topicid, bool &indexed, PostFileStamp &stamp)
 {
     indexed = false;
     if (const long code = checkVersion())
+        return code;
+    if (const long code = Flush())
         return code;
     std::unique_ptr<CAdoRecordset> rows;
     const BoundStatement select {"select filesize, modified from " + store_->stampTable()
@@ -333,6 +351,8 @@ long BodyIndex::Stamps(long long after, int limit, std::vector<BodyStampRow> &ro
 {
     rows.clear();
     if (const long code = checkVersion())
+        return code;
+    if (const long code = Flush())
         return code;
     const std::string stamps = store_->stampTable();
     const BoundStatement select {"select p.topicid, f.topicid, f.filesize, f.modified from "
@@ -363,6 +383,8 @@ long BodyIndex::Orphans(long long after, int limit, std::vector<long long> &topi
     topicids.clear();
     if (const long code = checkVersion())
         return code;
+    if (const long code = Flush())
+        return code;
     const BoundStatement select {"select f.topicid from " + store_->stampTable()
                                          + " f where f.topicid > ? and not exists (select 1 from "
                                          + table_
@@ -391,6 +413,8 @@ long BodyIndex::Search(const SearchQuery &query, const BodySearchScope &scope, l
     // Asked each time: another program may have rebuilt or dropped the index meanwhile.
     versionChecked_ = false;
     if (const long code = checkVersion())
+        return code;
+    if (const long code = Flush())
         return code;
     return fail(store_->search(query, scope, std::max(0LL, offset), std::max(0, limit), result));
 }

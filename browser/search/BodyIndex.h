@@ -4,29 +4,29 @@
 // the archive's own database, exact (a search returns the posts whose normalised text
 // holds the query's patterns, SearchQuery.h, and no others).
 //
-// Schema, made by Create() (T is the post table; quillery_body_index is shared):
+// Schema, made by Create(), the same on both engines (integer/blob on SQLite,
+// bigint/bytea on PostgreSQL; T is the post table; quillery_body_index is shared):
 //   quillery_body_index (tablename text primary key, version integer not null)
-//       one row per indexed table: the tokenizer version it was built with
-//   SQLite:
-//     T_body_pos   FTS5, contentless, detail=full, tokenizer "ascii" with "_" in words:
-//                  the post's terms in order (BodyTokens.h), rowid = topicid
-//     T_body_chr   FTS5, contentless, detail=none: the post's distinct CJK characters
-//     T_body_file  (topicid integer primary key, filesize, modified, text): the file's
-//                  stamp, and its normalised text compressed (zlib, base64), which
-//                  gives back the exact terms a replace or delete must remove
-//   PostgreSQL:
-//     T_body       (topicid bigint primary key, filesize, modified, body text): the
-//                  normalised text, with a GIN index T_body_terms over
-//                  quillery_body_terms_vN(body), the same terms computed in SQL
-//                  (BodyTokens.h); a phrase is checked with strpos() on body
-// Nothing else is needed: the stock sqlite3 tool reads the file, and no extension is
-// asked of PostgreSQL.
+//       one row per indexed table: the version of the rules it was built with
+//   T_body_seg   (seg primary key, level): the index's segments
+//   T_body_term  (seg, term, ids, primary key (seg, term)): a segment's posting lists,
+//                term = the term's GBK bytes (BodyTokens.h), ids = the ascending
+//                topicids of the segment's posts holding it (BodyPostings.h)
+//   T_body_doc   (topicid primary key, filesize, modified, text): the file's stamp, and
+//                its normalised text compressed (zlib) for the exact check of phrases
+//   T_body_stale (topicid primary key, below): the post's entries in segments numbered
+//                below this are stale (its file was indexed again, or it was removed)
+// A run of Puts builds a segment in memory and writes it at once (at Flush, or when
+// it grows large); segments of a level merge into one of the next once MergeFanIn of
+// them have gathered, leaving out stale entries; Optimize merges all into one. Plain
+// tables only: the stock sqlite3 tool reads the file, and no extension is asked of
+// PostgreSQL.
 //
 // Use:
 //   - the import, for each post it inserts, inside its batch's transaction:
 //       BodyIndex index(ado, BodyIndex::EngineOf(connectionString), table);
 //       if (index.Put(topicid, ExtractPostText(fileBytes), stamp) != 0) ... index.Problem()
-//     (one object per run: the version is checked once.) When the table has no body
+//     and index.Flush() before each commit (one object per run: the version is checked once.) When the table has no body
 //     index Put returns IndexMissing and the import goes on without one.
 //   - delete: Remove(topicids) in the same transaction as the rows' delete. Move
 //     changes nothing here: the room of a hit is read from the post table.
@@ -46,9 +46,10 @@
 // in the caller's transaction when one is open, else in one of their own; Create and
 // Drop likewise, all or nothing. Nothing is held open between calls.
 //
-// Search on PostgreSQL runs in a short transaction of its own (in the caller's when one
-// is open) with planner settings local to it: the index alone is read. Drop leaves the
-// terms function, which other tables' indexes may share.
+// Put holds the posts of a caller's transaction back to write them as one segment: the
+// caller calls Flush() before its commit. Held posts of a transaction that was rolled
+// back are dropped; those of one committed without Flush are written at the next call.
+// Every other operation writes what is held first.
 //
 // Threads: like the CAdoManager it is given, one thread at a time.
 
@@ -59,6 +60,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CAdoManager;
@@ -84,6 +86,9 @@ struct BodyStampRow
 };
 
 class BodyIndexStore;
+namespace BodyPostings {
+class PendingSegment;
+}
 
 class BodyIndex
 {
@@ -91,6 +96,8 @@ public:
     static constexpr long IndexMissing = 2;
     static constexpr long IndexOtherVersion = 1306;
     static constexpr int MaxStampRows = 200;
+    // Segments of one level merge into one of the next when this many have gathered.
+    static constexpr int MergeFanIn = 8;
 
     enum class State { Missing, Current, OtherVersion };
 
@@ -138,9 +145,15 @@ public:
     long Search(const SearchQuery &query, const BodySearchScope &scope, long long offset, int limit,
                 BodySearchResult &result);
 
+    // Every (term, topicid) the index answers with, for tests comparing it with the
+    // posts' terms.
+    long HeldTerms(std::vector<std::pair<std::string, long long>> &terms);
+
     const std::string &Problem() const { return problem_; }
 
 private:
+    long settle();
+    long flushHeld();
     long checkTable();
     long checkVersion();
     long fail(long code);
@@ -151,6 +164,7 @@ private:
     DbEngine engine_;
     std::string table_;
     std::unique_ptr<BodyIndexStore> store_;
+    std::unique_ptr<BodyPostings::PendingSegment> held_;
     std::string problem_;
     bool versionChecked_ = false;
 };

@@ -1,55 +1,78 @@
 #pragma once
 
-// The engine-specific half of BodyIndex: the statements of one engine. BodyIndex checks
-// names and versions and opens the transactions; a store only runs statements.
+// The tables of a body index and the statements on them, one design on both engines
+// (BodyIndex.h describes the tables); only the names of types differ. BodyIndex checks
+// names and versions, holds the segment being built and opens the transactions; the
+// store runs statements inside them.
 
 #include "BodyIndex.h"
+#include "BodyPostings.h"
 
 #include "browser/db/BoundStatement.h"
-#include "browser/db/CAdoRecordset.h"
+#include "browser/db/CAdoManager.h"
 
-#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
-
-class CAdoManager;
 
 class BodyIndexStore
 {
 public:
-    BodyIndexStore(CAdoManager &ado, std::string table)
-        : ado_(ado)
-        , table_(std::move(table))
-    {
-    }
-    virtual ~BodyIndexStore() = default;
-
-    static std::unique_ptr<BodyIndexStore> make(CAdoManager &ado, DbEngine engine,
-                                                const std::string &table);
+    BodyIndexStore(CAdoManager &ado, DbEngine engine, const std::string &table);
 
     // Whether a table of that name exists.
-    virtual long tableExists(const std::string &name, bool &exists) = 0;
-    virtual long create() = 0; // replaces the tables of this post table
-    virtual long drop() = 0;
-    virtual long optimize() = 0;
-    virtual long put(long long topicid, const PostText &text, const PostFileStamp &stamp) = 0;
-    virtual long remove(const std::vector<long long> &topicids) = 0;
-    virtual long search(const SearchQuery &searchQuery, const BodySearchScope &scope,
-                        long long offset, int limit, BodySearchResult &result) = 0;
+    long tableExists(const std::string &name, bool &exists);
+    long create(); // replaces the tables of this post table
+    long drop();
+    // Merges every segment into one, leaving no stale entry.
+    long optimize();
+    // Writes a segment, marks what it replaces as stale, and merges full levels.
+    long write(const BodyPostings::PendingSegment &segment);
+    long remove(const std::vector<long long> &topicids);
+    long search(const SearchQuery &query, const BodySearchScope &scope, long long offset,
+                int limit, BodySearchResult &result);
+
     // The table holding the stamps, with columns topicid, filesize, modified.
-    virtual std::string stampTable() const = 0;
+    const std::string &stampTable() const { return doc_; }
+    // Every (term, topicid) the index answers with, stale entries left out: what the
+    // tests compare with the texts' own terms.
+    long heldTerms(std::vector<std::pair<std::string, long long>> &out);
 
     const std::string &problem() const { return problem_; }
 
-protected:
+private:
+    struct Segment
+    {
+        long long seg = 0;
+        long long level = 0;
+    };
+    using Stale = std::unordered_map<long long, long long>; // topicid -> below
+
     long run(const BoundStatement &statement);
-    // Statements without values (DDL) are sent as they are: PostgreSQL cannot prepare them.
     long run(const std::string &sql);
-    long query(const BoundStatement &statement, std::unique_ptr<CAdoRecordset> &rows);
+    long each(const BoundStatement &statement, const CAdoManager::RowFunction &rowFn);
     long number(const BoundStatement &statement, long long &value);
+    // Runs prefix + "(?, ...), ..." + suffix over the rows of `values` (columns each),
+    // many rows a statement.
+    long insertRows(const std::string &prefix, std::size_t columns,
+                    std::vector<SqlValue> &values, const std::string &suffix = {});
+    long nextSegment(long long &seg);
+    long segments(std::vector<Segment> &out);
+    long staleEntries(Stale &stale);
+    long merge(const std::vector<Segment> &sources, long long level);
+    long mergeFullLevels();
+    // The posts holding a term, stale entries left out.
+    long postings(const std::string &term, const Stale &stale, BodyPostings::Ids &ids);
+    long inScope(const BodySearchScope &scope, BodyPostings::Ids &ids);
+    long brokenData(const char *what);
 
     CAdoManager &ado_;
+    DbEngine engine_;
     std::string table_;
+    std::string seg_; // (seg, level): the segments
+    std::string term_; // (seg, term, ids): each segment's posting lists
+    std::string doc_; // (topicid, filesize, modified, text): stamps and kept texts
+    std::string stale_; // (topicid, below): its entries in segments below are stale
     std::string problem_;
 };
 

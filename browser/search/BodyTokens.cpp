@@ -102,28 +102,4 @@ std::vector<std::string> TermSet(std::string_view text)
     return terms;
 }
 
-std::string PostgresTermsFunctionName()
-{
-    return "quillery_body_terms_v" + std::to_string(TokenizerVersion);
-}
-
-// The stored text keeps one blank around every element, so the terms come from regular
-// expressions instead of a loop: pairs from the start of every run, pairs from its
-// second character (each pass leaves a lone character where a run's length gives one),
-// and every CJK character on its own. Words pass through the first two.
-std::string PostgresTermsFunction()
-{
-    const std::string cjk = "[" + BodyText::CharTable::instance().cjkRegexRanges() + "]";
-    const std::string pairs = "'(" + cjk + cjk + ")', '\\1 ', 'g'";
-    return "create or replace function " + PostgresTermsFunctionName()
-            + "(body text) returns tsvector language sql immutable strict parallel safe as $f$ "
-              "select array_to_tsvector(array_remove(string_to_array("
-              "regexp_replace(body, "
-            + pairs
-            + ") || ' ' || "
-              "regexp_replace(regexp_replace(body, ' "
-            + cjk + "', ' ', 'g'), " + pairs + "), ' ') || string_to_array(regexp_replace(body, '[^"
-            + cjk.substr(1) + "+', '', 'g'), null), '')) $f$";
-}
-
 } // namespace BodyTokens

@@ -38,30 +38,6 @@ bool isWordElement(const std::string &element)
     return !BodyTokens::IsCjkElement(element);
 }
 
-// The index terms of a term's elements, in order; prefix is set when the last one is a
-// single CJK character that may begin a longer run.
-std::vector<std::string> termsOf(const SearchTerm &term, bool &prefix)
-{
-    std::vector<std::string> terms;
-    prefix = false;
-    for (std::size_t j = 0; j < term.elements.size(); ++j) {
-        const std::string &e = term.elements[j];
-        const bool last = j + 1 == term.elements.size();
-        if (!BodyTokens::IsCjkElement(e)) {
-            terms.push_back(e);
-            continue;
-        }
-        const std::size_t n = BodyTokens::CjkLength(e);
-        for (std::size_t i = 0; i + 1 < n; ++i)
-            terms.push_back(e.substr(2 * i, 4));
-        if (!last || n == 1)
-            terms.push_back(e.substr(2 * (n - 1), 2));
-        if (last && n == 1)
-            prefix = true;
-    }
-    return terms;
-}
-
 } // namespace
 
 bool ParseSearchQuery(const std::string &gbk, SearchQuery &query, std::string &problem)
@@ -136,50 +112,24 @@ std::string TermPattern(const SearchTerm &term)
     return pattern;
 }
 
-bool IsSingleCharacterTerm(const SearchTerm &term)
+std::vector<std::string> IndexTermsOf(const SearchTerm &term, bool &exact)
 {
-    return term.elements.size() == 1 && BodyTokens::IsCjkElement(term.elements[0])
-            && BodyTokens::CjkLength(term.elements[0]) == 1;
-}
-
-// Terms hold no '"' (it separates), so quoting needs no escapes.
-std::string Fts5Phrase(const SearchTerm &term)
-{
-    bool prefix = false;
-    const std::vector<std::string> terms = termsOf(term, prefix);
-    std::string phrase = "\"";
-    for (std::size_t i = 0; i < terms.size(); ++i) {
-        if (i > 0)
-            phrase += ' ';
-        phrase += terms[i];
-    }
-    phrase += '"';
-    if (prefix)
-        phrase += " *";
-    return phrase;
-}
-
-std::string Fts5Character(const SearchTerm &term)
-{
-    return "\"" + term.elements[0] + "\"";
-}
-
-// Terms hold no "'" or "\\" (they separate), so quoting needs no escapes. PostgreSQL's
-// index holds every CJK character of a post, so a lone character needs no prefix.
-std::string TsQueryOf(const SearchTerm &term, bool &exact)
-{
-    bool prefix = false;
-    const std::vector<std::string> terms = termsOf(term, prefix);
-    exact = terms.size() == 1;
-    std::string query;
-    std::vector<std::string> seen;
-    for (const std::string &t : terms) {
-        if (std::find(seen.begin(), seen.end(), t) != seen.end())
+    std::vector<std::string> terms;
+    for (const std::string &e : term.elements) {
+        if (!BodyTokens::IsCjkElement(e)) {
+            terms.push_back(e);
             continue;
-        seen.push_back(t);
-        if (!query.empty())
-            query += " & ";
-        query += "'" + t + "'";
+        }
+        const std::size_t n = BodyTokens::CjkLength(e);
+        if (n == 1)
+            terms.push_back(e);
+        for (std::size_t i = 0; i + 1 < n; ++i)
+            terms.push_back(e.substr(2 * i, 4));
     }
-    return query;
+    exact = term.elements.size() == 1
+            && (!BodyTokens::IsCjkElement(term.elements[0])
+                || BodyTokens::CjkLength(term.elements[0]) <= 2);
+    std::sort(terms.begin(), terms.end());
+    terms.erase(std::unique(terms.begin(), terms.end()), terms.end());
+    return terms;
 }

@@ -36,14 +36,8 @@ bool ParseSearchQuery(const std::string &gbk, SearchQuery &query, std::string &p
 
 std::string TermPattern(const SearchTerm &term);
 
-// The SQLite index expressions of a term (BodyIndex.cpp runs them): a term of one
-// CJK character goes to the character table; any other to the positional table as an
-// FTS5 phrase (quoted terms, a prefix mark when it ends in a single CJK character).
-bool IsSingleCharacterTerm(const SearchTerm &term);
-std::string Fts5Phrase(const SearchTerm &term);
-std::string Fts5Character(const SearchTerm &term);
-
-// PostgreSQL: the tsquery text that every post matching the term matches (its terms
-// ANDed), and whether that is already exact (one term) or the pattern must be checked
-// on the stored text.
-std::string TsQueryOf(const SearchTerm &term, bool &exact);
+// The distinct index terms whose posts, all together, hold every match of the term (a
+// word, the pairs of a CJK run, the character of a one-character run), and whether
+// they are exactly its matches (one word, or one run of one or two characters), or
+// the pattern must then be checked on the post's text.
+std::vector<std::string> IndexTermsOf(const SearchTerm &term, bool &exact);

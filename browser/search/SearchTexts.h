@@ -22,7 +22,7 @@ inline constexpr const char IndexOtherVersion[] =
         "表 %1 的正文索引是用另一版本的分词规则 (版本 %2) 建立的, 本程序使用版本 %3: "
         "请重建正文索引后再查找。";
 inline constexpr const char NotPlainTable[] = "表名不是简单的标识符, 无法使用: %1";
-inline constexpr const char StoredTextBroken[] =
-        "帖子 %1 的正文索引数据已损坏, 无法更新: 请重建该表的正文索引。";
+inline constexpr const char IndexDataBroken[] =
+        "表 %1 的正文索引数据已损坏 (%2), 无法使用: 请重建该表的正文索引。";
 
 } // namespace SearchTexts

@@ -5,6 +5,7 @@
 
 #include "browser/db/CAdoManager.h"
 #include "browser/search/BodyIndex.h"
+#include "browser/search/BodyPostings.h"
 #include "browser/search/BodyTokens.h"
 
 #include <QTest>
@@ -128,62 +129,30 @@ SearchQuery parsed(const std::string &gbkQuery)
     return query;
 }
 
-// (term, doc, offset) of every entry of the SQLite positional table, and what the texts
-// held should give.
-std::vector<std::string> expectedInstances(const std::map<long long, std::string> &texts)
-{
-    std::vector<std::string> out;
-    for (const auto &[id, text] : texts) {
-        BodyTokens::IndexTokens tokens;
-        BodyTokens::MakeIndexTokens(text, tokens);
-        int offset = 0;
-        for (std::string_view t : BodyTokens::Elements(tokens.positional))
-            out.push_back(std::string(t) + "|" + std::to_string(id) + "|"
-                          + std::to_string(offset++));
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-std::vector<std::string> expectedCharacters(const std::map<long long, std::string> &texts)
-{
-    std::vector<std::string> out;
-    for (const auto &[id, text] : texts) {
-        BodyTokens::IndexTokens tokens;
-        BodyTokens::MakeIndexTokens(text, tokens);
-        for (std::string_view t : BodyTokens::Elements(tokens.characters))
-            out.push_back(std::string(t) + "|" + std::to_string(id));
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-// Every entry the index holds equals what the texts give: nothing left of a replaced or
-// removed post.
+// Every entry the index answers with equals what the texts held give, and it keeps a
+// text for exactly those posts: nothing left of a replaced or removed post.
 void verifyNoGhosts(Fixture &f)
 {
-    if (f.db->engine() == TestEngine::SQLite) {
-        f.rows("create virtual table if not exists temp.vp using fts5vocab(main, posts_body_pos, "
-               "instance)");
-        f.rows("create virtual table if not exists temp.vc using fts5vocab(main, posts_body_chr, "
-               "instance)");
-        std::vector<std::string> held = f.rows("select term, doc, offset from temp.vp");
-        std::sort(held.begin(), held.end());
-        QVERIFY(held == expectedInstances(f.texts));
-        held = f.rows("select term, doc from temp.vc");
-        std::sort(held.begin(), held.end());
-        QVERIFY(held == expectedCharacters(f.texts));
-        QCOMPARE(f.rows("insert into posts_body_pos (posts_body_pos) values ('integrity-check')"),
-                 std::vector<std::string>());
-    } else {
-        std::vector<std::string> held = f.rows("select topicid, body from posts_body");
-        std::vector<std::string> want;
-        for (const auto &[id, text] : f.texts)
-            want.push_back(std::to_string(id) + "|" + text);
-        std::sort(held.begin(), held.end());
-        std::sort(want.begin(), want.end());
-        QVERIFY(held == want);
+    std::vector<std::pair<std::string, long long>> held;
+    QCOMPARE(f.index->HeldTerms(held), 0L);
+    std::vector<std::string> got;
+    for (const auto &[term, id] : held)
+        got.push_back(term + "|" + std::to_string(id));
+    std::vector<std::string> want;
+    std::vector<std::string> docs;
+    for (const auto &[id, text] : f.texts) {
+        for (const std::string &term : BodyTokens::TermSet(text))
+            want.push_back(term + "|" + std::to_string(id));
+        docs.push_back(std::to_string(id));
     }
+    std::sort(got.begin(), got.end());
+    std::sort(want.begin(), want.end());
+    QCOMPARE(got.size(), want.size());
+    QVERIFY(got == want);
+    std::vector<std::string> kept = f.rows("select topicid from posts_body_doc");
+    std::sort(kept.begin(), kept.end());
+    std::sort(docs.begin(), docs.end());
+    QVERIFY(kept == docs);
 }
 
 } // namespace
@@ -198,22 +167,17 @@ private Q_SLOTS:
     {
         OPEN_FIXTURE(f);
         const auto &cases = SearchTest::TokenizerCases;
-        for (std::size_t i = 0; i < std::size(cases); ++i)
-            QVERIFY(f.put(static_cast<long long>(i + 1), gbk(cases[i].page)));
-        if (engine == TestEngine::SQLite) {
-            verifyNoGhosts(f);
-            return;
-        }
-        // PostgreSQL computes the terms itself from the stored text.
+        QCOMPARE(f.ado.BeginTransaction(), 0L);
         for (std::size_t i = 0; i < std::size(cases); ++i) {
-            std::vector<std::string> held = f.rows(
-                    "select unnest(tsvector_to_array(" + BodyTokens::PostgresTermsFunctionName()
-                    + "(body))) from posts_body where topicid = " + std::to_string(i + 1));
-            std::sort(held.begin(), held.end());
-            const std::vector<std::string> want =
-                    BodyTokens::TermSet(f.texts[static_cast<long long>(i + 1)]);
-            QVERIFY2(held == want, cases[i].name);
+            QVERIFY(f.put(static_cast<long long>(i + 1), gbk(cases[i].page)));
+            // The terms the index takes from a text are those the tokenizer gives.
+            const std::string &text = f.texts[static_cast<long long>(i + 1)];
+            QVERIFY2(BodyPostings::Terms(text) == BodyTokens::TermSet(text), cases[i].name);
         }
+        QCOMPARE(f.index->Flush(), 0L);
+        QCOMPARE(f.ado.CommitTransaction(), 0L);
+        // Read back from the database's own tables.
+        verifyNoGhosts(f);
     }
 
     void exactAgainstBruteForce_data() { engineRows(); }
@@ -296,18 +260,53 @@ private Q_SLOTS:
         QCOMPARE(f.index->Remove(gone), 0L);
         for (long long id : gone)
             f.texts.erase(id);
-        // Undone with the caller's transaction: neither the add nor the remove counts.
+        verifyNoGhosts(f);
+        // Indexed again with other words after its removal.
+        QVERIFY(f.put(3, gbk("重新加入的帖子")));
+        // Undone with the caller's transaction: neither the adds nor the remove count,
+        // and nothing held of them is written later.
         QCOMPARE(f.ado.BeginTransaction(), 0L);
         QCOMPARE(f.index->Put(5, ExtractPostText(gbk("回滚的内容")), {}), 0L);
+        QCOMPARE(f.index->Put(41, ExtractPostText(gbk("回滚的新帖")), {}), 0L);
         QCOMPARE(f.index->Remove({6}), 0L);
+        QCOMPARE(f.index->Put(42, ExtractPostText(gbk("回滚前未写出")), {}), 0L);
         QCOMPARE(f.ado.RollbackTransaction(), 0L);
         verifyNoGhosts(f);
-        QCOMPARE(f.index->Optimize(), 0L);
+        // One transaction putting a post twice, and removing one it put.
+        QCOMPARE(f.ado.BeginTransaction(), 0L);
+        QVERIFY(f.put(8, gbk("第一次")));
+        QVERIFY(f.put(8, gbk("第二次 内存")));
+        QVERIFY(f.put(43, gbk("放入后删除")));
+        QCOMPARE(f.index->Remove({43}), 0L);
+        f.texts.erase(43);
+        QVERIFY(f.put(44, gbk("提交前写出")));
+        QCOMPARE(f.index->Flush(), 0L);
+        QCOMPARE(f.ado.CommitTransaction(), 0L);
         verifyNoGhosts(f);
-        for (const char *q : {"的", "数据库", "回滚", "\"内存 泄漏\"", "malloc"}) {
-            const SearchQuery query = parsed(gbk(q));
-            QVERIFY2(f.found(query) == f.expected(query), q);
+        // Committed without Flush: what was held is written at the next call.
+        QCOMPARE(f.ado.BeginTransaction(), 0L);
+        QVERIFY(f.put(45, gbk("忘了写出")));
+        QCOMPARE(f.ado.CommitTransaction(), 0L);
+        verifyNoGhosts(f);
+        for (int round = 0; round < 2; ++round) {
+            for (const char *q : {"的", "数据库", "回滚", "\"内存 泄漏\"", "malloc", "第一次",
+                                  "第二次", "重新加入", "删除", "忘了"}) {
+                const SearchQuery query = parsed(gbk(q));
+                QVERIFY2(f.found(query) == f.expected(query), q);
+            }
+            QCOMPARE(f.index->Optimize(), 0L);
+            verifyNoGhosts(f);
+            QCOMPARE(f.rows("select count(*) from posts_body_stale"), std::vector<std::string> {"0"});
+            QCOMPARE(f.rows("select count(*) from posts_body_seg"), std::vector<std::string> {"1"});
         }
+        // After a full merge: replaced and removed again, then merged in levels.
+        QVERIFY(f.put(9, gbk("合并后替换")));
+        QCOMPARE(f.index->Remove({12}), 0L);
+        f.texts.erase(12);
+        for (int id = 100; id < 100 + 9 * BodyIndex::MergeFanIn; ++id)
+            QVERIFY(f.put(id, SearchTest::makePost(random, 10)));
+        verifyNoGhosts(f);
+        QVERIFY(f.rows("select count(*) from posts_body_seg").front() != "1");
         // A post whose text is now empty leaves nothing either.
         QVERIFY(f.put(7, gbk("<p>，。</p>")));
         verifyNoGhosts(f);

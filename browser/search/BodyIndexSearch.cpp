@@ -1,0 +1,183 @@
+#include "BodyIndexStore.h"
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+// Ids of one IN list, and kept texts read at a time for the exact check.
+constexpr std::size_t IdsPerList = 500;
+constexpr std::size_t TextsPerRead = 200;
+
+struct Condition
+{
+    std::string pattern; // TermPattern
+    bool exact = false; // the index's lists alone answer it
+    BodyPostings::Ids ids; // the posts the index says may match
+};
+
+} // namespace
+
+long BodyIndexStore::postings(const std::string &term, const Stale &stale, BodyPostings::Ids &ids)
+{
+    ids.clear();
+    BodyPostings::Ids part;
+    bool broken = false;
+    int lists = 0;
+    const long code = each({"select t.seg, t.ids from " + seg_ + " s join " + term_
+                                    + " t on t.seg = s.seg and t.term = ?",
+                            {SqlValue::fromBlob(term)},
+                            {}},
+                           [&](const std::vector<SqlValue> &row) {
+                               if (!BodyPostings::Decode(row[1].text, part)) {
+                                   broken = true;
+                                   return false;
+                               }
+                               if (!stale.empty()) {
+                                   const long long seg = row[0].integer;
+                                   part.erase(std::remove_if(part.begin(), part.end(),
+                                                             [&](long long id) {
+                                                                 const auto s = stale.find(id);
+                                                                 return s != stale.end()
+                                                                         && s->second > seg;
+                                                             }),
+                                              part.end());
+                               }
+                               ids.insert(ids.end(), part.begin(), part.end());
+                               ++lists;
+                               return true;
+                           });
+    if (code)
+        return code;
+    if (broken)
+        return brokenData("ids");
+    // Segments hold different posts, but not in order of their numbers.
+    if (lists > 1)
+        std::sort(ids.begin(), ids.end());
+    return 0;
+}
+
+long BodyIndexStore::inScope(const BodySearchScope &scope, BodyPostings::Ids &ids)
+{
+    if (scope.roomids.empty() || ids.empty())
+        return 0;
+    BodyPostings::Ids kept;
+    for (std::size_t at = 0; at < ids.size(); at += IdsPerList) {
+        const std::size_t n = std::min(IdsPerList, ids.size() - at);
+        BoundStatement select {"select topicid from " + table_ + " where topicid in ("
+                                       + Placeholders(n) + ") and roomid in ("
+                                       + Placeholders(scope.roomids.size()) + ")",
+                               {},
+                               {}};
+        for (std::size_t i = 0; i < n; ++i)
+            select.values.push_back(SqlValue::fromInteger(ids[at + i]));
+        for (const std::string &room : scope.roomids)
+            select.values.push_back(RoomValue(room));
+        if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
+                kept.push_back(row[0].integer);
+                return true;
+            }))
+            return code;
+    }
+    std::sort(kept.begin(), kept.end());
+    ids = std::move(kept);
+    return 0;
+}
+
+long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &scope,
+                            long long offset, int limit, BodySearchResult &result)
+{
+    Stale stale;
+    if (const long code = staleEntries(stale))
+        return code;
+    // Each index term is read once, however many query terms need it.
+    std::map<std::string, BodyPostings::Ids> lists;
+    auto candidates = [&](const SearchTerm &term, Condition &c) -> long {
+        const std::vector<std::string> terms = IndexTermsOf(term, c.exact);
+        c.pattern = TermPattern(term);
+        for (std::size_t i = 0; i < terms.size(); ++i) {
+            auto found = lists.find(terms[i]);
+            if (found == lists.end()) {
+                found = lists.emplace(terms[i], BodyPostings::Ids()).first;
+                if (const long code = postings(terms[i], stale, found->second))
+                    return code;
+            }
+            c.ids = i == 0 ? found->second : BodyPostings::Intersect(c.ids, found->second);
+            if (c.ids.empty())
+                break;
+        }
+        return 0;
+    };
+    std::vector<Condition> positive;
+    std::vector<Condition> excluded;
+    for (const SearchTerm &term : query.terms) {
+        Condition c;
+        if (const long code = candidates(term, c))
+            return code;
+        (term.excluded ? excluded : positive).push_back(std::move(c));
+    }
+    if (positive.empty())
+        return 0;
+    // The rarest first: every later list only narrows it.
+    std::sort(positive.begin(), positive.end(),
+              [](const Condition &a, const Condition &b) { return a.ids.size() < b.ids.size(); });
+    BodyPostings::Ids ids = positive.front().ids;
+    for (std::size_t i = 1; i < positive.size() && !ids.empty(); ++i)
+        ids = BodyPostings::Intersect(ids, positive[i].ids);
+    bool check = false;
+    for (Condition &c : excluded) {
+        if (c.exact) {
+            ids = BodyPostings::Subtract(ids, c.ids);
+        } else {
+            c.ids = BodyPostings::Intersect(ids, c.ids);
+            check = check || !c.ids.empty();
+        }
+    }
+    if (const long code = inScope(scope, ids))
+        return code;
+    for (const Condition &c : positive)
+        check = check || !c.exact;
+    if (check && !ids.empty()) {
+        // Patterns of more than one index term: their terms may stand apart in a post.
+        BodyPostings::Ids kept;
+        std::string text;
+        bool broken = false;
+        for (std::size_t at = 0; at < ids.size() && !broken; at += TextsPerRead) {
+            const std::size_t n = std::min(TextsPerRead, ids.size() - at);
+            BoundStatement select {"select topicid, text from " + doc_ + " where topicid in ("
+                                           + Placeholders(n) + ")",
+                                   {},
+                                   {}};
+            for (std::size_t i = 0; i < n; ++i)
+                select.values.push_back(SqlValue::fromInteger(ids[at + i]));
+            const long code = each(select, [&](const std::vector<SqlValue> &row) {
+                if (!BodyPostings::UnpackText(row[1].text, text)) {
+                    broken = true;
+                    return false;
+                }
+                const long long id = row[0].integer;
+                for (const Condition &c : positive) {
+                    if (!c.exact && !BodyPostings::ContainsPattern(text, c.pattern))
+                        return true;
+                }
+                for (const Condition &c : excluded) {
+                    if (!c.exact && std::binary_search(c.ids.begin(), c.ids.end(), id)
+                        && BodyPostings::ContainsPattern(text, c.pattern))
+                        return true;
+                }
+                kept.push_back(id);
+                return true;
+            });
+            if (code)
+                return code;
+        }
+        if (broken)
+            return brokenData("text");
+        std::sort(kept.begin(), kept.end());
+        ids = std::move(kept);
+    }
+    result.count = (long long)ids.size();
+    for (long long i = (long long)ids.size() - 1 - offset; i >= 0 && limit > 0; --i, --limit)
+        result.topicids.push_back(ids[std::size_t(i)]);
+    return 0;
+}

@@ -1,0 +1,220 @@
+#include "BodyPostings.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+namespace BodyPostings {
+
+namespace {
+
+// The GBK texts compress a little better at zlib's level 6 than faster levels, and
+// compressing is a small part of a post's indexing either way.
+constexpr int PackLevel = 6;
+
+void putVarint(std::string &out, unsigned long long v)
+{
+    while (v >= 0x80) {
+        out += char((v & 0x7F) | 0x80);
+        v >>= 7;
+    }
+    out += char(v);
+}
+
+bool getVarint(std::string_view bytes, std::size_t &at, unsigned long long &v)
+{
+    v = 0;
+    for (int shift = 0; shift < 64 && at < bytes.size(); shift += 7) {
+        const auto b = static_cast<unsigned char>(bytes[at++]);
+        v |= static_cast<unsigned long long>(b & 0x7F) << shift;
+        if (b < 0x80)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void Encode(const Ids &ascending, std::string &bytes)
+{
+    bytes.clear();
+    if (ascending.empty())
+        return;
+    const long long first = ascending.front();
+    putVarint(bytes, (static_cast<unsigned long long>(first) << 1) ^ static_cast<unsigned long long>(first >> 63));
+    for (std::size_t i = 1; i < ascending.size(); ++i)
+        putVarint(bytes, static_cast<unsigned long long>(ascending[i] - ascending[i - 1]));
+}
+
+bool Decode(std::string_view bytes, Ids &out)
+{
+    out.clear();
+    std::size_t at = 0;
+    unsigned long long v = 0;
+    if (bytes.empty())
+        return true;
+    if (!getVarint(bytes, at, v))
+        return false;
+    long long id = static_cast<long long>(v >> 1) ^ -static_cast<long long>(v & 1);
+    out.push_back(id);
+    while (at < bytes.size()) {
+        if (!getVarint(bytes, at, v) || v == 0) {
+            out.clear();
+            return false;
+        }
+        id += static_cast<long long>(v);
+        out.push_back(id);
+    }
+    return true;
+}
+
+Ids Intersect(const Ids &a, const Ids &b)
+{
+    Ids out;
+    std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
+Ids Subtract(const Ids &a, const Ids &b)
+{
+    Ids out;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
+Ids Union(const Ids &a, const Ids &b)
+{
+    Ids out;
+    std::set_union(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
+std::vector<std::string> Terms(std::string_view text)
+{
+    std::vector<std::string> terms;
+    ForEachTerm(text, [&](std::string_view t) { terms.emplace_back(t); });
+    std::sort(terms.begin(), terms.end());
+    terms.erase(std::unique(terms.begin(), terms.end()), terms.end());
+    return terms;
+}
+
+std::string PackText(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    const QByteArray packed = qCompress(
+            reinterpret_cast<const uchar *>(text.data()), qsizetype(text.size()), PackLevel);
+    return std::string(packed.constData(), std::size_t(packed.size()));
+}
+
+bool UnpackText(std::string_view packed, std::string &text)
+{
+    text.clear();
+    if (packed.empty())
+        return true;
+    const QByteArray raw =
+            qUncompress(reinterpret_cast<const uchar *>(packed.data()), qsizetype(packed.size()));
+    if (raw.isEmpty())
+        return false;
+    text.assign(raw.constData(), std::size_t(raw.size()));
+    return true;
+}
+
+bool ContainsPattern(std::string_view text, std::string_view pattern)
+{
+    if (pattern.empty())
+        return true;
+    std::size_t boundary = 0; // a character starts here
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t at = text.find(pattern, from);
+        if (at == std::string_view::npos)
+            return false;
+        while (boundary < at)
+            boundary += static_cast<unsigned char>(text[boundary]) >= 0x81 ? 2 : 1;
+        if (boundary == at)
+            return true;
+        from = at + 1;
+    }
+}
+
+void PendingSegment::addTerm(std::string_view term, long long topicid)
+{
+    std::uint32_t index = 0;
+    if (term.size() <= 7) {
+        std::uint64_t key = term.size();
+        for (std::size_t i = 0; i < term.size(); ++i)
+            key |= std::uint64_t(static_cast<unsigned char>(term[i])) << (8 * (i + 1));
+        const auto [it, added] = shortTerms_.try_emplace(key, std::uint32_t(terms_.size()));
+        index = it->second;
+        if (added) {
+            terms_.emplace_back(term);
+            lists_.emplace_back();
+        }
+    } else {
+        const auto [it, added] = longTerms_.try_emplace(std::string(term), std::uint32_t(terms_.size()));
+        index = it->second;
+        if (added) {
+            terms_.emplace_back(term);
+            lists_.emplace_back();
+        }
+    }
+    Ids &list = lists_[index];
+    // A post gives a term many times; its topicid goes in once.
+    if (list.empty() || list.back() != topicid) {
+        list.push_back(topicid);
+        ++postings_;
+    }
+}
+
+void PendingSegment::add(long long topicid, std::string_view text, long long size,
+                         long long modified)
+{
+    ForEachTerm(text, [&](std::string_view term) { addTerm(term, topicid); });
+    Doc doc {topicid, size, modified, PackText(text)};
+    packedBytes_ += doc.packed.size();
+    docs_.push_back(std::move(doc));
+    ids_.insert(topicid);
+}
+
+std::vector<PendingSegment::Row> PendingSegment::rows() const
+{
+    std::vector<std::uint32_t> order(terms_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [this](std::uint32_t a, std::uint32_t b) { return terms_[a] < terms_[b]; });
+    std::vector<Row> out;
+    out.reserve(order.size());
+    Ids sorted;
+    for (std::uint32_t i : order) {
+        const Ids *list = &lists_[i];
+        if (!std::is_sorted(list->begin(), list->end())) {
+            sorted = *list;
+            std::sort(sorted.begin(), sorted.end());
+            list = &sorted;
+        }
+        Row row;
+        row.term = terms_[i];
+        Encode(*list, row.ids);
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+void PendingSegment::clear()
+{
+    shortTerms_.clear();
+    longTerms_.clear();
+    terms_.clear();
+    lists_.clear();
+    docs_.clear();
+    ids_.clear();
+    postings_ = 0;
+    packedBytes_ = 0;
+    transaction = 0;
+}
+
+} // namespace BodyPostings

@@ -1,0 +1,116 @@
+#pragma once
+
+// The pieces of the body index that need no database: posting lists and their bytes,
+// the terms of a post as the index keys them, the segment a run of Puts builds in
+// memory, the kept text and the exact check on it.
+//
+// A posting list is the ascending topicids of the posts holding a term. Stored, it is
+// varints: the first topicid zigzag-encoded, then each gap to the next (at least 1).
+
+#include "BodyTokens.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace BodyPostings {
+
+using Ids = std::vector<long long>;
+
+void Encode(const Ids &ascending, std::string &bytes);
+// False (out cleared) when the bytes are not a list Encode made.
+bool Decode(std::string_view bytes, Ids &out);
+
+// Set operations on ascending lists.
+Ids Intersect(const Ids &a, const Ids &b);
+Ids Subtract(const Ids &a, const Ids &b);
+Ids Union(const Ids &a, const Ids &b);
+
+// Calls f(term) with every distinct term of a normalised text (BodyTokens.h: words,
+// CJK pairs, every CJK character), as GBK bytes; a term may come more than once.
+template<class F>
+void ForEachTerm(std::string_view text, F &&f);
+
+// The distinct terms of a normalised text, sorted by bytes.
+std::vector<std::string> Terms(std::string_view text);
+
+// A normalised text as the index keeps it (zlib), and back; false for broken bytes.
+std::string PackText(std::string_view text);
+bool UnpackText(std::string_view packed, std::string &text);
+
+// Whether pattern stands in text starting at a character boundary (a GBK byte pair is
+// never matched from its second byte). Linear in the text.
+bool ContainsPattern(std::string_view text, std::string_view pattern);
+
+// The posts of one segment being built: each term's topicids, the posts' kept texts
+// and stamps. Topicids may come in any order; a topicid comes once.
+class PendingSegment
+{
+public:
+    struct Doc
+    {
+        long long topicid = 0;
+        long long size = 0;
+        long long modified = 0;
+        std::string packed;
+    };
+    struct Row
+    {
+        std::string term;
+        std::string ids; // Encode
+    };
+
+    void add(long long topicid, std::string_view text, long long size, long long modified);
+    bool holds(long long topicid) const { return ids_.count(topicid) != 0; }
+    bool empty() const { return docs_.empty(); }
+    // Postings and kept bytes held: the caller writes the segment out past a bound.
+    std::size_t weight() const { return postings_ * 8 + packedBytes_; }
+    const std::vector<Doc> &docs() const { return docs_; }
+    // The rows of the segment in term order (the terms' lists sorted as needed).
+    std::vector<Row> rows() const;
+    void clear();
+
+    // The transaction the segment belongs to (CAdoManager::TransactionNumber).
+    unsigned long long transaction = 0;
+
+private:
+    void addTerm(std::string_view term, long long topicid);
+
+    std::unordered_map<std::uint64_t, std::uint32_t> shortTerms_; // up to 7 bytes
+    std::unordered_map<std::string, std::uint32_t> longTerms_;
+    std::vector<std::string> terms_;
+    std::vector<Ids> lists_;
+    std::vector<Doc> docs_;
+    std::unordered_set<long long> ids_;
+    std::size_t postings_ = 0;
+    std::size_t packedBytes_ = 0;
+};
+
+template<class F>
+void ForEachTerm(std::string_view text, F &&f)
+{
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(' ', at);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view element = text.substr(at, end - at);
+        at = end + 1;
+        if (element.empty())
+            continue;
+        if (!BodyTokens::IsCjkElement(element)) {
+            f(element);
+            continue;
+        }
+        for (std::size_t i = 0; i + 2 <= element.size(); i += 2) {
+            f(element.substr(i, 2));
+            if (i + 4 <= element.size())
+                f(element.substr(i, 4));
+        }
+    }
+}
+
+} // namespace BodyPostings
