@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 namespace {
 
@@ -18,42 +19,106 @@ struct Condition
 
 } // namespace
 
-long BodyIndexStore::postings(const std::string &term, const Stale &stale, BodyPostings::Ids &ids)
+long BodyIndexStore::postings(const std::string &term, const std::vector<Segment> &segs,
+                              const Stale &stale, BodyPostings::Ids &ids)
 {
     ids.clear();
     BodyPostings::Ids part;
     bool broken = false;
     int lists = 0;
-    const long code = each({"select t.seg, t.ids from " + seg_ + " s join " + term_
-                                    + " t on t.seg = s.seg and t.term = ?",
-                            {SqlValue::fromBlob(term)},
-                            {}},
-                           [&](const std::vector<SqlValue> &row) {
-                               if (!BodyPostings::Decode(row[1].text, part)) {
-                                   broken = true;
-                                   return false;
-                               }
-                               if (!stale.empty()) {
-                                   const long long seg = row[0].integer;
-                                   part.erase(std::remove_if(part.begin(), part.end(),
-                                                             [&](long long id) {
-                                                                 const auto s = stale.find(id);
-                                                                 return s != stale.end()
-                                                                         && s->second > seg;
-                                                             }),
-                                              part.end());
-                               }
-                               ids.insert(ids.end(), part.begin(), part.end());
-                               ++lists;
-                               return true;
-                           });
-    if (code)
-        return code;
-    if (broken)
-        return brokenData("ids");
+    for (const Segment &segment : segs) {
+        // The block that would hold the term: the last one starting at or before it.
+        const long code = each(
+                {"select block from " + term_
+                         + " where seg = ? and term <= ? order by term desc limit 1",
+                 {SqlValue::fromInteger(segment.seg), SqlValue::fromBlob(term)},
+                 {}},
+                [&](const std::vector<SqlValue> &row) {
+                    std::size_t at = 0;
+                    std::string_view t, list;
+                    while (BodyPostings::NextEntry(row[0].text, at, t, list, broken)) {
+                        if (t != term)
+                            continue;
+                        if (!BodyPostings::Decode(list, part)) {
+                            broken = true;
+                            break;
+                        }
+                        if (!stale.empty()) {
+                            part.erase(std::remove_if(part.begin(), part.end(),
+                                                      [&](long long id) {
+                                                          const auto s = stale.find(id);
+                                                          return s != stale.end()
+                                                                  && s->second > segment.seg;
+                                                      }),
+                                       part.end());
+                        }
+                        ids.insert(ids.end(), part.begin(), part.end());
+                        ++lists;
+                        break;
+                    }
+                    return false;
+                });
+        if (code)
+            return code;
+        if (broken)
+            return brokenData("block");
+    }
     // Segments hold different posts, but not in order of their numbers.
     if (lists > 1)
         std::sort(ids.begin(), ids.end());
+    return 0;
+}
+
+long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
+                               const std::function<void(long long, const std::string &)> &check)
+{
+    struct Where
+    {
+        long long topicid, part, at, len;
+    };
+    std::vector<Where> where;
+    std::unordered_map<long long, std::string> parts;
+    std::string text;
+    for (std::size_t at = 0; at < ids.size(); at += TextsPerRead) {
+        const std::size_t n = std::min(TextsPerRead, ids.size() - at);
+        BoundStatement select {"select topicid, part, at, len from " + doc_ + " where topicid in ("
+                                       + Placeholders(n) + ")",
+                               {},
+                               {}};
+        for (std::size_t i = 0; i < n; ++i)
+            select.values.push_back(SqlValue::fromInteger(ids[at + i]));
+        where.clear();
+        if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
+                where.push_back({row[0].integer, row[1].integer, row[2].integer, row[3].integer});
+                return true;
+            }))
+            return code;
+        // The parts these texts are in, each read once.
+        parts.clear();
+        select.values.clear();
+        for (const Where &w : where) {
+            if (w.len > 0 && parts.emplace(w.part, std::string()).second)
+                select.values.push_back(SqlValue::fromInteger(w.part));
+        }
+        if (!select.values.empty()) {
+            select.sql = "select part, texts from " + text_ + " where part in ("
+                    + Placeholders(select.values.size()) + ")";
+            if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
+                    parts[row[0].integer] = row[1].text;
+                    return true;
+                }))
+                return code;
+        }
+        for (const Where &w : where) {
+            const std::string &texts = parts[w.part];
+            if (w.at < 0 || w.len < 0 || w.at + w.len > (long long)texts.size()
+                || !BodyPostings::UnpackText(
+                        std::string_view(texts).substr(std::size_t(w.at), std::size_t(w.len)),
+                        text))
+                return brokenData("text");
+            check(w.topicid, text);
+        }
+    }
     return 0;
 }
 
@@ -90,6 +155,9 @@ long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &sco
     Stale stale;
     if (const long code = staleEntries(stale))
         return code;
+    std::vector<Segment> segs;
+    if (const long code = segments(segs))
+        return code;
     // Each index term is read once, however many query terms need it.
     std::map<std::string, BodyPostings::Ids> lists;
     auto candidates = [&](const SearchTerm &term, Condition &c) -> long {
@@ -99,7 +167,7 @@ long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &sco
             auto found = lists.find(terms[i]);
             if (found == lists.end()) {
                 found = lists.emplace(terms[i], BodyPostings::Ids()).first;
-                if (const long code = postings(terms[i], stale, found->second))
+                if (const long code = postings(terms[i], segs, stale, found->second))
                     return code;
             }
             c.ids = i == 0 ? found->second : BodyPostings::Intersect(c.ids, found->second);
@@ -140,39 +208,20 @@ long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &sco
     if (check && !ids.empty()) {
         // Patterns of more than one index term: their terms may stand apart in a post.
         BodyPostings::Ids kept;
-        std::string text;
-        bool broken = false;
-        for (std::size_t at = 0; at < ids.size() && !broken; at += TextsPerRead) {
-            const std::size_t n = std::min(TextsPerRead, ids.size() - at);
-            BoundStatement select {"select topicid, text from " + doc_ + " where topicid in ("
-                                           + Placeholders(n) + ")",
-                                   {},
-                                   {}};
-            for (std::size_t i = 0; i < n; ++i)
-                select.values.push_back(SqlValue::fromInteger(ids[at + i]));
-            const long code = each(select, [&](const std::vector<SqlValue> &row) {
-                if (!BodyPostings::UnpackText(row[1].text, text)) {
-                    broken = true;
-                    return false;
-                }
-                const long long id = row[0].integer;
-                for (const Condition &c : positive) {
-                    if (!c.exact && !BodyPostings::ContainsPattern(text, c.pattern))
-                        return true;
-                }
-                for (const Condition &c : excluded) {
-                    if (!c.exact && std::binary_search(c.ids.begin(), c.ids.end(), id)
-                        && BodyPostings::ContainsPattern(text, c.pattern))
-                        return true;
-                }
-                kept.push_back(id);
-                return true;
-            });
-            if (code)
-                return code;
-        }
-        if (broken)
-            return brokenData("text");
+        const long code = readTexts(ids, [&](long long id, const std::string &text) {
+            for (const Condition &c : positive) {
+                if (!c.exact && !BodyPostings::ContainsPattern(text, c.pattern))
+                    return;
+            }
+            for (const Condition &c : excluded) {
+                if (!c.exact && std::binary_search(c.ids.begin(), c.ids.end(), id)
+                    && BodyPostings::ContainsPattern(text, c.pattern))
+                    return;
+            }
+            kept.push_back(id);
+        });
+        if (code)
+            return code;
         std::sort(kept.begin(), kept.end());
         ids = std::move(kept);
     }

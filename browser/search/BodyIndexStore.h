@@ -11,6 +11,7 @@
 #include "browser/db/BoundStatement.h"
 #include "browser/db/CAdoManager.h"
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -61,8 +62,18 @@ private:
     long staleEntries(Stale &stale);
     long merge(const std::vector<Segment> &sources, long long level);
     long mergeFullLevels();
+    // Writes (seg, term, block) rows of entries given in term order, a block at a time.
+    class BlockWriter;
+    // Writes the posts' texts in parts, and their rows saying where.
+    long writeTexts(const std::vector<BodyPostings::PendingSegment::Doc> &docs);
+    // Drops kept texts no post refers to any more, rewriting parts mostly unused.
+    long compactTexts();
     // The posts holding a term, stale entries left out.
-    long postings(const std::string &term, const Stale &stale, BodyPostings::Ids &ids);
+    long postings(const std::string &term, const std::vector<Segment> &segs, const Stale &stale,
+                  BodyPostings::Ids &ids);
+    // Calls check(topicid, text) with the kept texts of posts (ascending ids).
+    long readTexts(const BodyPostings::Ids &ids,
+                   const std::function<void(long long, const std::string &)> &check);
     long inScope(const BodySearchScope &scope, BodyPostings::Ids &ids);
     long brokenData(const char *what);
 
@@ -70,8 +81,9 @@ private:
     DbEngine engine_;
     std::string table_;
     std::string seg_; // (seg, level): the segments
-    std::string term_; // (seg, term, ids): each segment's posting lists
-    std::string doc_; // (topicid, filesize, modified, text): stamps and kept texts
+    std::string term_; // (seg, term, block): each segment's posting lists
+    std::string doc_; // (topicid, filesize, modified, part, at, len): stamps, where texts are
+    std::string text_; // (part, texts): kept texts
     std::string stale_; // (topicid, below): its entries in segments below are stale
     std::string problem_;
 };

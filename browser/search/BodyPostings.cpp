@@ -91,6 +91,36 @@ Ids Union(const Ids &a, const Ids &b)
     return out;
 }
 
+void AppendEntry(std::string &block, std::string_view term, std::string_view ids)
+{
+    putVarint(block, term.size());
+    block.append(term);
+    putVarint(block, ids.size());
+    block.append(ids);
+}
+
+bool NextEntry(std::string_view block, std::size_t &at, std::string_view &term,
+               std::string_view &ids, bool &broken)
+{
+    broken = false;
+    if (at >= block.size())
+        return false;
+    unsigned long long n = 0;
+    if (!getVarint(block, at, n) || n > block.size() - at) {
+        broken = true;
+        return false;
+    }
+    term = block.substr(at, n);
+    at += n;
+    if (!getVarint(block, at, n) || n > block.size() - at) {
+        broken = true;
+        return false;
+    }
+    ids = block.substr(at, n);
+    at += n;
+    return true;
+}
+
 std::vector<std::string> Terms(std::string_view text)
 {
     std::vector<std::string> terms;
@@ -173,9 +203,14 @@ void PendingSegment::add(long long topicid, std::string_view text, long long siz
                          long long modified)
 {
     ForEachTerm(text, [&](std::string_view term) { addTerm(term, topicid); });
-    Doc doc {topicid, size, modified, PackText(text)};
-    packedBytes_ += doc.packed.size();
-    docs_.push_back(std::move(doc));
+    addPacked(topicid, size, modified, PackText(text));
+}
+
+void PendingSegment::addPacked(long long topicid, long long size, long long modified,
+                               std::string packed)
+{
+    packedBytes_ += packed.size();
+    docs_.push_back({topicid, size, modified, std::move(packed)});
     ids_.insert(topicid);
 }
 

@@ -37,6 +37,14 @@ void ForEachTerm(std::string_view text, F &&f);
 // The distinct terms of a normalised text, sorted by bytes.
 std::vector<std::string> Terms(std::string_view text);
 
+// A block of posting lists: entries (term, list) in term order, each a varint length
+// and the term's bytes, a varint length and the list's bytes.
+void AppendEntry(std::string &block, std::string_view term, std::string_view ids);
+// The entry at `at`, which moves past it; false at the end, and for broken bytes (then
+// with broken set).
+bool NextEntry(std::string_view block, std::size_t &at, std::string_view &term,
+               std::string_view &ids, bool &broken);
+
 // A normalised text as the index keeps it (zlib), and back; false for broken bytes.
 std::string PackText(std::string_view text);
 bool UnpackText(std::string_view packed, std::string &text);
@@ -64,6 +72,8 @@ public:
     };
 
     void add(long long topicid, std::string_view text, long long size, long long modified);
+    // A post's packed text alone, without its terms (texts moved elsewhere).
+    void addPacked(long long topicid, long long size, long long modified, std::string packed);
     bool holds(long long topicid) const { return ids_.count(topicid) != 0; }
     bool empty() const { return docs_.empty(); }
     // Postings and kept bytes held: the caller writes the segment out past a bound.
