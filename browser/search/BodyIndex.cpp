@@ -269,7 +269,9 @@ long BodyIndex::Optimize()
     // Merging a large index takes longer than any one search or insert may.
     const int timeout = ado_.CommandTimeout();
     ado_.SetCommandTimeout(0);
-    const long code = inTransaction([&] { return fail(store_->optimize()); });
+    long code = inTransaction([&] { return fail(store_->optimize()); });
+    if (code == 0 && !ado_.InTransaction())
+        code = fail(store_->reclaim());
     ado_.SetCommandTimeout(timeout);
     return code;
 }

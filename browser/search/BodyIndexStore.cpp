@@ -406,6 +406,17 @@ long BodyIndexStore::optimize()
     return compactTexts();
 }
 
+long BodyIndexStore::reclaim()
+{
+    if (engine_ != DbEngine::PostgreSQL)
+        return 0;
+    for (const std::string &table : {term_, text_}) {
+        if (const long code = run("vacuum full " + table))
+            return code;
+    }
+    return 0;
+}
+
 long BodyIndexStore::compactTexts()
 {
     // The bytes of each part that posts still refer to.
@@ -540,16 +551,22 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
                 continue;
             if (!BodyPostings::Decode(c.rows.front().second, ids))
                 return brokenData("ids");
-            for (long long id : ids) {
-                const auto s = stale.find(id);
-                if (s == stale.end() || s->second <= c.seg)
-                    merged.push_back(id);
+            if (stale.empty()) {
+                merged.insert(merged.end(), ids.begin(), ids.end());
+            } else {
+                for (long long id : ids) {
+                    const auto s = stale.find(id);
+                    if (s == stale.end() || s->second <= c.seg)
+                        merged.push_back(id);
+                }
             }
             c.rows.pop_front();
         }
         if (merged.empty())
             continue;
-        std::sort(merged.begin(), merged.end());
+        // Segments in order of their numbers mostly hold ascending posts.
+        if (!std::is_sorted(merged.begin(), merged.end()))
+            std::sort(merged.begin(), merged.end());
         BodyPostings::Encode(merged, bytes);
         if (const long code = out.add(term, bytes))
             return code;

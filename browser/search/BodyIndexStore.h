@@ -27,6 +27,9 @@ public:
     long drop();
     // Merges every segment into one, leaving no stale entry.
     long optimize();
+    // PostgreSQL: gives back the room of rows merges left behind (outside a
+    // transaction). SQLite reuses its free pages by itself.
+    long reclaim();
     // Writes a segment, marks what it replaces as stale, and merges full levels.
     long write(const BodyPostings::PendingSegment &segment);
     long remove(const std::vector<long long> &topicids);

@@ -170,39 +170,65 @@ bool ContainsPattern(std::string_view text, std::string_view pattern)
     }
 }
 
-void PendingSegment::addTerm(std::string_view term, long long topicid)
+void PendingSegment::grow()
 {
-    std::uint32_t index = 0;
-    if (term.size() <= 7) {
-        std::uint64_t key = term.size();
-        for (std::size_t i = 0; i < term.size(); ++i)
-            key |= std::uint64_t(static_cast<unsigned char>(term[i])) << (8 * (i + 1));
-        const auto [it, added] = shortTerms_.try_emplace(key, std::uint32_t(terms_.size()));
-        index = it->second;
-        if (added) {
-            terms_.emplace_back(term);
-            lists_.emplace_back();
-        }
-    } else {
-        const auto [it, added] = longTerms_.try_emplace(std::string(term), std::uint32_t(terms_.size()));
-        index = it->second;
-        if (added) {
-            terms_.emplace_back(term);
-            lists_.emplace_back();
-        }
+    std::vector<Slot> old(std::max<std::size_t>(slots_.size() * 2, 1 << 16));
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot &slot : old) {
+        if (slot.key == 0)
+            continue;
+        std::size_t at = std::size_t((slot.key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+        while (slots_[at].key != 0)
+            at = (at + 1) & mask;
+        slots_[at] = slot;
     }
-    Ids &list = lists_[index];
-    // A post gives a term many times; its topicid goes in once.
-    if (list.empty() || list.back() != topicid) {
-        list.push_back(topicid);
-        ++postings_;
+}
+
+void PendingSegment::addTerm(std::string_view term)
+{
+    const auto doc = std::uint32_t(docs_.size() + 1);
+    if (term.size() > 7) {
+        const auto [it, added] =
+                longTerms_.try_emplace(std::string(term), std::uint32_t(terms_.size()));
+        if (added) {
+            terms_.emplace_back(term);
+            longDoc_.resize(terms_.size(), 0);
+        }
+        if (longDoc_[it->second] != doc) {
+            longDoc_[it->second] = doc;
+            postings_.emplace_back(it->second, doc - 1);
+        }
+        return;
+    }
+    std::uint64_t key = term.size();
+    for (std::size_t i = 0; i < term.size(); ++i)
+        key |= std::uint64_t(static_cast<unsigned char>(term[i])) << (8 * (i + 1));
+    if ((used_ + 1) * 2 > slots_.size())
+        grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = std::size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+    while (slots_[at].key != 0 && slots_[at].key != key)
+        at = (at + 1) & mask;
+    Slot &slot = slots_[at];
+    if (slot.key == 0) {
+        slot.key = key;
+        slot.term = std::uint32_t(terms_.size());
+        terms_.emplace_back(term);
+        longDoc_.resize(terms_.size(), 0);
+        ++used_;
+    }
+    // A post gives a term many times; it is one posting.
+    if (slot.doc != doc) {
+        slot.doc = doc;
+        postings_.emplace_back(slot.term, doc - 1);
     }
 }
 
 void PendingSegment::add(long long topicid, std::string_view text, long long size,
                          long long modified)
 {
-    ForEachTerm(text, [&](std::string_view term) { addTerm(term, topicid); });
+    ForEachTerm(text, [&](std::string_view term) { addTerm(term); });
     addPacked(topicid, size, modified, PackText(text));
 }
 
@@ -216,6 +242,18 @@ void PendingSegment::addPacked(long long topicid, long long size, long long modi
 
 std::vector<PendingSegment::Row> PendingSegment::rows() const
 {
+    // The postings grouped by term (a counting sort keeps the posts' order in each).
+    std::vector<std::size_t> start(terms_.size() + 1, 0);
+    for (const auto &p : postings_)
+        ++start[p.first + 1];
+    for (std::size_t i = 1; i < start.size(); ++i)
+        start[i] += start[i - 1];
+    Ids all(postings_.size());
+    {
+        std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        for (const auto &p : postings_)
+            all[next[p.first]++] = docs_[p.second].topicid;
+    }
     std::vector<std::uint32_t> order(terms_.size());
     for (std::uint32_t i = 0; i < order.size(); ++i)
         order[i] = i;
@@ -223,17 +261,14 @@ std::vector<PendingSegment::Row> PendingSegment::rows() const
               [this](std::uint32_t a, std::uint32_t b) { return terms_[a] < terms_[b]; });
     std::vector<Row> out;
     out.reserve(order.size());
-    Ids sorted;
+    Ids list;
     for (std::uint32_t i : order) {
-        const Ids *list = &lists_[i];
-        if (!std::is_sorted(list->begin(), list->end())) {
-            sorted = *list;
-            std::sort(sorted.begin(), sorted.end());
-            list = &sorted;
-        }
+        list.assign(all.begin() + std::ptrdiff_t(start[i]), all.begin() + std::ptrdiff_t(start[i + 1]));
+        if (!std::is_sorted(list.begin(), list.end()))
+            std::sort(list.begin(), list.end());
         Row row;
         row.term = terms_[i];
-        Encode(*list, row.ids);
+        Encode(list, row.ids);
         out.push_back(std::move(row));
     }
     return out;
@@ -241,13 +276,15 @@ std::vector<PendingSegment::Row> PendingSegment::rows() const
 
 void PendingSegment::clear()
 {
-    shortTerms_.clear();
+    slots_.clear();
+    slots_.shrink_to_fit();
+    used_ = 0;
     longTerms_.clear();
+    longDoc_.clear();
     terms_.clear();
-    lists_.clear();
+    postings_.clear();
     docs_.clear();
     ids_.clear();
-    postings_ = 0;
     packedBytes_ = 0;
     transaction = 0;
 }

@@ -77,7 +77,7 @@ public:
     bool holds(long long topicid) const { return ids_.count(topicid) != 0; }
     bool empty() const { return docs_.empty(); }
     // Postings and kept bytes held: the caller writes the segment out past a bound.
-    std::size_t weight() const { return postings_ * 8 + packedBytes_; }
+    std::size_t weight() const { return postings_.size() * 8 + terms_.size() * 48 + packedBytes_; }
     const std::vector<Doc> &docs() const { return docs_; }
     // The rows of the segment in term order (the terms' lists sorted as needed).
     std::vector<Row> rows() const;
@@ -87,15 +87,25 @@ public:
     unsigned long long transaction = 0;
 
 private:
-    void addTerm(std::string_view term, long long topicid);
+    // A term's index in terms_; its first posting of the current post is recorded.
+    void addTerm(std::string_view term);
+    void grow();
 
-    std::unordered_map<std::uint64_t, std::uint32_t> shortTerms_; // up to 7 bytes
-    std::unordered_map<std::string, std::uint32_t> longTerms_;
+    struct Slot
+    {
+        std::uint64_t key = 0; // the bytes of a term of up to 7, and its length; 0 empty
+        std::uint32_t term = 0;
+        std::uint32_t doc = 0; // the post that gave it last, plus one
+    };
+    std::vector<Slot> slots_; // open addressing, a power of two
+    std::size_t used_ = 0;
+    std::unordered_map<std::string, std::uint32_t> longTerms_; // over 7 bytes
+    std::vector<std::uint32_t> longDoc_; // by term: the post that gave it last, plus one
     std::vector<std::string> terms_;
-    std::vector<Ids> lists_;
+    // (term, post) in the order given; sorted by term only when written.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> postings_;
     std::vector<Doc> docs_;
     std::unordered_set<long long> ids_;
-    std::size_t postings_ = 0;
     std::size_t packedBytes_ = 0;
 };
 
