@@ -144,6 +144,7 @@ long long postgresBytes(CAdoManager &ado)
     if (ado.ExecuteSql("select pg_total_relation_size('posts_body_seg') + "
                        "pg_total_relation_size('posts_body_term') + "
                        "pg_total_relation_size('posts_body_doc') + "
+                       "pg_total_relation_size('posts_body_text') + "
                        "pg_total_relation_size('posts_body_stale')",
                        rs, CAdoManager::CommandText)
                 == 0
