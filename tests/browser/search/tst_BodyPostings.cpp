@@ -1,0 +1,158 @@
+#include "TestRegistry.h"
+#include "TestSupport.h"
+
+#include "browser/search/BodyPostings.h"
+
+#include <QTest>
+
+#include <algorithm>
+#include <map>
+
+using BodyPostings::Ids;
+
+class TestBodyPostings : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void listsRoundTrip()
+    {
+        const std::vector<Ids> lists = {{},
+                                        {0},
+                                        {-5, -1, 0, 7},
+                                        {1, 2, 3, 4, 5},
+                                        {1, 1LL << 40, (1LL << 62) + 3},
+                                        {-(1LL << 62), 1LL << 62}};
+        for (const Ids &list : lists) {
+            std::string bytes;
+            BodyPostings::Encode(list, bytes);
+            Ids back {99};
+            QVERIFY(BodyPostings::Decode(bytes, back));
+            QCOMPARE(back, list);
+        }
+        // A run of close ids takes a byte each.
+        Ids dense;
+        for (long long i = 1000; i < 2000; ++i)
+            dense.push_back(i);
+        std::string bytes;
+        BodyPostings::Encode(dense, bytes);
+        QCOMPARE(bytes.size(), std::size_t(1000 + 1));
+    }
+
+    void brokenListsRefused()
+    {
+        Ids out;
+        // A varint cut short, a gap of 0 (an id twice), more than 64 bits.
+        for (const std::string &bytes :
+             {std::string("\x02\x85", 2), std::string("\x02\x00", 2),
+              std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x01", 11)}) {
+            QVERIFY(!BodyPostings::Decode(bytes, out));
+            QVERIFY(out.empty());
+        }
+    }
+
+    void blockEntries()
+    {
+        std::string block;
+        BodyPostings::AppendEntry(block, gbk("数据"), "\x02\x01");
+        BodyPostings::AppendEntry(block, std::string(200, 'w'), std::string(300, '\x01'));
+        std::size_t at = 0;
+        std::string_view term, ids;
+        bool broken = true;
+        QVERIFY(BodyPostings::NextEntry(block, at, term, ids, broken));
+        QCOMPARE(std::string(term), gbk("数据"));
+        QCOMPARE(std::string(ids), std::string("\x02\x01"));
+        QVERIFY(BodyPostings::NextEntry(block, at, term, ids, broken));
+        QCOMPARE(term.size(), std::size_t(200));
+        QCOMPARE(ids.size(), std::size_t(300));
+        QVERIFY(!BodyPostings::NextEntry(block, at, term, ids, broken));
+        QVERIFY(!broken);
+        // Cut inside the second entry: an error, not the end.
+        const std::string cut = block.substr(0, block.size() - 10);
+        at = 0;
+        QVERIFY(BodyPostings::NextEntry(cut, at, term, ids, broken));
+        QVERIFY(!BodyPostings::NextEntry(cut, at, term, ids, broken));
+        QVERIFY(broken);
+    }
+
+    // A byte pair across two characters can read as a third one: 中文 is D6D0 CEC4, and
+    // D0CE is 形.
+    void patternsStartOnCharacters()
+    {
+        const std::string text = gbk(" 中文 abc 形式 ");
+        QVERIFY(!BodyPostings::ContainsPattern(gbk(" 中文 "), gbk("形")));
+        QVERIFY(BodyPostings::ContainsPattern(text, gbk("形")));
+        QVERIFY(BodyPostings::ContainsPattern(text, gbk("文 abc 形")));
+        QVERIFY(BodyPostings::ContainsPattern(text, " abc "));
+        QVERIFY(!BodyPostings::ContainsPattern(text, " ab "));
+        QVERIFY(!BodyPostings::ContainsPattern(text, gbk("中文形")));
+        // A misaligned match before an aligned one.
+        QVERIFY(BodyPostings::ContainsPattern(gbk(" 中文 形 "), gbk("形")));
+    }
+
+    void textsPacked()
+    {
+        const std::string text = gbk(" 数据库 error 内存泄漏 ");
+        const std::string packed = BodyPostings::PackText(text);
+        std::string back;
+        QVERIFY(BodyPostings::UnpackText(packed, back));
+        QCOMPARE(back, text);
+        QVERIFY(BodyPostings::UnpackText(std::string(), back));
+        QVERIFY(back.empty());
+        QVERIFY(!BodyPostings::UnpackText(packed.substr(0, packed.size() / 2), back));
+    }
+
+    // Posts in any order give ascending lists; a term given often by one post is one
+    // posting; rows come in byte order of their terms.
+    void pendingSegmentRows()
+    {
+        BodyPostings::PendingSegment segment;
+        const std::string longWord(20, 'q');
+        segment.add(30, gbk(" 数据 数据 数据 ") + longWord + " ", 1, 2);
+        segment.add(10, gbk(" 数据 a ") + longWord + " ", 3, 4);
+        segment.add(20, " a ", 5, 6);
+        QVERIFY(segment.holds(10));
+        QVERIFY(!segment.holds(11));
+        std::vector<std::string> terms;
+        std::map<std::string, Ids> lists;
+        for (const auto &row : segment.rows()) {
+            terms.push_back(row.term);
+            QVERIFY(BodyPostings::Decode(row.ids, lists[row.term]));
+        }
+        QVERIFY(std::is_sorted(terms.begin(), terms.end()));
+        QCOMPARE(terms.size(), std::size_t(5)); // a, q..q, 数, 数据, 据
+        QCOMPARE(lists["a"], (Ids {10, 20}));
+        QCOMPARE(lists[gbk("数据")], (Ids {10, 30}));
+        QCOMPARE(lists[gbk("据")], (Ids {10, 30}));
+        QCOMPARE(lists[longWord], (Ids {10, 30}));
+        QCOMPARE(segment.docs().size(), std::size_t(3));
+        QCOMPARE(segment.docs()[1].size, 3LL);
+        segment.clear();
+        QVERIFY(segment.empty());
+        QVERIFY(segment.rows().empty());
+        QVERIFY(!segment.holds(10));
+    }
+
+    // Enough terms to make the table grow many times: nothing is lost on the way.
+    void pendingSegmentGrows()
+    {
+        BodyPostings::PendingSegment segment;
+        std::string text = " ";
+        for (int i = 0; i < 200000; ++i)
+            text += "w" + std::to_string(i) + " ";
+        segment.add(1, text, 0, 0);
+        segment.add(2, " w7 w199999 ", 0, 0);
+        const auto rows = segment.rows();
+        QCOMPARE(rows.size(), std::size_t(200000));
+        int twice = 0;
+        for (const auto &row : rows) {
+            Ids ids;
+            QVERIFY(BodyPostings::Decode(row.ids, ids));
+            twice += ids.size() == 2;
+        }
+        QCOMPARE(twice, 2);
+    }
+};
+
+QUILLERY_REGISTER_TEST(TestBodyPostings)
+#include "tst_BodyPostings.moc"
