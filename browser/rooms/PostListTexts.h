@@ -10,6 +10,7 @@ inline constexpr const char ReplyHeader[] = "回复";
 inline constexpr const char UserHeader[] = "创建者";
 inline constexpr const char CreatedHeader[] = "创建时间";
 inline constexpr const char SnippetHeader[] = "内容摘要";
+inline constexpr const char WholeArchiveScope[] = "全部帖子";
 
 inline constexpr const char RoomQuery[] = "select * from %s where roomid=%s";
 inline constexpr const char Querying[] = "正在进行查询,请稍候......";

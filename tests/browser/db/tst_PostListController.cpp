@@ -18,7 +18,7 @@ class RecordingDisplay : public PostListDisplay
 public:
     PostColumnTable &Columns() override { return columns; }
     int RowCount() const override { return int(rows.size()); }
-    void ShowColumns() override { ++columnsShown; }
+    void ShowColumns(bool) override { ++columnsShown; }
     void ShowRows(const std::vector<PostListRow> &shown) override { rows = shown; }
     void ShowQueryStatus(const std::string &text) override { status = text; }
     void QueryStarted(const std::string &text) override
