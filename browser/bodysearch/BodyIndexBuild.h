@@ -78,7 +78,8 @@ public:
     // Posts per transaction; at least 1.
     void SetBatchPosts(std::size_t posts) { batchPosts_ = posts ? posts : 1; }
 
-    // Builds or updates the tables' indexes, on the caller's thread.
+    // Builds or updates the tables' indexes, on the caller's thread. A build object
+    // serves one run: after an Abort() a further Run() ends at once.
     BodyIndexOutcome Run(const std::vector<BodyIndexTarget> &targets);
     // Removes the tables' indexes.
     BodyIndexOutcome Drop(const std::vector<BodyIndexTarget> &targets);
