@@ -148,7 +148,10 @@ bool CPostCommands::rowsNamePosts(const std::vector<SelectedRow> &rows)
 {
     const char *problem = rows.empty()   ? PostCommandText::NothingSelected
             : !list_->HasTopicIdColumn() ? PostCommandText::NoTopicIdColumn
-                                         : nullptr;
+            // A search of the whole archive lists posts of several tables: which table a
+            // row's post is in is not known here, so none is changed.
+            : listing_.currentRootIndex() < 0 ? PostCommandText::RowsOfSeveralTables
+                                              : nullptr;
     if (problem)
         UiSeam::ShowMessage(window_, text(problem), QMessageBox::Warning);
     return !problem;

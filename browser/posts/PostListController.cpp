@@ -112,14 +112,20 @@ bool PostListController::RunPagedListing(std::unique_ptr<PagedPostSource> source
     return true;
 }
 
+int PostListController::RootIndexOfRow(int row) const
+{
+    const int own = paged_ ? paged_->RootIndexOfRow(row) : -1;
+    return own >= 0 ? own : currentRootIndex_;
+}
+
 std::string PostListController::pagedStatus() const
 {
     const long count = long(std::max(0LL, pagedCount_ - (long long)pagedRemoved_));
     const int rows = display_.RowCount();
     if (rows <= 0)
         return FormatText(Gbk::literal(PostListText::PageEmpty).c_str(), count);
-    return FormatText(Gbk::literal(PostListText::PageShown).c_str(), count,
-                      int(pagedOffset_ + 1), int(pagedOffset_ + rows));
+    return FormatText(Gbk::literal(PostListText::PageShown).c_str(), count, int(pagedOffset_ + 1),
+                      int(pagedOffset_ + rows));
 }
 
 bool PostListController::showPagedAt(long long offset, bool newListing)

@@ -50,6 +50,9 @@ public:
     virtual bool ReadPage(long long offset, const PostColumnTable &columns, long long &count,
                           std::vector<PostListRow> &rows, std::string &message,
                           std::string &details) = 0;
+    // The top-level room of a row of the page last read (its post table and files);
+    // -1: the listing's own.
+    virtual int RootIndexOfRow(int) const { return -1; }
 };
 
 class PostListController
@@ -91,6 +94,8 @@ public:
     bool RunPagedListing(std::unique_ptr<PagedPostSource> source, int rootIndex);
     // The paged source listed, or null.
     const PagedPostSource *pagedListing() const { return paged_.get(); }
+    // The top-level room whose table and post location entries a listed row belongs to.
+    int RootIndexOfRow(int row) const;
 
     void ShowFirstPage();
     void ShowNextPage();
