@@ -114,13 +114,14 @@ void CBodyIndexBuildDialog::start()
                         self.data(),
                         [self, outcome] {
                             if (self)
-                                self->ended(outcome);
+                                self->runEnded(outcome);
                         },
                         Qt::QueuedConnection);
             },
             why);
     if (!started) {
         running_ = false;
+        ended_ = true;
         outcome_ = BodyIndexOutcome::Failed;
         summary_->setText(Gbk::toQString(why));
         stop_->setEnabled(false);
@@ -166,9 +167,10 @@ void CBodyIndexBuildDialog::showProgress()
         lines_->appendPlainText(Gbk::toQString(one));
 }
 
-void CBodyIndexBuildDialog::ended(BodyIndexOutcome outcome)
+void CBodyIndexBuildDialog::runEnded(BodyIndexOutcome outcome)
 {
     build_->Wait();
+    ended_ = true;
     timer_->stop();
     running_ = false;
     outcome_ = outcome;

@@ -28,10 +28,9 @@ public:
 
     bool running() const { return running_; }
     // Whether a run was started and went to its end.
-    bool completed() const
-    {
-        return started_ && !running_ && outcome_ == BodyIndexOutcome::Completed;
-    }
+    bool completed() const { return ended_ && outcome_ == BodyIndexOutcome::Completed; }
+    // Whether a run was started and has ended, however.
+    bool ended() const { return ended_; }
     // After the run: how it ended (Completed when it never started).
     BodyIndexOutcome outcome() const { return outcome_; }
     QPushButton *stopButton() const { return stop_; }
@@ -49,7 +48,7 @@ protected:
 private:
     void start();
     void showProgress();
-    void ended(BodyIndexOutcome outcome);
+    void runEnded(BodyIndexOutcome outcome);
 
     std::vector<BodyIndexTarget> targets_;
     std::unique_ptr<BodyIndexBuild> build_;
@@ -64,6 +63,7 @@ private:
     bool started_ = false;
     bool running_ = false;
     bool closeWhenEnded_ = false;
+    bool ended_ = false;
     BodyIndexOutcome outcome_ = BodyIndexOutcome::Completed;
 
     // Lines of the run's thread, taken by the timer.
