@@ -45,8 +45,6 @@ CBodySearch::CBodySearch(QWidget *window, const CKestrelCommands &commands, CLef
                          text(BuildBodyIndex.text), this);
     build_->setToolTip(text(BuildBodyIndex.tooltip));
     build_->setStatusTip(text(BuildBodyIndex.prompt));
-    build_->setVisible(false);
-    field_->addAction(build_, QLineEdit::TrailingPosition);
     toolBar_->addSeparator();
     toolBar_->addWidget(field_);
     toolBar_->addWidget(scope_);
@@ -89,7 +87,11 @@ void CBodySearch::showIndexState(bool ready)
 {
     field_->setPlaceholderText(text(ready ? KestrelText::BodySearchPlaceholder
                                           : KestrelText::BodySearchNoIndexPlaceholder));
-    build_->setVisible(!ready);
+    // In the field only while it is needed (a hidden action still shows its button).
+    if (ready)
+        field_->removeAction(build_);
+    else if (!field_->actions().contains(build_))
+        field_->addAction(build_, QLineEdit::TrailingPosition);
 }
 
 bool CBodySearch::indexesReady(const BodySearchPlace &place)

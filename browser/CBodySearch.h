@@ -27,6 +27,7 @@ public:
 
     QLineEdit *field() const { return field_; }
     QLabel *scopeLabel() const { return scope_; }
+    // "建立正文索引...": in the field while the place searched has no usable index.
     QAction *buildAction() const { return build_; }
 
     // Searches for the text as typed; false when the list was left as it was.
