@@ -165,6 +165,8 @@ bool PostListController::RunPostQuery(const BoundStatement &query)
     display_.QueryStarted(Gbk::literal(PostListText::Querying));
     const PostQueryOutcome outcome = RunPostQueryInto(pager_, rooms_.GetConnectionString(), query);
     if (outcome.stage == PostQueryOutcome::Done) {
+        // The query's rows replace a paged listing's.
+        paged_.reset();
         display_.Columns().RecomputeShown(pager_.FieldNames());
         display_.ShowColumns(false);
         ShowFirstPage();
