@@ -228,6 +228,23 @@ private Q_SLOTS:
         recorder.clear();
         frame.bodySearch()->Search(u("\"内存"));
         QVERIFY2(recorder.lastText().contains(u("引号没有配对")), qPrintable(recorder.lastText()));
+        // A search the database cannot answer: a clear message, the list as it was.
+        const auto rename = [&](const char *sql) {
+            CAdoManager ado;
+            QCOMPARE(ado.OpenAdoConnection(frame.roomTree()->rooms().GetConnectionString()), 0L);
+            QCOMPARE(ado.ExecuteSql(sql, CAdoManager::CommandText), 0L);
+            ado.CloseAdoConnection();
+        };
+        rename("alter table TA rename to TA_away");
+        recorder.clear();
+        QVERIFY(!frame.bodySearch()->Search(u("内存泄漏")));
+        QCOMPARE(recorder.calls().size(), 1);
+        QVERIFY2(recorder.lastText().startsWith(u("全文查找失败: ")),
+                 qPrintable(recorder.lastText()));
+        QVERIFY(!recorder.calls().first().details.isEmpty());
+        QCOMPARE(frame.postList()->topLevelItemCount(), 1);
+        rename("alter table TA_away rename to TA");
+
         // Characters a database would read as its own stay text.
         recorder.clear();
         QVERIFY(frame.bodySearch()->Search(u("%' _\\")));
