@@ -50,7 +50,8 @@ constexpr const char Exclusive[] = "--table 和 --root 不能同时使用";
 constexpr const char RoomNeedsRoot[] = "--room 需要一个在树配置文件中有的根节点或帖子表";
 constexpr const char NoSubRoomsNeedsRoom[] = "--no-subrooms 只能与 --room 一起使用";
 constexpr const char BadLimit[] = "--limit 需要一个正整数, 而不是 “%1”";
-constexpr const char BuildIndex[] = "请先运行 quillery index --body 建立正文索引。";
+constexpr const char NoIndex[] = "表 %1 还没有正文索引: 请先运行 quillery index --body 建立。";
+constexpr const char Rebuild[] = "(运行 quillery index --body 即可重建)";
 constexpr const char MoreHits[] = "共找到 %1 个帖子, 只输出了前 %2 个 (见 --limit)";
 constexpr int DefaultLimit = 100;
 
@@ -162,9 +163,12 @@ int RunSearchCommand(const QStringList &arguments, Terminal &terminal)
     BodySearchPageResult result;
     if (const long code = search.Run(scope, query, 0, countOnly ? 0 : limit, snippets && !countOnly,
                                      result)) {
+        if (code == BodyIndex::IndexMissing)
+            return CommandFailed(terminal, command,
+                                 QString::fromUtf8(NoIndex).arg(q(search.ProblemTable())));
         QString text = q(search.Problem());
-        if (code == BodyIndex::IndexMissing || code == BodyIndex::IndexOtherVersion)
-            text += u' ' + QString::fromUtf8(BuildIndex);
+        if (code == BodyIndex::IndexOtherVersion)
+            text += QString::fromUtf8(Rebuild);
         return CommandFailed(terminal, command, text);
     }
     if (countOnly) {
