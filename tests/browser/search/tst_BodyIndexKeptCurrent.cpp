@@ -1,10 +1,10 @@
 #include "BodyArchiveFixture.h"
-#include "ImportTestHelpers.h"
 #include "TestRegistry.h"
 
 #include "browser/bodysearch/BodyIndexBuild.h"
 #include "browser/db/DbEndpoint.h"
 #include "browser/import/ImportRun.h"
+#include "browser/import/ImportSink.h"
 #include "browser/posts/PostStatementRun.h"
 #include "browser/posts/PostStatements.h"
 #include "browser/search/BodyIndex.h"
@@ -12,6 +12,16 @@
 #include <QRandomGenerator>
 
 namespace {
+
+// The import's lines; boxes and statuses are not what these tests look at.
+class LineSink : public ImportSink
+{
+public:
+    void ImportStatus(const std::string &) override { }
+    void ImportMessage(const std::string &line) override { lines.push_back(line); }
+    void ImportMessageBox(const std::string &, const std::string &) override { }
+    std::vector<std::string> lines;
+};
 
 // Import pages of TA's rooms from the archive's posts/ folder, where the post location
 // entry finds them: topicid from the file name, the room and the title between markers.
@@ -22,13 +32,16 @@ std::string importedPage(QRandomGenerator &random, int room, int id)
             + SearchTest::makePost(random, 30 + int(random.bounded(60))) + "</body></html>";
 }
 
-ImportOutcome importFolder(BodyArchive &a, const std::string &folder, bool batched,
-                           RecordingSink &sink)
+ImportOutcome importFolder(BodyArchive &a, const std::string &folder, bool batched, LineSink &sink)
 {
-    ImportSettings settings = pageSettings(a.connection(), folder, "TA");
-    settings.username.get = false;
-    settings.reply.get = false;
-    settings.createtime.get = false;
+    ImportSettings settings = DefaultImportSettings();
+    settings.connectionString = a.connection();
+    settings.importDirectory = folder;
+    settings.table = "TA";
+    settings.pathCheck = false;
+    settings.topicidMode = TopicidMode::FileName;
+    settings.roomid = {"<room>", "</room>"};
+    settings.title = {"<title>", "</title>"};
     ImportTuning tuning;
     tuning.batched = batched;
     tuning.maxBatchRows = 7; // several batches
@@ -61,9 +74,7 @@ void verifyExact(BodyArchive &a, const char *step)
 // The rows of TA as the fixture's reference knows them (room per post).
 bool readRooms(BodyArchive &a)
 {
-    a.posts["TA"].clear();
-    for (const PostRow &row : readPosts(a.connection(), "TA"))
-        a.posts["TA"][std::stoll(row.topicid)] = std::stoi(row.roomid);
+    a.posts["TA"] = a.rowsOf("TA");
     return !a.posts["TA"].empty();
 }
 
@@ -99,13 +110,13 @@ private Q_SLOTS:
         for (int id = 1; id <= 40; ++id)
             a.writeFile(id, importedPage(random, rooms[id % 4], id));
         a.writeFile(41, "<html><Room>12</Room></html>"); // no title: not imported
-        RecordingSink sink;
+        LineSink sink;
         QCOMPARE(importFolder(a, a.dir->file("posts"), batched, sink), ImportOutcome::Completed);
         QVERIFY(readRooms(a));
         QCOMPARE(a.posts["TA"].size(), std::size_t(40));
         verifyExact(a, "import");
         // A second import of the same files inserts nothing and leaves the index alone.
-        RecordingSink again;
+        LineSink again;
         QCOMPARE(importFolder(a, a.dir->file("posts"), batched, again), ImportOutcome::Completed);
         verifyExact(a, "import again");
 
@@ -152,7 +163,7 @@ private Q_SLOTS:
         QRandomGenerator random(5);
         for (int id = 1; id <= 5; ++id)
             a.writeFile(id, importedPage(random, 12, id));
-        RecordingSink plain;
+        LineSink plain;
         QCOMPARE(importFolder(a, a.dir->file("posts"), true, plain), ImportOutcome::Completed);
         QVERIFY(readRooms(a));
         BodySearchPage search(a.rooms, a.connection());
@@ -167,14 +178,14 @@ private Q_SLOTS:
         BodyIndexBuild build(a.rooms, a.connection());
         QCOMPARE(build.Run({BodyIndexBuild::TargetsOf(a.rooms)[0]}), BodyIndexOutcome::Completed);
         const bool sqlite = a.db->engine() == TestEngine::SQLite;
-        QUILLERY_EXECUTE(a.db.get(), sqlite ? "drop table TA_body_file" : "drop table ta_body");
+        QUILLERY_EXECUTE(a.db, sqlite ? "drop table TA_body_file" : "drop table ta_body");
         for (int id = 6; id <= 9; ++id)
             a.writeFile(id, importedPage(random, 12, id));
         for (const bool batched : {true, false}) {
-            RecordingSink sink;
+            LineSink sink;
             QCOMPARE(importFolder(a, a.dir->file("posts"), batched, sink),
                      ImportOutcome::Completed);
-            QCOMPARE(countPosts(a.connection(), "TA"), 5LL);
+            QCOMPARE(a.rowsOf("TA").size(), std::size_t(5));
             int refused = 0;
             for (const std::string &line : sink.lines)
                 refused += show(line).contains(u"无法编入正文索引");
