@@ -115,9 +115,12 @@ bool CPostCommands::composeFailed(bool composed, const std::string &problem)
     return !composed;
 }
 
-bool CPostCommands::runStatement(const BoundStatement &statement)
+bool CPostCommands::runStatement(const BoundStatement &statement, const std::string &deleteTable,
+                                 const std::vector<std::string> *deleted)
 {
-    const StatementOutcome outcome = RunPostStatement(rooms_.GetConnectionString(), statement);
+    const StatementOutcome outcome = deleted
+            ? RunPostDelete(rooms_.GetConnectionString(), statement, deleteTable, *deleted)
+            : RunPostStatement(rooms_.GetConnectionString(), statement);
     if (outcome.stage == StatementOutcome::Done)
         return true;
     if (outcome.stage == StatementOutcome::OpenFailed) {
@@ -181,7 +184,7 @@ void CPostCommands::DeletePosts()
         return;
     if (UiSeam::ExecModal(confirm) != QDialog::Accepted)
         return;
-    if (!runStatement(statement))
+    if (!runStatement(statement, table, &topicids))
         return;
     removeRows(rows);
 

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <map>
 #include <memory>
 

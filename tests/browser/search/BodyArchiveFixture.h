@@ -96,6 +96,25 @@ struct BodyArchive
         return true;
     }
 
+    // Post ID -> room of every row of a table, as the database holds them.
+    std::map<long long, int> rowsOf(const std::string &table) const
+    {
+        std::map<long long, int> rows;
+        CAdoManager ado;
+        std::unique_ptr<CAdoRecordset> rs;
+        if (ado.OpenAdoConnection(connection()) != 0
+            || ado.ExecuteSql("select topicid, roomid from " + table, rs, CAdoManager::CommandText)
+                    != 0)
+            return rows;
+        for (; rs->IsOpen() && !rs->IsEOF(); rs->MoveNext()) {
+            long long id = 0, room = 0;
+            rs->Value(0).ToInt64(id);
+            rs->Value(1).ToInt64(room);
+            rows[id] = int(room);
+        }
+        return rows;
+    }
+
     // Post IDs, newest first, whose file's text matches: the reference. All tables:
     // merged as the search merges them, TA before TB on equal IDs.
     std::vector<long long> expected(const SearchQuery &query, const std::vector<int> &inRooms = {},
