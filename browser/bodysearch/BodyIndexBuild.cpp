@@ -105,9 +105,29 @@ void BodyIndexBuild::line(const std::string &text)
         lines_(text);
 }
 
+namespace {
+
+// The database's report comes in several lines: one line for the run's end.
+std::string oneLine(const std::string &why)
+{
+    std::string line;
+    for (const char c : why) {
+        const bool blank = c == '\r' || c == '\n' || c == '\t' || c == ' ';
+        if (!blank)
+            line += c;
+        else if (!line.empty() && line.back() != ' ')
+            line += ' ';
+    }
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    return line;
+}
+
+} // namespace
+
 bool BodyIndexBuild::failed(const BodyIndexTarget &target, const std::string &why)
 {
-    problem_ = formatLine(BodySearchText::TableFailed, {target.table, why});
+    problem_ = formatLine(BodySearchText::TableFailed, {target.table, oneLine(why)});
     return false;
 }
 
@@ -124,7 +144,7 @@ BodyIndexOutcome BodyIndexBuild::Run(const std::vector<BodyIndexTarget> &targets
     session.ado.SetCommandTimeout(0); // an Optimize of millions of posts takes its time
     session.engine = BodyIndex::EngineOf(connection_);
     if (session.ado.OpenAdoConnection(connection_) != 0) {
-        problem_ = session.ado.LastError();
+        problem_ = oneLine(session.ado.LastError());
         return BodyIndexOutcome::Failed;
     }
     std::vector<BodyIndexTarget> tables = targets;
@@ -349,7 +369,7 @@ BodyIndexOutcome BodyIndexBuild::Drop(const std::vector<BodyIndexTarget> &target
     problem_.clear();
     CAdoManager ado;
     if (ado.OpenAdoConnection(connection_) != 0) {
-        problem_ = ado.LastError();
+        problem_ = oneLine(ado.LastError());
         return BodyIndexOutcome::Failed;
     }
     for (BodyIndexTarget target : targets) {

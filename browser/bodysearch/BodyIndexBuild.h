@@ -92,7 +92,7 @@ public:
     void Abort() { keepRunning_ = false; }
 
     const BodyIndexProgress &Progress() const { return progress_; }
-    // After Failed: one line (GBK) saying which table and why.
+    // After Failed: one line (GBK) saying which table and why, with the database's words.
     const std::string &Problem() const { return problem_; }
 
 private:

@@ -153,6 +153,7 @@ private Q_SLOTS:
         QCOMPARE(build.Run({{"TA", 0}, {"TC", 1}}), BodyIndexOutcome::Failed);
         QVERIFY2(show(build.Problem()).contains(u"TC", Qt::CaseInsensitive),
                  qPrintable(show(build.Problem())));
+        QVERIFY(build.Problem().find('\n') == std::string::npos);
         QCOMPARE(build.Progress().indexed.load(), 0LL); // refused before any work
 
         QCOMPARE(build.Run({{"TA", -1}}), BodyIndexOutcome::Failed); // no room, no files
