@@ -38,6 +38,7 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     nextPage = command(this, NextPage, ":/kestrel/next.svg");
     previousPage = command(this, PreviousPage, ":/kestrel/previous.svg");
     findPosts = command(this, FindPosts, ":/kestrel/find.svg");
+    bodySearch = command(this, BodySearch);
     refreshPosts = command(this, RefreshPosts);
     refreshPosts->setShortcut(QKeySequence(Qt::Key_F5));
     about = command(this, About);
@@ -47,6 +48,7 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     // The menus show these keys in their shortcut column.
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     findPosts->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    bodySearch->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     nextPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
     previousPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
     firstPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home));
@@ -81,6 +83,7 @@ CKestrelCommands::CKestrelCommands(QMainWindow *window)
     postMenu->addAction(nextPage);
     postMenu->addAction(previousPage);
     postMenu->addAction(findPosts);
+    postMenu->addAction(bodySearch);
     QMenu *help = bar->addMenu(QString::fromUtf8(MenuHelp));
     help->addAction(about);
 

@@ -34,6 +34,7 @@ public:
     QAction *nextPage;
     QAction *previousPage;
     QAction *findPosts;
+    QAction *bodySearch; // Ctrl+Shift+F: to the search field on the toolbar
     QAction *refreshPosts; // F5
     QAction *about;
     QAction *nextPane;

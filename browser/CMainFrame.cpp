@@ -1,5 +1,6 @@
 #include "CMainFrame.h"
 
+#include "CBodySearch.h"
 #include "CGoToPost.h"
 #include "CImportController.h"
 #include "CKestrelCommands.h"
@@ -16,6 +17,7 @@
 #include "browser/posts/CPostListDisplay.h"
 #include "browser/posts/CPostListView.h"
 #include "browser/posts/CPostPanelFrame.h"
+#include "browser/posts/CPostView.h"
 #include "browser/posts/PostListController.h"
 #include "browser/rooms/KestrelEvents.h"
 #include "common/CAboutDialog.h"
@@ -92,6 +94,7 @@ CMainFrame::CMainFrame()
 
     postCommands_ = new CPostCommands(this, *commands_, tree_->rooms(), list_, *listing_);
     goToPost_ = new CGoToPost(this, commands_->mainToolBar, tree_, panel_);
+    bodySearch_ = new CBodySearch(this, *commands_, tree_, *listing_);
     imports_ = new CImportController(this, *commands_, tree_, *listing_);
     missingPosts_ = new CMissingPosts(this, *commands_, tree_);
 
@@ -198,7 +201,8 @@ void CMainFrame::OpenPostOfRow(int row)
             const PostRowInfo info = list_->GetRowPostInfo(row);
             std::string archive;
             const std::string path =
-                    tree_->rooms().LocatePostFile(info, listing_->currentRootIndex(), &archive);
+                    tree_->rooms().LocatePostFile(info, listing_->RootIndexOfRow(row), &archive);
+            panel_->view()->MarkHitsOfNextPost(bodySearch_->HitPatternsOfList());
             opened = panel_->OpenPost(info.title, path, archive, why, info.topicidText);
         }
     } catch (const std::exception &error) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class CBodySearch;
 class CGoToPost;
 class CImportController;
 class CKestrelCommands;
@@ -40,6 +41,7 @@ public:
     CKestrelCommands *commands() const { return commands_; }
     CPostCommands *postCommands() const { return postCommands_; }
     CGoToPost *goToPost() const { return goToPost_; }
+    CBodySearch *bodySearch() const { return bodySearch_; }
     CMissingPosts *missingPosts() const { return missingPosts_; }
     QSplitter *columns() const { return columns_; }
     QSplitter *rows() const { return rows_; }
@@ -62,6 +64,7 @@ private:
     CKestrelCommands *commands_;
     CPostCommands *postCommands_;
     CGoToPost *goToPost_;
+    CBodySearch *bodySearch_;
     CImportController *imports_;
     CMissingPosts *missingPosts_;
     CMainStatusBar *status_;

@@ -115,9 +115,12 @@ bool CPostCommands::composeFailed(bool composed, const std::string &problem)
     return !composed;
 }
 
-bool CPostCommands::runStatement(const BoundStatement &statement)
+bool CPostCommands::runStatement(const BoundStatement &statement, const std::string &deleteTable,
+                                 const std::vector<std::string> *deleted)
 {
-    const StatementOutcome outcome = RunPostStatement(rooms_.GetConnectionString(), statement);
+    const StatementOutcome outcome = deleted
+            ? RunPostDelete(rooms_.GetConnectionString(), statement, deleteTable, *deleted)
+            : RunPostStatement(rooms_.GetConnectionString(), statement);
     if (outcome.stage == StatementOutcome::Done)
         return true;
     if (outcome.stage == StatementOutcome::OpenFailed) {
@@ -148,7 +151,10 @@ bool CPostCommands::rowsNamePosts(const std::vector<SelectedRow> &rows)
 {
     const char *problem = rows.empty()   ? PostCommandText::NothingSelected
             : !list_->HasTopicIdColumn() ? PostCommandText::NoTopicIdColumn
-                                         : nullptr;
+            // A search of the whole archive lists posts of several tables: which table a
+            // row's post is in is not known here, so none is changed.
+            : listing_.currentRootIndex() < 0 ? PostCommandText::RowsOfSeveralTables
+                                              : nullptr;
     if (problem)
         UiSeam::ShowMessage(window_, text(problem), QMessageBox::Warning);
     return !problem;
@@ -178,7 +184,7 @@ void CPostCommands::DeletePosts()
         return;
     if (UiSeam::ExecModal(confirm) != QDialog::Accepted)
         return;
-    if (!runStatement(statement))
+    if (!runStatement(statement, table, &topicids))
         return;
     removeRows(rows);
 

@@ -44,7 +44,10 @@ private:
     bool rowsNamePosts(const std::vector<SelectedRow> &rows);
     bool composeFailed(bool composed, const std::string &problem);
     // Runs a delete or update; on failure shows why and returns false.
-    bool runStatement(const BoundStatement &statement);
+    // deleted: the statement deletes these posts of deleteTable, whose body index entries
+    // go with them.
+    bool runStatement(const BoundStatement &statement, const std::string &deleteTable = {},
+                      const std::vector<std::string> *deleted = nullptr);
     void removeRows(const std::vector<SelectedRow> &rows);
     void movePostFiles(const std::vector<SelectedRow> &rows, const std::string &roomid,
                        const std::string &roomname);

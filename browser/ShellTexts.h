@@ -47,6 +47,43 @@ inline constexpr CommandText RefreshPosts {"刷新", "重新查询当前列出�
 inline constexpr CommandText FindPosts {"查    找", "按照各种方式灵活查找帖子", "查找帖子"};
 inline constexpr CommandText About {"关于 Kestrel(&A)...", "显示程序信息，版本号和版权", "关于"};
 inline constexpr const char FindToolButton[] = "查找";
+inline constexpr CommandText BodySearch {"全文查找...",
+                                         "在所选类型(没有选择时在全部帖子)的帖子内容中查找",
+                                         "全文查找 (Ctrl+Shift+F)"};
+
+// The search field on the toolbar
+inline constexpr const char BodySearchPlaceholder[] = "搜索帖子内容";
+inline constexpr const char BodySearchNoIndexPlaceholder[] = "搜索帖子内容 (没有正文索引)";
+inline constexpr const char BodySearchTip[] =
+        "输入要查找的词后按回车 (Ctrl+Shift+F): 词之间用空格分开, 都要出现; "
+        "\"...\" 括住连续出现的词句; -词 排除含有该词的帖子\n查找范围: %1";
+inline constexpr const char BodySearchScopeLabel[] = "范围: %1";
+inline constexpr const char BodySearchNoTables[] = "查找范围“%1”中没有帖子表, 无法查找。";
+inline constexpr const char BodySearchStateFailed[] = "无法读取帖子表 %1 的正文索引:\n%2";
+inline constexpr const char BodySearchOfferBuild[] =
+        "%1\n\n现在建立正文索引吗? 建立时会读取表中每个帖子的文件, 帖子多时需要一些时间, "
+        "可以随时停止, 已经建立的部分会保留。";
+inline constexpr const char BodySearchIndexMissing[] = "帖子表 %1 还没有正文索引。";
+inline constexpr const char BodySearchIndexOld[] =
+        "帖子表 %1 的正文索引是用另一版本的分词规则建立的, 需要重建。";
+inline constexpr CommandText BuildBodyIndex {
+        "建立正文索引...", "为查找范围内的帖子表建立或更新正文索引", "建立正文索引"};
+
+// The body index build window
+inline constexpr const char BuildIndexTitle[] = "建立正文索引";
+inline constexpr const char BuildIndexTables[] = "帖子表: %1";
+inline constexpr const char BuildIndexStop[] = "停止(&S)";
+inline constexpr const char BuildIndexNoProblems[] = "无法读取的帖子文件会列在这里。";
+inline constexpr const char BuildIndexProgress[] =
+        "已检查 %1 / %2 个帖子, 编入索引 %3 个  速度: %4 个/秒  用时: %5";
+inline constexpr const char BuildIndexLeft[] = "  剩余时间: %1";
+inline constexpr const char BuildIndexOptimizing[] = "  正在整理索引...";
+inline constexpr const char BuildIndexStopping[] = "正在停止, 请稍候 (当前这一批完成后停止)...";
+inline constexpr const char BuildIndexDone[] =
+        "正文索引已建立: 编入 %1 个帖子, %2 个帖子文件无法读取, 移除 %3 个已删除帖子的索引。";
+inline constexpr const char BuildIndexStopped[] =
+        "已停止: 已编入的 %1 个帖子保留在索引中, 下次建立时从这里继续。";
+inline constexpr const char BuildIndexFailed[] = "建立正文索引时出错, 已停止: %1";
 
 // About box
 inline constexpr const char AboutTitle[] = "关于 Quillery";

@@ -5,6 +5,7 @@
 #include "GapsCommand.h"
 #include "ImportCommand.h"
 #include "IndexCommand.h"
+#include "SearchCommand.h"
 #include "Subcommand.h"
 #include "Terminal.h"
 #include "UrlsCommand.h"
@@ -54,7 +55,7 @@ const Subcommand *findCommand(const QString &name)
 const std::vector<Subcommand> &Subcommands()
 {
     static const std::vector<Subcommand> commands {
-            UrlsCommand(),  ClassifyCommand(), FindCommand(),
+            UrlsCommand(),  ClassifyCommand(), FindCommand(), SearchCommand(),
             IndexCommand(), ImportCommand(),   GapsCommand(),
     };
     return commands;

@@ -1,6 +1,7 @@
 #include "IndexCommand.h"
 
 #include "ArchiveConfig.h"
+#include "BodyIndexCommand.h"
 #include "CliTexts.h"
 #include "CommandLine.h"
 #include "OptionParser.h"
@@ -22,10 +23,10 @@
 namespace {
 
 constexpr const char Name[] = "index";
-constexpr const char Summary[] = "为帖子表建立标题索引,使大库中的标题查找更快";
+constexpr const char Summary[] = "为帖子表建立标题索引或正文索引(供 quillery search 查找帖子内容)";
 
 constexpr const char Help[] =
-        "用法: quillery index --title [选项]\n"
+        "用法: quillery index (--title | --body) [选项]\n"
         "\n"
         "为帖子表的标题建立索引(已有的会重建),使三个字以上的标题查找在大库中\n"
         "也很快; Kestrel 的“查找帖子”和 quillery find 在有索引时自动使用它,\n"
@@ -33,20 +34,28 @@ constexpr const char Help[] =
         "  SQLite:     FTS5 三字(trigram)索引表 <表名>_title_trigram,由触发器随表更新\n"
         "  PostgreSQL: pg_trgm GIN 索引 <表名>_title_trigram(需要 pg_trgm 扩展)\n"
         "\n"
+        "--body 建立或更新正文索引: 按树配置文件的帖子属性范围读取每个帖子的文件,\n"
+        "只读取还没有编入索引或文件已改变(大小、修改时间)的帖子,并删除表中已不\n"
+        "存在的帖子的索引。正文索引保存在帖子数据库中,quillery search 和 Kestrel\n"
+        "的全文查找使用它;导入和删除帖子时它随之更新。无法读取的帖子文件各报告\n"
+        "一行,不中断建立。\n"
+        "\n"
         "选项:\n"
-        "      --title            建立标题索引(目前唯一的索引种类,必须给出)\n"
+        "      --title            建立标题索引\n"
+        "      --body             建立或更新正文索引\n"
         "      --table TABLE      只处理该帖子表(默认: 树配置文件中的所有帖子表)\n"
         "      --root NAME        只处理该根节点的帖子表\n"
-        "      --drop             删除标题索引及其触发器,而不是建立\n"
+        "      --drop             删除该种索引,而不是建立\n"
         "      --config FILE      树配置文件(默认: %1)\n"
         "      --connection TEXT  数据库连接字符串(默认取自树配置文件)\n"
         "  -h, --help             显示本帮助\n"
         "      --version          显示版本号\n"
         "\n"
-        "建立过程在标准错误上显示进度;按 Ctrl+C 中止,该表保持原样。\n"
+        "建立过程在标准错误上显示进度(个数、速度、剩余时间);按 Ctrl+C 中止:\n"
+        "标题索引保持原样,正文索引保留已编入的部分,再次运行时继续。\n"
         "退出状态: 0 成功;1 出错或被中止;2 用法错误。\n";
 
-constexpr const char NeedTitle[] = "需要 --title";
+constexpr const char NeedKind[] = "需要 --title 或 --body 其中之一";
 constexpr const char Exclusive[] = "--table 和 --root 不能同时使用";
 constexpr const char UnknownRoot[] = "树配置文件中没有名为 “%1” 的根节点";
 constexpr const char NoTables[] = "没有要处理的帖子表";
@@ -200,18 +209,21 @@ int RunIndexCommand(const QStringList &arguments, Terminal &terminal)
 {
     const QString command = QStringLiteral("quillery index");
     using namespace CommonOptions;
-    OptionParser parser(
-            JoinOptions({TableOrRoot(), Archive(), Information(), Flags({"title", "drop"})}));
+    OptionParser parser(JoinOptions(
+            {TableOrRoot(), Archive(), Information(), Flags({"title", "body", "drop"})}));
     if (const auto status = ParseArchiveCommand(parser, arguments, terminal, command, Help))
         return *status;
-    if (!parser.isSet(QStringLiteral("title")))
-        return UsageError(terminal, command, QString::fromUtf8(NeedTitle));
+    const bool body = parser.isSet(QStringLiteral("body"));
+    if (parser.isSet(QStringLiteral("title")) == body)
+        return UsageError(terminal, command, QString::fromUtf8(NeedKind));
     if (parser.isSet(QStringLiteral("table")) && parser.isSet(QStringLiteral("root")))
         return UsageError(terminal, command, QString::fromUtf8(Exclusive));
     RoomModel rooms;
     std::string connection;
     if (const auto status = OpenArchive(parser, terminal, command, rooms, connection))
         return *status;
+    if (body)
+        return RunBodyIndexCommand(parser, rooms, connection, terminal, command);
     std::vector<std::string> chosen;
     if (const auto status = tablesFromOptions(parser, rooms, terminal, command, chosen))
         return *status;

@@ -2,6 +2,7 @@
 
 #include "Subcommand.h"
 
-// "quillery index --title": builds or drops the title index of post tables.
+// "quillery index --title | --body": builds or drops the title or the body index of
+// post tables.
 Subcommand IndexCommand();
 int RunIndexCommand(const QStringList &arguments, Terminal &terminal);

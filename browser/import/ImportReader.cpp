@@ -84,6 +84,13 @@ void FileReader::readAndExtract(const WalkFile &file, RunItem &item) const
         break;
     case ExtractionResult::Extracted:
         entry.hasRow = true;
+        if (context_.bodyText) {
+            // Off the writing thread, from the bytes in hand; a stamp that cannot be
+            // read only makes a later build read the file again.
+            entry.body = ExtractPostText(bytes);
+            std::string ignored;
+            StampPostFile(file.path, entry.stamp, ignored);
+        }
         entry.numberFromCounter = numbered;
         if (!numbered) {
             std::string warning = pathCheck_.Check(entry.fields);

@@ -1,5 +1,7 @@
 #include "ImportRun.h"
 
+#include "ImportBodyIndex.h"
+
 #include "ImportReader.h"
 #include "ImportSink.h"
 #include "ImportTexts.h"
@@ -266,7 +268,10 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     context.conversion = &conversion;
     context.columns = columns_;
     const PostPathCheck pathCheck(rooms_, settings.table, settings.pathCheck);
+    ImportBodyIndex bodyIndex(ado, connection, settings.table);
+    context.bodyText = bodyIndex.Active();
     InserterConfig config;
+    config.body = bodyIndex.Active() ? &bodyIndex : nullptr;
     config.table = settings.table;
     config.columns = columns_;
     config.checkTopicid = settings.checkTopicid;

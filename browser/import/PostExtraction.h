@@ -40,6 +40,7 @@ struct ExtractionContext
     const ImportSettings *settings = nullptr; // markers lower-cased
     const RoomConversionTable *conversion = nullptr; // the conversion file's lists
     PostColumns columns;
+    bool bodyText = false; // the table has a body index: take each post's text too
 };
 
 // The whole file cut at its first zero byte, lower-cased character by character (GBK);

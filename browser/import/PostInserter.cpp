@@ -1,5 +1,6 @@
 #include "PostInserter.h"
 
+#include "ImportBodyIndex.h"
 #include "ImportSink.h"
 #include "ImportTexts.h"
 #include "InsertStatements.h"
@@ -223,7 +224,7 @@ void PostInserter::processAlone(BatchEntry &entry)
         if (!warning.empty())
             send(warning);
     }
-    if (InsertPost(fields) == ResultCode::Success)
+    if (insertAlone(entry) == ResultCode::Success)
         autoGrow_.store(number + 1, std::memory_order_relaxed);
     else
         skippedFiles_.fetch_add(1, std::memory_order_relaxed);
@@ -260,7 +261,9 @@ void PostInserter::replay()
             broken = true;
             break;
         }
-        const long result = checkAndInsert(fields, lines);
+        long result = checkAndInsert(fields, lines);
+        if (result == ResultCode::Success && config_.body)
+            result = indexBody(entry, true, lines);
         if (Failed())
             break;
         const bool kept = result == ResultCode::Success;
@@ -280,6 +283,8 @@ void PostInserter::replay()
         broken = !Failed();
     if (broken || Failed()) {
         ado_.RollbackTransaction();
+        if (config_.body)
+            config_.body->Discard();
         if (Failed())
             reportUnprocessed();
         else
@@ -503,6 +508,8 @@ PostInserter::BatchResult PostInserter::flushTogether(std::vector<std::string> &
         return failed();
     const auto undo = [&] {
         ado_.RollbackTransaction();
+        if (config_.body)
+            config_.body->Discard();
         return failed();
     };
 
@@ -520,6 +527,7 @@ PostInserter::BatchResult PostInserter::flushTogether(std::vector<std::string> &
     std::uint32_t number = firstNumber;
     std::vector<BoundStatement> inserts;
     inserts.reserve(rows_);
+    std::vector<const BatchEntry *> indexed;
     for (BatchEntry &entry : entries_) {
         if (!readyEntry(entry, number, lines))
             continue;
@@ -555,9 +563,18 @@ PostInserter::BatchResult PostInserter::flushTogether(std::vector<std::string> &
         if (config_.checkTitle)
             takenTitles.insert(std::move(title));
         inserts.push_back(std::move(insert));
+        if (config_.body)
+            indexed.push_back(&entry);
         ++number;
     }
-    if (!insertRows(inserts) || !succeeded(ado_.CommitTransaction()))
+    if (!insertRows(inserts))
+        return undo();
+    for (const BatchEntry *entry : indexed) {
+        std::vector<std::string> ignored; // the replay gives the file its line
+        if (indexBody(*entry, false, ignored) != 0)
+            return undo();
+    }
+    if ((config_.body && !succeeded(config_.body->Flush())) || !succeeded(ado_.CommitTransaction()))
         return undo();
     insertedFiles_.fetch_add(long(inserts.size()), std::memory_order_relaxed);
     skippedFiles_.fetch_add(long(rows_ - inserts.size()), std::memory_order_relaxed);

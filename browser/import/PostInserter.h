@@ -18,6 +18,7 @@
 #include "PostExtraction.h"
 #include "PostPathCheck.h"
 #include "browser/db/BoundStatement.h"
+#include "browser/search/PostText.h"
 
 #include <atomic>
 #include <chrono>
@@ -26,6 +27,7 @@
 #include <vector>
 
 class CAdoManager;
+class ImportBodyIndex;
 class ImportSink;
 
 // One file's share of a batch: the lines it produced before its insert and its row.
@@ -41,6 +43,9 @@ struct BatchEntry
     // values fit their columns.
     BoundStatement insert;
     bool insertValid = false;
+    // With a body index: the post's text, taken by the reader from the bytes it read.
+    PostText body;
+    PostFileStamp stamp;
 };
 
 struct InserterConfig
@@ -53,6 +58,7 @@ struct InserterConfig
     bool batched = true; // false: every row alone, as InsertPost always ran
     std::size_t maxBatchRows = 8192;
     std::chrono::milliseconds maxBatchTime {250};
+    ImportBodyIndex *body = nullptr; // each inserted row's text goes in with the row
 };
 
 class PostInserter
@@ -101,6 +107,11 @@ private:
     // not yet. False for an entry without a row.
     bool readyEntry(BatchEntry &entry, std::uint32_t number, std::vector<std::string> &lines) const;
     bool insertRows(std::vector<BoundStatement> &rows);
+    // The body index's share of an inserted row (flush: at once); 0 or the failure's code
+    // with the file's line.
+    long indexBody(const BatchEntry &entry, bool flush, std::vector<std::string> &lines);
+    // InsertPost, and with a body index the row and its text in one transaction.
+    long insertAlone(const BatchEntry &entry);
     // Keeps the result of a statement; false when it failed.
     bool succeeded(long result);
     void send(const std::string &line);

@@ -4,6 +4,7 @@
 #include "CPostTabStrip.h"
 #include "CPostView.h"
 #include "browser/posts/EditedPage.h"
+#include "browser/posts/HitHighlight.h"
 #include "browser/posts/PostSandbox.h"
 #include "browser/posts/TextEditorCommand.h"
 #include "browser/rooms/KestrelTexts.h"
@@ -22,15 +23,18 @@ namespace {
 // Both read only what the program needs; null when the view has no document yet.
 const QString ReadModeScript =
         QStringLiteral("document.documentElement ? String(document.designMode) : null");
-const QString ReadPageScript = QStringLiteral(
-        "(function() {"
-        "  if (!document.documentElement) return null;"
-        "  return { mode: String(document.designMode), charset: document.characterSet,"
-        "           title: document.title,"
-        "           doctype: document.doctype"
-        "               ? new XMLSerializer().serializeToString(document.doctype) : '',"
-        "           html: document.documentElement.outerHTML };"
-        "})()");
+// The marks of search hits are the program's, not the page's: they are not written.
+const QString ReadPageScript =
+        QStringLiteral(
+                "(function() {"
+                "  if (!document.documentElement) return null;"
+                "  return { mode: String(document.designMode), charset: document.characterSet,"
+                "           title: document.title,"
+                "           doctype: document.doctype"
+                "               ? new XMLSerializer().serializeToString(document.doctype) : '',"
+                "           html: %1 };"
+                "})()")
+                .arg(UnmarkedPageHtmlExpression());
 
 QString formatted(const char *text, const QString &first)
 {

@@ -25,10 +25,10 @@ int CPostListDisplay::RowCount() const
     return list_->topLevelItemCount();
 }
 
-void CPostListDisplay::ShowColumns()
+void CPostListDisplay::ShowColumns(bool snippets)
 {
     list_->DeleteAllColumns();
-    list_->SetupColumns();
+    list_->SetupColumns(snippets);
     list_->ResizeColumns(list_->ClientWidth());
 }
 
@@ -36,8 +36,19 @@ void CPostListDisplay::ShowRows(const std::vector<PostListRow> &rows)
 {
     list_->setUpdatesEnabled(false);
     list_->clear();
-    for (const PostListRow &row : rows)
+    for (const PostListRow &row : rows) {
         list_->AddPostRow(row.values, row.itemData);
+        if (row.snippet) {
+            // The hit's bytes as characters of the text shown.
+            const std::string &text = *row.snippet;
+            const std::size_t end = std::min(row.markEnd, text.size());
+            const std::size_t begin = std::min(row.markBegin, end);
+            const int markBegin = int(Gbk::toQString(text.substr(0, begin)).size());
+            const int markLength = int(Gbk::toQString(text.substr(begin, end - begin)).size());
+            list_->SetRowSnippet(list_->topLevelItemCount() - 1, Gbk::toQString(text), markBegin,
+                                 markLength);
+        }
+    }
     list_->setUpdatesEnabled(true);
 }
 

@@ -20,7 +20,7 @@ public:
 
     PostColumnTable &Columns() override;
     int RowCount() const override;
-    void ShowColumns() override;
+    void ShowColumns(bool snippets) override;
     void ShowRows(const std::vector<PostListRow> &rows) override;
     void ShowQueryStatus(const std::string &status) override;
     void QueryStarted(const std::string &status) override;

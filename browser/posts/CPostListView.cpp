@@ -1,6 +1,8 @@
 #include "CPostListView.h"
 
+#include "CSnippetDelegate.h"
 #include "browser/rooms/KestrelEvents.h"
+#include "browser/rooms/PostListTexts.h"
 #include "common/Codec.h"
 #include "common/ViewLook.h"
 
@@ -39,6 +41,7 @@ CPostListView::CPostListView(QObject *eventTarget, QWidget *parent)
     setFont(listFont);
 
     KeepSelectionVisible(this);
+    snippetDelegate_ = new CSnippetDelegate(this);
 
     SetupColumns();
 }
@@ -49,13 +52,37 @@ void CPostListView::DeleteAllColumns()
     setColumnCount(0);
 }
 
-void CPostListView::SetupColumns()
+void CPostListView::SetupColumns(bool snippets)
 {
     QStringList headers;
     for (int slot : columns_.ShownSlots())
         headers << Gbk::toQString(columns_.slot(slot).header);
+    snippets_ = snippets;
+    if (snippets_)
+        headers << QString::fromUtf8(PostListText::SnippetHeader);
     setColumnCount(int(headers.size()));
     setHeaderLabels(headers);
+    for (int column = 0; column < columnCount(); ++column)
+        setItemDelegateForColumn(column, nullptr);
+    if (snippets_)
+        setItemDelegateForColumn(columnCount() - 1, snippetDelegate_);
+}
+
+void CPostListView::SetRowSnippet(int row, const QString &text, int markBegin, int markLength)
+{
+    QTreeWidgetItem *item = topLevelItem(row);
+    if (!item || !snippets_)
+        return;
+    const int column = columnCount() - 1;
+    item->setText(column, text);
+    item->setToolTip(column, text);
+    item->setData(column, CSnippetDelegate::MarkRole, QPoint(markBegin, markLength));
+}
+
+QString CPostListView::RowSnippet(int row) const
+{
+    const QTreeWidgetItem *item = topLevelItem(row);
+    return item && snippets_ ? item->text(columnCount() - 1) : QString();
 }
 
 int CPostListView::ClientWidth() const
@@ -68,9 +95,13 @@ void CPostListView::ResizeColumns(int width)
     // What a date with its time needs, the widest text the sharing columns usually hold.
     const int wantedShare =
             fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 12;
-    const std::vector<int> widths = columns_.ColumnWidths(width, wantedShare);
+    // The snippet takes two fifths; the post's own columns share the rest as usual.
+    const int snippetWidth = snippets_ ? width * 2 / 5 : 0;
+    const std::vector<int> widths = columns_.ColumnWidths(width - snippetWidth, wantedShare);
     for (std::size_t i = 0; i < widths.size() && int(i) < columnCount(); ++i)
         setColumnWidth(int(i), widths[i]);
+    if (snippets_)
+        setColumnWidth(columnCount() - 1, snippetWidth);
 }
 
 void CPostListView::AddPostRow(const std::vector<std::optional<std::string>> &values,

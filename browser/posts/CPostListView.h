@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class CSnippetDelegate;
 class QMenu;
 
 // The post list: one page of a query result in report view, with the columns the
@@ -24,8 +25,13 @@ public:
     const PostColumnTable &columnTable() const { return columns_; }
 
     void DeleteAllColumns();
-    // One column per shown slot, in slot order.
-    void SetupColumns();
+    // One column per shown slot, in slot order, and the snippet column last when the
+    // rows are a body search's hits.
+    void SetupColumns(bool snippets = false);
+    bool HasSnippetColumn() const { return snippets_; }
+    // The words around a row's first hit; the hit is [markBegin, markBegin + markLength).
+    void SetRowSnippet(int row, const QString &text, int markBegin, int markLength);
+    QString RowSnippet(int row) const;
     void ResizeColumns(int width);
     // Appends a row; values are those of the shown slots (GBK), nullopt for NULL.
     void AddPostRow(const std::vector<std::optional<std::string>> &values, std::uint32_t itemData);
@@ -52,4 +58,6 @@ private:
     QMenu *postMenu_ = nullptr;
     PostColumnTable columns_;
     int lastClientWidth_ = -1;
+    bool snippets_ = false;
+    CSnippetDelegate *snippetDelegate_ = nullptr;
 };

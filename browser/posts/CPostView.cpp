@@ -1,7 +1,11 @@
 #include "CPostView.h"
 
+#include "browser/posts/HitHighlight.h"
+
 #include <QCoreApplication>
+#include <QPointer>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 
 namespace {
@@ -109,10 +113,44 @@ CPostView::CPostView(QWidget *parent)
     settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
     settings->setAttribute(QWebEngineSettings::XSSAuditingEnabled, false);
     setPage(page);
+    connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        if (ok)
+            markHits();
+    });
 }
 
 void CPostView::Navigate(const std::string &path, const std::string &archiveFolder)
 {
     guard_->setSandbox(PostSandbox(path, archiveFolder));
+    if (nextHits_) {
+        // As many as the tabs a search may have opened, and a few more.
+        constexpr qsizetype Kept = 16;
+        if (nextHits_->isEmpty()) {
+            hits_.remove(guard_->document());
+        } else {
+            if (hits_.size() >= Kept && !hits_.contains(guard_->document()))
+                hits_.erase(hits_.begin());
+            hits_.insert(guard_->document(), *nextHits_);
+        }
+        nextHits_.reset();
+    }
     load(guard_->document());
+}
+
+void CPostView::MarkHitsOfNextPost(const QStringList &patterns)
+{
+    nextHits_ = patterns;
+}
+
+void CPostView::markHits()
+{
+    const auto found = hits_.constFind(guard_->document());
+    if (found == hits_.constEnd())
+        return;
+    const QPointer<CPostView> self(this);
+    page()->runJavaScript(HitMarkScript(*found), QWebEngineScript::ApplicationWorld,
+                          [self](const QVariant &count) {
+                              if (self)
+                                  Q_EMIT self->hitsMarked(count.toInt());
+                          });
 }

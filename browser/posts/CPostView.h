@@ -2,12 +2,15 @@
 
 #include "browser/posts/PostSandbox.h"
 
+#include <QHash>
 #include <QList>
+#include <QStringList>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
+#include <optional>
 #include <string>
 
 // Keeps post pages offline and inside their own folders; records what it let through
@@ -69,6 +72,18 @@ public:
     QUrl currentDocument() const { return guard_->document(); }
     COfflineRequestGuard *guard() const { return guard_; }
 
+    // The next post navigated to shows the matches of these patterns (HitHighlight.h)
+    // marked, also when it is shown again later; empty: that post shows none.
+    void MarkHitsOfNextPost(const QStringList &patterns);
+
+Q_SIGNALS:
+    // The hits of the page just loaded are marked: how many there are.
+    void hitsMarked(int count);
+
 private:
+    void markHits();
+
     COfflineRequestGuard *guard_;
+    std::optional<QStringList> nextHits_;
+    QHash<QUrl, QStringList> hits_; // of the posts opened from a search, a few at most
 };

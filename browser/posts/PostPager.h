@@ -20,6 +20,10 @@ struct PostListRow
 {
     std::vector<std::optional<std::string>> values; // of the shown slots; nullopt for NULL
     std::uint32_t itemData = 0; // the post's roomid, unsigned like every room id
+    // A body search's hit: the words around it (GBK), the hit at [markBegin, markEnd).
+    std::optional<std::string> snippet;
+    std::size_t markBegin = 0;
+    std::size_t markEnd = 0;
 };
 
 struct PostPage

@@ -5,6 +5,7 @@
 #include "browser/db/BoundStatement.h"
 
 #include <string>
+#include <vector>
 
 struct StatementOutcome
 {
@@ -16,3 +17,10 @@ struct StatementOutcome
 
 StatementOutcome RunPostStatement(const std::string &connectionString,
                                   const BoundStatement &statement);
+
+// The delete statement of posts (integer text topicids, as ComposeDeleteStatement takes
+// them) with their entries in the table's body index, in one transaction: a search never
+// finds a post that is gone. A table without a body index, or with one of other rules
+// (which is rebuilt whole before it is searched), has no entries to remove.
+StatementOutcome RunPostDelete(const std::string &connectionString, const BoundStatement &statement,
+                               const std::string &table, const std::vector<std::string> &topicids);

@@ -72,6 +72,8 @@ inline constexpr const char MoveAccept[] = "进行转移";
 inline constexpr const char MoveRefuse[] = "返回";
 
 // Go to a post by its ID
+inline constexpr const char RowsOfSeveralTables[] =
+        "列表中的查找结果来自多个帖子表, 无法删除或转移: 请在左边选择一个类型后再查找。";
 inline constexpr const char GoToPlaceholder[] = "帖子ID";
 inline constexpr const char GoToTip[] = "输入帖子ID后按回车, 打开该帖子 (Ctrl+G)";
 inline constexpr const char GoToBadId[] = "“%s”不是帖子ID: 请输入一个正整数。";

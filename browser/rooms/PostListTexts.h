@@ -9,6 +9,13 @@ inline constexpr const char RoomHeader[] = "所属类别";
 inline constexpr const char ReplyHeader[] = "回复";
 inline constexpr const char UserHeader[] = "创建者";
 inline constexpr const char CreatedHeader[] = "创建时间";
+inline constexpr const char SnippetHeader[] = "内容摘要";
+inline constexpr const char WholeArchiveScope[] = "全部帖子";
+inline constexpr const char NoTablesToSearch[] = "树配置文件中没有帖子表, 无法查找帖子内容。";
+inline constexpr const char BodyIndexMissing[] = "帖子表 %1 还没有正文索引。";
+inline constexpr const char BodyIndexOld[] =
+        "帖子表 %1 的正文索引是用另一版本的分词规则建立的, 需要重建。";
+inline constexpr const char BodySearchFailed[] = "全文查找失败: %1";
 
 inline constexpr const char RoomQuery[] = "select * from %s where roomid=%s";
 inline constexpr const char Querying[] = "正在进行查询,请稍候......";

@@ -82,8 +82,9 @@ private Q_SLOTS:
         }
         QCOMPARE(commands,
                  (QStringList {QStringLiteral("urls"), QStringLiteral("classify"),
-                               QStringLiteral("find"), QStringLiteral("index"),
-                               QStringLiteral("import"), QStringLiteral("gaps")}));
+                               QStringLiteral("find"), QStringLiteral("search"),
+                               QStringLiteral("index"), QStringLiteral("import"),
+                               QStringLiteral("gaps")}));
         QCOMPARE(start(app("quillery"), {QStringLiteral("--version")}).out,
                  QStringLiteral("quillery ") + Version + u'\n');
         for (const QString &command : commands) {

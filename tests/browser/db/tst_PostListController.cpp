@@ -18,7 +18,11 @@ class RecordingDisplay : public PostListDisplay
 public:
     PostColumnTable &Columns() override { return columns; }
     int RowCount() const override { return int(rows.size()); }
-    void ShowColumns() override { ++columnsShown; }
+    void ShowColumns(bool withSnippets) override
+    {
+        ++columnsShown;
+        snippets = withSnippets;
+    }
     void ShowRows(const std::vector<PostListRow> &shown) override { rows = shown; }
     void ShowQueryStatus(const std::string &text) override { status = text; }
     void QueryStarted(const std::string &text) override
@@ -45,6 +49,7 @@ public:
     std::vector<PostListRow> rows;
     std::string status;
     int columnsShown = 0;
+    bool snippets = false;
     int queries = 0;
     bool busy = false;
     std::vector<std::pair<std::string, std::string>> failures;
@@ -91,6 +96,47 @@ struct Archive
         }
         return -1;
     }
+};
+
+// Rows 1..count read by position, newest first, from two top-level rooms by turns; a read
+// fails while `failing` is set.
+class FakePages : public PagedPostSource
+{
+public:
+    explicit FakePages(long long count)
+        : count_(count)
+    {
+    }
+    std::vector<std::string> FieldNames() const override { return {"title", "topicid"}; }
+    bool ReadPage(long long offset, const PostColumnTable &columns, long long &count,
+                  std::vector<PostListRow> &rows, std::string &message,
+                  std::string &details) override
+    {
+        ++reads;
+        if (failing) {
+            message = "read failed";
+            details = "the database said no";
+            return false;
+        }
+        count = count_;
+        rows.clear();
+        for (long long id = count_ - offset; id > 0 && id > count_ - offset - 100; --id) {
+            PostListRow row;
+            for (int slot : columns.ShownSlots())
+                row.values.emplace_back(slot == PostColumnTable::TopicIdSlot ? std::to_string(id)
+                                                                             : "t");
+            row.snippet = "snippet " + std::to_string(id);
+            rows.push_back(row);
+        }
+        return true;
+    }
+    int RootIndexOfRow(int row) const override { return row % 2; }
+
+    bool failing = false;
+    int reads = 0;
+
+private:
+    long long count_;
 };
 
 } // namespace
@@ -237,6 +283,76 @@ private Q_SLOTS:
         QCOMPARE(display.firstId(), 1LL);
         listing.ShowQueryStatus("moved");
         QCOMPARE(display.status, std::string("moved"));
+    }
+
+    // A paged listing (a body search's hits) is read a page at a time by position; a read
+    // that fails keeps the list, and a new listing whose first page fails keeps the old.
+    void pagedListingPagesByPosition()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "TA", "TB");
+        QUILLERY_EXECUTE(db, insertPostsSql(TestEngine::SQLite, "TA", 1, 300));
+        Archive archive;
+        QVERIFY(archive.load(db->connectionString()));
+        PostListController &listing = *archive.listing;
+        RecordingDisplay &display = archive.display;
+
+        auto pages = std::make_unique<FakePages>(250);
+        FakePages *source = pages.get();
+        QVERIFY(listing.RunPagedListing(std::move(pages), -1));
+        QCOMPARE(listing.pagedListing(), source);
+        QVERIFY(display.snippets);
+        QCOMPARE(display.rows.size(), std::size_t(100));
+        QCOMPARE(display.firstId(), 250LL);
+        QCOMPARE(*display.rows.front().snippet, std::string("snippet 250"));
+        QCOMPARE(display.status, shown(250, 1, 100));
+        QCOMPARE(listing.currentRoomIndex(), -1);
+        QCOMPARE(listing.RootIndexOfRow(3), 1);
+        QCOMPARE(listing.RootIndexOfRow(4), 0);
+
+        listing.ShowNextPage();
+        listing.ShowNextPage();
+        QCOMPARE(display.status, shown(250, 201, 250));
+        QCOMPARE(display.firstId(), 50LL);
+        const int reads = source->reads;
+        listing.ShowNextPage();
+        QCOMPARE(source->reads, reads); // nothing more to read
+        QCOMPARE(display.status,
+                 FormatText(Gbk::literal(PostListText::LastPageReached).c_str(), 250L));
+        listing.ShowPreviousPage();
+        QCOMPARE(display.status, shown(250, 101, 200));
+        listing.ShowFirstPage();
+        listing.ShowPreviousPage();
+        QCOMPARE(display.status,
+                 FormatText(Gbk::literal(PostListText::FirstPageReached).c_str(), 250L));
+
+        // Rows taken out by a delete leave the count.
+        listing.PostRowsRemoved({"250", "249"});
+        QCOMPARE(display.status, shown(248, 1, 100));
+
+        // A failed read: the rows stay, the message goes to the user.
+        source->failing = true;
+        listing.ShowNextPage();
+        QCOMPARE(display.failures.size(), std::size_t(1));
+        QCOMPARE(display.firstId(), 250LL);
+        QVERIFY(!display.busy);
+        source->failing = false;
+        listing.RefreshPosts();
+        QCOMPARE(display.status, shown(250, 1, 100));
+
+        // A new listing that cannot be read keeps the old one and its columns.
+        auto broken = std::make_unique<FakePages>(10);
+        broken->failing = true;
+        const int columnsShown = display.columnsShown;
+        QVERIFY(!listing.RunPagedListing(std::move(broken), 0));
+        QCOMPARE(listing.pagedListing(), source);
+        QCOMPARE(display.columnsShown, columnsShown);
+        QCOMPARE(display.rows.size(), std::size_t(100));
+
+        // A room listed replaces it: its rows come from its own table, without snippets.
+        listing.OpenRoom(archive.record("3"));
+        QVERIFY(listing.pagedListing() == nullptr);
+        QVERIFY(!display.snippets);
+        QCOMPARE(listing.RootIndexOfRow(3), 0);
     }
 };
 
