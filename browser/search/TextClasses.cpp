@@ -100,6 +100,30 @@ CharTable::CharTable()
             expansions_.push_back(std::move(items));
         }
     }
+    // The ranges only have to be right for what normalised text holds: GBK characters
+    // of a word or a CJK run, and blanks. Characters that never stand there may fall
+    // inside a range, which keeps the ranges few (a database's regular expression
+    // slows down with every range).
+    auto holds = [&](std::uint32_t c) { return c >= 0x80 && toGbk_[c] != 0; };
+    std::uint32_t lastCjk = 0;
+    bool open = false;
+    for (std::uint32_t c = 0x80; c < 65536; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        const CharClass cls = ClassOf(c);
+        if (holds(c) && cls == CharClass::Word) {
+            if (open)
+                cjkRanges_.push_back(char16_t(lastCjk));
+            open = false;
+        } else if (holds(c) && cls == CharClass::Cjk) {
+            if (!open)
+                cjkRanges_.push_back(char16_t(c));
+            open = true;
+            lastCjk = c;
+        }
+    }
+    if (open)
+        cjkRanges_.push_back(char16_t(lastCjk));
 }
 
 NormalChar CharTable::mapped(char32_t c) const
@@ -139,6 +163,24 @@ void CharTable::normaliseSequence(const char16_t *chars, std::size_t count,
                                    .toLower();
     for (char32_t d : normal.toUcs4())
         out.push_back(mapped(d));
+}
+
+std::string CharTable::cjkRegexRanges() const
+{
+    static const char hex[] = "0123456789abcdef";
+    auto escape = [](char16_t c) {
+        std::string s = "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4)
+            s += hex[(c >> shift) & 0xF];
+        return s;
+    };
+    std::string out;
+    for (std::size_t i = 0; i + 1 < cjkRanges_.size(); i += 2) {
+        out += escape(cjkRanges_[i]);
+        if (cjkRanges_[i + 1] != cjkRanges_[i])
+            out += "-" + escape(cjkRanges_[i + 1]);
+    }
+    return out;
 }
 
 } // namespace BodyText

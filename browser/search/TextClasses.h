@@ -46,6 +46,10 @@ public:
     // The class of a character of the normalised GBK text, by its GBK code.
     CharClass classOfGbk(std::uint16_t gbk) const { return gbkClass_[gbk]; }
 
+    // The CJK characters of normalised text as ranges of code points, for a regular
+    // expression bracket ("\u3005-\u9fa5..."): every GBK character
+    // that ClassOf calls CJK is inside, no GBK character of a word is.
+    std::string cjkRegexRanges() const;
 
 private:
     CharTable();
@@ -65,6 +69,7 @@ private:
     std::vector<std::vector<NormalChar>> expansions_;
     std::vector<CharClass> gbkClass_; // 65536, by GBK code
     std::vector<std::uint16_t> toGbk_; // 65536, BMP code point -> GBK code, 0 none
+    std::vector<char16_t> cjkRanges_; // pairs first, last
 };
 
 // The class of a Unicode character before any mapping (its own letter-ness and script).
