@@ -213,6 +213,47 @@ long CAdoManager::ExecuteSql(const BoundStatement &statement,
                        recordset, options);
 }
 
+long CAdoManager::SelectColumn(const BoundStatement &statement, std::vector<CAdoValue> &values,
+                               long options)
+{
+    values.clear();
+    if (!connection_ || !connection_->sqliteHandle()) {
+        std::unique_ptr<CAdoRecordset> rows;
+        if (const long result = ExecuteSql(statement, rows, options))
+            return result;
+        for (; rows && rows->IsOpen() && !rows->IsEOF();) {
+            values.push_back(rows->Value(0));
+            if (const long result = rows->MoveNext()) {
+                lastError_ = rows->LastError();
+                lastReason_.clear();
+                return result;
+            }
+        }
+        return ResultCode::Success;
+    }
+    try {
+        DbFaultInjection::Point("ExecuteSql[Rs]");
+        DbError error;
+        if (!prepareCommand(options, error))
+            return reportExecuteFailure(DbText::ExecuteRsFailed, statement.shown(), error);
+        StatementScope scope(*connection_);
+        std::vector<QVariant> column;
+        if (!connection_->querySqlite(statement.sql, statement.values, column, error))
+            return reportExecuteFailure(DbText::ExecuteRsFailed, statement.shown(), error);
+        // The type of the column, as a record set would name it, is not needed here.
+        values.reserve(column.size());
+        for (QVariant &value : column)
+            values.emplace_back(std::move(value), 0);
+        return ResultCode::Success;
+    } catch (...) {
+        noteUnexpected([&] {
+            lastReason_.clear();
+            lastError_ = Gbk::literal(DbText::ExecuteRsUnexpected);
+        });
+        return ResultCode::GeneralFailure;
+    }
+}
+
 long CAdoManager::execute(const QString &sql, const std::vector<SqlValue> *values,
                           const std::string &shown, long options)
 {

@@ -118,6 +118,12 @@ public:
     long ExecuteSql(const BoundStatement &statement, long options);
     long ExecuteSql(const BoundStatement &statement, std::unique_ptr<CAdoRecordset> &recordset,
                     long options);
+    // A query whose first column is all that is wanted: its values, in the order of the
+    // rows, as Value(0) of the record set would give them. SQLite answers through its own
+    // interface (a batch's look-ups cost a fraction of a record set's); failures are
+    // reported as the record-set form reports them.
+    long SelectColumn(const BoundStatement &statement, std::vector<CAdoValue> &values,
+                      long options);
 
     // 0, or a code and a report like every other operation. 31 without a report when
     // one is already open (Begin) or none is open (Commit, Rollback).

@@ -277,6 +277,31 @@ QSqlQuery *DbConnection::execPrepared(const QString &sql, const std::vector<SqlV
     return query;
 }
 
+namespace {
+
+// The first column of the current row, as Qt's driver reads it.
+QVariant columnValue(sqlite3_stmt *statement)
+{
+    switch (sqlite3_column_type(statement, 0)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(statement, 0)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(statement, 0));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, 0)),
+                                   sqlite3_column_bytes(statement, 0)));
+    case SQLITE_NULL:
+        return QVariant();
+    default: {
+        const void *text = sqlite3_column_text16(statement, 0);
+        return QVariant(QString(static_cast<const QChar *>(text),
+                                sqlite3_column_bytes16(statement, 0) / int(sizeof(QChar))));
+    }
+    }
+}
+
+} // namespace
+
 struct DbConnection::SqliteStatement
 {
     std::string sql; // GBK, as given
@@ -286,6 +311,18 @@ struct DbConnection::SqliteStatement
 
 bool DbConnection::runSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
                              DbError &error)
+{
+    return stepSqlite(gbkSql, values, nullptr, error);
+}
+
+bool DbConnection::querySqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                               std::vector<QVariant> &firstColumn, DbError &error)
+{
+    return stepSqlite(gbkSql, values, &firstColumn, error);
+}
+
+bool DbConnection::stepSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                              std::vector<QVariant> *firstColumn, DbError &error)
 {
     if (!checkOpen(error))
         return false;
@@ -303,9 +340,11 @@ bool DbConnection::runSqlite(const std::string &gbkSql, const std::vector<SqlVal
             || !kept->statement
             || sqlite3_bind_parameter_count(kept->statement) != int(values.size())) {
             QSqlQuery *query = execPrepared(Gbk::toQString(gbkSql), values, error);
-            if (query)
-                query->finish();
-            return query != nullptr;
+            if (!query)
+                return false;
+            while (firstColumn && query->next())
+                firstColumn->push_back(query->value(0));
+            return finish(*query, error);
         }
         if (keptNative_.size() >= KeptStatements)
             keptNative_.pop_back();
@@ -330,9 +369,10 @@ bool DbConnection::runSqlite(const std::string &gbkSql, const std::vector<SqlVal
         }
     }
     if (result == SQLITE_OK) {
-        do {
-            result = sqlite3_step(statement);
-        } while (result == SQLITE_ROW);
+        while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+            if (firstColumn)
+                firstColumn->push_back(columnValue(statement));
+        }
     }
     const bool done = result == SQLITE_DONE;
     if (!done) {

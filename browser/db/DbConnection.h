@@ -85,6 +85,10 @@ public:
     // binding costs more than a row's insert. A failure reads as execPrepared's would.
     // A statement SQLite cannot prepare goes through execPrepared, for Qt's report.
     bool runSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values, DbError &error);
+    // SQLite: the same for a query, keeping the first column of its rows as Qt's driver
+    // gives it (integers as 64-bit numbers, texts through UTF-16, reals, blobs, NULL).
+    bool querySqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                     std::vector<QVariant> &firstColumn, DbError &error);
     // Runs a query of one number (a COUNT(*)) with execPrepared and reads it.
     bool selectNumber(const QString &sql, const std::vector<SqlValue> &values, long long &number,
                       DbError &error);
@@ -105,6 +109,8 @@ private:
     bool setUpSqlite(DbError &error);
     QSqlQuery *prepared(const QString &sql, DbError &error);
     static int onProgress(void *self);
+    bool stepSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                    std::vector<QVariant> *firstColumn, DbError &error);
 
     DbEndpoint endpoint_;
     QString name_;

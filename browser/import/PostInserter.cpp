@@ -349,11 +349,10 @@ bool PostInserter::runQuery(const BoundStatement &statement, bool titles,
                             std::vector<long long> &ids, std::vector<std::string> &texts,
                             bool &canonical)
 {
-    std::unique_ptr<CAdoRecordset> rows;
-    if (!succeeded(ado_.ExecuteSql(statement, rows, Options)) || !rows)
+    std::vector<CAdoValue> values;
+    if (!succeeded(ado_.SelectColumn(statement, values, Options)))
         return false;
-    for (; rows->IsOpen() && !rows->IsEOF();) {
-        const CAdoValue value = rows->Value(0);
+    for (const CAdoValue &value : values) {
         if (titles) {
             if (!value.IsNull())
                 texts.push_back(value.Text());
@@ -366,8 +365,6 @@ bool PostInserter::runQuery(const BoundStatement &statement, bool titles,
             else
                 canonical = false;
         }
-        if (!succeeded(rows->MoveNext()))
-            return false;
     }
     return true;
 }
@@ -556,6 +553,14 @@ PostInserter::BatchResult PostInserter::flushTogether(std::vector<std::string> &
             takenTitles.insert(std::move(title));
         inserts.push_back(std::move(insert));
         ++number;
+    }
+    if (config_.insertInKeyOrder) {
+        // By columns first, so that rows of the same columns still share statements.
+        std::sort(inserts.begin(), inserts.end(),
+                  [](const BoundStatement &a, const BoundStatement &b) {
+                      const int order = a.sql.compare(b.sql);
+                      return order != 0 ? order < 0 : a.values[0].integer < b.values[0].integer;
+                  });
     }
     if (!insertRows(inserts) || !succeeded(ado_.CommitTransaction()))
         return undo();
