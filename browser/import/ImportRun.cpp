@@ -104,8 +104,10 @@ std::string oneLine(const std::string &text)
 // the default page cache of 2 MB would read their pages back from the file system for
 // almost every insert of a large import: 40 MB keeps most of them in memory up to about
 // a million posts and leaves room under 128 MB for the rest of the run. Sorting for an
-// index stays in memory, and the log is copied back into the file every 32 MB instead of
-// every 4 MB, so pages written again and again are copied once. A failure only costs speed.
+// index stays in memory, and the log is copied back into the file every 128 MB instead of
+// every 4 MB: a batch rewrites pages all over the table, and a page written by several
+// batches is then copied once. What the log holds at the end is copied back before the
+// run returns, so no run leaves that work to the next. A failure only costs speed.
 class SqliteRunSettings
 {
 public:
@@ -127,6 +129,8 @@ public:
     }
     ~SqliteRunSettings()
     {
+        if (!settings_[2].before.empty()) // wal_autocheckpoint was raised
+            ado_.ExecuteSql("PRAGMA wal_checkpoint(PASSIVE)", Options);
         for (const Setting &setting : settings_) {
             if (!setting.before.empty())
                 ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.before,
