@@ -200,6 +200,39 @@ long CAdoManager::ExecuteSql(const BoundStatement &statement, long options)
     }
 }
 
+long CAdoManager::ExecuteSql(const std::vector<BoundStatement> &statements, long options)
+{
+    if (!connection_ || !connection_->sqliteHandle()) {
+        for (const BoundStatement &statement : statements) {
+            if (const long result = ExecuteSql(statement, options))
+                return result;
+        }
+        return ResultCode::Success;
+    }
+    try {
+        // The file is looked for before the first and after the last, not for each: a
+        // database removed meanwhile is still found before anything is committed.
+        DbError error;
+        if (!statements.empty() && !prepareCommand(options, error))
+            return reportExecuteFailure(DbText::ExecuteFailed, statements.front().shown(), error);
+        for (const BoundStatement &statement : statements) {
+            DbFaultInjection::Point("ExecuteSql");
+            StatementScope scope(*connection_);
+            if (!connection_->runSqlite(statement.sql, statement.values, error))
+                return reportExecuteFailure(DbText::ExecuteFailed, statement.shown(), error);
+        }
+        if (!statements.empty() && !connection_->checkPresent(error))
+            return reportExecuteFailure(DbText::ExecuteFailed, statements.back().shown(), error);
+        return ResultCode::Success;
+    } catch (...) {
+        noteUnexpected([&] {
+            lastReason_.clear();
+            lastError_ += Gbk::literal(DbText::ExecuteUnexpected);
+        });
+        return ResultCode::GeneralFailure;
+    }
+}
+
 long CAdoManager::ExecuteSql(const std::string &sql, std::unique_ptr<CAdoRecordset> &recordset,
                              long options)
 {

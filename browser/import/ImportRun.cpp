@@ -309,6 +309,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     config.invalidValueCode = invalidValueCode(connection);
     config.batched = tuning_.batched;
     config.insertInKeyOrder = sqlite && rowsInTopicidOrder(ado, settings.table);
+    config.multiRowInserts = !sqlite;
     config.maxBatchRows = tuning_.maxBatchRows;
     config.maxBatchTime = tuning_.maxBatchTime;
     PostInserter inserter(ado, sink_, pathCheck, config, progress_.insertedFiles,

@@ -454,6 +454,8 @@ bool PostInserter::readyEntry(BatchEntry &entry, std::uint32_t number,
 
 bool PostInserter::insertRows(std::vector<BoundStatement> &rows)
 {
+    if (!config_.multiRowInserts)
+        return succeeded(ado_.ExecuteSql(rows, Options));
     // Consecutive rows with the same columns go into one statement.
     std::size_t at = 0;
     while (at < rows.size()) {
@@ -555,11 +557,9 @@ PostInserter::BatchResult PostInserter::flushTogether(std::vector<std::string> &
         ++number;
     }
     if (config_.insertInKeyOrder) {
-        // By columns first, so that rows of the same columns still share statements.
         std::sort(inserts.begin(), inserts.end(),
                   [](const BoundStatement &a, const BoundStatement &b) {
-                      const int order = a.sql.compare(b.sql);
-                      return order != 0 ? order < 0 : a.values[0].integer < b.values[0].integer;
+                      return a.values[0].integer < b.values[0].integer;
                   });
     }
     if (!insertRows(inserts) || !succeeded(ado_.CommitTransaction()))

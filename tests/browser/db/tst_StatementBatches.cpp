@@ -3,7 +3,10 @@
 
 #include "browser/db/CAdoRecordset.h"
 #include "browser/db/CAdoValue.h"
+#include "browser/db/DbFaultInjection.h"
 #include "common/ResultCodes.h"
+
+#include <QFile>
 
 namespace {
 
@@ -46,9 +49,25 @@ Seen throughSelectColumn(CAdoManager &manager, const BoundStatement &statement)
     return seen;
 }
 
+BoundStatement insertPost(long long topicid, const std::string &title)
+{
+    return {"insert into posts (topicid, title) values (?, ?)",
+            {SqlValue::fromInteger(topicid), SqlValue::fromText(title)},
+            "shown insert " + std::to_string(topicid)};
+}
+
+// Removes the database file at the second statement of a list.
+QString fileToRemove;
+int statementsSeen = 0;
+void removeAtTheSecond(const char *point)
+{
+    if (std::string(point) == "ExecuteSql" && ++statementsSeen == 2)
+        QFile::remove(fileToRemove);
+}
+
 } // namespace
 
-class TestSelectColumn : public QObject
+class TestStatementBatches : public QObject
 {
     Q_OBJECT
 
@@ -147,7 +166,55 @@ private Q_SLOTS:
         QCOMPARE(manager.SelectColumn({"select 1", {}, {}}, values, CAdoManager::CommandText),
                  MakeDbErrorCode(DbEngine::Layer, LayerError::NotOpen));
     }
+
+    // A list stops at its first failing statement, with that statement's code and report;
+    // the ones before it have run, the ones after it have not.
+    void listStopsAtItsFirstFailure_data() { addEngineRows(); }
+    void listStopsAtItsFirstFailure()
+    {
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine, "posts");
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        QCOMPARE(manager.ExecuteSql(std::vector<BoundStatement> {}, CAdoManager::CommandText), 0L);
+        QCOMPARE(manager.ExecuteSql({insertPost(1, gbk("一")), insertPost(2, "b")},
+                                    CAdoManager::CommandText),
+                 0L);
+        const long alone = manager.ExecuteSql(insertPost(2, "again"), CAdoManager::CommandText);
+        QVERIFY(alone != 0);
+        const std::string report = manager.LastError();
+        const long listed =
+                manager.ExecuteSql({insertPost(3, "c"), insertPost(2, "again"), insertPost(4, "d")},
+                                   CAdoManager::CommandText);
+        QCOMPARE(listed, alone);
+        QCOMPARE(manager.LastError(), report);
+        QVERIFY(report.find("shown insert 2") != std::string::npos);
+        QCOMPARE(
+                throughSelectColumn(manager, {"select topicid from posts order by topicid", {}, {}})
+                        .texts,
+                (std::vector<std::string> {"1", "2", "3"}));
+    }
+
+    // The file is not looked for at every statement of a list, but a database removed
+    // while the list runs is still reported before anything could be committed.
+    void removedDatabaseIsFoundByTheEndOfAList()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        QCOMPARE(manager.BeginTransaction(), 0L);
+        fileToRemove = db->sqliteFile();
+        statementsSeen = 0;
+        DbFaultInjection::SetHook(removeAtTheSecond);
+        const long result =
+                manager.ExecuteSql({insertPost(1, "a"), insertPost(2, "b"), insertPost(3, "c")},
+                                   CAdoManager::CommandText);
+        DbFaultInjection::SetHook(nullptr);
+        QCOMPARE(result, MakeDbErrorCode(DbEngine::Layer, LayerError::DatabaseFileLost));
+        QVERIFY(manager.LastError().find("shown insert 3") != std::string::npos);
+        manager.RollbackTransaction();
+    }
 };
 
-QUILLERY_REGISTER_TEST(TestSelectColumn)
-#include "tst_SelectColumn.moc"
+QUILLERY_REGISTER_TEST(TestStatementBatches)
+#include "tst_StatementBatches.moc"
