@@ -59,7 +59,7 @@ struct ImportTuning
     bool pipelined = true; // read and extract files on a second thread
     bool batched = true; // commit in batches (false: every insert alone, a query per file)
     bool countAhead = true; // count the files on a third thread, for expectedFiles
-    std::size_t maxBatchRows = 16384;
+    std::size_t maxBatchRows = 8192;
     std::chrono::milliseconds maxBatchTime {250};
 };
 

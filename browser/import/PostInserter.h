@@ -61,7 +61,7 @@ struct InserterConfig
     // false: one kept statement run for each row, which SQLite runs without keeping a
     // copy of every page the statement changes, as a statement of many rows needs.
     bool multiRowInserts = true;
-    std::size_t maxBatchRows = 16384;
+    std::size_t maxBatchRows = 8192;
     std::chrono::milliseconds maxBatchTime {250};
 };
 
