@@ -46,7 +46,6 @@ public:
     // The class of a character of the normalised GBK text, by its GBK code.
     CharClass classOfGbk(std::uint16_t gbk) const { return gbkClass_[gbk]; }
 
-
 private:
     CharTable();
 

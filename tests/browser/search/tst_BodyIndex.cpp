@@ -296,7 +296,8 @@ private Q_SLOTS:
             }
             QCOMPARE(f.index->Optimize(), 0L);
             verifyNoGhosts(f);
-            QCOMPARE(f.rows("select count(*) from posts_body_stale"), std::vector<std::string> {"0"});
+            QCOMPARE(f.rows("select count(*) from posts_body_stale"),
+                     std::vector<std::string> {"0"});
             QCOMPARE(f.rows("select count(*) from posts_body_seg"), std::vector<std::string> {"1"});
         }
         // After a full merge: replaced and removed again, then merged in levels.
@@ -331,9 +332,9 @@ private Q_SLOTS:
         QCOMPARE(f.index->Optimize(), 0L);
         verifyNoGhosts(f);
         // Each part is at least half used, and each post's text lies inside its part.
-        const std::vector<std::string> waste =
-                f.rows("select t.part from posts_body_text t where 2 * (select coalesce(sum(d.len), "
-                       "0) from posts_body_doc d where d.part = t.part) < length(t.texts)");
+        const std::vector<std::string> waste = f.rows(
+                "select t.part from posts_body_text t where 2 * (select coalesce(sum(d.len), "
+                "0) from posts_body_doc d where d.part = t.part) < length(t.texts)");
         QCOMPARE(waste, std::vector<std::string>());
         QCOMPARE(f.rows("select count(*) from posts_body_doc d left join posts_body_text t on "
                         "t.part = d.part where d.len > 0 and (t.part is null or d.at + d.len > "
