@@ -200,6 +200,39 @@ long CAdoManager::ExecuteSql(const BoundStatement &statement, long options)
     }
 }
 
+long CAdoManager::ExecuteSql(const std::vector<BoundStatement> &statements, long options)
+{
+    if (!connection_ || !connection_->sqliteHandle()) {
+        for (const BoundStatement &statement : statements) {
+            if (const long result = ExecuteSql(statement, options))
+                return result;
+        }
+        return ResultCode::Success;
+    }
+    try {
+        // The file is looked for before the first and after the last, not for each: a
+        // database removed meanwhile is still found before anything is committed.
+        DbError error;
+        if (!statements.empty() && !prepareCommand(options, error))
+            return reportExecuteFailure(DbText::ExecuteFailed, statements.front().shown(), error);
+        for (const BoundStatement &statement : statements) {
+            DbFaultInjection::Point("ExecuteSql");
+            StatementScope scope(*connection_);
+            if (!connection_->runSqlite(statement.sql, statement.values, error))
+                return reportExecuteFailure(DbText::ExecuteFailed, statement.shown(), error);
+        }
+        if (!statements.empty() && !connection_->checkPresent(error))
+            return reportExecuteFailure(DbText::ExecuteFailed, statements.back().shown(), error);
+        return ResultCode::Success;
+    } catch (...) {
+        noteUnexpected([&] {
+            lastReason_.clear();
+            lastError_ += Gbk::literal(DbText::ExecuteUnexpected);
+        });
+        return ResultCode::GeneralFailure;
+    }
+}
+
 long CAdoManager::ExecuteSql(const std::string &sql, std::unique_ptr<CAdoRecordset> &recordset,
                              long options)
 {
@@ -223,6 +256,47 @@ long CAdoManager::ForEachRow(const BoundStatement &statement, const RowFunction 
         StatementScope scope(*connection_);
         if (!connection_->eachRow(statement.sql, statement.values, rowFn, error))
             return reportExecuteFailure(DbText::ExecuteRsFailed, statement.shown(), error);
+        return ResultCode::Success;
+    } catch (...) {
+        noteUnexpected([&] {
+            lastReason_.clear();
+            lastError_ = Gbk::literal(DbText::ExecuteRsUnexpected);
+        });
+        return ResultCode::GeneralFailure;
+    }
+}
+
+long CAdoManager::SelectColumn(const BoundStatement &statement, std::vector<CAdoValue> &values,
+                               long options)
+{
+    values.clear();
+    if (!connection_ || !connection_->sqliteHandle()) {
+        std::unique_ptr<CAdoRecordset> rows;
+        if (const long result = ExecuteSql(statement, rows, options))
+            return result;
+        for (; rows && rows->IsOpen() && !rows->IsEOF();) {
+            values.push_back(rows->Value(0));
+            if (const long result = rows->MoveNext()) {
+                lastError_ = rows->LastError();
+                lastReason_.clear();
+                return result;
+            }
+        }
+        return ResultCode::Success;
+    }
+    try {
+        DbFaultInjection::Point("ExecuteSql[Rs]");
+        DbError error;
+        if (!prepareCommand(options, error))
+            return reportExecuteFailure(DbText::ExecuteRsFailed, statement.shown(), error);
+        StatementScope scope(*connection_);
+        std::vector<QVariant> column;
+        if (!connection_->querySqlite(statement.sql, statement.values, column, error))
+            return reportExecuteFailure(DbText::ExecuteRsFailed, statement.shown(), error);
+        // The type of the column, as a record set would name it, is not needed here.
+        values.reserve(column.size());
+        for (QVariant &value : column)
+            values.emplace_back(std::move(value), 0);
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] {

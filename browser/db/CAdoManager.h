@@ -119,6 +119,15 @@ public:
     long ExecuteSql(const BoundStatement &statement, long options);
     long ExecuteSql(const BoundStatement &statement, std::unique_ptr<CAdoRecordset> &recordset,
                     long options);
+    // The statements one after the other, up to the first that fails: its code and its
+    // report, as ExecuteSql of it alone gives them. 0 when all of them ran.
+    long ExecuteSql(const std::vector<BoundStatement> &statements, long options);
+    // A query whose first column is all that is wanted: its values, in the order of the
+    // rows, as Value(0) of the record set would give them. SQLite answers through its own
+    // interface (a batch's look-ups cost a fraction of a record set's); failures are
+    // reported as the record-set form reports them.
+    long SelectColumn(const BoundStatement &statement, std::vector<CAdoValue> &values,
+                      long options);
 
     // Runs a query and hands its rows one at a time to rowFn (integers as integers, blobs
     // as their bytes, texts in GBK) until it returns false: for engine code that reads

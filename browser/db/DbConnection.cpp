@@ -280,6 +280,31 @@ QSqlQuery *DbConnection::execPrepared(const QString &sql, const std::vector<SqlV
     return query;
 }
 
+namespace {
+
+// The first column of the current row, as Qt's driver reads it.
+QVariant columnValue(sqlite3_stmt *statement)
+{
+    switch (sqlite3_column_type(statement, 0)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(statement, 0)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(statement, 0));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, 0)),
+                                   sqlite3_column_bytes(statement, 0)));
+    case SQLITE_NULL:
+        return QVariant();
+    default: {
+        const void *text = sqlite3_column_text16(statement, 0);
+        return QVariant(QString(static_cast<const QChar *>(text),
+                                sqlite3_column_bytes16(statement, 0) / int(sizeof(QChar))));
+    }
+    }
+}
+
+} // namespace
+
 struct DbConnection::SqliteStatement
 {
     std::string sql; // GBK, as given
@@ -373,6 +398,33 @@ bool DbConnection::runSqlite(const std::string &gbkSql, const std::vector<SqlVal
     do {
         result = sqlite3_step(statement);
     } while (result == SQLITE_ROW);
+    const bool done = result == SQLITE_DONE;
+    if (!done)
+        error = sqliteStepError();
+    releaseSqlite(statement);
+    return done;
+}
+
+bool DbConnection::querySqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                               std::vector<QVariant> &firstColumn, DbError &error)
+{
+    if (!checkOpen(error))
+        return false;
+    error = DbError();
+    sqlite3_stmt *statement = boundSqlite(gbkSql, values, error);
+    if (!statement) {
+        if (error.code)
+            return false;
+        QSqlQuery *query = execPrepared(Gbk::toQString(gbkSql), values, error);
+        if (!query)
+            return false;
+        while (query->next())
+            firstColumn.push_back(query->value(0));
+        return finish(*query, error);
+    }
+    int result;
+    while ((result = sqlite3_step(statement)) == SQLITE_ROW)
+        firstColumn.push_back(columnValue(statement));
     const bool done = result == SQLITE_DONE;
     if (!done)
         error = sqliteStepError();

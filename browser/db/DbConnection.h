@@ -92,6 +92,10 @@ public:
     using RowCallback = std::function<bool(const std::vector<SqlValue> &row)>;
     bool eachRow(const std::string &gbkSql, const std::vector<SqlValue> &values,
                  const RowCallback &callback, DbError &error);
+    // SQLite: the same for a query, keeping the first column of its rows as Qt's driver
+    // gives it (integers as 64-bit numbers, texts through UTF-16, reals, blobs, NULL).
+    bool querySqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                     std::vector<QVariant> &firstColumn, DbError &error);
     // Runs a query of one number (a COUNT(*)) with execPrepared and reads it.
     bool selectNumber(const QString &sql, const std::vector<SqlValue> &values, long long &number,
                       DbError &error);

@@ -104,8 +104,10 @@ std::string oneLine(const std::string &text)
 // the default page cache of 2 MB would read their pages back from the file system for
 // almost every insert of a large import: 40 MB keeps most of them in memory up to about
 // a million posts and leaves room under 128 MB for the rest of the run. Sorting for an
-// index stays in memory, and the log is copied back into the file every 32 MB instead of
-// every 4 MB, so pages written again and again are copied once. A failure only costs speed.
+// index stays in memory, and the log is copied back into the file every 128 MB instead of
+// every 4 MB: a batch rewrites pages all over the table, and a page written by several
+// batches is then copied once. What the log holds at the end is copied back before the
+// run returns, so no run leaves that work to the next. A failure only costs speed.
 class SqliteRunSettings
 {
 public:
@@ -127,6 +129,8 @@ public:
     }
     ~SqliteRunSettings()
     {
+        if (!settings_[2].before.empty()) // wal_autocheckpoint was raised
+            ado_.ExecuteSql("PRAGMA wal_checkpoint(PASSIVE)", Options);
         for (const Setting &setting : settings_) {
             if (!setting.before.empty())
                 ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.before,
@@ -147,8 +151,38 @@ private:
     CAdoManager &ado_;
     Setting settings_[3] = {{"cache_size", "-40960", {}},
                             {"temp_store", "2", {}},
-                            {"wal_autocheckpoint", "8192", {}}};
+                            {"wal_autocheckpoint", "32768", {}}};
 };
+
+// Whether a SQLite table keeps its rows in topicid order: topicid is its only key column
+// and is declared INTEGER (the rowid itself, or the key of a table without rowids).
+bool rowsInTopicidOrder(CAdoManager &ado, const std::string &table)
+{
+    const std::size_t dot = table.find('.');
+    const std::string sql = dot == std::string::npos
+            ? "PRAGMA table_info(" + table + ")"
+            : "PRAGMA " + table.substr(0, dot) + ".table_info(" + table.substr(dot + 1) + ")";
+    std::unique_ptr<CAdoRecordset> rows;
+    if (ado.ExecuteSql(sql, rows, CAdoManager::CommandText) != 0 || !rows)
+        return false;
+    const auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+        return text;
+    };
+    int keys = 0;
+    bool topicidKey = false;
+    for (; rows->IsOpen() && !rows->IsEOF(); rows->MoveNext()) {
+        long long key = 0;
+        if (!rows->Value("pk").ToInt64(key) || key <= 0)
+            continue;
+        ++keys;
+        topicidKey = topicidKey
+                || (lower(rows->Value("name").Text()) == "topicid"
+                    && lower(rows->Value("type").Text()) == "integer");
+    }
+    return keys == 1 && topicidKey;
+}
 
 class CountingVisitor : public WalkVisitor
 {
@@ -254,7 +288,8 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
                 result == ResultCode::MissingArgument ? std::string() : ado.LastError());
     }
 
-    const SqliteRunSettings sqliteSettings(ado, engineOf(connection) == DbEngine::SQLite);
+    const bool sqlite = engineOf(connection) == DbEngine::SQLite;
+    const SqliteRunSettings sqliteSettings(ado, sqlite);
 
     std::string directory = FileSystem::normalize(settings.importDirectory);
     if (directory.empty() || directory.back() != '/')
@@ -273,6 +308,8 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     config.checkTitle = settings.checkTitle;
     config.invalidValueCode = invalidValueCode(connection);
     config.batched = tuning_.batched;
+    config.insertInKeyOrder = sqlite && rowsInTopicidOrder(ado, settings.table);
+    config.multiRowInserts = !sqlite;
     config.maxBatchRows = tuning_.maxBatchRows;
     config.maxBatchTime = tuning_.maxBatchTime;
     PostInserter inserter(ado, sink_, pathCheck, config, progress_.insertedFiles,

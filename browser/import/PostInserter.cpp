@@ -349,11 +349,10 @@ bool PostInserter::runQuery(const BoundStatement &statement, bool titles,
                             std::vector<long long> &ids, std::vector<std::string> &texts,
                             bool &canonical)
 {
-    std::unique_ptr<CAdoRecordset> rows;
-    if (!succeeded(ado_.ExecuteSql(statement, rows, Options)) || !rows)
+    std::vector<CAdoValue> values;
+    if (!succeeded(ado_.SelectColumn(statement, values, Options)))
         return false;
-    for (; rows->IsOpen() && !rows->IsEOF();) {
-        const CAdoValue value = rows->Value(0);
+    for (const CAdoValue &value : values) {
         if (titles) {
             if (!value.IsNull())
                 texts.push_back(value.Text());
@@ -366,8 +365,6 @@ bool PostInserter::runQuery(const BoundStatement &statement, bool titles,
             else
                 canonical = false;
         }
-        if (!succeeded(rows->MoveNext()))
-            return false;
     }
     return true;
 }
@@ -457,6 +454,8 @@ bool PostInserter::readyEntry(BatchEntry &entry, std::uint32_t number,
 
 bool PostInserter::insertRows(std::vector<BoundStatement> &rows)
 {
+    if (!config_.multiRowInserts)
+        return succeeded(ado_.ExecuteSql(rows, Options));
     // Consecutive rows with the same columns go into one statement.
     std::size_t at = 0;
     while (at < rows.size()) {
@@ -556,6 +555,12 @@ PostInserter::BatchResult PostInserter::flushTogether(std::vector<std::string> &
             takenTitles.insert(std::move(title));
         inserts.push_back(std::move(insert));
         ++number;
+    }
+    if (config_.insertInKeyOrder) {
+        std::sort(inserts.begin(), inserts.end(),
+                  [](const BoundStatement &a, const BoundStatement &b) {
+                      return a.values[0].integer < b.values[0].integer;
+                  });
     }
     if (!insertRows(inserts) || !succeeded(ado_.CommitTransaction()))
         return undo();

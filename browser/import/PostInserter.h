@@ -51,6 +51,16 @@ struct InserterConfig
     bool checkTitle = true;
     long invalidValueCode = 0; // the result of a value an integer column cannot take
     bool batched = true; // false: every row alone, as InsertPost always ran
+    // The table keeps its rows in topicid order whatever order they come in (SQLite's
+    // INTEGER PRIMARY KEY): a batch's rows then go in in that order, each page of the
+    // table visited once per batch. Nothing else depends on the order of the inserts.
+    // Only with multiRowInserts off: a statement of many rows holds rows of one set of
+    // columns.
+    bool insertInKeyOrder = false;
+    // Rows of a batch go in by statements of many rows (each a round trip to a server);
+    // false: one kept statement run for each row, which SQLite runs without keeping a
+    // copy of every page the statement changes, as a statement of many rows needs.
+    bool multiRowInserts = true;
     std::size_t maxBatchRows = 8192;
     std::chrono::milliseconds maxBatchTime {250};
 };

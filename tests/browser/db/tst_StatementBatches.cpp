@@ -1,0 +1,220 @@
+#include "DbTestHelpers.h"
+#include "TestRegistry.h"
+
+#include "browser/db/CAdoRecordset.h"
+#include "browser/db/CAdoValue.h"
+#include "browser/db/DbFaultInjection.h"
+#include "common/ResultCodes.h"
+
+#include <QFile>
+
+namespace {
+
+// What a record set gives for the first column of each row of the statement.
+struct Seen
+{
+    std::vector<bool> nulls;
+    std::vector<std::string> texts;
+    std::vector<long long> numbers; // -1: not a number
+    bool operator==(const Seen &) const = default;
+
+    void add(const CAdoValue &value)
+    {
+        nulls.push_back(value.IsNull());
+        texts.push_back(value.Text());
+        long long number = 0;
+        numbers.push_back(value.ToInt64(number) ? number : -1);
+    }
+};
+
+Seen throughRecordset(CAdoManager &manager, const BoundStatement &statement)
+{
+    Seen seen;
+    std::unique_ptr<CAdoRecordset> rows;
+    if (manager.ExecuteSql(statement, rows, CAdoManager::CommandText) != 0 || !rows)
+        return seen;
+    for (; rows->IsOpen() && !rows->IsEOF(); rows->MoveNext())
+        seen.add(rows->Value(0));
+    return seen;
+}
+
+Seen throughSelectColumn(CAdoManager &manager, const BoundStatement &statement)
+{
+    Seen seen;
+    std::vector<CAdoValue> values;
+    if (manager.SelectColumn(statement, values, CAdoManager::CommandText) != 0)
+        return seen;
+    for (const CAdoValue &value : values)
+        seen.add(value);
+    return seen;
+}
+
+BoundStatement insertPost(long long topicid, const std::string &title)
+{
+    return {"insert into posts (topicid, title) values (?, ?)",
+            {SqlValue::fromInteger(topicid), SqlValue::fromText(title)},
+            "shown insert " + std::to_string(topicid)};
+}
+
+// Removes the database file at the second statement of a list.
+QString fileToRemove;
+int statementsSeen = 0;
+void removeAtTheSecond(const char *point)
+{
+    if (std::string(point) == "ExecuteSql" && ++statementsSeen == 2)
+        QFile::remove(fileToRemove);
+}
+
+} // namespace
+
+class TestStatementBatches : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // SQLite stores any kind of value in a column without a type: each reads as the record
+    // set reads it, in the order of the rows, with bound values in the condition.
+    void everyKindOfValueReadsAsTheRecordSetReadsIt()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        QUILLERY_EXECUTE(db, "create table mixed (k integer, v)",
+                         "insert into mixed values (1, 4294967296), (2, -7), (3, 2.5), (4, 7.0), "
+                         "(5, '" + gbk("标题」")
+                                 + "'), (6, ''), (7, NULL), (8, x'41004243'), "
+                                   "(9, ' 12 '), (10, cast(x'ff41' as text))");
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        const BoundStatement query {"select v from mixed where k >= ? and k <> ? order by k desc",
+                                    {SqlValue::fromInteger(1), SqlValue::fromInteger(0)},
+                                    {}};
+        const Seen expected = throughRecordset(manager, query);
+        QCOMPARE(expected.texts.size(), std::size_t(10));
+        QCOMPARE(expected.texts[9], std::string("4294967296"));
+        QCOMPARE(expected.texts[5], gbk("标题」"));
+        QVERIFY(expected.nulls[3]);
+        QVERIFY(throughSelectColumn(manager, query) == expected);
+        // No row, and a text value bound.
+        std::vector<CAdoValue> values {CAdoValue()};
+        const BoundStatement none {
+                "select k from mixed where v = ?", {SqlValue::fromText(gbk("没有"))}, {}};
+        QCOMPARE(manager.SelectColumn(none, values, CAdoManager::CommandText), 0L);
+        QVERIFY(values.empty());
+    }
+
+    // Inside a transaction the look-up sees the rows the transaction wrote, on both engines.
+    void seesTheOpenTransactionsRows_data() { addEngineRows(); }
+    void seesTheOpenTransactionsRows()
+    {
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine, "posts");
+        QUILLERY_EXECUTE(db, insertPostsSql(engine, "posts", 1, 300));
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        QCOMPARE(manager.BeginTransaction(), 0L);
+        QCOMPARE(manager.ExecuteSql(
+                         BoundStatement {
+                                 "insert into posts (topicid, title) values (?, ?)",
+                                 {SqlValue::fromInteger(1000), SqlValue::fromText(gbk("新帖"))},
+                                 {}},
+                         CAdoManager::CommandText),
+                 0L);
+        const BoundStatement query {"select title from posts where topicid in (?, ?, ?) "
+                                    "order by topicid",
+                                    {SqlValue::fromInteger(299), SqlValue::fromInteger(1000),
+                                     SqlValue::fromInteger(5000)},
+                                    {}};
+        const Seen seen = throughSelectColumn(manager, query);
+        QCOMPARE(seen.texts, (std::vector<std::string> {gbk("帖子299"), gbk("新帖")}));
+        QVERIFY(seen == throughRecordset(manager, query));
+        QCOMPARE(manager.RollbackTransaction(), 0L);
+    }
+
+    // A failure reads as the record-set form's: the same code and the same report.
+    void failuresAreReportedAsTheRecordSetsAre_data() { addEngineRows(); }
+    void failuresAreReportedAsTheRecordSetsAre()
+    {
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine, "posts");
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        for (const BoundStatement &broken :
+             {BoundStatement {"select v from nowhere where k = ?",
+                              {SqlValue::fromInteger(1)},
+                              "shown query"},
+              BoundStatement {"select topicid from posts where topicid = ? and ?",
+                              {SqlValue::fromInteger(1)},
+                              "shown query"}}) {
+            std::unique_ptr<CAdoRecordset> rows;
+            const long expected = manager.ExecuteSql(broken, rows, CAdoManager::CommandText);
+            QVERIFY(expected != 0);
+            const std::string report = manager.LastError();
+            const std::string reason = manager.LastErrorReason();
+            std::vector<CAdoValue> values {CAdoValue()};
+            QCOMPARE(manager.SelectColumn(broken, values, CAdoManager::CommandText), expected);
+            QCOMPARE(manager.LastError(), report);
+            QCOMPARE(manager.LastErrorReason(), reason);
+            QVERIFY(report.find("shown query") != std::string::npos);
+        }
+        // Kept statements still answer after the failures.
+        QUILLERY_EXECUTE(db, insertPostsSql(engine, "posts", 1, 3));
+        std::vector<CAdoValue> values;
+        QCOMPARE(manager.SelectColumn({"select topicid from posts order by topicid", {}, {}},
+                                      values, CAdoManager::CommandText),
+                 0L);
+        QCOMPARE(values.size(), std::size_t(3));
+        QCOMPARE(manager.CloseAdoConnection(), 0L);
+        QCOMPARE(manager.SelectColumn({"select 1", {}, {}}, values, CAdoManager::CommandText),
+                 MakeDbErrorCode(DbEngine::Layer, LayerError::NotOpen));
+    }
+
+    // A list stops at its first failing statement, with that statement's code and report;
+    // the ones before it have run, the ones after it have not.
+    void listStopsAtItsFirstFailure_data() { addEngineRows(); }
+    void listStopsAtItsFirstFailure()
+    {
+        QFETCH(TestEngine, engine);
+        QUILLERY_TEST_DATABASE(db, engine, "posts");
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        QCOMPARE(manager.ExecuteSql(std::vector<BoundStatement> {}, CAdoManager::CommandText), 0L);
+        QCOMPARE(manager.ExecuteSql({insertPost(1, gbk("一")), insertPost(2, "b")},
+                                    CAdoManager::CommandText),
+                 0L);
+        const long alone = manager.ExecuteSql(insertPost(2, "again"), CAdoManager::CommandText);
+        QVERIFY(alone != 0);
+        const std::string report = manager.LastError();
+        const long listed =
+                manager.ExecuteSql({insertPost(3, "c"), insertPost(2, "again"), insertPost(4, "d")},
+                                   CAdoManager::CommandText);
+        QCOMPARE(listed, alone);
+        QCOMPARE(manager.LastError(), report);
+        QVERIFY(report.find("shown insert 2") != std::string::npos);
+        QCOMPARE(
+                throughSelectColumn(manager, {"select topicid from posts order by topicid", {}, {}})
+                        .texts,
+                (std::vector<std::string> {"1", "2", "3"}));
+    }
+
+    // The file is not looked for at every statement of a list, but a database removed
+    // while the list runs is still reported before anything could be committed.
+    void removedDatabaseIsFoundByTheEndOfAList()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        QCOMPARE(manager.BeginTransaction(), 0L);
+        fileToRemove = db->sqliteFile();
+        statementsSeen = 0;
+        DbFaultInjection::SetHook(removeAtTheSecond);
+        const long result =
+                manager.ExecuteSql({insertPost(1, "a"), insertPost(2, "b"), insertPost(3, "c")},
+                                   CAdoManager::CommandText);
+        DbFaultInjection::SetHook(nullptr);
+        QCOMPARE(result, MakeDbErrorCode(DbEngine::Layer, LayerError::DatabaseFileLost));
+        QVERIFY(manager.LastError().find("shown insert 3") != std::string::npos);
+        manager.RollbackTransaction();
+    }
+};
+
+QUILLERY_REGISTER_TEST(TestStatementBatches)
+#include "tst_StatementBatches.moc"
