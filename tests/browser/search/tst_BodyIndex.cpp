@@ -11,8 +11,8 @@
 #include <QTest>
 
 #include <algorithm>
-#include <random>
 #include <map>
+#include <random>
 
 Q_DECLARE_METATYPE(TestEngine)
 
@@ -378,9 +378,8 @@ private Q_SLOTS:
         std::string twice;
         BodyPostings::AppendEntry(twice, gbk("内存"), std::string("\x02\x00", 2));
         for (const std::string &block : {std::string("\x05\xff\xff"), twice}) {
-            const BoundStatement update {"update posts_body_term set block = ?",
-                                         {SqlValue::fromBlob(block)},
-                                         {}};
+            const BoundStatement update {
+                    "update posts_body_term set block = ?", {SqlValue::fromBlob(block)}, {}};
             QCOMPARE(f.ado.ExecuteSql(update, CAdoManager::CommandText), 0L);
             BodySearchResult result;
             QCOMPARE(f.index->Search(parsed(gbk("内存")), {}, 0, 10, result), 31L);
