@@ -47,7 +47,9 @@ void Encode(const Ids &ascending, std::string &bytes)
               (static_cast<unsigned long long>(first) << 1)
                       ^ static_cast<unsigned long long>(first >> 63));
     for (std::size_t i = 1; i < ascending.size(); ++i)
-        putVarint(bytes, static_cast<unsigned long long>(ascending[i] - ascending[i - 1]));
+        putVarint(bytes,
+                  static_cast<unsigned long long>(ascending[i])
+                          - static_cast<unsigned long long>(ascending[i - 1]));
 }
 
 bool Decode(std::string_view bytes, Ids &out)
@@ -66,7 +68,14 @@ bool Decode(std::string_view bytes, Ids &out)
             out.clear();
             return false;
         }
-        id += static_cast<long long>(v);
+        // In unsigned arithmetic: a gap may span the whole range of ids, and one that
+        // wraps past the largest is broken.
+        const auto next = static_cast<long long>(static_cast<unsigned long long>(id) + v);
+        if (next <= id) {
+            out.clear();
+            return false;
+        }
+        id = next;
         out.push_back(id);
     }
     return true;
