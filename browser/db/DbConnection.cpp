@@ -457,16 +457,19 @@ bool DbConnection::eachRow(const std::string &gbkSql, const std::vector<SqlValue
                     value = SqlValue::fromInteger(sqlite3_column_int64(statement, i));
                     break;
                 case SQLITE_BLOB: {
-                    const auto *bytes = static_cast<const char *>(sqlite3_column_blob(statement, i));
+                    const auto *bytes =
+                            static_cast<const char *>(sqlite3_column_blob(statement, i));
                     value.kind = SqlValue::Blob;
-                    value.text.assign(bytes ? bytes : "", std::size_t(sqlite3_column_bytes(statement, i)));
+                    value.text.assign(bytes ? bytes : "",
+                                      std::size_t(sqlite3_column_bytes(statement, i)));
                     break;
                 }
                 case SQLITE_NULL:
                     value = SqlValue::null();
                     break;
                 default: {
-                    const auto *utf8 = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
+                    const auto *utf8 =
+                            reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
                     value = SqlValue::fromText(Gbk::fromQString(QString::fromUtf8(
                             utf8, qsizetype(sqlite3_column_bytes(statement, i)))));
                 }

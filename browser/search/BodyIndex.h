@@ -26,8 +26,8 @@
 //   - the import, for each post it inserts, inside its batch's transaction:
 //       BodyIndex index(ado, BodyIndex::EngineOf(connectionString), table);
 //       if (index.Put(topicid, ExtractPostText(fileBytes), stamp) != 0) ... index.Problem()
-//     and index.Flush() before each commit (one object per run: the version is checked once.) When the table has no body
-//     index Put returns IndexMissing and the import goes on without one.
+//     and index.Flush() before each commit (one object per run: the version is checked once.) When
+//     the table has no body index Put returns IndexMissing and the import goes on without one.
 //   - delete: Remove(topicids) in the same transaction as the rows' delete. Move
 //     changes nothing here: the room of a hit is read from the post table.
 //   - `quillery index --body`: Create() when State() is not Current, then Stamps()

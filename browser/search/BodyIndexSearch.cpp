@@ -28,36 +28,36 @@ long BodyIndexStore::postings(const std::string &term, const std::vector<Segment
     int lists = 0;
     for (const Segment &segment : segs) {
         // The block that would hold the term: the last one starting at or before it.
-        const long code = each(
-                {"select block from " + term_
-                         + " where seg = ? and term <= ? order by term desc limit 1",
-                 {SqlValue::fromInteger(segment.seg), SqlValue::fromBlob(term)},
-                 {}},
-                [&](const std::vector<SqlValue> &row) {
-                    std::size_t at = 0;
-                    std::string_view t, list;
-                    while (BodyPostings::NextEntry(row[0].text, at, t, list, broken)) {
-                        if (t != term)
-                            continue;
-                        if (!BodyPostings::Decode(list, part)) {
-                            broken = true;
-                            break;
-                        }
-                        if (!stale.empty()) {
-                            part.erase(std::remove_if(part.begin(), part.end(),
-                                                      [&](long long id) {
-                                                          const auto s = stale.find(id);
-                                                          return s != stale.end()
-                                                                  && s->second > segment.seg;
-                                                      }),
-                                       part.end());
-                        }
-                        ids.insert(ids.end(), part.begin(), part.end());
-                        ++lists;
-                        break;
-                    }
-                    return false;
-                });
+        const long code =
+                each({"select block from " + term_
+                              + " where seg = ? and term <= ? order by term desc limit 1",
+                      {SqlValue::fromInteger(segment.seg), SqlValue::fromBlob(term)},
+                      {}},
+                     [&](const std::vector<SqlValue> &row) {
+                         std::size_t at = 0;
+                         std::string_view t, list;
+                         while (BodyPostings::NextEntry(row[0].text, at, t, list, broken)) {
+                             if (t != term)
+                                 continue;
+                             if (!BodyPostings::Decode(list, part)) {
+                                 broken = true;
+                                 break;
+                             }
+                             if (!stale.empty()) {
+                                 part.erase(std::remove_if(part.begin(), part.end(),
+                                                           [&](long long id) {
+                                                               const auto s = stale.find(id);
+                                                               return s != stale.end()
+                                                                       && s->second > segment.seg;
+                                                           }),
+                                            part.end());
+                             }
+                             ids.insert(ids.end(), part.begin(), part.end());
+                             ++lists;
+                             break;
+                         }
+                         return false;
+                     });
         if (code)
             return code;
         if (broken)
@@ -96,9 +96,10 @@ long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
         if (engine_ == DbEngine::PostgreSQL) {
             // The server cuts each text out of its part, which it keeps uncompressed,
             // reading only those bytes.
-            select.sql = "select d.topicid, substr(t.texts, cast(d.at + 1 as integer), cast(d.len as "
-                         "integer)) from " + doc_
-                    + " d join " + text_ + " t on t.part = d.part where d.topicid in ("
+            select.sql =
+                    "select d.topicid, substr(t.texts, cast(d.at + 1 as integer), cast(d.len as "
+                    "integer)) from "
+                    + doc_ + " d join " + text_ + " t on t.part = d.part where d.topicid in ("
                     + Placeholders(n) + ")";
             if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
                     return unpack(row[0].integer, row[1].text);

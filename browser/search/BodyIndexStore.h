@@ -19,6 +19,9 @@
 class BodyIndexStore
 {
 public:
+    // Rows of one INSERT: few statements, each well within what either engine binds.
+    static constexpr std::size_t RowsPerInsert = 200;
+
     BodyIndexStore(CAdoManager &ado, DbEngine engine, const std::string &table);
 
     // Whether a table of that name exists.
@@ -33,8 +36,8 @@ public:
     // Writes a segment, marks what it replaces as stale, and merges full levels.
     long write(const BodyPostings::PendingSegment &segment);
     long remove(const std::vector<long long> &topicids);
-    long search(const SearchQuery &query, const BodySearchScope &scope, long long offset,
-                int limit, BodySearchResult &result);
+    long search(const SearchQuery &query, const BodySearchScope &scope, long long offset, int limit,
+                BodySearchResult &result);
 
     // The table holding the stamps, with columns topicid, filesize, modified.
     const std::string &stampTable() const { return doc_; }
@@ -58,8 +61,8 @@ private:
     long number(const BoundStatement &statement, long long &value);
     // Runs prefix + "(?, ...), ..." + suffix over the rows of `values` (columns each),
     // many rows a statement.
-    long insertRows(const std::string &prefix, std::size_t columns,
-                    std::vector<SqlValue> &values, const std::string &suffix = {});
+    long insertRows(const std::string &prefix, std::size_t columns, std::vector<SqlValue> &values,
+                    const std::string &suffix = {});
     long nextSegment(long long &seg);
     long segments(std::vector<Segment> &out);
     long staleEntries(Stale &stale);

@@ -43,9 +43,13 @@ void Encode(const Ids &ascending, std::string &bytes)
     if (ascending.empty())
         return;
     const long long first = ascending.front();
-    putVarint(bytes, (static_cast<unsigned long long>(first) << 1) ^ static_cast<unsigned long long>(first >> 63));
+    putVarint(bytes,
+              (static_cast<unsigned long long>(first) << 1)
+                      ^ static_cast<unsigned long long>(first >> 63));
     for (std::size_t i = 1; i < ascending.size(); ++i)
-        putVarint(bytes, static_cast<unsigned long long>(ascending[i] - ascending[i - 1]));
+        putVarint(bytes,
+                  static_cast<unsigned long long>(ascending[i])
+                          - static_cast<unsigned long long>(ascending[i - 1]));
 }
 
 bool Decode(std::string_view bytes, Ids &out)
@@ -64,7 +68,14 @@ bool Decode(std::string_view bytes, Ids &out)
             out.clear();
             return false;
         }
-        id += static_cast<long long>(v);
+        // In unsigned arithmetic: a gap may span the whole range of ids, and one that
+        // wraps past the largest is broken.
+        const auto next = static_cast<long long>(static_cast<unsigned long long>(id) + v);
+        if (next <= id) {
+            out.clear();
+            return false;
+        }
+        id = next;
         out.push_back(id);
     }
     return true;
@@ -134,8 +145,8 @@ std::string PackText(std::string_view text)
 {
     if (text.empty())
         return {};
-    const QByteArray packed = qCompress(
-            reinterpret_cast<const uchar *>(text.data()), qsizetype(text.size()), PackLevel);
+    const QByteArray packed = qCompress(reinterpret_cast<const uchar *>(text.data()),
+                                        qsizetype(text.size()), PackLevel);
     return std::string(packed.constData(), std::size_t(packed.size()));
 }
 
@@ -263,7 +274,8 @@ std::vector<PendingSegment::Row> PendingSegment::rows() const
     out.reserve(order.size());
     Ids list;
     for (std::uint32_t i : order) {
-        list.assign(all.begin() + std::ptrdiff_t(start[i]), all.begin() + std::ptrdiff_t(start[i + 1]));
+        list.assign(all.begin() + std::ptrdiff_t(start[i]),
+                    all.begin() + std::ptrdiff_t(start[i + 1]));
         if (!std::is_sorted(list.begin(), list.end()))
             std::sort(list.begin(), list.end());
         Row row;

@@ -72,9 +72,9 @@ private Q_SLOTS:
         QCOMPARE(seen, 2);
         QCOMPARE(manager.ExecuteSql("drop table b", 1), 0L);
         // A failing statement is reported like any other.
-        QVERIFY(manager.ForEachRow({"select k from b", {}, {}},
-                                   [](const std::vector<SqlValue> &) { return true; })
-                < 0);
+        QVERIFY(manager.ForEachRow({"select k from b", {}, {}}, [](const std::vector<SqlValue> &) {
+            return true;
+        }) < 0);
         QVERIFY(show(manager.LastError()).contains(QStringLiteral("select k from b")));
     }
 

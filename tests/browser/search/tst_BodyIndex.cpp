@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <map>
+#include <random>
 
 Q_DECLARE_METATYPE(TestEngine)
 
@@ -185,11 +186,25 @@ private Q_SLOTS:
     {
         OPEN_FIXTURE(f);
         QRandomGenerator random(20240601);
-        QCOMPARE(f.ado.BeginTransaction(), 0L);
+        // Posts in no order of their ids, in batches of a transaction each (segments
+        // merged on the way), then some indexed again: lists of several segments, out
+        // of order, with stale entries.
+        std::vector<int> order;
         for (int id = 1; id <= 240; ++id)
+            order.push_back(id);
+        std::shuffle(order.begin(), order.end(), random);
+        for (int i = 0; i < 240 + 30; ++i) {
+            if (i % 25 == 0)
+                QCOMPARE(f.ado.BeginTransaction(), 0L);
+            const int id = order[std::size_t(i % 240)];
             QVERIFY(f.put(id * 3, SearchTest::makePost(random, 40 + int(random.bounded(200))),
                           1 + id % 5));
-        QCOMPARE(f.ado.CommitTransaction(), 0L);
+            if (i % 25 == 24 || i + 1 == 240 + 30) {
+                QCOMPARE(f.index->Flush(), 0L);
+                QCOMPARE(f.ado.CommitTransaction(), 0L);
+            }
+        }
+        QVERIFY(f.rows("select count(*) from posts_body_seg").front() != "1");
 
         std::vector<std::string> queries;
         for (const char *w : SearchTest::words())
@@ -296,7 +311,8 @@ private Q_SLOTS:
             }
             QCOMPARE(f.index->Optimize(), 0L);
             verifyNoGhosts(f);
-            QCOMPARE(f.rows("select count(*) from posts_body_stale"), std::vector<std::string> {"0"});
+            QCOMPARE(f.rows("select count(*) from posts_body_stale"),
+                     std::vector<std::string> {"0"});
             QCOMPARE(f.rows("select count(*) from posts_body_seg"), std::vector<std::string> {"1"});
         }
         // After a full merge: replaced and removed again, then merged in levels.
@@ -331,9 +347,9 @@ private Q_SLOTS:
         QCOMPARE(f.index->Optimize(), 0L);
         verifyNoGhosts(f);
         // Each part is at least half used, and each post's text lies inside its part.
-        const std::vector<std::string> waste =
-                f.rows("select t.part from posts_body_text t where 2 * (select coalesce(sum(d.len), "
-                       "0) from posts_body_doc d where d.part = t.part) < length(t.texts)");
+        const std::vector<std::string> waste = f.rows(
+                "select t.part from posts_body_text t where 2 * (select coalesce(sum(d.len), "
+                "0) from posts_body_doc d where d.part = t.part) < length(t.texts)");
         QCOMPARE(waste, std::vector<std::string>());
         QCOMPARE(f.rows("select count(*) from posts_body_doc d left join posts_body_text t on "
                         "t.part = d.part where d.len > 0 and (t.part is null or d.at + d.len > "
@@ -348,6 +364,28 @@ private Q_SLOTS:
                     break;
                 }
             }
+        }
+    }
+
+    // Broken index data is refused with a message, never read as lists.
+    void brokenDataRefused_data() { engineRows(); }
+    void brokenDataRefused()
+    {
+        OPEN_FIXTURE(f);
+        QVERIFY(f.put(1, gbk("内存泄漏的问题")));
+        QVERIFY(f.put(2, gbk("内存泄漏")));
+        // A block whose entry runs past its end, and one whose list has an id twice.
+        std::string twice;
+        BodyPostings::AppendEntry(twice, gbk("内存"), std::string("\x02\x00", 2));
+        for (const std::string &block : {std::string("\x05\xff\xff"), twice}) {
+            const BoundStatement update {
+                    "update posts_body_term set block = ?", {SqlValue::fromBlob(block)}, {}};
+            QCOMPARE(f.ado.ExecuteSql(update, CAdoManager::CommandText), 0L);
+            BodySearchResult result;
+            QCOMPARE(f.index->Search(parsed(gbk("内存")), {}, 0, 10, result), 31L);
+            QVERIFY2(show(f.index->Problem()).contains(QString::fromUtf8("已损坏")),
+                     qPrintable(show(f.index->Problem())));
+            QCOMPARE(f.index->Optimize(), 31L);
         }
     }
 
