@@ -1,5 +1,6 @@
 #include "BodyIndexBuild.h"
 
+#include "BodyPostReader.h"
 #include "BodySearchTexts.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/DbEndpoint.h"
@@ -12,6 +13,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <deque>
 #include <limits>
 #include <map>
 #include <memory>
@@ -35,7 +37,7 @@ std::string formatLine(const char *utf8, std::initializer_list<std::string> gbkA
 struct PendingPost
 {
     long long topicid = 0;
-    PostText text;
+    PreparedBodyPost post;
     PostFileStamp stamp;
 };
 
@@ -199,11 +201,8 @@ bool BodyIndexBuild::buildTable(Session &session, const BodyIndexTarget &target)
     if (state != BodyIndex::State::Current && index.Create() != 0)
         return failed(target, index.Problem());
     const long long changedBefore = progress_.indexed + progress_.removed;
-    long long after = std::numeric_limits<long long>::min();
-    for (bool more = true; more && keepRunning_;) {
-        if (!indexPage(session, target, after, more))
-            return false;
-    }
+    if (!indexPosts(session, target))
+        return false;
     if (!keepRunning_ || !removeOrphans(session, target) || !keepRunning_)
         return true;
     if (state == BodyIndex::State::Current
@@ -215,16 +214,53 @@ bool BodyIndexBuild::buildTable(Session &session, const BodyIndexTarget &target)
     return code == 0 || failed(target, index.Problem());
 }
 
-bool BodyIndexBuild::indexPage(Session &session, const BodyIndexTarget &target, long long &after,
-                               bool &more)
+bool BodyIndexBuild::indexPosts(Session &session, const BodyIndexTarget &target)
+{
+    // Results of a batch or two wait for the writer, whatever their count of posts.
+    BodyPostReader reader(std::max<std::size_t>(2 * batchPosts_, BodyIndex::MaxStampRows),
+                          2 * BatchTextBytes);
+    std::string why;
+    if (!reader.Start(why)) {
+        problem_ = formatLine(BodySearchText::ThreadFailed,
+                              {Gbk::fromQString(QString::fromLocal8Bit(why.c_str()))});
+        return false;
+    }
+    long long after = std::numeric_limits<long long>::min();
+    bool more = true;
+    std::deque<std::size_t> queued; // the posts of each page handed to the reader
+    while (keepRunning_) {
+        // The next page is handed over before this one is written, so the reader has
+        // work while the writer waits on the database.
+        while (more && queued.size() < 2) {
+            std::vector<BodyReadJob> jobs;
+            if (!pageJobs(session, target, after, jobs))
+                return false;
+            more = !jobs.empty();
+            if (more) {
+                queued.push_back(jobs.size());
+                reader.Add(std::move(jobs));
+            }
+        }
+        if (queued.empty())
+            return true;
+        const std::size_t posts = queued.front();
+        queued.pop_front();
+        if (!writePage(session, target, reader, posts))
+            return false;
+    }
+    return true;
+}
+
+bool BodyIndexBuild::pageJobs(Session &session, const BodyIndexTarget &target, long long &after,
+                              std::vector<BodyReadJob> &jobs)
 {
     BodyIndex &index = *session.index;
     std::vector<BodyStampRow> rows;
     if (index.Stamps(after, BodyIndex::MaxStampRows, rows) != 0)
         return failed(target, index.Problem());
-    more = !rows.empty();
     if (rows.empty())
         return true;
+    after = rows.back().topicid;
 
     // The title and room of each row, which its file's path is made of. The table name
     // was checked by the index before.
@@ -244,86 +280,92 @@ bool BodyIndexBuild::indexPage(Session &session, const BodyIndexTarget &target, 
         facts[id] = {rs->Value(1).Text(), roomid.IsNull() ? std::string() : roomid.Text()};
     }
 
-    const auto writeBatch = [&]() {
-        if (session.pending.empty())
-            return true;
-        if (session.ado.BeginTransaction() != 0)
-            return failed(target, session.ado.LastError());
-        for (const PendingPost &post : session.pending) {
-            if (index.Put(post.topicid, post.text, post.stamp) != 0) {
-                session.ado.RollbackTransaction();
-                return failed(target, index.Problem());
-            }
-        }
-        if (index.Flush() != 0) {
-            session.ado.RollbackTransaction();
-            return failed(target, index.Problem());
-        }
-        if (session.ado.CommitTransaction() != 0) {
-            const std::string why = session.ado.LastError();
-            session.ado.RollbackTransaction();
-            return failed(target, why);
-        }
-        progress_.indexed += static_cast<long long>(session.pending.size());
-        session.pending.clear();
-        session.pendingBytes = 0;
-        return true;
-    };
-
     for (const BodyStampRow &row : rows) {
-        ++progress_.checked;
+        BodyReadJob job;
+        job.topicid = row.topicid;
+        job.indexed = row.indexed;
+        job.stamp = row.stamp;
         const std::string topicidText = std::to_string(row.topicid);
         const std::optional<std::uint32_t> fileId = PostFileTopicId(topicidText);
         if (!fileId) {
-            ++progress_.unreadable;
-            line(formatLine(BodySearchText::PostIdOutOfRange, {topicidText, target.table}));
-            continue;
-        }
-        const RowFacts &fact = facts[row.topicid];
-        PostRowInfo info;
-        info.title = fact.title;
-        info.topicidText = topicidText;
-        long long room = 0;
-        if (!fact.roomid.empty() && ParseIntegerText(fact.roomid, room)) {
-            info.roomid = static_cast<std::uint32_t>(room);
-            info.roomname = rooms_.FindRoomName(fact.roomid);
-        }
-        const std::string path =
-                FileSystem::normalize(rooms_.LocatePostFile(info, target.rootIndex));
-        if (path.empty()) {
-            ++progress_.unreadable;
-            line(formatLine(BodySearchText::NoPostLocation, {topicidText, target.table}));
-            continue;
-        }
-        std::string problem;
-        PostFileStamp stamp;
-        // An indexed post whose file is out of reach keeps its entry: a folder that is
-        // not mounted today must not empty the index.
-        if (row.indexed) {
-            if (!StampPostFile(path, stamp, problem)) {
-                ++progress_.unreadable;
-                line(formatLine(BodySearchText::PostFileProblem,
-                                {topicidText, target.table, problem}));
-                continue;
+            job.line = formatLine(BodySearchText::PostIdOutOfRange, {topicidText, target.table});
+        } else {
+            const RowFacts &fact = facts[row.topicid];
+            PostRowInfo info;
+            info.title = fact.title;
+            info.topicidText = topicidText;
+            long long room = 0;
+            if (!fact.roomid.empty() && ParseIntegerText(fact.roomid, room)) {
+                info.roomid = static_cast<std::uint32_t>(room);
+                info.roomname = rooms_.FindRoomName(fact.roomid);
             }
-            if (stamp == row.stamp)
-                continue;
+            job.path = FileSystem::normalize(rooms_.LocatePostFile(info, target.rootIndex));
+            if (job.path.empty())
+                job.line = formatLine(BodySearchText::NoPostLocation, {topicidText, target.table});
         }
-        PendingPost post;
-        post.topicid = row.topicid;
-        if (!ExtractPostFile(path, post.text, post.stamp, problem)) {
+        jobs.push_back(std::move(job));
+    }
+    return true;
+}
+
+bool BodyIndexBuild::writeBatch(Session &session, const BodyIndexTarget &target)
+{
+    BodyIndex &index = *session.index;
+    if (session.pending.empty())
+        return true;
+    if (session.ado.BeginTransaction() != 0)
+        return failed(target, session.ado.LastError());
+    for (PendingPost &post : session.pending) {
+        if (index.Put(post.topicid, std::move(post.post), post.stamp) != 0) {
+            session.ado.RollbackTransaction();
+            return failed(target, index.Problem());
+        }
+    }
+    if (index.Flush() != 0) {
+        session.ado.RollbackTransaction();
+        return failed(target, index.Problem());
+    }
+    if (session.ado.CommitTransaction() != 0) {
+        const std::string why = session.ado.LastError();
+        session.ado.RollbackTransaction();
+        return failed(target, why);
+    }
+    progress_.indexed += static_cast<long long>(session.pending.size());
+    session.pending.clear();
+    session.pendingBytes = 0;
+    return true;
+}
+
+// One page's posts as the reader hands them over, in batches of a transaction each;
+// the last batch of the page is written at its end.
+bool BodyIndexBuild::writePage(Session &session, const BodyIndexTarget &target,
+                               BodyPostReader &reader, std::size_t posts)
+{
+    for (std::size_t i = 0; i < posts; ++i) {
+        BodyReadResult result;
+        if (!keepRunning_ || !reader.Take(result)) {
+            session.pending.clear(); // not committed: a later run reads them again
+            return true;
+        }
+        ++progress_.checked;
+        if (result.kind == BodyReadResult::Kind::Unchanged)
+            continue;
+        if (result.kind == BodyReadResult::Kind::Unreadable) {
             ++progress_.unreadable;
-            line(formatLine(BodySearchText::PostFileProblem, {topicidText, target.table, problem}));
+            line(result.fileProblem ? formatLine(
+                         BodySearchText::PostFileProblem,
+                         {std::to_string(result.topicid), target.table, result.problem})
+                                    : result.problem);
             continue;
         }
-        session.pendingBytes += post.text.text.size();
-        session.pending.push_back(std::move(post));
+        session.pendingBytes += result.post.text.size();
+        session.pending.push_back({result.topicid, std::move(result.post), result.stamp});
         if (session.pending.size() >= batchPosts_ || session.pendingBytes >= BatchTextBytes) {
             if (!keepRunning_) {
-                session.pending.clear(); // not committed: a later run reads them again
+                session.pending.clear();
                 return true;
             }
-            if (!writeBatch())
+            if (!writeBatch(session, target))
                 return false;
         }
     }
@@ -331,10 +373,7 @@ bool BodyIndexBuild::indexPage(Session &session, const BodyIndexTarget &target, 
         session.pending.clear();
         return true;
     }
-    if (!writeBatch())
-        return false;
-    after = rows.back().topicid;
-    return true;
+    return writeBatch(session, target);
 }
 
 bool BodyIndexBuild::removeOrphans(Session &session, const BodyIndexTarget &target)

@@ -5,8 +5,9 @@
 // it has no index of the current rules, then every post whose file is not indexed or
 // has changed since (size and time) is read from the file its room's post location
 // entry gives and put in the index; entries of posts gone from the table are removed;
-// the index is optimised at the end. Work is committed in short batches, one
-// transaction each, so an abort (between batches) or a failure leaves the archive and
+// the index is optimised at the end. The files are read and their texts made ready on a
+// second thread (BodyPostReader.h) a batch or so ahead of the writing. Work is committed in short
+// batches, one transaction each, so an abort (between batches) or a failure leaves the archive and
 // what was committed usable, and a later run goes on from there. A post whose file
 // cannot be read is a line of its own and the run goes on; a database failure stops
 // the run with one line.
@@ -20,6 +21,8 @@
 #include <vector>
 
 class RoomModel;
+class BodyPostReader;
+struct BodyReadJob;
 
 // One post table and the top-level room whose post location entries give its files.
 struct BodyIndexTarget
@@ -98,7 +101,12 @@ public:
 private:
     struct Session;
     bool buildTable(Session &session, const BodyIndexTarget &target);
-    bool indexPage(Session &session, const BodyIndexTarget &target, long long &after, bool &more);
+    bool indexPosts(Session &session, const BodyIndexTarget &target);
+    bool pageJobs(Session &session, const BodyIndexTarget &target, long long &after,
+                  std::vector<BodyReadJob> &jobs);
+    bool writePage(Session &session, const BodyIndexTarget &target, BodyPostReader &reader,
+                   std::size_t posts);
+    bool writeBatch(Session &session, const BodyIndexTarget &target);
     bool removeOrphans(Session &session, const BodyIndexTarget &target);
     bool failed(const BodyIndexTarget &target, const std::string &why);
     void line(const std::string &text);

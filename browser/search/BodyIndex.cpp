@@ -276,7 +276,26 @@ long BodyIndex::Optimize()
     return code;
 }
 
+PreparedBodyPost BodyIndex::Prepare(std::string &&text)
+{
+    PreparedBodyPost post;
+    post.text = std::move(text);
+    post.terms = BodyPostings::DistinctTermSpans(post.text);
+    post.packed = BodyPostings::PackText(post.text);
+    return post;
+}
+
+PreparedBodyPost BodyIndex::Prepare(const PostText &text)
+{
+    return Prepare(std::string(text.text));
+}
+
 long BodyIndex::Put(long long topicid, const PostText &text, const PostFileStamp &stamp)
+{
+    return Put(topicid, Prepare(text), stamp);
+}
+
+long BodyIndex::Put(long long topicid, PreparedBodyPost &&post, const PostFileStamp &stamp)
 {
     if (const long code = checkVersion())
         return code;
@@ -287,7 +306,8 @@ long BodyIndex::Put(long long topicid, const PostText &text, const PostFileStamp
         if (const long code = flushHeld())
             return code;
     }
-    held_->add(topicid, text.text, stamp.size, stamp.modified);
+    held_->addPrepared(topicid, post.text, post.terms, stamp.size, stamp.modified,
+                       std::move(post.packed));
     const bool caller = ado_.InTransaction();
     held_->transaction = caller ? ado_.TransactionNumber() : 0;
     if (!caller || held_->weight() > MaxHeldBytes)

@@ -51,8 +51,9 @@
 // back are dropped; those of one committed without Flush are written at the next call.
 // Every other operation writes what is held first.
 //
-// Threads: like the CAdoManager it is given, one thread at a time.
+// Threads: like the CAdoManager it is given, one thread at a time; Prepare on any.
 
+#include "BodyPostings.h"
 #include "PostText.h"
 #include "SearchQuery.h"
 
@@ -86,9 +87,15 @@ struct BodyStampRow
 };
 
 class BodyIndexStore;
-namespace BodyPostings {
-class PendingSegment;
-}
+
+// A post's text made ready for Put by BodyIndex::Prepare: the work that needs neither
+// the database nor the index object, so that it can be done on another thread.
+struct PreparedBodyPost
+{
+    std::string text; // the normalised text
+    std::vector<BodyPostings::TermSpan> terms; // distinct, in text
+    std::string packed; // the text as the index keeps it
+};
 
 class BodyIndex
 {
@@ -123,8 +130,13 @@ public:
     // transaction of the caller's; may take a while on a large table.
     long Optimize();
 
-    // Adds a post's text or replaces what the index held for it.
+    // Adds a post's text or replaces what the index held for it: Prepare, then Put of
+    // the prepared post.
     long Put(long long topicid, const PostText &text, const PostFileStamp &stamp);
+    long Put(long long topicid, PreparedBodyPost &&post, const PostFileStamp &stamp);
+    // The terms and packed text of a post's text. Any thread, no object needed.
+    static PreparedBodyPost Prepare(const PostText &text);
+    static PreparedBodyPost Prepare(std::string &&text);
     // Removes posts; topicids the index does not hold are passed over.
     long Remove(const std::vector<long long> &topicids);
     // Writes what Put and Remove may hold back to write many posts at once. A caller

@@ -141,6 +141,22 @@ std::vector<std::string> Terms(std::string_view text)
     return terms;
 }
 
+std::vector<TermSpan> DistinctTermSpans(std::string_view text)
+{
+    std::vector<TermSpan> spans;
+    ForEachTerm(text, [&](std::string_view t) {
+        spans.push_back({std::uint32_t(t.data() - text.data()), std::uint32_t(t.size())});
+    });
+    const auto view = [text](const TermSpan &s) { return text.substr(s.at, s.size); };
+    std::sort(spans.begin(), spans.end(),
+              [&](const TermSpan &a, const TermSpan &b) { return view(a) < view(b); });
+    spans.erase(
+            std::unique(spans.begin(), spans.end(),
+                        [&](const TermSpan &a, const TermSpan &b) { return view(a) == view(b); }),
+            spans.end());
+    return spans;
+}
+
 std::string PackText(std::string_view text)
 {
     if (text.empty())
@@ -241,6 +257,15 @@ void PendingSegment::add(long long topicid, std::string_view text, long long siz
 {
     ForEachTerm(text, [&](std::string_view term) { addTerm(term); });
     addPacked(topicid, size, modified, PackText(text));
+}
+
+void PendingSegment::addPrepared(long long topicid, std::string_view text,
+                                 const std::vector<TermSpan> &terms, long long size,
+                                 long long modified, std::string packed)
+{
+    for (const TermSpan &term : terms)
+        addTerm(text.substr(term.at, term.size));
+    addPacked(topicid, size, modified, std::move(packed));
 }
 
 void PendingSegment::addPacked(long long topicid, long long size, long long modified,

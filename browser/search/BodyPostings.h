@@ -37,6 +37,16 @@ void ForEachTerm(std::string_view text, F &&f);
 // The distinct terms of a normalised text, sorted by bytes.
 std::vector<std::string> Terms(std::string_view text);
 
+// A term as a place in the text it comes from.
+struct TermSpan
+{
+    std::uint32_t at = 0;
+    std::uint32_t size = 0;
+};
+// The distinct terms of a normalised text as spans into it, in no particular order:
+// what a segment needs of a post, worked out without the segment.
+std::vector<TermSpan> DistinctTermSpans(std::string_view text);
+
 // A block of posting lists: entries (term, list) in term order, each a varint length
 // and the term's bytes, a varint length and the list's bytes.
 void AppendEntry(std::string &block, std::string_view term, std::string_view ids);
@@ -72,6 +82,10 @@ public:
     };
 
     void add(long long topicid, std::string_view text, long long size, long long modified);
+    // The same from the post's distinct terms (DistinctTermSpans of text) and its
+    // packed text.
+    void addPrepared(long long topicid, std::string_view text, const std::vector<TermSpan> &terms,
+                     long long size, long long modified, std::string packed);
     // A post's packed text alone, without its terms (texts moved elsewhere).
     void addPacked(long long topicid, long long size, long long modified, std::string packed);
     bool holds(long long topicid) const { return ids_.count(topicid) != 0; }
