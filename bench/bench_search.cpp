@@ -315,7 +315,7 @@ int main(int argc, char **argv)
     // What the index build cannot go below: the texts from the files, their terms into
     // segments of a batch, their kept texts compressed; each timed apart.
     // (The first posts are enough for the times of one.)
-    double extractMs = 0, termsMs = 0, packMs = 0;
+    double extractMs = 0, termsMs = 0, packMs = 0, prepareMs = 0;
     const long long timed = std::min(posts, 20000LL);
     {
         BodyPostings::PendingSegment segment;
@@ -334,6 +334,9 @@ int main(int argc, char **argv)
             Bench::Stopwatch v;
             const std::string packed = BodyPostings::PackText(text.text);
             packMs += v.milliseconds();
+            Bench::Stopwatch w;
+            const PreparedBodyPost prepared = BodyIndex::Prepare(text);
+            prepareMs += w.milliseconds();
             if (id % BatchPosts == 0)
                 segment.clear();
         }
@@ -413,6 +416,8 @@ int main(int argc, char **argv)
     std::printf("  per post: text %.0f us, terms and kept text %.0f us, of which packing %.0f us\n",
                 1000 * extractMs / double(timed), 1000 * termsMs / double(timed),
                 1000 * packMs / double(timed));
+    std::printf("  per post on the reading thread: text and its preparation %.0f us\n",
+                1000 * (extractMs + prepareMs) / double(timed));
     std::printf("%-34s %14.0f %14.0f\n", "index build (posts/s)", lite.rate, pg.rate);
     std::printf("%-34s %14.1f %14.1f\n", "  CPU of this process (s)", lite.cpu, pg.cpu);
     std::printf("%-34s %14.1f %14.1f\n", "index size (MB)", lite.sizeMb, pg.sizeMb);

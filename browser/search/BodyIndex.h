@@ -93,7 +93,7 @@ class BodyIndexStore;
 struct PreparedBodyPost
 {
     std::string text; // the normalised text
-    std::vector<BodyPostings::TermSpan> terms; // distinct, in text
+    std::vector<BodyPostings::TermSpan> terms; // DistinctTermSpans of text
     std::string packed; // the text as the index keeps it
 };
 

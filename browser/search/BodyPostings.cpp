@@ -35,6 +35,20 @@ bool getVarint(std::string_view bytes, std::size_t &at, unsigned long long &v)
     return false;
 }
 
+// A term of up to 7 bytes as one number: its bytes and its length (never 0).
+std::uint64_t shortTermKey(std::string_view term)
+{
+    std::uint64_t key = term.size();
+    for (std::size_t i = 0; i < term.size(); ++i)
+        key |= std::uint64_t(static_cast<unsigned char>(term[i])) << (8 * (i + 1));
+    return key;
+}
+
+std::size_t slotOf(std::uint64_t key, std::size_t mask)
+{
+    return std::size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+}
+
 } // namespace
 
 void Encode(const Ids &ascending, std::string &bytes)
@@ -147,13 +161,27 @@ std::vector<TermSpan> DistinctTermSpans(std::string_view text)
     ForEachTerm(text, [&](std::string_view t) {
         spans.push_back({std::uint32_t(t.data() - text.data()), std::uint32_t(t.size())});
     });
-    const auto view = [text](const TermSpan &s) { return text.substr(s.at, s.size); };
-    std::sort(spans.begin(), spans.end(),
-              [&](const TermSpan &a, const TermSpan &b) { return view(a) < view(b); });
-    spans.erase(
-            std::unique(spans.begin(), spans.end(),
-                        [&](const TermSpan &a, const TermSpan &b) { return view(a) == view(b); }),
-            spans.end());
+    // Short terms, nearly all of them, are told apart by their bytes as one key; a long
+    // one may stay twice (the segment takes a term once per post anyway).
+    std::size_t size = 64;
+    while (size < spans.size() * 2)
+        size <<= 1;
+    std::vector<std::uint64_t> seen(size, 0);
+    const std::size_t mask = size - 1;
+    std::size_t kept = 0;
+    for (const TermSpan &span : spans) {
+        if (span.size <= 7) {
+            const std::uint64_t key = shortTermKey(text.substr(span.at, span.size));
+            std::size_t at = slotOf(key, mask);
+            while (seen[at] != 0 && seen[at] != key)
+                at = (at + 1) & mask;
+            if (seen[at] == key)
+                continue;
+            seen[at] = key;
+        }
+        spans[kept++] = span;
+    }
+    spans.resize(kept);
     return spans;
 }
 
@@ -205,7 +233,7 @@ void PendingSegment::grow()
     for (const Slot &slot : old) {
         if (slot.key == 0)
             continue;
-        std::size_t at = std::size_t((slot.key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+        std::size_t at = slotOf(slot.key, mask);
         while (slots_[at].key != 0)
             at = (at + 1) & mask;
         slots_[at] = slot;
@@ -228,13 +256,11 @@ void PendingSegment::addTerm(std::string_view term)
         }
         return;
     }
-    std::uint64_t key = term.size();
-    for (std::size_t i = 0; i < term.size(); ++i)
-        key |= std::uint64_t(static_cast<unsigned char>(term[i])) << (8 * (i + 1));
+    const std::uint64_t key = shortTermKey(term);
     if ((used_ + 1) * 2 > slots_.size())
         grow();
     const std::size_t mask = slots_.size() - 1;
-    std::size_t at = std::size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+    std::size_t at = slotOf(key, mask);
     while (slots_[at].key != 0 && slots_[at].key != key)
         at = (at + 1) & mask;
     Slot &slot = slots_[at];

@@ -43,8 +43,8 @@ struct TermSpan
     std::uint32_t at = 0;
     std::uint32_t size = 0;
 };
-// The distinct terms of a normalised text as spans into it, in no particular order:
-// what a segment needs of a post, worked out without the segment.
+// The terms of a normalised text as spans into it, each short one (up to 7 bytes) once,
+// in the order met: what a segment needs of a post, worked out without the segment.
 std::vector<TermSpan> DistinctTermSpans(std::string_view text);
 
 // A block of posting lists: entries (term, list) in term order, each a varint length
