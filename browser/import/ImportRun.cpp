@@ -364,7 +364,12 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
         ItemVisitor visitor(reader, [&](RunItem &&item) { consume(std::move(item)); });
         walker.ScanDirectory(directory, rootRoomItem, visitor);
     } else {
-        RunItemQueue queue(std::max(QueueChunks, tuning_.maxBatchRows / ChunkItems));
+        // With the body index on, the writer is the slower by far and each file carries its
+        // text: a batch is closed by time long before it fills, and a queue of a full batch
+        // would only hold a few hundred megabytes of texts waiting.
+        RunItemQueue queue(bodyIndex.Active()
+                                   ? QueueChunks
+                                   : std::max(QueueChunks, tuning_.maxBatchRows / ChunkItems));
         std::atomic<bool> readerRunning {true};
         const auto readFiles = [&] {
             RunItemQueue::Chunk chunk;

@@ -87,6 +87,16 @@ struct SearchArchive : ArchiveFixture
         BodyIndexBuild build(rooms, rooms.GetConnectionString());
         return build.Run(BodyIndexBuild::TargetsOf(rooms)) == BodyIndexOutcome::Completed;
     }
+
+    // The configuration loaded, the posts listed and indexed, the window on screen.
+    static bool showIndexed(CMainFrame &frame)
+    {
+        if (!frame.LoadConfiguration(std::nullopt) || !addRows(frame) || !buildIndex(frame))
+            return false;
+        frame.resize(1100, 700);
+        frame.show();
+        return QTest::qWaitForWindowExposed(&frame);
+    }
 };
 
 QStringList column(CPostListView *list, int column)
@@ -157,12 +167,7 @@ private Q_SLOTS:
         SearchArchive archive;
         MessageBoxRecorder recorder;
         CMainFrame frame;
-        QVERIFY(frame.LoadConfiguration(std::nullopt));
-        QVERIFY(SearchArchive::addRows(frame));
-        QVERIFY(SearchArchive::buildIndex(frame));
-        frame.resize(1100, 700);
-        frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(SearchArchive::showIndexed(frame));
 
         CPostListView *list = frame.postList();
         frame.roomTree()->setCurrentItem(nullptr);
@@ -381,12 +386,7 @@ private Q_SLOTS:
         SearchArchive archive;
         MessageBoxRecorder recorder;
         CMainFrame frame;
-        QVERIFY(frame.LoadConfiguration(std::nullopt));
-        QVERIFY(SearchArchive::addRows(frame));
-        QVERIFY(SearchArchive::buildIndex(frame));
-        frame.resize(1100, 700);
-        frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(SearchArchive::showIndexed(frame));
         CPostView *view = frame.postPanel()->view();
 
         QVERIFY(frame.bodySearch()->Search(u("内存泄漏 error -重启")));
