@@ -382,31 +382,17 @@ void DbConnection::releaseSqlite(sqlite3_stmt *statement)
 bool DbConnection::runSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
                              DbError &error)
 {
-    if (!checkOpen(error))
-        return false;
-    error = DbError();
-    sqlite3_stmt *statement = boundSqlite(gbkSql, values, error);
-    if (!statement) {
-        if (error.code)
-            return false;
-        QSqlQuery *query = execPrepared(Gbk::toQString(gbkSql), values, error);
-        if (query)
-            query->finish();
-        return query != nullptr;
-    }
-    int result;
-    do {
-        result = sqlite3_step(statement);
-    } while (result == SQLITE_ROW);
-    const bool done = result == SQLITE_DONE;
-    if (!done)
-        error = sqliteStepError();
-    releaseSqlite(statement);
-    return done;
+    return stepSqlite(gbkSql, values, nullptr, error);
 }
 
 bool DbConnection::querySqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
                                std::vector<QVariant> &firstColumn, DbError &error)
+{
+    return stepSqlite(gbkSql, values, &firstColumn, error);
+}
+
+bool DbConnection::stepSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                              std::vector<QVariant> *firstColumn, DbError &error)
 {
     if (!checkOpen(error))
         return false;
@@ -418,13 +404,15 @@ bool DbConnection::querySqlite(const std::string &gbkSql, const std::vector<SqlV
         QSqlQuery *query = execPrepared(Gbk::toQString(gbkSql), values, error);
         if (!query)
             return false;
-        while (query->next())
-            firstColumn.push_back(query->value(0));
+        while (firstColumn && query->next())
+            firstColumn->push_back(query->value(0));
         return finish(*query, error);
     }
     int result;
-    while ((result = sqlite3_step(statement)) == SQLITE_ROW)
-        firstColumn.push_back(columnValue(statement));
+    while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+        if (firstColumn)
+            firstColumn->push_back(columnValue(statement));
+    }
     const bool done = result == SQLITE_DONE;
     if (!done)
         error = sqliteStepError();

@@ -121,6 +121,10 @@ private:
                               DbError &error);
     DbError sqliteStepError() const;
     static void releaseSqlite(sqlite3_stmt *statement);
+    // runSqlite and querySqlite: the statement stepped to its end, keeping the first
+    // column of its rows when firstColumn is given.
+    bool stepSqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,
+                    std::vector<QVariant> *firstColumn, DbError &error);
     static int onProgress(void *self);
 
     DbEndpoint endpoint_;
