@@ -5,9 +5,11 @@
 // four classes of queries drawn from the corpus, median and 99th percentile, and whether
 // every query gives exactly the posts a brute-force scan of the normalised texts gives.
 //
-//   bench_search [posts] [sqlite|postgresql]
+//   bench_search [posts] [sqlite|postgresql] [--keep DIR [--queries-only]]
 //       posts: default 5000; the full run takes 1000000. An engine named: that one
-//       alone (the other's column stays empty).
+//       alone (the other's column stays empty). --keep: the posts and the SQLite archive
+//       stay in DIR, and a later run reads the posts there instead of making them again;
+//       --queries-only then asks the kept archive's index without building it (SQLite).
 //
 // The machine's load average is printed before and after: the figures of a loaded
 // machine are not those of an idle one.
@@ -27,6 +29,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -157,17 +160,10 @@ long long postgresBytes(CAdoManager &ado)
     return bytes;
 }
 
-Figures runEngine(const std::string &connection, const std::string &root, long long posts,
-                  std::map<std::string, std::vector<Query *>> &classes)
+// The index built from the files as the build does it, timed, with its size.
+void buildIndex(CAdoManager &ado, BodyIndex &index, DbEngine engine, const std::string &root,
+                long long posts, Figures &f)
 {
-    Figures f;
-    CAdoManager ado;
-    if (ado.OpenAdoConnection(connection) != 0)
-        die(ado.LastError());
-    const DbEngine engine = BodyIndex::EngineOf(connection);
-    BodyIndex index(ado, engine, "posts");
-    if (index.Create() != 0)
-        die(index.Problem());
     const long long before = engine == DbEngine::SQLite ? sqliteBytes(ado) : 0;
     const long rss = Bench::processMemoryKb("VmRSS");
     const double cpu0 = cpuSeconds();
@@ -225,6 +221,21 @@ Figures runEngine(const std::string &connection, const std::string &root, long l
                       "pg_total_relation_size('posts_body_text') / 1048576.0, "
                       "pg_total_relation_size('posts_body_doc') / 1048576.0, "
                       "(select count(*) / 1e3 from posts_body_term)");
+}
+
+Figures runEngine(const std::string &connection, const std::string &root, long long posts,
+                  std::map<std::string, std::vector<Query *>> &classes, bool queriesOnly = false)
+{
+    Figures f;
+    CAdoManager ado;
+    if (ado.OpenAdoConnection(connection) != 0)
+        die(ado.LastError());
+    const DbEngine engine = BodyIndex::EngineOf(connection);
+    BodyIndex index(ado, engine, "posts");
+    if (!queriesOnly && index.Create() != 0)
+        die(index.Problem());
+    if (!queriesOnly)
+        buildIndex(ado, index, engine, root, posts, f);
     for (auto &[name, queries] : classes) {
         for (Query *q : queries) {
             BodySearchResult page;
@@ -256,16 +267,35 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // progress shows while it runs
-    const long long posts = argc > 1 ? std::atoll(argv[1]) : 5000;
+    long long posts = 5000;
+    std::string only, keep;
+    bool queriesOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--keep" && i + 1 < argc)
+            keep = argv[++i];
+        else if (arg == "--queries-only")
+            queriesOnly = true;
+        else if (arg == "sqlite" || arg == "postgresql")
+            only = arg;
+        else if (!arg.empty() && arg[0] >= '0' && arg[0] <= '9')
+            posts = std::atoll(arg.c_str());
+        else
+            die("usage: bench_search [posts] [sqlite|postgresql] [--keep DIR [--queries-only]]");
+    }
     if (posts < 100)
         die("posts: at least 100");
-    const std::string only = argc > 2 ? argv[2] : "";
-    if (!only.empty() && only != "sqlite" && only != "postgresql")
-        die("engine: sqlite or postgresql");
+    if (queriesOnly && (keep.empty() || only != "sqlite"))
+        die("--queries-only asks a kept SQLite archive: give --keep DIR and sqlite");
     std::printf("load average at start: %s\n", loadAverage().c_str());
 
     QTemporaryDir dir(QDir::tempPath() + QLatin1String("/bench_search-XXXXXX"));
-    const std::string root = FileSystem::fromQtPath(dir.path()) + "/posts";
+    if (!keep.empty())
+        QDir().mkpath(Gbk::toQString(keep));
+    const QString base = keep.empty() ? dir.path() : Gbk::toQString(keep);
+    const std::string root = FileSystem::fromQtPath(base) + "/posts";
+    std::string kept;
+    const bool reuse = !keep.empty() && !FileSystem::readWholeFile(postPath(root, 1), kept);
     SearchCorpus corpus(20240601);
     long long fileBytes = 0;
     long long textBytes = 0;
@@ -282,8 +312,14 @@ int main(int argc, char **argv)
     };
     Bench::Stopwatch generation;
     for (long long id = 1; id <= posts; ++id) {
-        const std::string page = corpus.makePost(id);
-        if (FileSystem::writeWholeFile(postPath(root, id), page)) {
+        std::string page;
+        if (reuse) {
+            if (FileSystem::readWholeFile(postPath(root, id), page))
+                die("cannot read " + postPath(root, id));
+        } else {
+            page = corpus.makePost(id);
+        }
+        if (!reuse && FileSystem::writeWholeFile(postPath(root, id), page)) {
             QDir().mkpath(QString::fromStdString(
                     FileSystem::toDiskPath(root + "/" + std::to_string(id / 1000))));
             if (FileSystem::writeWholeFile(postPath(root, id), page))
@@ -313,9 +349,9 @@ int main(int argc, char **argv)
     std::printf("%lld posts generated in %.1f s\n", posts, generation.milliseconds() / 1000);
 
     // What the index build cannot go below: the texts from the files, their terms into
-    // segments of a batch, their kept texts compressed; each timed apart.
+    // segments of a batch; each timed apart.
     // (The first posts are enough for the times of one.)
-    double extractMs = 0, termsMs = 0, packMs = 0, prepareMs = 0;
+    double extractMs = 0, termsMs = 0, prepareMs = 0;
     const long long timed = std::min(posts, 20000LL);
     {
         BodyPostings::PendingSegment segment;
@@ -331,9 +367,6 @@ int main(int argc, char **argv)
             BodyPostings::ForEachTerm(text.text, [&](std::string_view) {});
             segment.add(id, text.text, stamp.size, stamp.modified);
             termsMs += u.milliseconds();
-            Bench::Stopwatch v;
-            const std::string packed = BodyPostings::PackText(text.text);
-            packMs += v.milliseconds();
             Bench::Stopwatch w;
             const PreparedBodyPost prepared = BodyIndex::Prepare(text);
             prepareMs += w.milliseconds();
@@ -382,14 +415,16 @@ int main(int argc, char **argv)
     std::printf("brute-force scan of %zu candidates in %.1f s\n", queries.size(),
                 scan.milliseconds() / 1000);
 
-    const QString sqliteFile = dir.path() + QLatin1String("/archive.db");
+    const QString sqliteFile = base + QLatin1String("/archive.db");
     const std::string sqlite = "Provider=SQLite;Data Source=" + FileSystem::fromQtPath(sqliteFile);
+    if (!queriesOnly)
+        QFile::remove(sqliteFile);
     std::string error;
     if (EnsureEmbeddedDatabase(sqlite, {"posts"}, error) != 0)
         die(error);
     Figures lite;
     if (only != "postgresql")
-        lite = runEngine(sqlite, root, posts, classes);
+        lite = runEngine(sqlite, root, posts, classes, queriesOnly);
     // Printed at once too: a long run's first half is not lost with its second.
     std::printf("SQLite: build %.0f posts/s, size %.1f MB, memory growth %ld MB, %d/%d exact\n",
                 lite.rate, lite.sizeMb, lite.growthMb, lite.exact, lite.asked);
@@ -413,9 +448,8 @@ int main(int argc, char **argv)
                 double(fileBytes) / double(posts) / 1024, gbkMb, textMb);
     std::printf("%-34s %14s %14s\n", "", "SQLite", "PostgreSQL");
     std::printf("%-34s %14.0f %14s\n", "texts from files alone (posts/s)", extractionRate, "");
-    std::printf("  per post: text %.0f us, terms and kept text %.0f us, of which packing %.0f us\n",
-                1000 * extractMs / double(timed), 1000 * termsMs / double(timed),
-                1000 * packMs / double(timed));
+    std::printf("  per post: text %.0f us, terms and kept text %.0f us\n",
+                1000 * extractMs / double(timed), 1000 * termsMs / double(timed));
     std::printf("  per post on the reading thread: text and its preparation %.0f us\n",
                 1000 * (extractMs + prepareMs) / double(timed));
     std::printf("%-34s %14.0f %14.0f\n", "index build (posts/s)", lite.rate, pg.rate);

@@ -64,8 +64,7 @@ void BodyPostReader::Stop()
 
 std::size_t BodyPostReader::weight(const BodyReadResult &result)
 {
-    return result.post.text.size() + result.post.packed.size()
-            + result.post.terms.size() * sizeof(BodyPostings::TermSpan);
+    return result.post.text.size() + result.post.terms.size() * sizeof(BodyPostings::TermSpan);
 }
 
 void BodyPostReader::run()

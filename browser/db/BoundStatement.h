@@ -37,3 +37,13 @@ struct BoundStatement
 
     const std::string &shown() const { return display.empty() ? sql : display; }
 };
+
+// Bytes of a blob in a row of a rowid table, read where they lie
+// (CAdoManager::ReadBlobSlices).
+struct BlobSlice
+{
+    long long rowid = 0;
+    long long at = 0;
+    long long len = 0;
+    std::string bytes; // filled by the read
+};

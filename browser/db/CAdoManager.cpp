@@ -266,6 +266,28 @@ long CAdoManager::ForEachRow(const BoundStatement &statement, const RowFunction 
     }
 }
 
+long CAdoManager::ReadBlobSlices(const std::string &table, const std::string &column,
+                                 std::vector<BlobSlice> &slices)
+{
+    const std::string shown = "read " + table + "." + column;
+    try {
+        DbFaultInjection::Point("ExecuteSql[Rs]");
+        DbError error;
+        if (!prepareCommand(CommandText, error))
+            return reportExecuteFailure(DbText::ExecuteRsFailed, shown, error);
+        StatementScope scope(*connection_);
+        if (!connection_->readSqliteSlices(table, column, slices, error))
+            return reportExecuteFailure(DbText::ExecuteRsFailed, shown, error);
+        return ResultCode::Success;
+    } catch (...) {
+        noteUnexpected([&] {
+            lastReason_.clear();
+            lastError_ = Gbk::literal(DbText::ExecuteRsUnexpected);
+        });
+        return ResultCode::GeneralFailure;
+    }
+}
+
 long CAdoManager::SelectColumn(const BoundStatement &statement, std::vector<CAdoValue> &values,
                                long options)
 {

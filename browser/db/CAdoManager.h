@@ -135,6 +135,10 @@ public:
     // with a report, as ExecuteSql.
     using RowFunction = std::function<bool(const std::vector<SqlValue> &row)>;
     long ForEachRow(const BoundStatement &statement, const RowFunction &rowFn);
+    // SQLite: DbConnection::readSqliteSlices of a table's blob column (call it in a
+    // transaction). 0 or a code with a report, as ExecuteSql.
+    long ReadBlobSlices(const std::string &table, const std::string &column,
+                        std::vector<BlobSlice> &slices);
 
     // 0, or a code and a report like every other operation. 31 without a report when
     // one is already open (Begin) or none is open (Commit, Rollback).

@@ -281,7 +281,6 @@ PreparedBodyPost BodyIndex::Prepare(std::string &&text)
     PreparedBodyPost post;
     post.text = std::move(text);
     post.terms = BodyPostings::DistinctTermSpans(post.text);
-    post.packed = BodyPostings::PackText(post.text);
     return post;
 }
 
@@ -306,8 +305,7 @@ long BodyIndex::Put(long long topicid, PreparedBodyPost &&post, const PostFileSt
         if (const long code = flushHeld())
             return code;
     }
-    held_->addPrepared(topicid, post.text, post.terms, stamp.size, stamp.modified,
-                       std::move(post.packed));
+    held_->addPrepared(topicid, std::move(post.text), post.terms, stamp.size, stamp.modified);
     const bool caller = ado_.InTransaction();
     held_->transaction = caller ? ado_.TransactionNumber() : 0;
     if (!caller || held_->weight() > MaxHeldBytes)
@@ -438,5 +436,23 @@ long BodyIndex::Search(const SearchQuery &query, const BodySearchScope &scope, l
         return code;
     if (const long code = Flush())
         return code;
-    return fail(store_->search(query, scope, std::max(0LL, offset), std::max(0, limit), result));
+    // One snapshot for all the statements of a search: a merge or a compaction by another
+    // program between two of them would move what the first found. Held for the search
+    // alone, and never a write lock.
+    const bool own = !ado_.InTransaction();
+    if (own) {
+        const char *begin = engine_ == DbEngine::SQLite
+                ? "BEGIN DEFERRED"
+                : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+        if (const long code = ado_.ExecuteSql(begin, CAdoManager::CommandText)) {
+            problem_ = ado_.LastError();
+            return code;
+        }
+    }
+    const long code =
+            fail(store_->search(query, scope, std::max(0LL, offset), std::max(0, limit), result));
+    // Nothing was written: a failure to end it changes no result.
+    if (own)
+        ado_.ExecuteSql(code ? "ROLLBACK" : "COMMIT", CAdoManager::CommandText);
+    return code;
 }

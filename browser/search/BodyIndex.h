@@ -12,8 +12,10 @@
 //   T_body_term  (seg, term, ids, primary key (seg, term)): a segment's posting lists,
 //                term = the term's GBK bytes (BodyTokens.h), ids = the ascending
 //                topicids of the segment's posts holding it (BodyPostings.h)
-//   T_body_doc   (topicid primary key, filesize, modified, text): the file's stamp, and
-//                its normalised text compressed (zlib) for the exact check of phrases
+//   T_body_doc   (topicid primary key, filesize, modified, part, at, len): the file's
+//                stamp, and where in T_body_text its normalised text lies
+//   T_body_text  (part primary key, texts): normalised texts of many posts end to end,
+//                kept as they are for the exact check of phrases (read a text at a time)
 //   T_body_stale (topicid primary key, below): the post's entries in segments numbered
 //                below this are stale (its file was indexed again, or it was removed)
 // A run of Puts builds a segment in memory and writes it at once (at Flush, or when
@@ -94,7 +96,6 @@ struct PreparedBodyPost
 {
     std::string text; // the normalised text
     std::vector<BodyPostings::TermSpan> terms; // DistinctTermSpans of text
-    std::string packed; // the text as the index keeps it
 };
 
 class BodyIndex
@@ -134,7 +135,7 @@ public:
     // the prepared post.
     long Put(long long topicid, const PostText &text, const PostFileStamp &stamp);
     long Put(long long topicid, PreparedBodyPost &&post, const PostFileStamp &stamp);
-    // The terms and packed text of a post's text. Any thread, no object needed.
+    // The terms of a post's text, with the text. Any thread, no object needed.
     static PreparedBodyPost Prepare(const PostText &text);
     static PreparedBodyPost Prepare(std::string &&text);
     // Removes posts; topicids the index does not hold are passed over.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 #include <unordered_map>
 
 namespace {
@@ -72,23 +73,10 @@ long BodyIndexStore::postings(const std::string &term, const std::vector<Segment
 long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
                                const std::function<void(long long, const std::string &)> &check)
 {
-    struct Where
-    {
-        long long topicid, part, at, len;
-    };
-    std::vector<Where> where;
-    std::unordered_map<long long, std::string> parts;
-    std::string text;
-    bool broken = false;
-    auto unpack = [&](long long topicid, std::string_view packed) {
-        if (!BodyPostings::UnpackText(packed, text)) {
-            broken = true;
-            return false;
-        }
-        check(topicid, text);
-        return true;
-    };
-    for (std::size_t at = 0; at < ids.size() && !broken; at += TextsPerRead) {
+    std::vector<BlobSlice> slices;
+    std::vector<long long> owners; // by slice
+    std::vector<std::size_t> order;
+    for (std::size_t at = 0; at < ids.size(); at += TextsPerRead) {
         const std::size_t n = std::min(TextsPerRead, ids.size() - at);
         BoundStatement select {{}, {}, {}};
         for (std::size_t i = 0; i < n; ++i)
@@ -102,45 +90,43 @@ long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
                     + doc_ + " d join " + text_ + " t on t.part = d.part where d.topicid in ("
                     + Placeholders(n) + ")";
             if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
-                    return unpack(row[0].integer, row[1].text);
+                    check(row[0].integer, row[1].text);
+                    return true;
                 }))
                 return code;
             continue;
         }
         select.sql = "select topicid, part, at, len from " + doc_ + " where topicid in ("
                 + Placeholders(n) + ")";
-        where.clear();
+        slices.clear();
+        owners.clear();
         if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
-                where.push_back({row[0].integer, row[1].integer, row[2].integer, row[3].integer});
+                owners.push_back(row[0].integer);
+                slices.push_back({row[1].integer, row[2].integer, row[3].integer, {}});
                 return true;
             }))
             return code;
-        // The parts these texts are in, each read once.
-        parts.clear();
-        select.values.clear();
-        for (const Where &w : where) {
-            if (w.len > 0 && parts.emplace(w.part, std::string()).second)
-                select.values.push_back(SqlValue::fromInteger(w.part));
+        // Each text read where it lies in its part: a part holds many, and reading all of
+        // it for one cost more than the check.
+        order.resize(slices.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return std::tie(slices[a].rowid, slices[a].at)
+                    < std::tie(slices[b].rowid, slices[b].at);
+        });
+        std::vector<BlobSlice> sorted;
+        sorted.reserve(slices.size());
+        for (const std::size_t i : order)
+            sorted.push_back(std::move(slices[i]));
+        if (const long code = ado_.ReadBlobSlices(text_, "texts", sorted)) {
+            problem_ = ado_.LastError();
+            return code;
         }
-        if (!select.values.empty()) {
-            select.sql = "select part, texts from " + text_ + " where part in ("
-                    + Placeholders(select.values.size()) + ")";
-            if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
-                    parts[row[0].integer] = row[1].text;
-                    return true;
-                }))
-                return code;
-        }
-        for (const Where &w : where) {
-            const std::string &texts = parts[w.part];
-            if (w.at < 0 || w.len < 0 || w.at + w.len > (long long)texts.size())
-                return brokenData("text");
-            if (!unpack(w.topicid,
-                        std::string_view(texts).substr(std::size_t(w.at), std::size_t(w.len))))
-                break;
-        }
+        for (std::size_t k = 0; k < sorted.size(); ++k)
+            check(owners[order[k]], sorted[k].bytes);
     }
-    return broken ? brokenData("text") : 0;
+    return 0;
 }
 
 long BodyIndexStore::inScope(const BodySearchScope &scope, BodyPostings::Ids &ids)

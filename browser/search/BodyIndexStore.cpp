@@ -135,7 +135,8 @@ long BodyIndexStore::create()
         if (const long code = run(sql))
             return code;
     }
-    // Blocks and texts are compressed already: PostgreSQL need not try again.
+    // Blocks are packed already, and a text is read as a slice of its part, which a
+    // compressed value would have to be unpacked whole for.
     if (!lite) {
         for (const std::string &sql :
              {"alter table " + term_ + " alter column block set storage external",

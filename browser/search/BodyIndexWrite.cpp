@@ -146,7 +146,7 @@ long BodyIndexStore::writeTexts(const std::vector<BodyPostings::PendingSegment::
             " on conflict (topicid) do update set filesize = excluded.filesize, modified = "
             "excluded.modified, part = excluded.part, at = excluded.at, len = excluded.len";
     for (const auto &doc : docs) {
-        if (!texts.empty() && texts.size() + doc.packed.size() > TextPartBytes) {
+        if (!texts.empty() && texts.size() + doc.text.size() > TextPartBytes) {
             if (const long code = endPart())
                 return code;
         }
@@ -155,8 +155,8 @@ long BodyIndexStore::writeTexts(const std::vector<BodyPostings::PendingSegment::
         values.push_back(SqlValue::fromInteger(doc.modified));
         values.push_back(SqlValue::fromInteger(part));
         values.push_back(SqlValue::fromInteger((long long)texts.size()));
-        values.push_back(SqlValue::fromInteger((long long)doc.packed.size()));
-        texts += doc.packed;
+        values.push_back(SqlValue::fromInteger((long long)doc.text.size()));
+        texts += doc.text;
         if (values.size() == RowsPerInsert * 6) {
             if (const long code = insertRows(upsert, 6, values, onConflict))
                 return code;
@@ -271,8 +271,8 @@ long BodyIndexStore::compactTexts()
                             broken = true;
                             return false;
                         }
-                        moved.addPacked(row[0].integer, row[1].integer, row[2].integer,
-                                        texts.substr(std::size_t(at), std::size_t(len)));
+                        moved.addKept(row[0].integer, row[1].integer, row[2].integer,
+                                      texts.substr(std::size_t(at), std::size_t(len)));
                         return true;
                     }))
             return code;

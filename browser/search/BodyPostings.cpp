@@ -1,7 +1,5 @@
 #include "BodyPostings.h"
 
-#include <QByteArray>
-
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -9,10 +7,6 @@
 namespace BodyPostings {
 
 namespace {
-
-// The GBK texts compress a little better at zlib's level 6 than faster levels, and
-// compressing is a small part of a post's indexing either way.
-constexpr int PackLevel = 6;
 
 void putVarint(std::string &out, unsigned long long v)
 {
@@ -185,28 +179,6 @@ std::vector<TermSpan> DistinctTermSpans(std::string_view text)
     return spans;
 }
 
-std::string PackText(std::string_view text)
-{
-    if (text.empty())
-        return {};
-    const QByteArray packed = qCompress(reinterpret_cast<const uchar *>(text.data()),
-                                        qsizetype(text.size()), PackLevel);
-    return std::string(packed.constData(), std::size_t(packed.size()));
-}
-
-bool UnpackText(std::string_view packed, std::string &text)
-{
-    text.clear();
-    if (packed.empty())
-        return true;
-    const QByteArray raw =
-            qUncompress(reinterpret_cast<const uchar *>(packed.data()), qsizetype(packed.size()));
-    if (raw.isEmpty())
-        return false;
-    text.assign(raw.constData(), std::size_t(raw.size()));
-    return true;
-}
-
 bool ContainsPattern(std::string_view text, std::string_view pattern)
 {
     if (pattern.empty())
@@ -282,23 +254,23 @@ void PendingSegment::add(long long topicid, std::string_view text, long long siz
                          long long modified)
 {
     ForEachTerm(text, [&](std::string_view term) { addTerm(term); });
-    addPacked(topicid, size, modified, PackText(text));
+    addKept(topicid, size, modified, std::string(text));
 }
 
-void PendingSegment::addPrepared(long long topicid, std::string_view text,
+void PendingSegment::addPrepared(long long topicid, std::string text,
                                  const std::vector<TermSpan> &terms, long long size,
-                                 long long modified, std::string packed)
+                                 long long modified)
 {
     for (const TermSpan &term : terms)
-        addTerm(text.substr(term.at, term.size));
-    addPacked(topicid, size, modified, std::move(packed));
+        addTerm(std::string_view(text).substr(term.at, term.size));
+    addKept(topicid, size, modified, std::move(text));
 }
 
-void PendingSegment::addPacked(long long topicid, long long size, long long modified,
-                               std::string packed)
+void PendingSegment::addKept(long long topicid, long long size, long long modified,
+                             std::string text)
 {
-    packedBytes_ += packed.size();
-    docs_.push_back({topicid, size, modified, std::move(packed)});
+    keptBytes_ += text.size();
+    docs_.push_back({topicid, size, modified, std::move(text)});
     ids_.insert(topicid);
 }
 
@@ -348,7 +320,7 @@ void PendingSegment::clear()
     postings_.clear();
     docs_.clear();
     ids_.clear();
-    packedBytes_ = 0;
+    keptBytes_ = 0;
     transaction = 0;
 }
 

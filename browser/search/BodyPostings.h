@@ -55,10 +55,6 @@ void AppendEntry(std::string &block, std::string_view term, std::string_view ids
 bool NextEntry(std::string_view block, std::size_t &at, std::string_view &term,
                std::string_view &ids, bool &broken);
 
-// A normalised text as the index keeps it (zlib), and back; false for broken bytes.
-std::string PackText(std::string_view text);
-bool UnpackText(std::string_view packed, std::string &text);
-
 // Whether pattern stands in text starting at a character boundary (a GBK byte pair is
 // never matched from its second byte). Linear in the text.
 bool ContainsPattern(std::string_view text, std::string_view pattern);
@@ -73,7 +69,7 @@ public:
         long long topicid = 0;
         long long size = 0;
         long long modified = 0;
-        std::string packed;
+        std::string text; // normalised, kept as it is: a check reads it without unpacking
     };
     struct Row
     {
@@ -82,16 +78,15 @@ public:
     };
 
     void add(long long topicid, std::string_view text, long long size, long long modified);
-    // The same from the post's distinct terms (DistinctTermSpans of text) and its
-    // packed text.
-    void addPrepared(long long topicid, std::string_view text, const std::vector<TermSpan> &terms,
-                     long long size, long long modified, std::string packed);
-    // A post's packed text alone, without its terms (texts moved elsewhere).
-    void addPacked(long long topicid, long long size, long long modified, std::string packed);
+    // The same from the post's distinct terms (DistinctTermSpans of text), the text kept.
+    void addPrepared(long long topicid, std::string text, const std::vector<TermSpan> &terms,
+                     long long size, long long modified);
+    // A post's kept text alone, without its terms (texts moved elsewhere).
+    void addKept(long long topicid, long long size, long long modified, std::string text);
     bool holds(long long topicid) const { return ids_.count(topicid) != 0; }
     bool empty() const { return docs_.empty(); }
     // Postings and kept bytes held: the caller writes the segment out past a bound.
-    std::size_t weight() const { return postings_.size() * 8 + terms_.size() * 48 + packedBytes_; }
+    std::size_t weight() const { return postings_.size() * 8 + terms_.size() * 48 + keptBytes_; }
     const std::vector<Doc> &docs() const { return docs_; }
     // The rows of the segment in term order (the terms' lists sorted as needed).
     std::vector<Row> rows() const;
@@ -120,7 +115,7 @@ private:
     std::vector<std::pair<std::uint32_t, std::uint32_t>> postings_;
     std::vector<Doc> docs_;
     std::unordered_set<long long> ids_;
-    std::size_t packedBytes_ = 0;
+    std::size_t keptBytes_ = 0;
 };
 
 template<class F>

@@ -21,7 +21,9 @@
 namespace BodyTokens {
 
 // 2: the index of segments (BodyIndex.h) replaced that of full-text tables.
-inline constexpr int TokenizerVersion = 2;
+// 3: posts' texts kept as they are, not zlib-compressed: checking a phrase on hundreds of
+// them had cost more in unpacking than in everything else.
+inline constexpr int TokenizerVersion = 3;
 
 // The elements of a normalised text, in order.
 std::vector<std::string_view> Elements(std::string_view text);

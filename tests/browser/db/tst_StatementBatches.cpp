@@ -214,6 +214,48 @@ private Q_SLOTS:
         QVERIFY(manager.LastError().find("shown insert 3") != std::string::npos);
         manager.RollbackTransaction();
     }
+
+    // Slices of blobs come back as substrings of the whole values, from any row in any
+    // order; a missing row or a slice past its blob's end fails with a report, and the
+    // slices before it were read.
+    void blobSlicesAreTheBytesWhereTheyLie()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        QUILLERY_EXECUTE(db, "create table parts (part integer primary key, texts blob)");
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        // Larger than a page: the slices lie on overflow pages.
+        std::string big;
+        for (int i = 0; big.size() < 70000; ++i)
+            big += gbk("第") + std::to_string(i) + gbk("段 ");
+        const std::string small = std::string("a\0b", 3) + gbk("中");
+        QCOMPARE(manager.ExecuteSql(
+                         BoundStatement {"insert into parts values (?, ?), (?, ?)",
+                                         {SqlValue::fromInteger(7), SqlValue::fromBlob(big),
+                                          SqlValue::fromInteger(9), SqlValue::fromBlob(small)},
+                                         {}},
+                         CAdoManager::CommandText),
+                 0L);
+        std::vector<BlobSlice> slices {{7, 0, 10, {}}, {7, 65000, 4000, {}}, {7, 5, 0, {}},
+                                       {9, 0, 5, {}},  {7, 30000, 17, {}},   {7, 69990, 10, {}}};
+        QCOMPARE(manager.BeginTransaction(), 0L);
+        QCOMPARE(manager.ReadBlobSlices("parts", "texts", slices), 0L);
+        for (const BlobSlice &slice : slices) {
+            const std::string &whole = slice.rowid == 7 ? big : small;
+            QCOMPARE(slice.bytes, whole.substr(std::size_t(slice.at), std::size_t(slice.len)));
+        }
+        std::vector<BlobSlice> missing {{9, 1, 2, {}}, {8, 0, 1, {}}};
+        QVERIFY(manager.ReadBlobSlices("parts", "texts", missing) != 0);
+        QCOMPARE(missing[0].bytes, small.substr(1, 2));
+        QVERIFY(!manager.LastError().empty());
+        for (const BlobSlice &outside :
+             {BlobSlice {9, 3, 3, {}}, BlobSlice {9, -1, 1, {}}, BlobSlice {9, 0, -1, {}}}) {
+            std::vector<BlobSlice> one {outside};
+            QVERIFY(manager.ReadBlobSlices("parts", "texts", one) != 0);
+            QVERIFY(manager.LastError().find("outside") != std::string::npos);
+        }
+        QCOMPARE(manager.RollbackTransaction(), 0L);
+    }
 };
 
 QUILLERY_REGISTER_TEST(TestStatementBatches)

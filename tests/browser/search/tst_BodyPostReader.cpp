@@ -43,13 +43,13 @@ private Q_SLOTS:
             PostText post;
             post.text = text;
             PreparedBodyPost ready = BodyIndex::Prepare(post);
-            prepared.addPrepared(id, ready.text, ready.terms, 1, 2, std::move(ready.packed));
+            prepared.addPrepared(id, std::move(ready.text), ready.terms, 1, 2);
             --id;
         }
         QCOMPARE(listsOf(prepared), listsOf(whole));
         QCOMPARE(prepared.docs().size(), whole.docs().size());
         for (std::size_t i = 0; i < whole.docs().size(); ++i)
-            QCOMPARE(prepared.docs()[i].packed, whole.docs()[i].packed);
+            QCOMPARE(prepared.docs()[i].text, whole.docs()[i].text);
         const PreparedBodyPost ready = BodyIndex::Prepare(std::string(gbk(" 数据 数据 ")));
         QCOMPARE(ready.terms.size(), std::size_t(3)); // 数, 数据, 据 once each
     }
@@ -94,7 +94,7 @@ private Q_SLOTS:
             QCOMPARE(int(result.kind), int(kinds[id - 1]));
             if (result.kind == Kind::Ready) {
                 QVERIFY(result.post.text.find("word" + std::to_string(id)) != std::string::npos);
-                QVERIFY(!result.post.packed.empty());
+                QVERIFY(!result.post.terms.empty());
                 QVERIFY(result.stamp.size > 0);
             }
         }

@@ -3,7 +3,6 @@
 
 #include "browser/search/BodyPostings.h"
 
-#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -93,19 +92,6 @@ private Q_SLOTS:
         QVERIFY(!BodyPostings::ContainsPattern(text, gbk("中文形")));
         // A misaligned match before an aligned one.
         QVERIFY(BodyPostings::ContainsPattern(gbk(" 中文 形 "), gbk("形")));
-    }
-
-    void textsPacked()
-    {
-        const std::string text = gbk(" 数据库 error 内存泄漏 ");
-        const std::string packed = BodyPostings::PackText(text);
-        std::string back;
-        QVERIFY(BodyPostings::UnpackText(packed, back));
-        QCOMPARE(back, text);
-        QVERIFY(BodyPostings::UnpackText(std::string(), back));
-        QVERIFY(back.empty());
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("qUncompress")));
-        QVERIFY(!BodyPostings::UnpackText(packed.substr(0, packed.size() / 2), back));
     }
 
     // Posts in any order give ascending lists; a term given often by one post is one
