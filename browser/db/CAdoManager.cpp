@@ -266,6 +266,14 @@ long CAdoManager::ForEachRow(const BoundStatement &statement, const RowFunction 
     }
 }
 
+std::unique_ptr<WalCheckpointer> CAdoManager::CheckpointInBackground(int frames, int writerFrames,
+                                                                     int restoreFrames)
+{
+    if (!connection_ || !connection_->sqliteHandle())
+        return nullptr;
+    return std::make_unique<WalCheckpointer>(connection_, frames, writerFrames, restoreFrames);
+}
+
 long CAdoManager::ReadBlobSlices(const std::string &table, const std::string &column,
                                  std::vector<BlobSlice> &slices)
 {

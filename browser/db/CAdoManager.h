@@ -82,6 +82,7 @@
 
 #include "BoundStatement.h"
 #include "CAdoRecordset.h"
+#include "WalCheckpointer.h"
 
 #include <functional>
 #include <memory>
@@ -135,6 +136,10 @@ public:
     // with a report, as ExecuteSql.
     using RowFunction = std::function<bool(const std::vector<SqlValue> &row)>;
     long ForEachRow(const BoundStatement &statement, const RowFunction &rowFn);
+    // SQLite: while the object lives, the log is copied back into the database on a
+    // thread of its own (WalCheckpointer.h); nullptr when not open on SQLite.
+    std::unique_ptr<WalCheckpointer> CheckpointInBackground(int frames, int writerFrames,
+                                                            int restoreFrames);
     // SQLite: DbConnection::readSqliteSlices of a table's blob column (call it in a
     // transaction). 0 or a code with a report, as ExecuteSql.
     long ReadBlobSlices(const std::string &table, const std::string &column,

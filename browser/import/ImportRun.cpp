@@ -106,10 +106,11 @@ std::string oneLine(const std::string &text)
 // the default page cache of 2 MB would read their pages back from the file system for
 // almost every insert of a large import: 40 MB keeps most of them in memory up to about
 // a million posts and leaves room under 128 MB for the rest of the run. Sorting for an
-// index stays in memory, and the log is copied back into the file every 128 MB instead of
-// every 4 MB: a batch rewrites pages all over the table, and a page written by several
-// batches is then copied once. What the log holds at the end is copied back before the
-// run returns, so no run leaves that work to the next. A failure only costs speed.
+// index stays in memory. The log is copied back into the file on a thread of its own
+// once it holds 32 MB, so the writer does not wait for the copy and its syncs; a commit
+// copies back itself only past 128 MB (the copies fell behind), as it did before with
+// nothing beside it. What the log holds at the end is copied back before the run
+// returns, so no run leaves that work to the next. A failure only costs speed.
 class SqliteRunSettings
 {
 public:
@@ -125,16 +126,30 @@ public:
                 || rows->IsEOF() || !rows->Value(0).ToInt64(value))
                 continue;
             setting.before = std::to_string(value);
-            ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.during,
-                            Options);
+            autoFrames_ = value; // the last one read
+            if (setting.during)
+                ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.during,
+                                Options);
+        }
+        if (settings_[2].before.empty())
+            return;
+        checkpointer_ = ado_.CheckpointInBackground(BackgroundFrames, WriterFrames,
+                                                    int(std::clamp(autoFrames_, -1LL, 1LL << 30)));
+        if (!checkpointer_ || !checkpointer_->running()) {
+            checkpointer_.reset();
+            ado_.ExecuteSql("PRAGMA wal_autocheckpoint = " + std::to_string(WriterFrames), Options);
+            writerCheckpoints_ = true;
         }
     }
     ~SqliteRunSettings()
     {
-        if (!settings_[2].before.empty()) // wal_autocheckpoint was raised
+        checkpointer_.reset(); // copies back the rest and puts back the writer's own
+        if (writerCheckpoints_) {
             ado_.ExecuteSql("PRAGMA wal_checkpoint(PASSIVE)", Options);
+            ado_.ExecuteSql("PRAGMA wal_autocheckpoint = " + settings_[2].before, Options);
+        }
         for (const Setting &setting : settings_) {
-            if (!setting.before.empty())
+            if (!setting.before.empty() && setting.during)
                 ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.before,
                                 Options);
         }
@@ -144,16 +159,21 @@ public:
 
 private:
     static constexpr long Options = CAdoManager::CommandText;
+    static constexpr int BackgroundFrames = 8192;
+    static constexpr int WriterFrames = 32768;
     struct Setting
     {
         const char *name;
-        const char *during;
+        const char *during; // nullptr: only read
         std::string before; // empty: not read, so not changed
     };
     CAdoManager &ado_;
     Setting settings_[3] = {{"cache_size", "-40960", {}},
                             {"temp_store", "2", {}},
-                            {"wal_autocheckpoint", "32768", {}}};
+                            {"wal_autocheckpoint", nullptr, {}}};
+    long long autoFrames_ = 0; // wal_autocheckpoint before the run
+    std::unique_ptr<WalCheckpointer> checkpointer_;
+    bool writerCheckpoints_ = false;
 };
 
 // Whether a SQLite table keeps its rows in topicid order: topicid is its only key column

@@ -7,6 +7,7 @@
 #include "common/ResultCodes.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -255,6 +256,46 @@ private Q_SLOTS:
             QVERIFY(manager.LastError().find("outside") != std::string::npos);
         }
         QCOMPARE(manager.RollbackTransaction(), 0L);
+    }
+
+    // Commits copied back on the checkpointer's thread: afterwards the database file holds
+    // every row, the writer's own setting is back, and the rows are all there.
+    // On a database whose file is gone it only stands aside.
+    void logCopiedBackOnAThreadOfItsOwn()
+    {
+        QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+        CAdoManager manager;
+        QCOMPARE(manager.OpenAdoConnection(db->connectionString()), 0L);
+        const auto pragma = [&](const std::string &sql) {
+            std::vector<CAdoValue> values;
+            long long n = -1;
+            if (manager.SelectColumn({sql, {}, {}}, values, CAdoManager::CommandText) == 0
+                && !values.empty())
+                values.front().ToInt64(n);
+            return n;
+        };
+        {
+            const auto checkpointer = manager.CheckpointInBackground(4, 1 << 20, 777);
+            QVERIFY(checkpointer && checkpointer->running());
+            for (int batch = 0; batch < 20; ++batch) {
+                QCOMPARE(manager.BeginTransaction(), 0L);
+                for (int i = 0; i < 50; ++i) {
+                    const long long id = batch * 50 + i;
+                    QCOMPARE(manager.ExecuteSql(insertPost(id, std::string(300, 'x')),
+                                                CAdoManager::CommandText),
+                             0L);
+                }
+                QCOMPARE(manager.CommitTransaction(), 0L);
+            }
+        }
+        QCOMPARE(pragma("PRAGMA wal_autocheckpoint"), 777LL);
+        // The rows are in the database file itself, not only in its log.
+        QVERIFY(QFileInfo(db->sqliteFile()).size() > 1000 * 300);
+        QCOMPARE(pragma("select count(*) from posts"), 1000LL);
+
+        QFile::remove(db->sqliteFile());
+        const auto orphan = manager.CheckpointInBackground(4, 1 << 20, 777);
+        QVERIFY(!orphan || !orphan->running());
     }
 };
 
