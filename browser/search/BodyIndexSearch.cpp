@@ -1,5 +1,7 @@
 #include "BodyIndexStore.h"
 
+#include "browser/db/DbError.h"
+
 #include <algorithm>
 #include <map>
 #include <tuple>
@@ -86,14 +88,21 @@ long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
             // reading only those bytes.
             select.sql =
                     "select d.topicid, substr(t.texts, cast(d.at + 1 as integer), cast(d.len as "
-                    "integer)) from "
-                    + doc_ + " d join " + text_ + " t on t.part = d.part where d.topicid in ("
+                    "integer)), d.len from "
+                    + doc_ + " d left join " + text_ + " t on t.part = d.part where d.topicid in ("
                     + Placeholders(n) + ")";
+            bool broken = false;
             if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
-                    check(row[0].integer, row[1].text);
-                    return true;
+                    // A part that is missing or shorter than the post says.
+                    broken = row[1].kind == SqlValue::Null
+                            || (long long)row[1].text.size() != row[2].integer;
+                    if (!broken)
+                        check(row[0].integer, row[1].text);
+                    return !broken;
                 }))
                 return code;
+            if (broken)
+                return brokenData("text");
             continue;
         }
         select.sql = "select topicid, part, at, len from " + doc_ + " where topicid in ("
@@ -120,6 +129,10 @@ long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
         for (const std::size_t i : order)
             sorted.push_back(std::move(slices[i]));
         if (const long code = ado_.ReadBlobSlices(text_, "texts", sorted)) {
+            // A part that is missing or shorter than a post says: the index is broken.
+            // A database that is gone or failing says so itself.
+            if (!IsFatalDbError(code) && EngineOfCode(code) == DbEngine::SQLite)
+                return brokenData("text");
             problem_ = ado_.LastError();
             return code;
         }

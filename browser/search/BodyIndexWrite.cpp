@@ -9,8 +9,11 @@ namespace {
 
 constexpr std::size_t RowsPerInsert = BodyIndexStore::RowsPerInsert;
 constexpr std::size_t IdsPerList = 500;
-// Blocks of a segment read at a time while merging.
+// Blocks of a segment read at a time while merging, fewer while they are large: the
+// list of a common term is a block of its own of up to a few megabytes, and a merge of
+// every segment holds a read of each.
 constexpr int MergeChunk = 8;
+constexpr std::size_t MergeChunkBytes = 512 * 1024;
 // A block of posting lists is written once it holds this much; a longer list is a
 // block of its own. Few rows for a segment, and little to read for one term.
 constexpr std::size_t BlockBytes = 16 * 1024;
@@ -29,6 +32,7 @@ struct Cursor
     long long seg = 0;
     std::deque<std::pair<std::string, std::string>> rows; // term, ids
     std::string after; // the first term of the last block read
+    int chunk = MergeChunk; // blocks to read next
     bool done = false;
 };
 
@@ -308,14 +312,16 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
         if (!c.rows.empty() || c.done)
             return 0;
         int got = 0;
+        std::size_t bytes = 0;
         const long code =
                 each({"select term, block from " + term_
                               + " where seg = ? and term > ? order by term limit "
-                              + std::to_string(MergeChunk),
+                              + std::to_string(c.chunk),
                       {SqlValue::fromInteger(c.seg), SqlValue::fromBlob(c.after)},
                       {}},
                      [&](const std::vector<SqlValue> &row) {
                          c.after = row[0].text;
+                         bytes += row[1].text.size();
                          std::size_t at = 0;
                          std::string_view term, ids;
                          while (BodyPostings::NextEntry(row[1].text, at, term, ids, broken))
@@ -323,8 +329,10 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
                          ++got;
                          return !broken;
                      });
-        if (got < MergeChunk)
+        if (got < c.chunk)
             c.done = true;
+        c.chunk = bytes > MergeChunkBytes ? std::max(1, c.chunk / 2)
+                                          : std::min(MergeChunk, c.chunk * 2);
         return code;
     };
     BlockWriter out(*this, seg);

@@ -288,11 +288,25 @@ std::vector<PendingSegment::Row> PendingSegment::rows() const
         for (const auto &p : postings_)
             all[next[p.first]++] = docs_[p.second].topicid;
     }
+    // Terms in byte order, compared by their first eight bytes as one number first (a
+    // term holds no NUL byte, so a shorter one padded with zeros comes first, as it does
+    // among strings); the strings themselves only where those are equal.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(terms_.size());
+    for (std::uint32_t i = 0; i < keyed.size(); ++i) {
+        std::uint64_t prefix = 0;
+        const std::string &term = terms_[i];
+        for (std::size_t k = 0; k < 8; ++k)
+            prefix = (prefix << 8) | (k < term.size() ? std::uint8_t(term[k]) : 0);
+        keyed[i] = {prefix, i};
+    }
+    std::sort(keyed.begin(), keyed.end(), [this](const auto &a, const auto &b) {
+        if (a.first != b.first)
+            return a.first < b.first;
+        return terms_[a.second] < terms_[b.second];
+    });
     std::vector<std::uint32_t> order(terms_.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [this](std::uint32_t a, std::uint32_t b) { return terms_[a] < terms_[b]; });
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = keyed[i].second;
     std::vector<Row> out;
     out.reserve(order.size());
     Ids list;

@@ -132,10 +132,16 @@ private Q_SLOTS:
         std::string text = " ";
         for (int i = 0; i < 200000; ++i)
             text += "w" + std::to_string(i) + " ";
+        // Words of one long prefix, and double-byte characters (bytes over 0x80): byte
+        // order holds past the first eight bytes and for high bytes.
+        for (int i = 0; i < 50; ++i)
+            text += "prefixed_word_" + std::to_string(i * 37 % 50) + " ";
         segment.add(1, text, 0, 0);
-        segment.add(2, " w7 w199999 ", 0, 0);
+        segment.add(2, " w7 w199999 " + gbk("数据 库存 ") + "\xa1\xa1 ", 0, 0);
         const auto rows = segment.rows();
-        QCOMPARE(rows.size(), std::size_t(200000));
+        QCOMPARE(rows.size(), std::size_t(200000 + 50 + 6 + 1)); // 2 pairs, 4 characters
+        QVERIFY(std::is_sorted(rows.begin(), rows.end(),
+                               [](const auto &x, const auto &y) { return x.term < y.term; }));
         int twice = 0;
         for (const auto &row : rows) {
             Ids ids;
