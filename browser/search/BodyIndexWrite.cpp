@@ -14,6 +14,8 @@ constexpr std::size_t IdsPerList = 500;
 // every segment holds a read of each.
 constexpr int MergeChunk = 8;
 constexpr std::size_t MergeChunkBytes = 512 * 1024;
+// The blocks of one insert, at most about this many bytes.
+constexpr std::size_t InsertBytes = 1024 * 1024;
 // A block of posting lists is written once it holds this much; a longer list is a
 // block of its own. Few rows for a segment, and little to read for one term.
 constexpr std::size_t BlockBytes = 16 * 1024;
@@ -72,11 +74,16 @@ private:
             return 0;
         values_.push_back(SqlValue::fromInteger(seg_));
         values_.push_back(SqlValue::fromBlob(first_));
+        bytes_ += block_.size();
         values_.push_back(SqlValue::fromBlob(std::move(block_)));
         block_.clear();
-        // Blocks are large: a few at a time.
-        if (values_.size() >= 3 * 16)
+        // Blocks are large, and the list of a common term is a block of megabytes: a few
+        // at a time, and never many megabytes (a server's driver copies each several
+        // times over).
+        if (values_.size() >= 3 * 16 || bytes_ >= InsertBytes) {
+            bytes_ = 0;
             return store_.insertRows(insert_, 3, values_);
+        }
         return 0;
     }
 
@@ -86,6 +93,7 @@ private:
     std::string first_;
     std::string block_;
     std::vector<SqlValue> values_;
+    std::size_t bytes_ = 0; // of the blocks in values_
 };
 
 long BodyIndexStore::write(const BodyPostings::PendingSegment &segment)
