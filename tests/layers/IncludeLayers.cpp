@@ -1,7 +1,6 @@
 #include "IncludeLayers.h"
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -56,6 +55,31 @@ namespace {
 
 // Where the compiler would find a quoted include: beside the including file, then in
 // the roots in order.
+// The header of a line `#include "name"` (blanks allowed around the '#'), or "".
+std::string QuotedInclude(const std::string &line)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    std::size_t at = 0;
+    while (at < line.size() && blank(line[at]))
+        ++at;
+    if (at == line.size() || line[at] != '#')
+        return {};
+    ++at;
+    while (at < line.size() && blank(line[at]))
+        ++at;
+    if (line.compare(at, 7, "include") != 0)
+        return {};
+    at += 7;
+    while (at < line.size() && blank(line[at]))
+        ++at;
+    if (at == line.size() || line[at] != '"')
+        return {};
+    const std::size_t end = line.find('"', at + 1);
+    if (end == std::string::npos || end == at + 1)
+        return {};
+    return line.substr(at + 1, end - at - 1);
+}
+
 fs::path Resolve(const fs::path &including, const std::string &header,
                  const std::vector<fs::path> &roots)
 {
@@ -82,7 +106,6 @@ std::vector<LayerViolation> FindLayerViolations(const LayerManifest &manifest,
             if (file.extension() == ".h")
                 owners[file].insert(name);
 
-    static const std::regex include(R"(^\s*#\s*include\s*"([^"]+)\")");
     std::vector<LayerViolation> violations;
     for (const auto &[name, target] : manifest.targets) {
         for (const fs::path &file : target.files) {
@@ -93,10 +116,10 @@ std::vector<LayerViolation> FindLayerViolations(const LayerManifest &manifest,
             }
             std::string text;
             for (int number = 1; std::getline(in, text); ++number) {
-                std::smatch match;
-                if (!std::regex_search(text, match, include))
+                const std::string included = QuotedInclude(text);
+                if (included.empty())
                     continue;
-                const fs::path header = Resolve(file, match[1].str(), manifest.roots);
+                const fs::path header = Resolve(file, included, manifest.roots);
                 const auto owned = owners.find(header);
                 if (owned == owners.end())
                     continue; // Qt, the standard library, moc output, a test's own helper
@@ -104,7 +127,7 @@ std::vector<LayerViolation> FindLayerViolations(const LayerManifest &manifest,
                 for (const std::string &owner : owned->second)
                     allowed = allowed || target.links.contains(owner);
                 if (!allowed)
-                    violations.push_back({file, number, name, match[1].str(), owned->second});
+                    violations.push_back({file, number, name, included, owned->second});
             }
         }
     }
