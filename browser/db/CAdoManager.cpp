@@ -246,16 +246,17 @@ long CAdoManager::ExecuteSql(const BoundStatement &statement,
                        recordset, options);
 }
 
-long CAdoManager::ForEachRow(const BoundStatement &statement, const RowFunction &rowFn)
+long CAdoManager::readRows(const std::string &shown,
+                           const std::function<bool(DbError &error)> &read)
 {
     try {
         DbFaultInjection::Point("ExecuteSql[Rs]");
         DbError error;
         if (!prepareCommand(CommandText, error))
-            return reportExecuteFailure(DbText::ExecuteRsFailed, statement.shown(), error);
+            return reportExecuteFailure(DbText::ExecuteRsFailed, shown, error);
         StatementScope scope(*connection_);
-        if (!connection_->eachRow(statement.sql, statement.values, rowFn, error))
-            return reportExecuteFailure(DbText::ExecuteRsFailed, statement.shown(), error);
+        if (!read(error))
+            return reportExecuteFailure(DbText::ExecuteRsFailed, shown, error);
         return ResultCode::Success;
     } catch (...) {
         noteUnexpected([&] {
@@ -264,6 +265,13 @@ long CAdoManager::ForEachRow(const BoundStatement &statement, const RowFunction 
         });
         return ResultCode::GeneralFailure;
     }
+}
+
+long CAdoManager::ForEachRow(const BoundStatement &statement, const RowFunction &rowFn)
+{
+    return readRows(statement.shown(), [&](DbError &error) {
+        return connection_->eachRow(statement.sql, statement.values, rowFn, error);
+    });
 }
 
 std::unique_ptr<WalCheckpointer> CAdoManager::CheckpointInBackground(int frames, int writerFrames,
@@ -277,23 +285,9 @@ std::unique_ptr<WalCheckpointer> CAdoManager::CheckpointInBackground(int frames,
 long CAdoManager::ReadBlobSlices(const std::string &table, const std::string &column,
                                  std::vector<BlobSlice> &slices)
 {
-    const std::string shown = "read " + table + "." + column;
-    try {
-        DbFaultInjection::Point("ExecuteSql[Rs]");
-        DbError error;
-        if (!prepareCommand(CommandText, error))
-            return reportExecuteFailure(DbText::ExecuteRsFailed, shown, error);
-        StatementScope scope(*connection_);
-        if (!connection_->readSqliteSlices(table, column, slices, error))
-            return reportExecuteFailure(DbText::ExecuteRsFailed, shown, error);
-        return ResultCode::Success;
-    } catch (...) {
-        noteUnexpected([&] {
-            lastReason_.clear();
-            lastError_ = Gbk::literal(DbText::ExecuteRsUnexpected);
-        });
-        return ResultCode::GeneralFailure;
-    }
+    return readRows("read " + table + "." + column, [&](DbError &error) {
+        return connection_->readSqliteSlices(table, column, slices, error);
+    });
 }
 
 long CAdoManager::SelectColumn(const BoundStatement &statement, std::vector<CAdoValue> &values,

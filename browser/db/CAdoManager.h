@@ -176,6 +176,9 @@ public:
 
 private:
     long reportExecuteFailure(const char *header, const std::string &sql, const DbError &error);
+    // A read through the connection's own interface (rows, blob slices): the fault point,
+    // the open check, and a failure reported as a record set's.
+    long readRows(const std::string &shown, const std::function<bool(DbError &error)> &read);
     bool prepareCommand(long options, DbError &error);
     long execute(const QString &sql, const std::vector<SqlValue> *values, const std::string &shown,
                  long options);
