@@ -73,6 +73,7 @@ long BodyIndexStore::postings(const std::string &term, const std::vector<Segment
 }
 
 long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
+                               const std::vector<std::string> &mustHold,
                                const std::function<void(long long, const std::string &)> &check)
 {
     std::vector<BlobSlice> slices;
@@ -85,12 +86,23 @@ long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
             select.values.push_back(SqlValue::fromInteger(ids[at + i]));
         if (engine_ == DbEngine::PostgreSQL) {
             // The server cuts each text out of its part, which it keeps uncompressed,
-            // reading only those bytes.
-            select.sql =
-                    "select d.topicid, substr(t.texts, cast(d.at + 1 as integer), cast(d.len as "
-                    "integer)), d.len from "
-                    + doc_ + " d left join " + text_ + " t on t.part = d.part where d.topicid in ("
+            // reading only those bytes, and sends only the texts that hold every pattern
+            // as bytes: of a phrase's candidates most do not. A missing or short part is
+            // always sent, to be refused here.
+            select.sql = "select d.topicid, x.s, d.len from " + doc_ + " d left join " + text_
+                    + " t on t.part = d.part cross join lateral (select substr(t.texts, "
+                      "cast(d.at + 1 as integer), cast(d.len as integer)) as s offset 0) x "
+                      "where d.topicid in ("
                     + Placeholders(n) + ")";
+            if (!mustHold.empty()) {
+                select.sql += " and (x.s is null or length(x.s) <> d.len";
+                for (const std::string &bytes : mustHold) {
+                    select.sql += std::string(&bytes == &mustHold.front() ? " or (" : " and ")
+                            + "position(? in x.s) > 0";
+                    select.values.push_back(SqlValue::fromBlob(bytes));
+                }
+                select.sql += "))";
+            }
             bool broken = false;
             if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
                     // A part that is missing or shorter than the post says.
@@ -227,8 +239,13 @@ long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &sco
         check = check || !c.exact;
     if (check && !ids.empty()) {
         // Patterns of more than one index term: their terms may stand apart in a post.
+        std::vector<std::string> mustHold;
+        for (const Condition &c : positive) {
+            if (!c.exact)
+                mustHold.push_back(c.pattern);
+        }
         BodyPostings::Ids kept;
-        const long code = readTexts(ids, [&](long long id, const std::string &text) {
+        const long code = readTexts(ids, mustHold, [&](long long id, const std::string &text) {
             for (const Condition &c : positive) {
                 if (!c.exact && !BodyPostings::ContainsPattern(text, c.pattern))
                     return;

@@ -77,8 +77,9 @@ private:
     // The posts holding a term, stale entries left out.
     long postings(const std::string &term, const std::vector<Segment> &segs, const Stale &stale,
                   BodyPostings::Ids &ids);
-    // Calls check(topicid, text) with the kept texts of posts (ascending ids).
-    long readTexts(const BodyPostings::Ids &ids,
+    // Calls check(topicid, text) with the kept texts of posts (ascending ids). Texts
+    // without every byte string of mustHold may be left out unseen.
+    long readTexts(const BodyPostings::Ids &ids, const std::vector<std::string> &mustHold,
                    const std::function<void(long long, const std::string &)> &check);
     long inScope(const BodySearchScope &scope, BodyPostings::Ids &ids);
     long brokenData(const char *what);
