@@ -283,10 +283,10 @@ std::unique_ptr<WalCheckpointer> CAdoManager::CheckpointInBackground(int frames,
 }
 
 long CAdoManager::ReadBlobSlices(const std::string &table, const std::string &column,
-                                 std::vector<BlobSlice> &slices)
+                                 std::vector<BlobSlice> &slices, long long runBytes)
 {
     return readRows("read " + table + "." + column, [&](DbError &error) {
-        return connection_->readSqliteSlices(table, column, slices, error);
+        return connection_->readSqliteSlices(table, column, slices, runBytes, error);
     });
 }
 

@@ -143,7 +143,7 @@ public:
     // SQLite: DbConnection::readSqliteSlices of a table's blob column (call it in a
     // transaction). 0 or a code with a report, as ExecuteSql.
     long ReadBlobSlices(const std::string &table, const std::string &column,
-                        std::vector<BlobSlice> &slices);
+                        std::vector<BlobSlice> &slices, long long runBytes = 0);
 
     // 0, or a code and a report like every other operation. 31 without a report when
     // one is already open (Begin) or none is open (Commit, Rollback).

@@ -94,11 +94,13 @@ public:
     bool eachRow(const std::string &gbkSql, const std::vector<SqlValue> &values,
                  const RowCallback &callback, DbError &error);
     // SQLite: bytes cut out of blobs, each read where it lies without the rest of its blob
-    // (SQLite's incremental blob reading); slices in rowid order read fastest. A row
-    // that is missing or a slice past a blob's end is an error. Only to be called inside
-    // a transaction, for one snapshot of all the slices.
+    // (SQLite's incremental blob reading); slices in rowid order read fastest. A slice
+    // past the end of a blob of exactly runBytes bytes goes on at the start of the next
+    // rowid's (0: never). A row that is missing or a slice past any other blob's end is
+    // an error. Only to be called inside a transaction, for one snapshot of all the
+    // slices.
     bool readSqliteSlices(const std::string &gbkTable, const std::string &column,
-                          std::vector<BlobSlice> &slices, DbError &error);
+                          std::vector<BlobSlice> &slices, long long runBytes, DbError &error);
     // SQLite: the same for a query, keeping the first column of its rows as Qt's driver
     // gives it (integers as 64-bit numbers, texts through UTF-16, reals, blobs, NULL).
     bool querySqlite(const std::string &gbkSql, const std::vector<SqlValue> &values,

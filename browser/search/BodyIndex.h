@@ -15,7 +15,10 @@
 //   T_body_doc   (topicid primary key, filesize, modified, part, at, len): the file's
 //                stamp, and where in T_body_text its normalised text lies
 //   T_body_text  (part primary key, texts): normalised texts of many posts end to end,
-//                kept as they are for the exact check of phrases (read a text at a time)
+//                kept as they are for the exact check of phrases (read a text at a time).
+//                SQLite: the texts of one write run on through parts of TextRunBytes,
+//                each filling a page, a text reaching into the following parts; the
+//                last part of a write is shorter. PostgreSQL: a text lies in one part.
 //   T_body_stale (topicid primary key, below): the post's entries in segments numbered
 //                below this are stale (its file was indexed again, or it was removed)
 // A run of Puts builds a segment in memory and writes it at once (at Flush, or when

@@ -127,8 +127,8 @@ long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
                 return true;
             }))
             return code;
-        // Each text read where it lies in its part: a part holds many, and reading all of
-        // it for one cost more than the check.
+        // Each text read where it lies, from the part it starts in on through the parts
+        // its write ran on to.
         order.resize(slices.size());
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = i;
@@ -140,7 +140,7 @@ long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
         sorted.reserve(slices.size());
         for (const std::size_t i : order)
             sorted.push_back(std::move(slices[i]));
-        if (const long code = ado_.ReadBlobSlices(text_, "texts", sorted)) {
+        if (const long code = ado_.ReadBlobSlices(text_, "texts", sorted, TextRunBytes)) {
             // A part that is missing or shorter than a post says: the index is broken.
             // A database that is gone or failing says so itself.
             if (!IsFatalDbError(code) && EngineOfCode(code) == DbEngine::SQLite)

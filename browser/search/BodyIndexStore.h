@@ -21,6 +21,10 @@ class BodyIndexStore
 public:
     // Rows of one INSERT: few statements, each well within what either engine binds.
     static constexpr std::size_t RowsPerInsert = 200;
+    // SQLite: the size of each part of a write's texts but the last. A row of one blob of
+    // this size fills a page of 4,096 bytes (SQLite's default) by itself, so reading a
+    // text never walks a chain of overflow pages up to it.
+    static constexpr long long TextRunBytes = 4057;
 
     BodyIndexStore(CAdoManager &ado, DbEngine engine, const std::string &table);
 

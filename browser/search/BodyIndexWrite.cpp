@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <unordered_map>
 
 // Writing segments, merging them, and keeping the texts' parts compact.
 
@@ -19,9 +20,13 @@ constexpr std::size_t InsertBytes = 1024 * 1024;
 // A block of posting lists is written once it holds this much; a longer list is a
 // block of its own. Few rows for a segment, and little to read for one term.
 constexpr std::size_t BlockBytes = 16 * 1024;
-// Kept texts are written in parts of about this size: a row of its own for each text
-// would leave most of a page unused.
+// PostgreSQL keeps texts whole in parts of about this size: a row of its own for each
+// text would leave most of a page unused, and the server reads a slice of a part by
+// itself.
 constexpr std::size_t TextPartBytes = 64 * 1024;
+constexpr std::size_t RunBytes = BodyIndexStore::TextRunBytes;
+// Parts of a run inserted by one statement.
+constexpr std::size_t PartsPerInsert = 32;
 
 std::string inList(std::size_t n)
 {
@@ -141,16 +146,18 @@ long BodyIndexStore::writeTexts(const std::vector<BodyPostings::PendingSegment::
     long long part = 0;
     if (const long code = number({"select coalesce(max(part), 0) + 1 from " + text_, {}, {}}, part))
         return code;
+    const bool runOn = engine_ == DbEngine::SQLite;
     std::vector<SqlValue> values;
     std::vector<SqlValue> parts;
     std::string texts;
+    const std::string insertParts = "insert into " + text_ + " (part, texts) values ";
     auto endPart = [&]() -> long {
         if (texts.empty())
             return 0;
         parts.push_back(SqlValue::fromInteger(part++));
         parts.push_back(SqlValue::fromBlob(std::move(texts)));
         texts.clear();
-        return insertRows("insert into " + text_ + " (part, texts) values ", 2, parts);
+        return parts.size() / 2 < PartsPerInsert ? 0 : insertRows(insertParts, 2, parts);
     };
     const std::string upsert =
             "insert into " + doc_ + " (topicid, filesize, modified, part, at, len) values ";
@@ -158,7 +165,7 @@ long BodyIndexStore::writeTexts(const std::vector<BodyPostings::PendingSegment::
             " on conflict (topicid) do update set filesize = excluded.filesize, modified = "
             "excluded.modified, part = excluded.part, at = excluded.at, len = excluded.len";
     for (const auto &doc : docs) {
-        if (!texts.empty() && texts.size() + doc.text.size() > TextPartBytes) {
+        if (!runOn && !texts.empty() && texts.size() + doc.text.size() > TextPartBytes) {
             if (const long code = endPart())
                 return code;
         }
@@ -168,13 +175,27 @@ long BodyIndexStore::writeTexts(const std::vector<BodyPostings::PendingSegment::
         values.push_back(SqlValue::fromInteger(part));
         values.push_back(SqlValue::fromInteger((long long)texts.size()));
         values.push_back(SqlValue::fromInteger((long long)doc.text.size()));
-        texts += doc.text;
+        if (!runOn) {
+            texts += doc.text;
+        } else {
+            for (std::string_view rest = doc.text; !rest.empty();) {
+                const std::size_t take = std::min(rest.size(), RunBytes - texts.size());
+                texts.append(rest.substr(0, take));
+                rest.remove_prefix(take);
+                if (texts.size() == RunBytes) {
+                    if (const long code = endPart())
+                        return code;
+                }
+            }
+        }
         if (values.size() == RowsPerInsert * 6) {
             if (const long code = insertRows(upsert, 6, values, onConflict))
                 return code;
         }
     }
     if (const long code = endPart())
+        return code;
+    if (const long code = insertRows(insertParts, 2, parts))
         return code;
     return insertRows(upsert, 6, values, onConflict);
 }
@@ -231,72 +252,105 @@ long BodyIndexStore::reclaim()
 
 long BodyIndexStore::compactTexts()
 {
-    // The bytes of each part that posts still refer to.
-    std::unordered_map<long long, long long> used;
-    if (const long code = each({"select part, sum(len) from " + doc_ + " group by part", {}, {}},
-                               [&](const std::vector<SqlValue> &row) {
-                                   used[row[0].integer] = row[1].integer;
-                                   return true;
-                               }))
+    // Every part's size, and the bytes of it that posts still refer to.
+    struct Part
+    {
+        long long part = 0;
+        long long size = 0;
+        long long used = 0;
+    };
+    std::vector<Part> parts;
+    if (const long code =
+                each({"select part, length(texts) from " + text_ + " order by part", {}, {}},
+                     [&](const std::vector<SqlValue> &row) {
+                         parts.push_back({row[0].integer, row[1].integer, 0});
+                         return true;
+                     }))
         return code;
-    std::vector<long long> unused;
-    std::vector<long long> rewrite;
-    if (const long code = each({"select part, length(texts) from " + text_, {}, {}},
-                               [&](const std::vector<SqlValue> &row) {
-                                   const auto u = used.find(row[0].integer);
-                                   if (u == used.end())
-                                       unused.push_back(row[0].integer);
-                                   else if (u->second * 2 < row[1].integer)
-                                       rewrite.push_back(row[0].integer);
-                                   return true;
-                               }))
+    const long long runBytes = engine_ == DbEngine::SQLite ? TextRunBytes : 0;
+    // Calls use(part, bytes) for each part a text lies in; false if it leaves them.
+    const auto walk = [&](long long part, long long at, long long len, auto use) {
+        auto p = std::lower_bound(parts.begin(), parts.end(), part,
+                                  [](const Part &a, long long b) { return a.part < b; });
+        while (len > 0) {
+            if (p == parts.end() || p->part != part || at >= p->size)
+                return false;
+            const long long n = std::min(len, p->size - at);
+            if (n < len && p->size != runBytes)
+                return false;
+            use(*p, n);
+            len -= n;
+            ++p;
+            ++part;
+            at = 0;
+        }
+        return true;
+    };
+    struct Moving
+    {
+        long long filesize = 0;
+        long long modified = 0;
+        long long part = 0;
+        long long at = 0;
+        long long len = 0;
+    };
+    const std::string selectDocs = "select topicid, filesize, modified, part, at, len from " + doc_;
+    const auto docOf = [](const std::vector<SqlValue> &row) {
+        return Moving {row[1].integer, row[2].integer, row[3].integer, row[4].integer,
+                       row[5].integer};
+    };
+    bool broken = false;
+    if (const long code = each({selectDocs, {}, {}}, [&](const std::vector<SqlValue> &row) {
+            const Moving doc = docOf(row);
+            broken = doc.at < 0 || doc.len < 0
+                    || !walk(doc.part, doc.at, doc.len, [](Part &p, long long n) { p.used += n; });
+            return !broken;
+        }))
         return code;
-    for (long long part : unused) {
-        if (const long code = run({"delete from " + text_ + " where part = ?",
-                                   {SqlValue::fromInteger(part)},
-                                   {}}))
+    if (broken)
+        return brokenData("text");
+    // The texts in a part mostly unused move to new parts, as a segment's are written,
+    // and leave nothing in it.
+    const auto sparse = [](const Part &p) { return p.used > 0 && p.used * 2 < p.size; };
+    if (std::any_of(parts.begin(), parts.end(), sparse)) {
+        std::unordered_map<long long, Moving> docs;
+        if (const long code = each({selectDocs, {}, {}}, [&](const std::vector<SqlValue> &row) {
+                const Moving doc = docOf(row);
+                bool move = false;
+                walk(doc.part, doc.at, doc.len,
+                     [&](Part &p, long long) { move = move || sparse(p); });
+                if (move)
+                    docs.emplace(row[0].integer, doc);
+                return true;
+            }))
             return code;
+        BodyPostings::Ids ids;
+        for (const auto &d : docs)
+            ids.push_back(d.first);
+        std::sort(ids.begin(), ids.end());
+        BodyPostings::PendingSegment moved;
+        if (const long code = readTexts(ids, {}, [&](long long id, const std::string &text) {
+                if (const auto doc = docs.find(id); doc != docs.end())
+                    moved.addKept(id, doc->second.filesize, doc->second.modified, text);
+            }))
+            return code;
+        if (const long code = writeTexts(moved.docs()))
+            return code;
+        for (const auto &d : docs)
+            walk(d.second.part, d.second.at, d.second.len,
+                 [](Part &p, long long n) { p.used -= n; });
     }
-    if (rewrite.empty())
-        return 0;
-    // The texts still used move to new parts, as a segment's are written.
-    BodyPostings::PendingSegment moved;
-    for (long long part : rewrite) {
-        std::string texts;
-        if (const long code = each({"select texts from " + text_ + " where part = ?",
-                                    {SqlValue::fromInteger(part)},
-                                    {}},
-                                   [&](const std::vector<SqlValue> &row) {
-                                       texts = row[0].text;
-                                       return false;
-                                   }))
-            return code;
-        bool broken = false;
-        if (const long code = each(
-                    {"select topicid, filesize, modified, at, len from " + doc_ + " where part = ?",
-                     {SqlValue::fromInteger(part)},
-                     {}},
-                    [&](const std::vector<SqlValue> &row) {
-                        const long long at = row[3].integer;
-                        const long long len = row[4].integer;
-                        if (at < 0 || len < 0 || at + len > (long long)texts.size()) {
-                            broken = true;
-                            return false;
-                        }
-                        moved.addKept(row[0].integer, row[1].integer, row[2].integer,
-                                      texts.substr(std::size_t(at), std::size_t(len)));
-                        return true;
-                    }))
-            return code;
-        if (broken)
-            return brokenData("text");
+    std::vector<SqlValue> unused;
+    for (const Part &p : parts) {
+        if (p.used == 0)
+            unused.push_back(SqlValue::fromInteger(p.part));
     }
-    if (const long code = writeTexts(moved.docs()))
-        return code;
-    for (long long part : rewrite) {
-        if (const long code = run({"delete from " + text_ + " where part = ?",
-                                   {SqlValue::fromInteger(part)},
-                                   {}}))
+    for (std::size_t at = 0; at < unused.size(); at += IdsPerList) {
+        const std::size_t n = std::min(IdsPerList, unused.size() - at);
+        BoundStatement remove {"delete from " + text_ + " where part in " + inList(n), {}, {}};
+        remove.values.assign(unused.begin() + std::ptrdiff_t(at),
+                             unused.begin() + std::ptrdiff_t(at + n));
+        if (const long code = run(remove))
             return code;
     }
     return 0;

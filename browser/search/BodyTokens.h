@@ -23,7 +23,9 @@ namespace BodyTokens {
 // 2: the index of segments (BodyIndex.h) replaced that of full-text tables.
 // 3: posts' texts kept as they are, not zlib-compressed: checking a phrase on hundreds of
 // them had cost more in unpacking than in everything else.
-inline constexpr int TokenizerVersion = 3;
+// 4: SQLite keeps the texts in parts of a page each, a text running across them: a text
+// read out of a large part walked the part's chain of pages up to it.
+inline constexpr int TokenizerVersion = 4;
 
 // The elements of a normalised text, in order.
 std::vector<std::string_view> Elements(std::string_view text);

@@ -255,6 +255,29 @@ private Q_SLOTS:
             QVERIFY(manager.ReadBlobSlices("parts", "texts", one) != 0);
             QVERIFY(manager.LastError().find("outside") != std::string::npos);
         }
+        // A slice runs on into the next rows only past rows of exactly the run's size:
+        // rows 20-22 hold one stream cut every 6 bytes, the last row shorter.
+        const std::string stream = "0123456789abcdef";
+        for (long long row = 20; row <= 22; ++row) {
+            const std::string piece = stream.substr(std::size_t(row - 20) * 6, 6);
+            QCOMPARE(manager.ExecuteSql(BoundStatement {"insert into parts values (?, ?)",
+                                                        {SqlValue::fromInteger(row),
+                                                         SqlValue::fromBlob(piece)},
+                                                        {}},
+                                        CAdoManager::CommandText),
+                     0L);
+        }
+        std::vector<BlobSlice> runs {{20, 4, 12, {}}, {21, 5, 3, {}}, {22, 0, 4, {}}};
+        QCOMPARE(manager.ReadBlobSlices("parts", "texts", runs, 6), 0L);
+        QCOMPARE(runs[0].bytes, stream.substr(4, 12));
+        QCOMPARE(runs[1].bytes, stream.substr(11, 3));
+        for (const BlobSlice &past : {BlobSlice {21, 0, 11, {}}, BlobSlice {9, 0, 6, {}}}) {
+            std::vector<BlobSlice> one {past};
+            QVERIFY(manager.ReadBlobSlices("parts", "texts", one, 6) != 0);
+            QVERIFY(manager.LastError().find("outside") != std::string::npos);
+        }
+        std::vector<BlobSlice> notRun {{20, 4, 12, {}}};
+        QVERIFY(manager.ReadBlobSlices("parts", "texts", notRun, 7) != 0);
         QCOMPARE(manager.RollbackTransaction(), 0L);
     }
 
