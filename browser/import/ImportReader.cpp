@@ -106,19 +106,19 @@ void FileReader::readAndExtract(const WalkFile &file, RunItem &item) const
     }
 }
 
-bool RunItemQueue::Push(Chunk &&chunk)
+bool RunItemQueue::Push(std::size_t number, Chunk &&chunk)
 {
     std::unique_lock lock(mutex_);
-    readerWaits_ = true;
-    changed_.wait(lock, [this] { return stopped_ || chunks_.size() < capacity_; });
-    readerWaits_ = false;
+    ++readersWait_;
+    readers_.wait(lock, [&] { return stopped_ || number < next_ + capacity_; });
+    --readersWait_;
     if (stopped_)
         return false;
-    chunks_.push_back(std::move(chunk));
-    const bool wake = writerWaits_;
+    chunks_.emplace(number, std::move(chunk));
+    const bool wake = writerWaits_ && number == next_;
     lock.unlock();
     if (wake)
-        changed_.notify_all();
+        writer_.notify_one();
     return true;
 }
 
@@ -126,19 +126,21 @@ RunItemQueue::Pop RunItemQueue::Take(Chunk &chunk, std::chrono::steady_clock::ti
 {
     std::unique_lock lock(mutex_);
     writerWaits_ = true;
-    const bool ready =
-            changed_.wait_until(lock, until, [this] { return !chunks_.empty() || finished_; });
+    const bool ready = writer_.wait_until(lock, until, [this] {
+        return (!chunks_.empty() && chunks_.begin()->first == next_) || finished_;
+    });
     writerWaits_ = false;
     if (!ready)
         return Pop::Timeout;
-    if (chunks_.empty())
+    if (chunks_.empty() || chunks_.begin()->first != next_)
         return Pop::Finished;
-    chunk = std::move(chunks_.front());
-    chunks_.pop_front();
-    const bool wake = readerWaits_;
+    chunk = std::move(chunks_.begin()->second);
+    chunks_.erase(chunks_.begin());
+    ++next_;
+    const bool wake = readersWait_ > 0;
     lock.unlock();
     if (wake)
-        changed_.notify_all();
+        readers_.notify_all();
     return Pop::Chunk;
 }
 
@@ -148,7 +150,7 @@ void RunItemQueue::Finish()
         const std::lock_guard lock(mutex_);
         finished_ = true;
     }
-    changed_.notify_all();
+    writer_.notify_all();
 }
 
 void RunItemQueue::Stop()
@@ -158,5 +160,6 @@ void RunItemQueue::Stop()
         stopped_ = true;
         chunks_.clear();
     }
-    changed_.notify_all();
+    readers_.notify_all();
+    writer_.notify_all();
 }

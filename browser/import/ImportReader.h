@@ -8,7 +8,7 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -37,7 +37,10 @@ private:
     const PostPathCheck &pathCheck_;
 };
 
-// Items travel in chunks, so the two threads meet once per chunk, not once per file.
+// Items travel in chunks, so the threads meet once per chunk, not once per file. Chunks
+// are numbered in walk order and may come in out of it from several reading threads;
+// the writer takes them in order. A chunk waits until it is within capacity of the next
+// one to take, which bounds the memory of a run.
 class RunItemQueue
 {
 public:
@@ -49,19 +52,21 @@ public:
     }
 
     // Waits for room; false (chunk dropped) once Stop was called.
-    bool Push(Chunk &&chunk);
+    bool Push(std::size_t number, Chunk &&chunk);
     enum class Pop { Chunk, Timeout, Finished };
     Pop Take(Chunk &chunk, std::chrono::steady_clock::time_point until);
-    void Finish(); // the reader is done
+    void Finish(); // every chunk has been pushed
     void Stop(); // the writer takes no more
 
 private:
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Chunk> chunks_;
+    std::condition_variable readers_;
+    std::condition_variable writer_;
+    std::map<std::size_t, Chunk> chunks_;
+    std::size_t next_ = 0; // the number of the chunk to take next
     std::size_t capacity_; // chunks
     bool finished_ = false;
     bool stopped_ = false;
-    bool readerWaits_ = false;
+    int readersWait_ = 0;
     bool writerWaits_ = false;
 };

@@ -3,6 +3,7 @@
 #include "ImportBodyIndex.h"
 
 #include "ImportReader.h"
+#include "ImportReading.h"
 #include "ImportSink.h"
 #include "ImportTexts.h"
 #include "browser/db/CAdoManager.h"
@@ -24,12 +25,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// Files travel from the reading thread in chunks of at most ChunkItems, or younger than
-// ChunkAge; at most QueueChunks chunks wait, which bounds the memory of a run. While the
-// writer commits a batch the reader goes on reading: the queue holds a whole batch, or
-// the two threads would only take turns.
-constexpr std::size_t ChunkItems = 64;
-constexpr auto ChunkAge = std::chrono::milliseconds(20);
+// At most QueueChunks chunks of files read wait for the writer, which bounds the memory
+// of a run. While the writer commits a batch the readers go on reading: the queue holds
+// a whole batch, or the threads would only take turns.
 constexpr std::size_t QueueChunks = 32;
 constexpr auto IdleWait = std::chrono::milliseconds(50);
 
@@ -387,40 +385,18 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
         // With the body index on, the writer is the slower by far and each file carries its
         // text: a batch is closed by time long before it fills, and a queue of a full batch
         // would only hold a few hundred megabytes of texts waiting.
-        RunItemQueue queue(bodyIndex.Active()
-                                   ? QueueChunks
-                                   : std::max(QueueChunks, tuning_.maxBatchRows / ChunkItems));
-        std::atomic<bool> readerRunning {true};
-        const auto readFiles = [&] {
-            RunItemQueue::Chunk chunk;
-            Clock::time_point chunkStarted;
-            const auto hand = [&] {
-                if (!chunk.empty() && !queue.Push(std::move(chunk)))
-                    readerRunning = false;
-                chunk = RunItemQueue::Chunk();
-            };
-            ImportWalker walker(rooms_, settings.filePattern, readerRunning);
-            ItemVisitor visitor(reader, [&](RunItem &&item) {
-                if (chunk.empty()) {
-                    chunk.reserve(ChunkItems);
-                    chunkStarted = Clock::now();
-                }
-                chunk.push_back(std::move(item));
-                // A slow disk must not keep files back from the writer for long.
-                if (chunk.size() >= ChunkItems || Clock::now() - chunkStarted >= ChunkAge)
-                    hand();
-            });
-            walker.ScanDirectory(directory, rootRoomItem, visitor);
-            hand();
-            queue.Finish();
-        };
-        std::thread readerThread;
-        try {
-            readerThread = std::thread(readFiles);
-        } catch (const std::system_error &error) {
-            threadProblem = error.what();
-        }
-        bool done = !readerThread.joinable();
+        RunItemQueue queue(
+                bodyIndex.Active()
+                        ? QueueChunks
+                        : std::max(QueueChunks, tuning_.maxBatchRows / ImportReading::ChunkItems));
+        ImportReading reading(reader, queue,
+                              {rooms_, settings.filePattern, directory, rootRoomItem});
+        const int readers = tuning_.readers > 0
+                ? tuning_.readers
+                : ImportReading::ReadersFor(std::thread::hardware_concurrency());
+        bool done = !reading.Start(readers, threadProblem);
+        if (!done)
+            threadProblem.clear(); // fewer readers than asked for only cost speed
         while (!done && keepRunning_.load()) {
             const Clock::time_point now = Clock::now();
             const Clock::time_point until = inserter.Empty()
@@ -446,10 +422,9 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
                 break;
             }
         }
-        readerRunning = false;
+        reading.Stop();
         queue.Stop();
-        if (readerThread.joinable())
-            readerThread.join();
+        reading.Join();
     }
     inserter.Flush();
     countRunning = false;

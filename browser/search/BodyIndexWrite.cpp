@@ -236,7 +236,9 @@ long BodyIndexStore::optimize()
     // Every segment has been rewritten without its stale entries.
     if (const long code = run("delete from " + stale_))
         return code;
-    return compactTexts();
+    // With no post replaced or removed since the last Optimize, every text is still used
+    // where it lies.
+    return staleCount > 0 ? compactTexts() : 0;
 }
 
 long BodyIndexStore::reclaim()

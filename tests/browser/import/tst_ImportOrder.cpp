@@ -74,6 +74,56 @@ private Q_SLOTS:
         QCOMPARE(orders[0].size(), std::size_t(40));
         QCOMPARE(orders[0], orders[1]);
     }
+
+    // Several reading threads hand the writer the files in the order of the walk: the
+    // same status lines, messages and rows as one thread and as no pipeline at all, over
+    // folders of many chunks with files that fail among them.
+    void severalReadersKeepTheWalkOrder()
+    {
+        TempAppDir dir;
+        for (int folder = 0; folder < 4; ++folder) {
+            for (int i = 0; i < 300; ++i) {
+                const int id = folder * 1000 + (i * 7919) % 997 + 1;
+                const std::string name =
+                        i % 37 == 5 ? "x" + std::to_string(id) : std::to_string(id);
+                dir.write("in/" + std::to_string(folder) + "/" + name + ".htm",
+                          postPage("t" + std::to_string(id)));
+            }
+        }
+        struct Result
+        {
+            std::vector<std::string> statuses, lines, rows;
+        };
+        std::vector<Result> results;
+        for (const int readers : {0, 1, 4}) {
+            QUILLERY_TEST_DATABASE(db, TestEngine::SQLite, "posts");
+            QUILLERY_EXECUTE(db,
+                             "create table plain (topicid INTEGER, title TEXT, roomid INTEGER)");
+            ImportSettings settings =
+                    pageSettings(db->connectionString(), dir.file("in") + "/", "plain");
+            settings.username.get = settings.reply.get = settings.createtime.get = false;
+            ImportTuning tuning;
+            tuning.pipelined = readers > 0;
+            tuning.readers = readers;
+            tuning.maxBatchRows = 100; // batches end while readers are ahead
+            RecordingSink sink;
+            CAdoManager ado;
+            ImportRun run(nullptr, sink);
+            run.SetTuning(tuning);
+            QCOMPARE(run.RunImport(settings, ado), ImportOutcome::Completed);
+            ado.CloseAdoConnection();
+            results.push_back(
+                    {sink.statuses, sink.lines, storedOrder(db->connectionString(), "plain")});
+        }
+        QCOMPARE(results[0].statuses.size(), std::size_t(1200));
+        QVERIFY(results[0].lines.size() > 30);
+        QCOMPARE(results[0].rows.size(), std::size_t(1200 - (results[0].lines.size() - 1)));
+        for (const Result &r : {results[1], results[2]}) {
+            QCOMPARE(r.statuses, results[0].statuses);
+            QCOMPARE(r.lines, results[0].lines);
+            QCOMPARE(r.rows, results[0].rows);
+        }
+    }
 };
 
 QUILLERY_REGISTER_TEST(TestImportOrder)
