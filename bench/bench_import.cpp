@@ -2,11 +2,13 @@
 // bound), the import into SQLite (two threads, one thread, with the title check too, and
 // each insert committed alone with a duplicate query per file), the import into
 // PostgreSQL, memory and abort latency.
-//   bench_import [files, default 200000] [--keep DIR] [--only single|fast] [--large N]
+//   bench_import [files, default 200000] [--keep DIR] [--only single|fast] [--readers N]
+//                [--large N]
 // Files are GBK HTML pages of about 4 KB in 100 folders, named by their topicid; the
 // topicid check and the path check are on. --large N also imports N files (made in a
 // folder of their own) into SQLite with the two-thread import and prints its rate beside
 // the first one, with the peak resident memory of the process during that import.
+// --readers N: reading threads of the pipelined imports (default: as the program picks).
 
 #include "BenchSupport.h"
 #include "ImportBench.h"
@@ -104,11 +106,14 @@ int main(int argc, char **argv)
     std::string keep;
     std::string only; // "single": only the one-thread SQLite import, for a profiler
     long large = 0;
+    int readers = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--keep" && i + 1 < argc)
             keep = argv[++i];
         else if (std::string(argv[i]) == "--only" && i + 1 < argc)
             only = argv[++i];
+        else if (std::string(argv[i]) == "--readers" && i + 1 < argc)
+            readers = std::max(1, std::atoi(argv[++i]));
         else if (std::string(argv[i]) == "--large" && i + 1 < argc)
             large = std::max(1000L, std::atol(argv[++i]));
         else
@@ -134,6 +139,7 @@ int main(int argc, char **argv)
         ImportSettings settings = benchSettings(root, sqliteDatabase(root, "only.db"));
         ImportTuning tuning;
         tuning.pipelined = tuning.countAhead = only == "fast";
+        tuning.readers = readers;
         const Result result = runImport(rooms, settings, tuning);
         row(only.c_str(), result);
         return 0;
@@ -148,11 +154,17 @@ int main(int argc, char **argv)
     const Result extract = readAndExtract(rooms, base);
     ImportSettings sqlite = base;
     sqlite.connectionString = sqliteDatabase(root, "fast.db");
-    const Result fast = runImport(rooms, sqlite, ImportTuning(), true);
+    ImportTuning pipelined;
+    pipelined.readers = readers;
+    const Result fast = runImport(rooms, sqlite, pipelined, true);
+    ImportTuning oneReader;
+    oneReader.readers = 1;
+    sqlite.connectionString = sqliteDatabase(root, "reader.db");
+    const Result singleReader = runImport(rooms, sqlite, oneReader);
     ImportSettings titled = sqlite;
     titled.checkTitle = true;
     titled.connectionString = sqliteDatabase(root, "titled.db");
-    const Result withTitle = runImport(rooms, titled, ImportTuning());
+    const Result withTitle = runImport(rooms, titled, pipelined);
     ImportTuning oneThread;
     oneThread.pipelined = false;
     oneThread.countAhead = false;
@@ -166,13 +178,13 @@ int main(int argc, char **argv)
     if (postgres) {
         ImportSettings settings = base;
         settings.connectionString = postgresDatabase(cluster, "bench_import");
-        pg = runImport(rooms, settings, ImportTuning());
+        pg = runImport(rooms, settings, pipelined);
     }
     sqlite.connectionString = sqliteDatabase(root, "abort.db");
     const double abortMs = abortLatencyMs(rooms, sqlite);
     ImportSettings again = base;
     again.connectionString = sqliteDatabase(root, "fast.db", false); // every file a duplicate
-    const Result rerun = runImport(rooms, again, ImportTuning());
+    const Result rerun = runImport(rooms, again, pipelined);
 
     Result bigger, bigBound;
     if (large > 0) {
@@ -191,7 +203,7 @@ int main(int argc, char **argv)
         // this size.
         readAndExtract(bigRooms, bigBase);
         bigBound = readAndExtract(bigRooms, bigBase);
-        bigger = runImport(bigRooms, bigBase, ImportTuning(), true);
+        bigger = runImport(bigRooms, bigBase, pipelined, true);
         SetAppDirectoryOverride(root);
     }
 
@@ -200,7 +212,8 @@ int main(int argc, char **argv)
                 files, Folders, generateSeconds);
     std::printf("%-46s %9s %8s %9s %9s %8s\n", "", "files/s", "s", "files", "rows", "+MB RSS");
     row("read and extract only (no database, 1 thread)", extract, "the bound");
-    row("SQLite import (reader thread + writer)", fast);
+    row("SQLite import (walk, reading threads, writer)", fast);
+    row("SQLite import, one reading thread", singleReader);
     row("SQLite import, title check also on", withTitle);
     row("SQLite import (one thread)", single);
     row("SQLite, each insert alone + a query per file", rowByRow, "the row-by-row design");
@@ -211,7 +224,7 @@ int main(int argc, char **argv)
     row("SQLite re-run: every file a duplicate", rerun);
     if (large > 0) {
         row("read and extract only, --large files", bigBound, "the bound at that size");
-        row("SQLite import of --large files (2 threads)", bigger, "title and roomid indexes");
+        row("SQLite import of --large files (pipelined)", bigger, "title and roomid indexes");
     }
     std::printf("\nSQLite import / bound: %.2f\n", fast.rate() / extract.rate());
     std::printf("SQLite import / row-by-row design: %.1fx\n", fast.rate() / rowByRow.rate());

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace Gbk {
@@ -135,7 +136,21 @@ void toLowerInPlace(std::string &gbk)
 {
     const LowerTable &table = lowerTable();
     std::size_t pos = 0;
+    constexpr std::uint64_t High = 0x8080808080808080ull;
     while (pos < gbk.size()) {
+        // Eight ASCII bytes at a time: the markup of a page is most of it.
+        std::uint64_t word;
+        if (pos + 8 <= gbk.size() && (std::memcpy(&word, gbk.data() + pos, 8), !(word & High))) {
+            // The high bit of a byte set where it is at least 'A', and where it is past 'Z'.
+            const std::uint64_t upper =
+                    (word + 0x3f3f3f3f3f3f3f3full) & ~(word + 0x2525252525252525ull) & High;
+            if (upper) {
+                word |= upper >> 2;
+                std::memcpy(gbk.data() + pos, &word, 8);
+            }
+            pos += 8;
+            continue;
+        }
         const auto c = static_cast<unsigned char>(gbk[pos]);
         if (c < 0x80) {
             if (c >= 'A' && c <= 'Z')

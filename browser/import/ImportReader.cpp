@@ -63,7 +63,8 @@ RunItem FileReader::Read(WalkFile &&file) const
 
 void FileReader::readAndExtract(const WalkFile &file, RunItem &item) const
 {
-    std::string bytes;
+    thread_local std::string bytes;
+    const ReusedBuffer kept(bytes);
     if (const std::error_code error = FileSystem::readRegularDiskFile(file.diskPath, bytes)) {
         item.entry.lines.push_back(
                 CutMessageLine(FormatText(Gbk::literal(ImportText::OpenFileError).c_str(),

@@ -23,12 +23,6 @@ ImportReading::~ImportReading()
     Join();
 }
 
-int ImportReading::ReadersFor(unsigned cores)
-{
-    // The writer is one thread: more than two readers would only wait for it.
-    return cores >= 2 ? 2 : 1;
-}
-
 bool ImportReading::Start(int readers, std::string &problem)
 {
     try {

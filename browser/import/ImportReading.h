@@ -2,8 +2,8 @@
 
 // The reading side of a pipelined run: the walk on a thread of its own hands the files,
 // numbered in walk order, to reading threads, and the queue gives the writer their items
-// back in that order. Reading a file costs about as much as writing its row, so on two
-// cores one reading thread left the writer waiting; the walk itself is light.
+// back in that order. Files not in the page cache are read several at a time, so that
+// their reads overlap: one thread waited for each read in turn.
 
 #include "ImportReader.h"
 #include "ImportWalk.h"
@@ -45,8 +45,10 @@ public:
     void Stop();
     void Join();
 
-    // Reading threads worth starting on this machine.
-    static int ReadersFor(unsigned cores);
+    // Reading threads of a run. With the files in the page cache the writer is the
+    // slower and the number hardly matters; with files read from the disk, eight read
+    // 200,000 files 3x as fast as one.
+    static constexpr int DefaultReaders = 8;
 
 private:
     struct Job

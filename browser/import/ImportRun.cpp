@@ -391,10 +391,9 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
                         : std::max(QueueChunks, tuning_.maxBatchRows / ImportReading::ChunkItems));
         ImportReading reading(reader, queue,
                               {rooms_, settings.filePattern, directory, rootRoomItem});
-        const int readers = tuning_.readers > 0
-                ? tuning_.readers
-                : ImportReading::ReadersFor(std::thread::hardware_concurrency());
-        bool done = !reading.Start(readers, threadProblem);
+        bool done = !reading.Start(tuning_.readers > 0 ? tuning_.readers
+                                                       : ImportReading::DefaultReaders,
+                                   threadProblem);
         if (!done)
             threadProblem.clear(); // fewer readers than asked for only cost speed
         while (!done && keepRunning_.load()) {

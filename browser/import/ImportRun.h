@@ -57,7 +57,7 @@ enum class ImportOutcome {
 struct ImportTuning
 {
     bool pipelined = true; // walk, read and extract files on threads of their own
-    int readers = 0; // reading threads when pipelined; 0: as many as the machine is worth
+    int readers = 0; // reading threads when pipelined; 0: ImportReading::DefaultReaders
     bool batched = true; // commit in batches (false: every insert alone, a query per file)
     bool countAhead = true; // count the files on a third thread, for expectedFiles
     std::size_t maxBatchRows = 8192;

@@ -34,13 +34,19 @@ bool extract(std::string_view search, std::string_view file, const MarkerPair &m
 
 std::string BuildSearchText(std::string_view fileBytes)
 {
+    std::string text;
+    BuildSearchText(fileBytes, text);
+    return text;
+}
+
+void BuildSearchText(std::string_view fileBytes, std::string &text)
+{
     const void *zero = std::memchr(fileBytes.data(), 0, fileBytes.size());
-    std::string text(
+    text.assign(
             fileBytes.substr(0,
                              zero ? std::size_t(static_cast<const char *>(zero) - fileBytes.data())
                                   : fileBytes.size()));
     Gbk::toLowerInPlace(text);
-    return text;
 }
 
 std::string FileNameOf(std::string_view path)
@@ -92,7 +98,9 @@ ExtractionResult ExtractPostFields(const ExtractionContext &context, std::string
         return ExtractionResult::SkippedSilently;
     }
 
-    const std::string search = BuildSearchText(fileBytes);
+    thread_local std::string search;
+    const ReusedBuffer kept(search);
+    BuildSearchText(fileBytes, search);
     switch (settings.roomidMode) {
     case RoomidMode::Markers:
         extract(search, fileBytes, settings.roomid, false, fields.roomid);

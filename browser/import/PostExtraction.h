@@ -46,6 +46,30 @@ struct ExtractionContext
 // The whole file cut at its first zero byte, lower-cased character by character (GBK);
 // every offset in it is the same offset in the file.
 std::string BuildSearchText(std::string_view fileBytes);
+// The same into text, whose room is used again.
+void BuildSearchText(std::string_view fileBytes, std::string &text);
+
+// A buffer a thread uses again file after file: fewer allocations of a file's size. It
+// keeps its room while that is at most KeptBytes.
+class ReusedBuffer
+{
+public:
+    static constexpr std::size_t KeptBytes = 1 << 20;
+    explicit ReusedBuffer(std::string &bytes)
+        : bytes_(bytes)
+    {
+    }
+    ~ReusedBuffer()
+    {
+        if (bytes_.capacity() > KeptBytes)
+            std::string().swap(bytes_);
+    }
+    ReusedBuffer(const ReusedBuffer &) = delete;
+    ReusedBuffer &operator=(const ReusedBuffer &) = delete;
+
+private:
+    std::string &bytes_;
+};
 
 // The file name without its last extension ("12.34.htm" -> "12.34", ".htm" -> "").
 std::string FileTitleOf(std::string_view fileName);

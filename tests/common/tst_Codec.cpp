@@ -44,6 +44,18 @@ private Q_SLOTS:
         QCOMPARE(Gbk::toLower(gbk("АБВ")), gbk("абв"));
         QCOMPARE(Gbk::toLower(gbk("ⅠⅡ")), gbk("ⅰⅱ"));
         QCOMPARE(Gbk::toLower(gbk("中文Ｘ")), gbk("中文ｘ"));
+        // Every ASCII byte, at every offset from a run of eight, and a character whose
+        // trail byte is a letter right after such a run.
+        std::string ascii, expected;
+        for (int c = 0; c < 128; ++c) {
+            ascii += char(c);
+            expected += char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        }
+        for (std::size_t shift = 0; shift < 8; ++shift) {
+            const std::string pad(shift, 'Q');
+            QCOMPARE(Gbk::toLower(pad + ascii + "\x81\x41" + ascii),
+                     std::string(shift, 'q') + expected + "\x81\x41" + expected);
+        }
     }
 
     void lowerCasingKeepsTrailBytesAndLengths()
