@@ -28,9 +28,10 @@ public:
         TreeItem node = nullptr;
     };
 
-    // Files go to the readers in chunks of at most this many, or younger than ChunkAge
-    // (a slow disk must not keep them back from the writer for long).
-    static constexpr std::size_t ChunkItems = 64;
+    // Files go to the readers in chunks of at most this many, or younger than ChunkAge,
+    // and a chunk goes on to the writer once read: a slow disk must not keep files back
+    // from the writer for long.
+    static constexpr std::size_t ChunkItems = 16;
     static constexpr std::chrono::milliseconds ChunkAge {20};
 
     ImportReading(const FileReader &reader, RunItemQueue &queue, Walk walk);

@@ -25,10 +25,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// At most QueueChunks chunks of files read wait for the writer, which bounds the memory
-// of a run. While the writer commits a batch the readers go on reading: the queue holds
-// a whole batch, or the threads would only take turns.
-constexpr std::size_t QueueChunks = 32;
+// At most QueueFiles files read wait for the writer, which bounds the memory of a run.
+// While the writer commits a batch the readers go on reading: the queue holds a whole
+// batch, or the threads would only take turns.
+constexpr std::size_t QueueFiles = 2048;
 constexpr auto IdleWait = std::chrono::milliseconds(50);
 
 DbEngine engineOf(const std::string &connectionString)
@@ -385,10 +385,9 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
         // With the body index on, the writer is the slower by far and each file carries its
         // text: a batch is closed by time long before it fills, and a queue of a full batch
         // would only hold a few hundred megabytes of texts waiting.
-        RunItemQueue queue(
-                bodyIndex.Active()
-                        ? QueueChunks
-                        : std::max(QueueChunks, tuning_.maxBatchRows / ImportReading::ChunkItems));
+        RunItemQueue queue(bodyIndex.Active() ? QueueFiles / ImportReading::ChunkItems
+                                              : std::max(QueueFiles, tuning_.maxBatchRows)
+                                           / ImportReading::ChunkItems);
         ImportReading reading(reader, queue,
                               {rooms_, settings.filePattern, directory, rootRoomItem});
         bool done = !reading.Start(tuning_.readers > 0 ? tuning_.readers
