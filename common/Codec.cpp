@@ -135,36 +135,36 @@ void dropLastChar(std::string &text)
 void toLowerInPlace(std::string &gbk)
 {
     const LowerTable &table = lowerTable();
-    std::size_t pos = 0;
+    const std::size_t size = gbk.size();
+    char *const text = gbk.data();
     constexpr std::uint64_t High = 0x8080808080808080ull;
-    while (pos < gbk.size()) {
-        // Eight ASCII bytes at a time: the markup of a page is most of it.
-        std::uint64_t word;
-        if (pos + 8 <= gbk.size() && (std::memcpy(&word, gbk.data() + pos, 8), !(word & High))) {
-            // The high bit of a byte set where it is at least 'A', and where it is past 'Z'.
-            const std::uint64_t upper =
-                    (word + 0x3f3f3f3f3f3f3f3full) & ~(word + 0x2525252525252525ull) & High;
-            if (upper) {
-                word |= upper >> 2;
-                std::memcpy(gbk.data() + pos, &word, 8);
-            }
-            pos += 8;
-            continue;
-        }
-        const auto c = static_cast<unsigned char>(gbk[pos]);
+    std::size_t pos = 0;
+    while (pos < size) {
+        const auto c = static_cast<unsigned char>(text[pos]);
         if (c < 0x80) {
-            if (c >= 'A' && c <= 'Z')
-                gbk[pos] = char(c - 'A' + 'a');
-            ++pos;
-        } else if (charLength(gbk, pos) == 2) {
-            const auto trail = static_cast<unsigned char>(gbk[pos + 1]);
-            if (!table.leadHasLower(c)) {
-                pos += 2;
+            // Eight ASCII bytes at a time where they come: the markup of a page.
+            std::uint64_t word;
+            if (pos + 8 <= size && (std::memcpy(&word, text + pos, 8), !(word & High))) {
+                // The high bit of each byte that is at least 'A' and not past 'Z'.
+                const std::uint64_t upper =
+                        (word + 0x3f3f3f3f3f3f3f3full) & ~(word + 0x2525252525252525ull) & High;
+                if (upper) {
+                    word |= upper >> 2;
+                    std::memcpy(text + pos, &word, 8);
+                }
+                pos += 8;
                 continue;
             }
-            if (const std::uint16_t lower = table.lower(c, trail)) {
-                gbk[pos] = char(lower >> 8);
-                gbk[pos + 1] = char(lower & 0xFF);
+            if (c >= 'A' && c <= 'Z')
+                text[pos] = char(c - 'A' + 'a');
+            ++pos;
+        } else if (charLength(gbk, pos) == 2) {
+            if (table.leadHasLower(c)) {
+                const auto trail = static_cast<unsigned char>(text[pos + 1]);
+                if (const std::uint16_t lower = table.lower(c, trail)) {
+                    text[pos] = char(lower >> 8);
+                    text[pos + 1] = char(lower & 0xFF);
+                }
             }
             pos += 2;
         } else {
