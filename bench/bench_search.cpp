@@ -18,6 +18,7 @@
 #include "PgCluster.h"
 #include "SearchCorpus.h"
 
+#include "browser/bodysearch/BodyIndexBuild.h"
 #include "browser/bodysearch/BodyPostReader.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/EmbeddedDatabase.h"
@@ -45,7 +46,7 @@
 
 namespace {
 
-constexpr int BatchPosts = 500;
+constexpr int BatchPosts = int(BodyIndexBuild::DefaultBatchPosts);
 constexpr int PerClass = 50;
 constexpr int PageRows = 100;
 

@@ -78,6 +78,8 @@ public:
     static std::vector<BodyIndexTarget> TargetsOf(const RoomModel &rooms);
 
     void SetLineHandler(LineHandler lines) { lines_ = std::move(lines); }
+    // Posts per transaction (one segment of the index each).
+    static constexpr std::size_t DefaultBatchPosts = 500;
     // Posts per transaction; at least 1.
     void SetBatchPosts(std::size_t posts) { batchPosts_ = posts ? posts : 1; }
 
@@ -114,7 +116,7 @@ private:
     RoomModel &rooms_;
     std::string connection_;
     LineHandler lines_;
-    std::size_t batchPosts_ = 200;
+    std::size_t batchPosts_ = DefaultBatchPosts;
     std::atomic<bool> keepRunning_ {true};
     BodyIndexProgress progress_;
     std::string problem_;

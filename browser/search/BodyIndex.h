@@ -108,7 +108,7 @@ public:
     static constexpr long IndexOtherVersion = 1306;
     static constexpr int MaxStampRows = 200;
     // Segments of one level merge into one of the next when this many have gathered.
-    static constexpr int MergeFanIn = 8;
+    static constexpr int MergeFanIn = 16;
 
     enum class State { Missing, Current, OtherVersion };
 
