@@ -18,6 +18,7 @@
 #include "PgCluster.h"
 #include "SearchCorpus.h"
 
+#include "browser/bodysearch/BodyBatchWriter.h"
 #include "browser/bodysearch/BodyIndexBuild.h"
 #include "browser/bodysearch/BodyPostReader.h"
 #include "browser/db/CAdoManager.h"
@@ -223,23 +224,23 @@ void buildIndex(CAdoManager &ado, BodyIndex &index, DbEngine engine, const std::
         reader.Add(std::move(jobs));
     };
     handBatch();
+    // Each batch made into a segment on a thread of its own while the one before is
+    // written, as the build does.
+    BodyBatchWriter batches(ado, index);
     for (long long id = 1; id <= posts; ++id) {
-        if ((id - 1) % BatchPosts == 0) {
+        if ((id - 1) % BatchPosts == 0)
             handBatch(); // the next batch, read while this one is written
-            if (ado.BeginTransaction() != 0)
-                die(ado.LastError());
-        }
         BodyReadResult read;
         if (!reader.Take(read))
             die("the reader stopped");
         if (read.kind != BodyReadResult::Kind::Ready)
             die(read.problem);
-        if (index.Put(read.topicid, std::move(read.post), read.stamp) != 0)
-            die(index.Problem());
-        if ((id % BatchPosts == 0 || id == posts)
-            && (index.Flush() != 0 || ado.CommitTransaction() != 0))
-            die(index.Problem() + ado.LastError());
+        batches.Add(read.topicid, std::move(read.post), read.stamp);
+        if (id % BatchPosts == 0 && !batches.Seal())
+            die(batches.Problem());
     }
+    if (!batches.Finish())
+        die(batches.Problem());
     if (index.Optimize() != 0)
         die(index.Problem());
     f.rate = double(posts) / (watch.milliseconds() / 1000);

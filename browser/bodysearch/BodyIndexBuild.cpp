@@ -1,5 +1,6 @@
 #include "BodyIndexBuild.h"
 
+#include "BodyBatchWriter.h"
 #include "BodyPostReader.h"
 #include "BodySearchTexts.h"
 #include "browser/db/CAdoManager.h"
@@ -34,13 +35,6 @@ std::string formatLine(const char *utf8, std::initializer_list<std::string> gbkA
     return Gbk::fromQString(text);
 }
 
-struct PendingPost
-{
-    long long topicid = 0;
-    PreparedBodyPost post;
-    PostFileStamp stamp;
-};
-
 struct RowFacts
 {
     std::string title;
@@ -68,8 +62,6 @@ struct BodyIndexBuild::Session
     CAdoManager ado;
     std::unique_ptr<BodyIndex> index;
     DbEngine engine = DbEngine::Layer;
-    std::vector<PendingPost> pending;
-    std::size_t pendingBytes = 0;
 };
 
 BodyIndexBuild::BodyIndexBuild(RoomModel &rooms, std::string connection)
@@ -201,6 +193,7 @@ bool BodyIndexBuild::buildTable(Session &session, const BodyIndexTarget &target)
     if (state != BodyIndex::State::Current && index.Create() != 0)
         return failed(target, index.Problem());
     const long long changedBefore = progress_.indexed + progress_.removed;
+    indexedBefore_ = progress_.indexed;
     if (!indexPosts(session, target))
         return false;
     if (!keepRunning_ || !removeOrphans(session, target) || !keepRunning_)
@@ -228,6 +221,7 @@ bool BodyIndexBuild::indexPosts(Session &session, const BodyIndexTarget &target)
     long long after = std::numeric_limits<long long>::min();
     bool more = true;
     std::deque<std::size_t> queued; // the posts of each page handed to the reader
+    BodyBatchWriter batches(session.ado, *session.index);
     while (keepRunning_) {
         // The next page is handed over before this one is written, so the reader has
         // work while the writer waits on the database.
@@ -242,13 +236,19 @@ bool BodyIndexBuild::indexPosts(Session &session, const BodyIndexTarget &target)
             }
         }
         if (queued.empty())
-            return true;
+            return written(batches, batches.Finish()) || failed(target, batches.Problem());
         const std::size_t posts = queued.front();
         queued.pop_front();
-        if (!writePage(session, target, reader, posts))
+        if (!writePage(target, reader, batches, posts))
             return false;
     }
-    return true;
+    return true; // aborted: the batches not written are dropped, to be read again later
+}
+
+bool BodyIndexBuild::written(const BodyBatchWriter &batches, bool ok)
+{
+    progress_.indexed = indexedBefore_ + batches.Written();
+    return ok;
 }
 
 bool BodyIndexBuild::pageJobs(Session &session, const BodyIndexTarget &target, long long &after,
@@ -308,45 +308,15 @@ bool BodyIndexBuild::pageJobs(Session &session, const BodyIndexTarget &target, l
     return true;
 }
 
-bool BodyIndexBuild::writeBatch(Session &session, const BodyIndexTarget &target)
-{
-    BodyIndex &index = *session.index;
-    if (session.pending.empty())
-        return true;
-    if (session.ado.BeginTransaction() != 0)
-        return failed(target, session.ado.LastError());
-    for (PendingPost &post : session.pending) {
-        if (index.Put(post.topicid, std::move(post.post), post.stamp) != 0) {
-            session.ado.RollbackTransaction();
-            return failed(target, index.Problem());
-        }
-    }
-    if (index.Flush() != 0) {
-        session.ado.RollbackTransaction();
-        return failed(target, index.Problem());
-    }
-    if (session.ado.CommitTransaction() != 0) {
-        const std::string why = session.ado.LastError();
-        session.ado.RollbackTransaction();
-        return failed(target, why);
-    }
-    progress_.indexed += static_cast<long long>(session.pending.size());
-    session.pending.clear();
-    session.pendingBytes = 0;
-    return true;
-}
-
-// One page's posts as the reader hands them over, in batches of a transaction each;
-// the last batch of the page is written at its end.
-bool BodyIndexBuild::writePage(Session &session, const BodyIndexTarget &target,
-                               BodyPostReader &reader, std::size_t posts)
+// One page's posts as the reader hands them over, in batches of a transaction each; a
+// batch may go on into the next page.
+bool BodyIndexBuild::writePage(const BodyIndexTarget &target, BodyPostReader &reader,
+                               BodyBatchWriter &batches, std::size_t posts)
 {
     for (std::size_t i = 0; i < posts; ++i) {
         BodyReadResult result;
-        if (!keepRunning_ || !reader.Take(result)) {
-            session.pending.clear(); // not committed: a later run reads them again
+        if (!keepRunning_ || !reader.Take(result))
             return true;
-        }
         ++progress_.checked;
         if (result.kind == BodyReadResult::Kind::Unchanged)
             continue;
@@ -358,22 +328,15 @@ bool BodyIndexBuild::writePage(Session &session, const BodyIndexTarget &target,
                                     : result.problem);
             continue;
         }
-        session.pendingBytes += result.post.text.size();
-        session.pending.push_back({result.topicid, std::move(result.post), result.stamp});
-        if (session.pending.size() >= batchPosts_ || session.pendingBytes >= BatchTextBytes) {
-            if (!keepRunning_) {
-                session.pending.clear();
+        batches.Add(result.topicid, std::move(result.post), result.stamp);
+        if (batches.PendingPosts() >= batchPosts_ || batches.PendingBytes() >= BatchTextBytes) {
+            if (!keepRunning_)
                 return true;
-            }
-            if (!writeBatch(session, target))
-                return false;
+            if (!written(batches, batches.Seal()))
+                return failed(target, batches.Problem());
         }
     }
-    if (!keepRunning_) {
-        session.pending.clear();
-        return true;
-    }
-    return writeBatch(session, target);
+    return true;
 }
 
 bool BodyIndexBuild::removeOrphans(Session &session, const BodyIndexTarget &target)

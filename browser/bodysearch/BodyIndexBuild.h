@@ -21,6 +21,7 @@
 #include <vector>
 
 class RoomModel;
+class BodyBatchWriter;
 class BodyPostReader;
 struct BodyReadJob;
 
@@ -106,9 +107,9 @@ private:
     bool indexPosts(Session &session, const BodyIndexTarget &target);
     bool pageJobs(Session &session, const BodyIndexTarget &target, long long &after,
                   std::vector<BodyReadJob> &jobs);
-    bool writePage(Session &session, const BodyIndexTarget &target, BodyPostReader &reader,
-                   std::size_t posts);
-    bool writeBatch(Session &session, const BodyIndexTarget &target);
+    bool writePage(const BodyIndexTarget &target, BodyPostReader &reader,
+                   BodyBatchWriter &batches, std::size_t posts);
+    bool written(const BodyBatchWriter &batches, bool ok);
     bool removeOrphans(Session &session, const BodyIndexTarget &target);
     bool failed(const BodyIndexTarget &target, const std::string &why);
     void line(const std::string &text);
@@ -117,6 +118,7 @@ private:
     std::string connection_;
     LineHandler lines_;
     std::size_t batchPosts_ = DefaultBatchPosts;
+    long long indexedBefore_ = 0; // progress_.indexed when the table's posts began
     std::atomic<bool> keepRunning_ {true};
     BodyIndexProgress progress_;
     std::string problem_;

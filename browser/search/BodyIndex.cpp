@@ -86,7 +86,8 @@ long BodyIndex::flushHeld()
 {
     if (held_->empty())
         return 0;
-    const long code = inTransaction([&] { return fail(store_->write(*held_)); });
+    const long code =
+            inTransaction([&] { return fail(store_->write(held_->docs(), held_->rows())); });
     // After a failure the caller's transaction is to be rolled back: nothing is kept
     // to be written into another.
     held_->clear();
@@ -311,6 +312,32 @@ long BodyIndex::Put(long long topicid, PreparedBodyPost &&post, const PostFileSt
     if (!caller || held_->weight() > MaxHeldBytes)
         return flushHeld();
     return 0;
+}
+
+BodyPostings::SealedSegment BodyIndex::BuildSegment(std::vector<BodySegmentPost> &&posts)
+{
+    BodyPostings::PendingSegment segment;
+    for (BodySegmentPost &p : posts)
+        segment.addPrepared(p.topicid, std::move(p.post.text), p.post.terms, p.stamp.size,
+                            p.stamp.modified);
+    posts.clear();
+    return segment.seal();
+}
+
+long BodyIndex::PutSegment(BodyPostings::SealedSegment &&segment)
+{
+    if (const long code = checkVersion())
+        return code;
+    if (const long code = settle())
+        return code;
+    if (const long code = flushHeld())
+        return code;
+    if (segment.docs.empty())
+        return 0;
+    const long code =
+            inTransaction([&] { return fail(store_->write(segment.docs, segment.rows)); });
+    segment = {};
+    return code;
 }
 
 long BodyIndex::Remove(const std::vector<long long> &topicids)

@@ -101,6 +101,14 @@ struct PreparedBodyPost
     std::vector<BodyPostings::TermSpan> terms; // DistinctTermSpans of text
 };
 
+// A prepared post with its topicid and file stamp, as BuildSegment takes it.
+struct BodySegmentPost
+{
+    long long topicid = 0;
+    PreparedBodyPost post;
+    PostFileStamp stamp;
+};
+
 class BodyIndex
 {
 public:
@@ -141,6 +149,12 @@ public:
     // The terms of a post's text, with the text. Any thread, no object needed.
     static PreparedBodyPost Prepare(const PostText &text);
     static PreparedBodyPost Prepare(std::string &&text);
+    // Posts of distinct topicids made into one segment: what Puts of them would build,
+    // worked out without the database or the index object, so that a batch can be built
+    // on another thread while the one before is written. Any thread.
+    static BodyPostings::SealedSegment BuildSegment(std::vector<BodySegmentPost> &&posts);
+    // Adds a built segment's posts as Puts of them and a Flush would, at once.
+    long PutSegment(BodyPostings::SealedSegment &&segment);
     // Removes posts; topicids the index does not hold are passed over.
     long Remove(const std::vector<long long> &topicids);
     // Writes what Put and Remove may hold back to write many posts at once. A caller

@@ -101,14 +101,14 @@ private:
     std::size_t bytes_ = 0; // of the blocks in values_
 };
 
-long BodyIndexStore::write(const BodyPostings::PendingSegment &segment)
+long BodyIndexStore::write(const std::vector<BodyPostings::PendingSegment::Doc> &docs,
+                           const std::vector<BodyPostings::PendingSegment::Row> &rows)
 {
     long long seg = 0;
     if (const long code = nextSegment(seg))
         return code;
     // What the index held of these posts (a replaced file, a post indexed again after
     // its removal) is stale in every segment so far.
-    const auto &docs = segment.docs();
     for (std::size_t at = 0; at < docs.size(); at += IdsPerList) {
         const std::size_t n = std::min(IdsPerList, docs.size() - at);
         BoundStatement update {"update " + stale_ + " set below = ? where topicid in " + inList(n),
@@ -127,7 +127,7 @@ long BodyIndexStore::write(const BodyPostings::PendingSegment &segment)
     if (const long code = writeTexts(docs))
         return code;
     BlockWriter blocks(*this, seg);
-    for (const auto &row : segment.rows()) {
+    for (const auto &row : rows) {
         if (const long code = blocks.add(row.term, row.ids))
             return code;
     }

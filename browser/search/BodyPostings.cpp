@@ -323,6 +323,15 @@ std::vector<PendingSegment::Row> PendingSegment::rows() const
     return out;
 }
 
+SealedSegment PendingSegment::seal()
+{
+    SealedSegment sealed;
+    sealed.rows = rows();
+    sealed.docs = std::move(docs_);
+    clear();
+    return sealed;
+}
+
 void PendingSegment::clear()
 {
     slots_.clear();

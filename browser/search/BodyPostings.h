@@ -59,6 +59,8 @@ bool NextEntry(std::string_view block, std::size_t &at, std::string_view &term,
 // never matched from its second byte). Linear in the text.
 bool ContainsPattern(std::string_view text, std::string_view pattern);
 
+struct SealedSegment;
+
 // The posts of one segment being built: each term's topicids, the posts' kept texts
 // and stamps. Topicids may come in any order; a topicid comes once.
 class PendingSegment
@@ -90,6 +92,8 @@ public:
     const std::vector<Doc> &docs() const { return docs_; }
     // The rows of the segment in term order (the terms' lists sorted as needed).
     std::vector<Row> rows() const;
+    // The rows and the posts, the segment left empty.
+    SealedSegment seal();
     void clear();
 
     // The transaction the segment belongs to (CAdoManager::TransactionNumber).
@@ -116,6 +120,13 @@ private:
     std::vector<Doc> docs_;
     std::unordered_set<long long> ids_;
     std::size_t keptBytes_ = 0;
+};
+
+// A segment made ready to be written: its posts, and its rows in term order.
+struct SealedSegment
+{
+    std::vector<PendingSegment::Doc> docs;
+    std::vector<PendingSegment::Row> rows;
 };
 
 template<class F>

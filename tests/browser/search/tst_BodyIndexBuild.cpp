@@ -125,20 +125,22 @@ private Q_SLOTS:
         build.Wait();
         QCOMPARE(outcome.load(), int(BodyIndexOutcome::Aborted));
         const long long indexed = build.Progress().indexed;
-        QCOMPARE(indexed, 16LL); // posts 1..16 in four batches; 18..20 not committed
+        // Posts 1..12 in three batches. 13..16 were sealed, to be written after the
+        // next batch was built, and are dropped with the rest: not committed.
+        QCOMPARE(indexed, 12LL);
 
         const SearchQuery query = parsedQuery("的");
         // TB, after TA, has no index yet: the rest of the run never began.
         const std::vector<long long> got = a.found(query, {ArchiveSearchScope(a.rooms)[0]});
         std::vector<long long> want;
         for (long long id : a.expected(query, {}, "TA"))
-            if (id <= 16)
+            if (id <= 12)
                 want.push_back(id);
         QCOMPARE(got, want);
 
         BodyIndexBuild again(a.rooms, a.connection());
         QCOMPARE(again.Run(BodyIndexBuild::TargetsOf(a.rooms)), BodyIndexOutcome::Completed);
-        QCOMPARE(again.Progress().indexed.load(), 50LL - 1 - 16);
+        QCOMPARE(again.Progress().indexed.load(), 50LL - 1 - 12);
         verifyExact(a);
     }
 

@@ -156,11 +156,12 @@ private Q_SLOTS:
             });
             QCOMPARE(build.Run({{"TA", 0}}), BodyIndexOutcome::Aborted);
             QCOMPARE(lines, (std::vector<long long> {3, 150, 199, 200, 201}));
-            // Page one's readable posts, its last batch written at the page's end.
-            QCOMPARE(build.Progress().indexed.load(), 196LL);
+            // Page one's readable posts but its last batch (195..198): that one was
+            // sealed, to be written once the next was built, and went with the abort.
+            QCOMPARE(build.Progress().indexed.load(), 192LL);
             std::vector<long long> want;
             for (long long id : a.expected(parsedQuery("内容"), {}, "TA"))
-                if (id < 200)
+                if (id < 195)
                     want.push_back(id);
             QCOMPARE(a.found(parsedQuery("内容"), {ArchiveSearchScope(a.rooms)[0]}), want);
         }
@@ -171,7 +172,7 @@ private Q_SLOTS:
         QCOMPARE(build.Run({{"TA", 0}}), BodyIndexOutcome::Completed);
         QCOMPARE(lines, missing);
         QCOMPARE(build.Progress().checked.load(), 450LL);
-        QCOMPARE(build.Progress().indexed.load(), 450LL - 7 - 196);
+        QCOMPARE(build.Progress().indexed.load(), 450LL - 7 - 192);
         QCOMPARE(a.found(parsedQuery("内容"), {ArchiveSearchScope(a.rooms)[0]}),
                  a.expected(parsedQuery("内容"), {}, "TA"));
         QCOMPARE(a.found(parsedQuery("w333"), {ArchiveSearchScope(a.rooms)[0]}),
