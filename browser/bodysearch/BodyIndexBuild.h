@@ -107,8 +107,8 @@ private:
     bool indexPosts(Session &session, const BodyIndexTarget &target);
     bool pageJobs(Session &session, const BodyIndexTarget &target, long long &after,
                   std::vector<BodyReadJob> &jobs);
-    bool writePage(const BodyIndexTarget &target, BodyPostReader &reader,
-                   BodyBatchWriter &batches, std::size_t posts);
+    bool writePage(const BodyIndexTarget &target, BodyPostReader &reader, BodyBatchWriter &batches,
+                   std::size_t posts);
     bool written(const BodyBatchWriter &batches, bool ok);
     bool removeOrphans(Session &session, const BodyIndexTarget &target);
     bool failed(const BodyIndexTarget &target, const std::string &why);

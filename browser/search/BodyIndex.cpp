@@ -86,8 +86,8 @@ long BodyIndex::flushHeld()
 {
     if (held_->empty())
         return 0;
-    const long code =
-            inTransaction([&] { return fail(store_->write(held_->docs(), held_->rows())); });
+    const BodyPostings::SealedSegment segment = held_->seal();
+    const long code = inTransaction([&] { return fail(store_->write(segment)); });
     // After a failure the caller's transaction is to be rolled back: nothing is kept
     // to be written into another.
     held_->clear();
@@ -334,8 +334,7 @@ long BodyIndex::PutSegment(BodyPostings::SealedSegment &&segment)
         return code;
     if (segment.docs.empty())
         return 0;
-    const long code =
-            inTransaction([&] { return fail(store_->write(segment.docs, segment.rows)); });
+    const long code = inTransaction([&] { return fail(store_->write(segment)); });
     segment = {};
     return code;
 }

@@ -42,20 +42,24 @@ long BodyIndexStore::postings(const std::string &term, const std::vector<Segment
                          while (BodyPostings::NextEntry(row[0].text, at, t, list, broken)) {
                              if (t != term)
                                  continue;
-                             if (!BodyPostings::Decode(list, part)) {
+                             // The first list is decoded where it is kept: most
+                             // terms lie in one segment.
+                             BodyPostings::Ids &into = lists == 0 ? ids : part;
+                             if (!BodyPostings::Decode(list, into)) {
                                  broken = true;
                                  break;
                              }
                              if (!stale.empty()) {
-                                 part.erase(std::remove_if(part.begin(), part.end(),
+                                 into.erase(std::remove_if(into.begin(), into.end(),
                                                            [&](long long id) {
                                                                const auto s = stale.find(id);
                                                                return s != stale.end()
                                                                        && s->second > segment.seg;
                                                            }),
-                                            part.end());
+                                            into.end());
                              }
-                             ids.insert(ids.end(), part.begin(), part.end());
+                             if (lists > 0)
+                                 ids.insert(ids.end(), part.begin(), part.end());
                              ++lists;
                              break;
                          }
@@ -190,19 +194,36 @@ long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &sco
     std::vector<Segment> segs;
     if (const long code = segments(segs))
         return code;
-    // Each index term is read once, however many query terms need it.
-    std::map<std::string, BodyPostings::Ids> lists;
+    // Each index term is read once, however many query terms need it; a list is moved,
+    // not copied, where it is needed for the last time (a common term's list is
+    // megabytes).
+    struct List
+    {
+        int uses = 0;
+        bool read = false;
+        BodyPostings::Ids ids;
+    };
+    std::map<std::string, List> lists;
+    for (const SearchTerm &term : query.terms) {
+        bool exact = false;
+        for (const std::string &t : IndexTermsOf(term, exact))
+            ++lists[t].uses;
+    }
     auto candidates = [&](const SearchTerm &term, Condition &c) -> long {
         const std::vector<std::string> terms = IndexTermsOf(term, c.exact);
         c.pattern = TermPattern(term);
         for (std::size_t i = 0; i < terms.size(); ++i) {
-            auto found = lists.find(terms[i]);
-            if (found == lists.end()) {
-                found = lists.emplace(terms[i], BodyPostings::Ids()).first;
-                if (const long code = postings(terms[i], segs, stale, found->second))
+            List &list = lists[terms[i]];
+            if (!list.read) {
+                list.read = true;
+                if (const long code = postings(terms[i], segs, stale, list.ids))
                     return code;
             }
-            c.ids = i == 0 ? found->second : BodyPostings::Intersect(c.ids, found->second);
+            const bool last = --list.uses <= 0;
+            if (i > 0)
+                c.ids = BodyPostings::Intersect(c.ids, list.ids);
+            else
+                c.ids = last ? std::move(list.ids) : list.ids;
             if (c.ids.empty())
                 break;
         }
@@ -221,7 +242,7 @@ long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &sco
     // The rarest first: every later list only narrows it.
     std::sort(positive.begin(), positive.end(),
               [](const Condition &a, const Condition &b) { return a.ids.size() < b.ids.size(); });
-    BodyPostings::Ids ids = positive.front().ids;
+    BodyPostings::Ids ids = std::move(positive.front().ids); // no longer needed there
     for (std::size_t i = 1; i < positive.size() && !ids.empty(); ++i)
         ids = BodyPostings::Intersect(ids, positive[i].ids);
     bool check = false;

@@ -38,8 +38,7 @@ public:
     // transaction). SQLite reuses its free pages by itself.
     long reclaim();
     // Writes a segment, marks what it replaces as stale, and merges full levels.
-    long write(const std::vector<BodyPostings::PendingSegment::Doc> &docs,
-               const std::vector<BodyPostings::PendingSegment::Row> &rows);
+    long write(const BodyPostings::SealedSegment &segment);
     long remove(const std::vector<long long> &topicids);
     long search(const SearchQuery &query, const BodySearchScope &scope, long long offset, int limit,
                 BodySearchResult &result);

@@ -101,9 +101,9 @@ private:
     std::size_t bytes_ = 0; // of the blocks in values_
 };
 
-long BodyIndexStore::write(const std::vector<BodyPostings::PendingSegment::Doc> &docs,
-                           const std::vector<BodyPostings::PendingSegment::Row> &rows)
+long BodyIndexStore::write(const BodyPostings::SealedSegment &segment)
 {
+    const auto &docs = segment.docs;
     long long seg = 0;
     if (const long code = nextSegment(seg))
         return code;
@@ -127,8 +127,11 @@ long BodyIndexStore::write(const std::vector<BodyPostings::PendingSegment::Doc> 
     if (const long code = writeTexts(docs))
         return code;
     BlockWriter blocks(*this, seg);
-    for (const auto &row : rows) {
-        if (const long code = blocks.add(row.term, row.ids))
+    std::size_t at = 0;
+    std::string_view term, ids;
+    bool broken = false;
+    while (BodyPostings::NextEntry(segment.entries, at, term, ids, broken)) {
+        if (const long code = blocks.add(term, ids))
             return code;
     }
     if (const long code = blocks.finish())

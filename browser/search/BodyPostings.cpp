@@ -67,6 +67,9 @@ bool Decode(std::string_view bytes, Ids &out)
     unsigned long long v = 0;
     if (bytes.empty())
         return true;
+    // Each id takes a byte at least: one allocation, never copied as it grows (the pages
+    // beyond the ids are never touched).
+    out.reserve(bytes.size());
     if (!getVarint(bytes, at, v))
         return false;
     long long id = static_cast<long long>(v >> 1) ^ -static_cast<long long>(v & 1);
@@ -274,7 +277,8 @@ void PendingSegment::addKept(long long topicid, long long size, long long modifi
     ids_.insert(topicid);
 }
 
-std::vector<PendingSegment::Row> PendingSegment::rows() const
+template<class F>
+void PendingSegment::forEachRow(F &&f) const
 {
     // The postings grouped by term (a counting sort keeps the posts' order in each).
     std::vector<std::size_t> start(terms_.size() + 1, 0);
@@ -307,26 +311,39 @@ std::vector<PendingSegment::Row> PendingSegment::rows() const
     std::vector<std::uint32_t> order(terms_.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = keyed[i].second;
-    std::vector<Row> out;
-    out.reserve(order.size());
     Ids list;
+    std::string ids;
     for (std::uint32_t i : order) {
         list.assign(all.begin() + std::ptrdiff_t(start[i]),
                     all.begin() + std::ptrdiff_t(start[i + 1]));
         if (!std::is_sorted(list.begin(), list.end()))
             std::sort(list.begin(), list.end());
-        Row row;
-        row.term = terms_[i];
-        Encode(list, row.ids);
-        out.push_back(std::move(row));
+        Encode(list, ids);
+        f(terms_[i], ids);
     }
+}
+
+std::vector<PendingSegment::Row> PendingSegment::rows() const
+{
+    std::vector<Row> out;
+    out.reserve(terms_.size());
+    forEachRow([&](const std::string &term, const std::string &ids) {
+        out.push_back({term, ids});
+    });
     return out;
 }
 
 SealedSegment PendingSegment::seal()
 {
+    // The look-up of terms is done with: its memory goes before the rows take theirs.
+    std::vector<Slot>().swap(slots_);
+    used_ = 0;
+    std::unordered_map<std::string, std::uint32_t>().swap(longTerms_);
+    std::vector<std::uint32_t>().swap(longDoc_);
     SealedSegment sealed;
-    sealed.rows = rows();
+    forEachRow([&](const std::string &term, const std::string &ids) {
+        AppendEntry(sealed.entries, term, ids);
+    });
     sealed.docs = std::move(docs_);
     clear();
     return sealed;

@@ -92,7 +92,8 @@ public:
     const std::vector<Doc> &docs() const { return docs_; }
     // The rows of the segment in term order (the terms' lists sorted as needed).
     std::vector<Row> rows() const;
-    // The rows and the posts, the segment left empty.
+    // The posts, and the rows as entries of a block (AppendEntry), the segment left
+    // empty: a few bytes a term, where rows take dozens.
     SealedSegment seal();
     void clear();
 
@@ -103,6 +104,9 @@ private:
     // A term's index in terms_; its first posting of the current post is recorded.
     void addTerm(std::string_view term);
     void grow();
+    // f(term, ids) for each row in term order.
+    template<class F>
+    void forEachRow(F &&f) const;
 
     struct Slot
     {
@@ -122,11 +126,12 @@ private:
     std::size_t keptBytes_ = 0;
 };
 
-// A segment made ready to be written: its posts, and its rows in term order.
+// A segment made ready to be written: its posts, and its rows in term order as the
+// entries of one block (AppendEntry).
 struct SealedSegment
 {
     std::vector<PendingSegment::Doc> docs;
-    std::vector<PendingSegment::Row> rows;
+    std::string entries;
 };
 
 template<class F>

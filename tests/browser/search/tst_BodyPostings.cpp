@@ -119,6 +119,28 @@ private Q_SLOTS:
         QCOMPARE(lists[longWord], (Ids {10, 30}));
         QCOMPARE(segment.docs().size(), std::size_t(3));
         QCOMPARE(segment.docs()[1].size, 3LL);
+
+        // Sealed, the same rows as the entries of one block; the segment is empty and
+        // takes posts again.
+        BodyPostings::PendingSegment sealedCopy = segment;
+        const auto rows = segment.rows();
+        const BodyPostings::SealedSegment sealed = sealedCopy.seal();
+        std::size_t at = 0, n = 0;
+        std::string_view term, ids;
+        bool broken = false;
+        while (BodyPostings::NextEntry(sealed.entries, at, term, ids, broken)) {
+            QVERIFY(n < rows.size());
+            QCOMPARE(std::string(term), rows[n].term);
+            QCOMPARE(std::string(ids), rows[n].ids);
+            ++n;
+        }
+        QVERIFY(!broken);
+        QCOMPARE(n, rows.size());
+        QCOMPARE(sealed.docs.size(), std::size_t(3));
+        QCOMPARE(sealed.docs[2].topicid, 20LL);
+        QVERIFY(sealedCopy.empty() && !sealedCopy.holds(10));
+        sealedCopy.add(40, " a ", 7, 8);
+        QCOMPARE(sealedCopy.rows().size(), std::size_t(1));
         segment.clear();
         QVERIFY(segment.empty());
         QVERIFY(segment.rows().empty());
