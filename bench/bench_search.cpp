@@ -224,9 +224,9 @@ void buildIndex(CAdoManager &ado, BodyIndex &index, DbEngine engine, const std::
         reader.Add(std::move(jobs));
     };
     handBatch();
-    // Each batch made into a segment on a thread of its own while the one before is
-    // written, as the build does.
-    BodyBatchWriter batches(ado, index);
+    // Batches made into segments as the build makes them: on SQLite on a thread of
+    // their own while the one before is written.
+    BodyBatchWriter batches(ado, index, engine == DbEngine::SQLite);
     for (long long id = 1; id <= posts; ++id) {
         if ((id - 1) % BatchPosts == 0)
             handBatch(); // the next batch, read while this one is written

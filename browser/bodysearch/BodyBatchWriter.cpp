@@ -4,9 +4,10 @@
 
 #include <utility>
 
-BodyBatchWriter::BodyBatchWriter(CAdoManager &ado, BodyIndex &index)
+BodyBatchWriter::BodyBatchWriter(CAdoManager &ado, BodyIndex &index, bool aside)
     : ado_(ado)
     , index_(index)
+    , aside_(aside)
 {
 }
 
@@ -30,11 +31,13 @@ bool BodyBatchWriter::Seal()
     if (hadBefore)
         before = building_.get();
     if (!pending_.empty()) {
-        // Either policy: where no thread can be had, the batch is built when it is taken.
-        building_ = std::async(std::launch::async | std::launch::deferred,
-                               [posts = std::move(pending_)]() mutable {
-                                   return BodyIndex::BuildSegment(std::move(posts));
-                               });
+        // Aside, either policy: where no thread can be had, the batch is built when it
+        // is taken.
+        const std::launch policy =
+                aside_ ? std::launch::async | std::launch::deferred : std::launch::deferred;
+        building_ = std::async(policy, [posts = std::move(pending_)]() mutable {
+            return BodyIndex::BuildSegment(std::move(posts));
+        });
         pending_.clear();
         pendingBytes_ = 0;
     }

@@ -1,9 +1,9 @@
 #pragma once
 
 // The writing half of a body index build, in batches of a transaction each: a batch's
-// posts are made into a segment (BodyIndex::BuildSegment) on a thread of its own while
-// the batch before is written to the database, so the writer's thread does little but
-// write. Batches are written in the order they were sealed; a batch counts as written
+// posts are made into a segment (BodyIndex::BuildSegment), on SQLite on a thread of its
+// own while the batch before is written to the database, so the writer's thread does
+// little but write. Batches are written in the order they were sealed; a batch counts as written
 // only once its transaction has committed.
 
 #include "browser/search/BodyIndex.h"
@@ -18,8 +18,11 @@ class CAdoManager;
 class BodyBatchWriter
 {
 public:
-    // ado: the index's connection, not in a transaction of its own.
-    BodyBatchWriter(CAdoManager &ado, BodyIndex &index);
+    // ado: the index's connection, not in a transaction of its own. aside: batches are
+    // built on a thread of their own; otherwise each is built when it is written (a
+    // server that does the writing has the other core already, and the batch in making
+    // would only add to the memory held).
+    BodyBatchWriter(CAdoManager &ado, BodyIndex &index, bool aside);
     // A batch still being built is waited for and dropped, not written.
     ~BodyBatchWriter();
     BodyBatchWriter(const BodyBatchWriter &) = delete;
@@ -47,6 +50,7 @@ private:
 
     CAdoManager &ado_;
     BodyIndex &index_;
+    const bool aside_;
     std::vector<BodySegmentPost> pending_;
     std::size_t pendingBytes_ = 0;
     std::future<BodyPostings::SealedSegment> building_;

@@ -221,7 +221,7 @@ bool BodyIndexBuild::indexPosts(Session &session, const BodyIndexTarget &target)
     long long after = std::numeric_limits<long long>::min();
     bool more = true;
     std::deque<std::size_t> queued; // the posts of each page handed to the reader
-    BodyBatchWriter batches(session.ado, *session.index);
+    BodyBatchWriter batches(session.ado, *session.index, session.engine == DbEngine::SQLite);
     while (keepRunning_) {
         // The next page is handed over before this one is written, so the reader has
         // work while the writer waits on the database.
