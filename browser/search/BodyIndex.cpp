@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <unordered_set>
 
 namespace {
 
@@ -316,10 +317,19 @@ long BodyIndex::Put(long long topicid, PreparedBodyPost &&post, const PostFileSt
 
 BodyPostings::SealedSegment BodyIndex::BuildSegment(std::vector<BodySegmentPost> &&posts)
 {
+    // A post given twice: the later stands, as a second Put would leave it (a list holds
+    // an id once, or it reads as broken).
+    std::vector<bool> passed(posts.size(), false);
+    std::unordered_set<long long> seen;
+    for (std::size_t i = posts.size(); i-- > 0;)
+        passed[i] = !seen.insert(posts[i].topicid).second;
     BodyPostings::PendingSegment segment;
-    for (BodySegmentPost &p : posts)
-        segment.addPrepared(p.topicid, std::move(p.post.text), p.post.terms, p.stamp.size,
-                            p.stamp.modified);
+    for (std::size_t i = 0; i < posts.size(); ++i) {
+        BodySegmentPost &p = posts[i];
+        if (!passed[i])
+            segment.addPrepared(p.topicid, std::move(p.post.text), p.post.terms, p.stamp.size,
+                                p.stamp.modified);
+    }
     posts.clear();
     return segment.seal();
 }

@@ -1,6 +1,7 @@
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
+#include "browser/search/BodyIndex.h"
 #include "browser/search/BodyPostings.h"
 
 #include <QTest>
@@ -145,6 +146,33 @@ private Q_SLOTS:
         QVERIFY(segment.empty());
         QVERIFY(segment.rows().empty());
         QVERIFY(!segment.holds(10));
+    }
+
+    // A batch built aside: a post given twice keeps its later text and stamp, and each
+    // list holds an id once (a repeated id would read as a broken list).
+    void builtSegmentKeepsTheLaterPost()
+    {
+        std::vector<BodySegmentPost> posts;
+        posts.push_back({5, BodyIndex::Prepare(gbk(" 旧的 alpha ")), {10, 1}});
+        posts.push_back({7, BodyIndex::Prepare(gbk(" 别的 alpha ")), {11, 2}});
+        posts.push_back({5, BodyIndex::Prepare(gbk(" 新的 beta ")), {12, 3}});
+        const BodyPostings::SealedSegment sealed = BodyIndex::BuildSegment(std::move(posts));
+        QCOMPARE(sealed.docs.size(), std::size_t(2));
+        QCOMPARE(sealed.docs[0].topicid, 7LL);
+        QCOMPARE(sealed.docs[1].topicid, 5LL);
+        QCOMPARE(sealed.docs[1].size, 12LL);
+        QCOMPARE(sealed.docs[1].text, gbk(" 新的 beta "));
+        std::map<std::string, Ids> lists;
+        std::size_t at = 0;
+        std::string_view term, ids;
+        bool broken = false;
+        while (BodyPostings::NextEntry(sealed.entries, at, term, ids, broken))
+            QVERIFY(BodyPostings::Decode(ids, lists[std::string(term)]));
+        QVERIFY(!broken);
+        QCOMPARE(lists["alpha"], (Ids {7}));
+        QCOMPARE(lists["beta"], (Ids {5}));
+        QCOMPARE(lists[gbk("的")], (Ids {5, 7}));
+        QVERIFY(lists.count(gbk("旧的")) == 0);
     }
 
     // Enough terms to make the table grow many times: nothing is lost on the way.
