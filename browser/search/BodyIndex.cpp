@@ -264,9 +264,7 @@ long BodyIndex::Optimize()
 {
     if (const long code = checkVersion())
         return code;
-    if (const long code = settle())
-        return code;
-    if (const long code = flushHeld())
+    if (const long code = Flush())
         return code;
     // Merging a large index takes longer than any one search or insert may.
     const int timeout = ado_.CommandTimeout();
@@ -338,9 +336,7 @@ long BodyIndex::PutSegment(BodyPostings::SealedSegment &&segment)
 {
     if (const long code = checkVersion())
         return code;
-    if (const long code = settle())
-        return code;
-    if (const long code = flushHeld())
+    if (const long code = Flush())
         return code;
     if (segment.docs.empty())
         return 0;
@@ -353,9 +349,7 @@ long BodyIndex::Remove(const std::vector<long long> &topicids)
 {
     if (const long code = checkVersion())
         return code;
-    if (const long code = settle())
-        return code;
-    if (const long code = flushHeld())
+    if (const long code = Flush())
         return code;
     if (topicids.empty())
         return 0;
