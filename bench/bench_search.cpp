@@ -23,6 +23,7 @@
 #include "browser/bodysearch/BodyPostReader.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/EmbeddedDatabase.h"
+#include "browser/db/SqliteRunSettings.h"
 #include "browser/search/BodyIndex.h"
 #include "browser/search/BodyPostings.h"
 #include "browser/search/BodyTokens.h"
@@ -203,6 +204,9 @@ void buildIndex(CAdoManager &ado, BodyIndex &index, DbEngine engine, const std::
                 long long posts, Figures &f)
 {
     const long long before = engine == DbEngine::SQLite ? sqliteBytes(ado) : 0;
+    // The connection set up as the build sets it up.
+    const SqliteRunSettings settings(ado, engine == DbEngine::SQLite, BodyIndexBuild::CacheKib);
+    index.DeferMerges();
     const long rss = Bench::processMemoryKb("VmRSS");
     const double cpu0 = cpuSeconds();
     Bench::Stopwatch watch;

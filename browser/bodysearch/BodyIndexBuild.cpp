@@ -5,6 +5,7 @@
 #include "BodySearchTexts.h"
 #include "browser/db/CAdoManager.h"
 #include "browser/db/DbEndpoint.h"
+#include "browser/db/SqliteRunSettings.h"
 #include "browser/posts/PostStatements.h"
 #include "browser/rooms/RoomModel.h"
 #include "browser/search/BodyIndex.h"
@@ -186,12 +187,15 @@ bool BodyIndexBuild::buildTable(Session &session, const BodyIndexTarget &target)
 {
     session.index = std::make_unique<BodyIndex>(session.ado, session.engine, target.table);
     BodyIndex &index = *session.index;
+    index.DeferMerges(); // the run ends with Optimize
     BodyIndex::State state {};
     int version = 0;
     if (index.GetState(state, version) != 0)
         return failed(target, index.Problem());
     if (state != BodyIndex::State::Current && index.Create() != 0)
         return failed(target, index.Problem());
+    const SqliteRunSettings settings(session.ado, session.engine == DbEngine::SQLite,
+                                     CacheKib);
     const long long changedBefore = progress_.indexed + progress_.removed;
     indexedBefore_ = progress_.indexed;
     if (!indexPosts(session, target))

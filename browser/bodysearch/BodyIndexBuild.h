@@ -81,6 +81,9 @@ public:
     void SetLineHandler(LineHandler lines) { lines_ = std::move(lines); }
     // Posts per transaction (one segment of the index each).
     static constexpr std::size_t DefaultBatchPosts = 500;
+    // SQLite's page cache while a table is indexed, in KiB (SqliteRunSettings.h): the
+    // merges read back the segments written last.
+    static constexpr int CacheKib = 8192;
     // Posts per transaction; at least 1.
     void SetBatchPosts(std::size_t posts) { batchPosts_ = posts ? posts : 1; }
 

@@ -10,6 +10,7 @@
 #include "browser/db/ConnectionString.h"
 #include "browser/db/DbEndpoint.h"
 #include "browser/db/DbError.h"
+#include "browser/db/SqliteRunSettings.h"
 #include "browser/rooms/PostPlaceholder.h"
 #include "common/Codec.h"
 #include "common/FileSystem.h"
@@ -99,80 +100,10 @@ std::string oneLine(const std::string &text)
     return line;
 }
 
-// SQLite's settings for the length of a run, put back as they were afterwards (the
-// connection stays open for the caller). The post table's indexes grow with every row;
-// the default page cache of 2 MB would read their pages back from the file system for
-// almost every insert of a large import: 40 MB keeps most of them in memory up to about
-// a million posts and leaves room under 128 MB for the rest of the run. Sorting for an
-// index stays in memory. The log is copied back into the file on a thread of its own
-// once it holds 32 MB, so the writer does not wait for the copy and its syncs; a commit
-// copies back itself only past 128 MB (the copies fell behind), as it did before with
-// nothing beside it. What the log holds at the end is copied back before the run
-// returns, so no run leaves that work to the next. A failure only costs speed.
-class SqliteRunSettings
-{
-public:
-    SqliteRunSettings(CAdoManager &ado, bool sqlite)
-        : ado_(ado)
-    {
-        if (!sqlite)
-            return;
-        for (Setting &setting : settings_) {
-            std::unique_ptr<CAdoRecordset> rows;
-            long long value = 0;
-            if (ado_.ExecuteSql(std::string("PRAGMA ") + setting.name, rows, Options) != 0 || !rows
-                || rows->IsEOF() || !rows->Value(0).ToInt64(value))
-                continue;
-            setting.before = std::to_string(value);
-            autoFrames_ = value; // the last one read
-            if (setting.during)
-                ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.during,
-                                Options);
-        }
-        if (settings_[2].before.empty())
-            return;
-        checkpointer_ = ado_.CheckpointInBackground(BackgroundFrames, WriterFrames,
-                                                    int(std::clamp(autoFrames_, -1LL, 1LL << 30)));
-        if (!checkpointer_ || !checkpointer_->running()) {
-            checkpointer_.reset();
-            ado_.ExecuteSql("PRAGMA wal_autocheckpoint = " + std::to_string(WriterFrames), Options);
-            writerCheckpoints_ = true;
-        }
-    }
-    ~SqliteRunSettings()
-    {
-        checkpointer_.reset(); // copies back the rest and puts back the writer's own
-        if (writerCheckpoints_) {
-            ado_.ExecuteSql("PRAGMA wal_checkpoint(PASSIVE)", Options);
-            ado_.ExecuteSql("PRAGMA wal_autocheckpoint = " + settings_[2].before, Options);
-        }
-        for (const Setting &setting : settings_) {
-            if (!setting.before.empty() && setting.during)
-                ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.before,
-                                Options);
-        }
-    }
-    SqliteRunSettings(const SqliteRunSettings &) = delete;
-    SqliteRunSettings &operator=(const SqliteRunSettings &) = delete;
-
-private:
-    static constexpr long Options = CAdoManager::CommandText;
-    static constexpr int BackgroundFrames = 8192;
-    static constexpr int WriterFrames = 32768;
-    struct Setting
-    {
-        const char *name;
-        const char *during; // nullptr: only read
-        std::string before; // empty: not read, so not changed
-    };
-    CAdoManager &ado_;
-    Setting settings_[3] = {{"cache_size", "-40960", {}},
-                            {"temp_store", "2", {}},
-                            {"wal_autocheckpoint", nullptr, {}}};
-    long long autoFrames_ = 0; // wal_autocheckpoint before the run
-    std::unique_ptr<WalCheckpointer> checkpointer_;
-    bool writerCheckpoints_ = false;
-};
+// The post table's indexes grow with every row: a page cache of 40 MB keeps most of
+// them in memory up to about a million posts and leaves room under 128 MB for the rest
+// of the run.
+constexpr int ImportCacheKib = 40960;
 
 // Whether a SQLite table keeps its rows in topicid order: topicid is its only key column
 // and is declared INTEGER (the rowid itself, or the key of a table without rowids).
@@ -309,7 +240,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     }
 
     const bool sqlite = engineOf(connection) == DbEngine::SQLite;
-    const SqliteRunSettings sqliteSettings(ado, sqlite);
+    const SqliteRunSettings sqliteSettings(ado, sqlite, ImportCacheKib);
 
     std::string directory = FileSystem::normalize(settings.importDirectory);
     if (directory.empty() || directory.back() != '/')

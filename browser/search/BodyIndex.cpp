@@ -345,6 +345,12 @@ long BodyIndex::PutSegment(BodyPostings::SealedSegment &&segment)
     return code;
 }
 
+void BodyIndex::DeferMerges()
+{
+    if (store_)
+        store_->setMergeLevels(1);
+}
+
 long BodyIndex::Remove(const std::vector<long long> &topicids)
 {
     if (const long code = checkVersion())

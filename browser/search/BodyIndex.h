@@ -155,6 +155,10 @@ public:
     static BodyPostings::SealedSegment BuildSegment(std::vector<BodySegmentPost> &&posts);
     // Adds a built segment's posts as Puts of them and a Flush would, at once.
     long PutSegment(BodyPostings::SealedSegment &&segment);
+    // For a run that ends with Optimize (a build): segments written merge only into
+    // the level above the first, the rest is left to Optimize, which merges everything
+    // once instead of level by level. Searches meanwhile read more segments.
+    void DeferMerges();
     // Removes posts; topicids the index does not hold are passed over.
     long Remove(const std::vector<long long> &topicids);
     // Writes what Put and Remove may hold back to write many posts at once. A caller

@@ -12,6 +12,7 @@
 #include "browser/db/CAdoManager.h"
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -39,6 +40,9 @@ public:
     long reclaim();
     // Writes a segment, marks what it replaces as stale, and merges full levels.
     long write(const BodyPostings::SealedSegment &segment);
+    // Levels whose full segments merge into the next as segments are written: levels
+    // below `levels` (every level, unless set).
+    void setMergeLevels(long long levels) { mergeLevels_ = levels; }
     long remove(const std::vector<long long> &topicids);
     long search(const SearchQuery &query, const BodySearchScope &scope, long long offset, int limit,
                 BodySearchResult &result);
@@ -97,6 +101,7 @@ private:
     std::string text_; // (part, texts): kept texts
     std::string stale_; // (topicid, below): its entries in segments below are stale
     std::string problem_;
+    long long mergeLevels_ = std::numeric_limits<long long>::max();
 };
 
 // "?, ?, ?" for n values.

@@ -15,6 +15,8 @@ constexpr std::size_t IdsPerList = 500;
 // every segment holds a read of each.
 constexpr int MergeChunk = 8;
 constexpr std::size_t MergeChunkBytes = 512 * 1024;
+// The blocks a merge reads ahead over all its segments, at most.
+constexpr std::size_t MergeReadBlocks = 128;
 // The blocks of one insert, at most about this many bytes.
 constexpr std::size_t InsertBytes = 1024 * 1024;
 // A block of posting lists is written once it holds this much; a longer list is a
@@ -205,7 +207,7 @@ long BodyIndexStore::writeTexts(const std::vector<BodyPostings::PendingSegment::
 
 long BodyIndexStore::mergeFullLevels()
 {
-    for (long long level = 0;; ++level) {
+    for (long long level = 0; level < mergeLevels_; ++level) {
         std::vector<Segment> all;
         if (const long code = segments(all))
             return code;
@@ -219,6 +221,7 @@ long BodyIndexStore::mergeFullLevels()
         if (const long code = merge(full, level + 1))
             return code;
     }
+    return 0;
 }
 
 long BodyIndexStore::optimize()
@@ -371,9 +374,15 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
     Stale stale;
     if (const long code = staleEntries(stale))
         return code;
+    // Many segments at once (those a build left to its Optimize) read fewer blocks each.
+    const int chunkMost =
+            std::clamp(int(MergeReadBlocks / std::max<std::size_t>(1, sources.size())), 1,
+                       MergeChunk);
     std::vector<Cursor> cursors(sources.size());
-    for (std::size_t i = 0; i < sources.size(); ++i)
+    for (std::size_t i = 0; i < sources.size(); ++i) {
         cursors[i].seg = sources[i].seg;
+        cursors[i].chunk = chunkMost;
+    }
     bool broken = false;
     auto refill = [&](Cursor &c) -> long {
         if (!c.rows.empty() || c.done)
@@ -399,13 +408,14 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
         if (got < c.chunk)
             c.done = true;
         c.chunk = bytes > MergeChunkBytes ? std::max(1, c.chunk / 2)
-                                          : std::min(MergeChunk, c.chunk * 2);
+                                          : std::min(chunkMost, c.chunk * 2);
         return code;
     };
     BlockWriter out(*this, seg);
     BodyPostings::Ids merged;
     BodyPostings::Ids ids;
     std::string bytes;
+    std::vector<Cursor *> holding;
     while (true) {
         const std::string *least = nullptr;
         for (Cursor &c : cursors) {
@@ -419,29 +429,41 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
         if (!least)
             break;
         const std::string term = *least;
-        merged.clear();
+        holding.clear();
         for (Cursor &c : cursors) {
-            if (c.rows.empty() || c.rows.front().first != term)
-                continue;
-            if (!BodyPostings::Decode(c.rows.front().second, ids))
-                return brokenData("ids");
-            if (stale.empty()) {
-                merged.insert(merged.end(), ids.begin(), ids.end());
-            } else {
-                for (long long id : ids) {
-                    const auto s = stale.find(id);
-                    if (s == stale.end() || s->second <= c.seg)
-                        merged.push_back(id);
+            if (!c.rows.empty() && c.rows.front().first == term)
+                holding.push_back(&c);
+        }
+        // Segments in order of their numbers mostly hold ascending posts: their lists
+        // are joined as bytes, without unpacking them, unless some entry is stale.
+        bool joined = stale.empty();
+        bytes.clear();
+        long long last = 0;
+        for (std::size_t i = 0; joined && i < holding.size(); ++i)
+            joined = BodyPostings::AppendList(bytes, last, holding[i]->rows.front().second);
+        if (!joined) {
+            merged.clear();
+            for (Cursor *c : holding) {
+                if (!BodyPostings::Decode(c->rows.front().second, ids))
+                    return brokenData("ids");
+                if (stale.empty()) {
+                    merged.insert(merged.end(), ids.begin(), ids.end());
+                } else {
+                    for (long long id : ids) {
+                        const auto s = stale.find(id);
+                        if (s == stale.end() || s->second <= c->seg)
+                            merged.push_back(id);
+                    }
                 }
             }
-            c.rows.pop_front();
+            if (!std::is_sorted(merged.begin(), merged.end()))
+                std::sort(merged.begin(), merged.end());
+            BodyPostings::Encode(merged, bytes);
         }
-        if (merged.empty())
+        for (Cursor *c : holding)
+            c->rows.pop_front();
+        if (bytes.empty())
             continue;
-        // Segments in order of their numbers mostly hold ascending posts.
-        if (!std::is_sorted(merged.begin(), merged.end()))
-            std::sort(merged.begin(), merged.end());
-        BodyPostings::Encode(merged, bytes);
         if (const long code = out.add(term, bytes))
             return code;
     }

@@ -8,6 +8,18 @@ namespace BodyPostings {
 
 namespace {
 
+constexpr std::size_t MaxVarintBytes = 10;
+
+char *putVarint(char *out, unsigned long long v)
+{
+    while (v >= 0x80) {
+        *out++ = char((v & 0x7F) | 0x80);
+        v >>= 7;
+    }
+    *out++ = char(v);
+    return out;
+}
+
 void putVarint(std::string &out, unsigned long long v)
 {
     while (v >= 0x80) {
@@ -50,14 +62,54 @@ void Encode(const Ids &ascending, std::string &bytes)
     bytes.clear();
     if (ascending.empty())
         return;
+    // Written through a pointer into room for the longest varints, then cut: a byte at
+    // a time through the string would check its room and end it for every byte.
+    bytes.resize(ascending.size() * MaxVarintBytes);
+    char *out = bytes.data();
     const long long first = ascending.front();
-    putVarint(bytes,
-              (static_cast<unsigned long long>(first) << 1)
-                      ^ static_cast<unsigned long long>(first >> 63));
+    out = putVarint(out,
+                    (static_cast<unsigned long long>(first) << 1)
+                            ^ static_cast<unsigned long long>(first >> 63));
     for (std::size_t i = 1; i < ascending.size(); ++i)
-        putVarint(bytes,
-                  static_cast<unsigned long long>(ascending[i])
-                          - static_cast<unsigned long long>(ascending[i - 1]));
+        out = putVarint(out,
+                        static_cast<unsigned long long>(ascending[i])
+                                - static_cast<unsigned long long>(ascending[i - 1]));
+    bytes.resize(std::size_t(out - bytes.data()));
+}
+
+bool AppendList(std::string &list, long long &last, std::string_view ids)
+{
+    std::size_t at = 0;
+    unsigned long long v = 0;
+    if (ids.empty())
+        return true;
+    if (!getVarint(ids, at, v))
+        return false;
+    const long long first = static_cast<long long>(v >> 1) ^ -static_cast<long long>(v & 1);
+    if (!list.empty() && first <= last)
+        return false;
+    const std::size_t rest = at;
+    long long id = first;
+    while (at < ids.size()) {
+        if (!getVarint(ids, at, v) || v == 0)
+            return false;
+        const auto next = static_cast<long long>(static_cast<unsigned long long>(id) + v);
+        if (next <= id)
+            return false;
+        id = next;
+    }
+    if (list.empty()) {
+        list.append(ids);
+    } else {
+        char gap[MaxVarintBytes];
+        const char *end = putVarint(gap,
+                                    static_cast<unsigned long long>(first)
+                                            - static_cast<unsigned long long>(last));
+        list.append(gap, std::size_t(end - gap));
+        list.append(ids.substr(rest));
+    }
+    last = id;
+    return true;
 }
 
 bool Decode(std::string_view bytes, Ids &out)
