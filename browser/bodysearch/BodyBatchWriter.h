@@ -53,6 +53,8 @@ private:
     const bool aside_;
     std::vector<BodySegmentPost> pending_;
     std::size_t pendingBytes_ = 0;
+    // Made into each batch's segment in turn, by one building at a time.
+    BodyPostings::PendingSegment scratch_;
     std::future<BodyPostings::SealedSegment> building_;
     long long written_ = 0;
     std::string problem_;

@@ -225,17 +225,19 @@ bool BodyIndexBuild::indexPosts(Session &session, const BodyIndexTarget &target)
     long long after = std::numeric_limits<long long>::min();
     bool more = true;
     std::deque<std::size_t> queued; // the posts of each page handed to the reader
+    std::size_t queuedPosts = 0;
     BodyBatchWriter batches(session.ado, *session.index, session.engine == DbEngine::SQLite);
     while (keepRunning_) {
-        // The next page is handed over before this one is written, so the reader has
-        // work while the writer waits on the database.
-        while (more && queued.size() < 2) {
+        // Pages are handed over a batch ahead of the one being written, so the reader
+        // has work while the writer waits on the database.
+        while (more && (queued.size() < 2 || queuedPosts < batchPosts_)) {
             std::vector<BodyReadJob> jobs;
             if (!pageJobs(session, target, after, jobs))
                 return false;
             more = !jobs.empty();
             if (more) {
                 queued.push_back(jobs.size());
+                queuedPosts += jobs.size();
                 reader.Add(std::move(jobs));
             }
         }
@@ -243,6 +245,7 @@ bool BodyIndexBuild::indexPosts(Session &session, const BodyIndexTarget &target)
             return written(batches, batches.Finish()) || failed(target, batches.Problem());
         const std::size_t posts = queued.front();
         queued.pop_front();
+        queuedPosts -= posts;
         if (!writePage(target, reader, batches, posts))
             return false;
     }

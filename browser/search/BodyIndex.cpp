@@ -315,21 +315,27 @@ long BodyIndex::Put(long long topicid, PreparedBodyPost &&post, const PostFileSt
 
 BodyPostings::SealedSegment BodyIndex::BuildSegment(std::vector<BodySegmentPost> &&posts)
 {
+    BodyPostings::PendingSegment segment;
+    return BuildSegment(std::move(posts), segment);
+}
+
+BodyPostings::SealedSegment BodyIndex::BuildSegment(std::vector<BodySegmentPost> &&posts,
+                                                    BodyPostings::PendingSegment &scratch)
+{
     // A post given twice: the later stands, as a second Put would leave it (a list holds
     // an id once, or it reads as broken).
     std::vector<bool> passed(posts.size(), false);
     std::unordered_set<long long> seen;
     for (std::size_t i = posts.size(); i-- > 0;)
         passed[i] = !seen.insert(posts[i].topicid).second;
-    BodyPostings::PendingSegment segment;
     for (std::size_t i = 0; i < posts.size(); ++i) {
         BodySegmentPost &p = posts[i];
         if (!passed[i])
-            segment.addPrepared(p.topicid, std::move(p.post.text), p.post.terms, p.stamp.size,
+            scratch.addPrepared(p.topicid, std::move(p.post.text), p.post.terms, p.stamp.size,
                                 p.stamp.modified);
     }
     posts.clear();
-    return segment.seal();
+    return scratch.seal(BodyPostings::PendingSegment::Room::Keep);
 }
 
 long BodyIndex::PutSegment(BodyPostings::SealedSegment &&segment)

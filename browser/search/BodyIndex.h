@@ -39,7 +39,8 @@
 //     page by page, StampPostFile() for each post, ExtractPostFile() and Put() for
 //     those not indexed or whose stamp differs, in batches of a transaction each;
 //     Orphans() and Remove() for entries whose post row is gone; Optimize() at the
-//     end (the import too, after a large run). --drop: Drop().
+//     end (the import too, after a large run), DeferMerges() before the first Put as
+//     it ends that way. --drop: Drop().
 //   - `quillery search` and Kestrel's search field: ParseSearchQuery(), then Search()
 //     with the scope and the page wanted; MakeBodySnippet() (BodySnippet.h) for the
 //     rows shown. IndexMissing / IndexOtherVersion: offer to (re)build.
@@ -153,6 +154,10 @@ public:
     // worked out without the database or the index object, so that a batch can be built
     // on another thread while the one before is written. Any thread.
     static BodyPostings::SealedSegment BuildSegment(std::vector<BodySegmentPost> &&posts);
+    // The same in a segment object kept from batch to batch (empty, and used by one
+    // thread at a time): its tables keep their room, which costs nothing to fill again.
+    static BodyPostings::SealedSegment BuildSegment(std::vector<BodySegmentPost> &&posts,
+                                                    BodyPostings::PendingSegment &scratch);
     // Adds a built segment's posts as Puts of them and a Flush would, at once.
     long PutSegment(BodyPostings::SealedSegment &&segment);
     // For a run that ends with Optimize (a build): segments written merge only into

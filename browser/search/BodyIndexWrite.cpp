@@ -16,7 +16,7 @@ constexpr std::size_t IdsPerList = 500;
 constexpr int MergeChunk = 8;
 constexpr std::size_t MergeChunkBytes = 512 * 1024;
 // The blocks a merge reads ahead over all its segments, at most.
-constexpr std::size_t MergeReadBlocks = 128;
+constexpr std::size_t MergeReadBlocks = 512;
 // The blocks of one insert, at most about this many bytes.
 constexpr std::size_t InsertBytes = 1024 * 1024;
 // A block of posting lists is written once it holds this much; a longer list is a
@@ -35,14 +35,18 @@ std::string inList(std::size_t n)
     return "(" + Placeholders(n) + ")";
 }
 
-// The segment being read by a merge: its entries in term order, blocks at a time.
+// The segment being read by a merge: its blocks in term order, a few at a time, and
+// the entry it is at (views into the first block).
 struct Cursor
 {
     long long seg = 0;
-    std::deque<std::pair<std::string, std::string>> rows; // term, ids
+    std::deque<std::string> blocks; // read and not yet passed
+    std::size_t at = 0; // in blocks.front(), past the entry
+    std::string_view term, ids; // the entry, while has
+    bool has = false;
     std::string after; // the first term of the last block read
     int chunk = MergeChunk; // blocks to read next
-    bool done = false;
+    bool done = false; // nothing left to read
 };
 
 } // namespace
@@ -384,9 +388,7 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
         cursors[i].chunk = chunkMost;
     }
     bool broken = false;
-    auto refill = [&](Cursor &c) -> long {
-        if (!c.rows.empty() || c.done)
-            return 0;
+    const auto read = [&](Cursor &c) -> long {
         int got = 0;
         std::size_t bytes = 0;
         const long code =
@@ -398,12 +400,9 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
                      [&](const std::vector<SqlValue> &row) {
                          c.after = row[0].text;
                          bytes += row[1].text.size();
-                         std::size_t at = 0;
-                         std::string_view term, ids;
-                         while (BodyPostings::NextEntry(row[1].text, at, term, ids, broken))
-                             c.rows.emplace_back(term, ids);
+                         c.blocks.push_back(row[1].text);
                          ++got;
-                         return !broken;
+                         return true;
                      });
         if (got < c.chunk)
             c.done = true;
@@ -411,47 +410,79 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
                                           : std::min(chunkMost, c.chunk * 2);
         return code;
     };
+    // Moves a cursor to its next entry, reading blocks as needed.
+    const auto next = [&](Cursor &c) -> long {
+        c.has = false;
+        while (true) {
+            if (c.blocks.empty()) {
+                if (c.done)
+                    return 0;
+                if (const long code = read(c))
+                    return code;
+                continue;
+            }
+            if (BodyPostings::NextEntry(c.blocks.front(), c.at, c.term, c.ids, broken)) {
+                c.has = true;
+                return 0;
+            }
+            if (broken)
+                return brokenData("block");
+            c.blocks.pop_front();
+            c.at = 0;
+        }
+    };
+    // The cursors with an entry, the least term first, and of equal terms the earlier
+    // segment: a heap, since a merge of many segments finds most terms in few of them.
+    std::vector<std::size_t> heap;
+    const auto later = [&](std::size_t a, std::size_t b) {
+        const int order = cursors[a].term.compare(cursors[b].term);
+        return order > 0 || (order == 0 && a > b);
+    };
+    const auto advance = [&](std::size_t i) -> long {
+        if (const long code = next(cursors[i]))
+            return code;
+        if (cursors[i].has) {
+            heap.push_back(i);
+            std::push_heap(heap.begin(), heap.end(), later);
+        }
+        return 0;
+    };
+    for (std::size_t i = 0; i < cursors.size(); ++i) {
+        if (const long code = advance(i))
+            return code;
+    }
     BlockWriter out(*this, seg);
     BodyPostings::Ids merged;
     BodyPostings::Ids ids;
     std::string bytes;
-    std::vector<Cursor *> holding;
-    while (true) {
-        const std::string *least = nullptr;
-        for (Cursor &c : cursors) {
-            if (const long code = refill(c))
-                return code;
-            if (broken)
-                return brokenData("block");
-            if (!c.rows.empty() && (!least || c.rows.front().first < *least))
-                least = &c.rows.front().first;
-        }
-        if (!least)
-            break;
-        const std::string term = *least;
+    std::string term;
+    std::vector<std::size_t> holding; // in segment order
+    while (!heap.empty()) {
+        term = cursors[heap.front()].term;
         holding.clear();
-        for (Cursor &c : cursors) {
-            if (!c.rows.empty() && c.rows.front().first == term)
-                holding.push_back(&c);
+        while (!heap.empty() && cursors[heap.front()].term == term) {
+            std::pop_heap(heap.begin(), heap.end(), later);
+            holding.push_back(heap.back());
+            heap.pop_back();
         }
         // Segments in order of their numbers mostly hold ascending posts: their lists
         // are joined as bytes, without unpacking them, unless some entry is stale.
         bool joined = stale.empty();
         bytes.clear();
         long long last = 0;
-        for (std::size_t i = 0; joined && i < holding.size(); ++i)
-            joined = BodyPostings::AppendList(bytes, last, holding[i]->rows.front().second);
+        for (std::size_t k = 0; joined && k < holding.size(); ++k)
+            joined = BodyPostings::AppendList(bytes, last, cursors[holding[k]].ids);
         if (!joined) {
             merged.clear();
-            for (Cursor *c : holding) {
-                if (!BodyPostings::Decode(c->rows.front().second, ids))
+            for (const std::size_t i : holding) {
+                if (!BodyPostings::Decode(cursors[i].ids, ids))
                     return brokenData("ids");
                 if (stale.empty()) {
                     merged.insert(merged.end(), ids.begin(), ids.end());
                 } else {
                     for (long long id : ids) {
                         const auto s = stale.find(id);
-                        if (s == stale.end() || s->second <= c->seg)
+                        if (s == stale.end() || s->second <= cursors[i].seg)
                             merged.push_back(id);
                     }
                 }
@@ -460,8 +491,10 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
                 std::sort(merged.begin(), merged.end());
             BodyPostings::Encode(merged, bytes);
         }
-        for (Cursor *c : holding)
-            c->rows.pop_front();
+        for (const std::size_t i : holding) {
+            if (const long code = advance(i))
+                return code;
+        }
         if (bytes.empty())
             continue;
         if (const long code = out.add(term, bytes))

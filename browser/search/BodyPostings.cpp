@@ -55,6 +55,27 @@ std::size_t slotOf(std::uint64_t key, std::size_t mask)
     return std::size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
 }
 
+// Sorts by the number, a byte at a time from the lowest (a radix sort, stable), passing
+// over bytes that are the same in all: a segment's terms are a hundred thousand or more,
+// and a comparison sort took most of the time of making its rows.
+void sortByPrefix(std::vector<std::pair<std::uint64_t, std::uint32_t>> &keyed)
+{
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> other(keyed.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        std::size_t count[257] = {};
+        for (const auto &k : keyed)
+            ++count[((k.first >> shift) & 0xFF) + 1];
+        if (std::any_of(std::begin(count), std::end(count),
+                        [&](std::size_t c) { return c == keyed.size(); }))
+            continue;
+        for (int b = 1; b < 257; ++b)
+            count[b] += count[b - 1];
+        for (const auto &k : keyed)
+            other[count[(k.first >> shift) & 0xFF]++] = k;
+        keyed.swap(other);
+    }
+}
+
 } // namespace
 
 void Encode(const Ids &ascending, std::string &bytes)
@@ -316,8 +337,25 @@ void PendingSegment::addPrepared(long long topicid, std::string text,
                                  const std::vector<TermSpan> &terms, long long size,
                                  long long modified)
 {
-    for (const TermSpan &term : terms)
-        addTerm(std::string_view(text).substr(term.at, term.size));
+    // The slot of a term a few ahead is fetched while this one is looked up: the table
+    // runs to megabytes, and each look-up would otherwise wait on memory.
+    constexpr std::size_t Ahead = 8;
+    const std::string_view all(text);
+    const auto fetch = [&](std::size_t i) {
+        const TermSpan &term = terms[i];
+        if (term.size <= 7 && !slots_.empty())
+            __builtin_prefetch(
+                    &slots_[slotOf(shortTermKey(all.substr(term.at, term.size)),
+                                   slots_.size() - 1)],
+                    1);
+    };
+    for (std::size_t i = 0; i < std::min(Ahead, terms.size()); ++i)
+        fetch(i);
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (i + Ahead < terms.size())
+            fetch(i + Ahead);
+        addTerm(all.substr(terms[i].at, terms[i].size));
+    }
     addKept(topicid, size, modified, std::move(text));
 }
 
@@ -355,11 +393,19 @@ void PendingSegment::forEachRow(F &&f) const
             prefix = (prefix << 8) | (k < term.size() ? std::uint8_t(term[k]) : 0);
         keyed[i] = {prefix, i};
     }
-    std::sort(keyed.begin(), keyed.end(), [this](const auto &a, const auto &b) {
-        if (a.first != b.first)
-            return a.first < b.first;
-        return terms_[a.second] < terms_[b.second];
-    });
+    sortByPrefix(keyed);
+    // Terms of more than eight bytes may share theirs.
+    for (std::size_t from = 0; from < keyed.size();) {
+        std::size_t to = from + 1;
+        while (to < keyed.size() && keyed[to].first == keyed[from].first)
+            ++to;
+        if (to - from > 1)
+            std::sort(keyed.begin() + std::ptrdiff_t(from), keyed.begin() + std::ptrdiff_t(to),
+                      [this](const auto &a, const auto &b) {
+                          return terms_[a.second] < terms_[b.second];
+                      });
+        from = to;
+    }
     std::vector<std::uint32_t> order(terms_.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = keyed[i].second;
@@ -385,26 +431,32 @@ std::vector<PendingSegment::Row> PendingSegment::rows() const
     return out;
 }
 
-SealedSegment PendingSegment::seal()
+SealedSegment PendingSegment::seal(Room room)
 {
-    // The look-up of terms is done with: its memory goes before the rows take theirs.
-    std::vector<Slot>().swap(slots_);
-    used_ = 0;
-    std::unordered_map<std::string, std::uint32_t>().swap(longTerms_);
-    std::vector<std::uint32_t>().swap(longDoc_);
+    if (room == Room::Free) {
+        // The look-up of terms is done with: its memory goes before the rows take theirs.
+        std::vector<Slot>().swap(slots_);
+        used_ = 0;
+        std::unordered_map<std::string, std::uint32_t>().swap(longTerms_);
+        std::vector<std::uint32_t>().swap(longDoc_);
+    }
     SealedSegment sealed;
     forEachRow([&](const std::string &term, const std::string &ids) {
         AppendEntry(sealed.entries, term, ids);
     });
     sealed.docs = std::move(docs_);
-    clear();
+    clear(room);
     return sealed;
 }
 
-void PendingSegment::clear()
+void PendingSegment::clear(Room room)
 {
-    slots_.clear();
-    slots_.shrink_to_fit();
+    if (room == Room::Keep) {
+        std::fill(slots_.begin(), slots_.end(), Slot {});
+    } else {
+        slots_.clear();
+        slots_.shrink_to_fit();
+    }
     used_ = 0;
     longTerms_.clear();
     longDoc_.clear();

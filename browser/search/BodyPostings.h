@@ -97,10 +97,14 @@ public:
     const std::vector<Doc> &docs() const { return docs_; }
     // The rows of the segment in term order (the terms' lists sorted as needed).
     std::vector<Row> rows() const;
+    // Whether an emptied segment gives back the memory of its tables, or keeps it for
+    // the next posts (their pages are had again at a cost).
+    enum class Room { Free, Keep };
     // The posts, and the rows as entries of a block (AppendEntry), the segment left
-    // empty: a few bytes a term, where rows take dozens.
-    SealedSegment seal();
-    void clear();
+    // empty: a few bytes a term, where rows take dozens. Freeing, the look-up table goes
+    // before the rows are made.
+    SealedSegment seal(Room room = Room::Free);
+    void clear(Room room = Room::Free);
 
     // The transaction the segment belongs to (CAdoManager::TransactionNumber).
     unsigned long long transaction = 0;

@@ -56,6 +56,40 @@ private Q_SLOTS:
         }
     }
 
+    // Joined as bytes, lists read as the list of all their ids; a list not wholly
+    // above the last id, or broken, is refused and leaves the joined bytes as they were.
+    void listsJoinedAsBytes()
+    {
+        const std::vector<Ids> pieces = {{-(1LL << 62), -3}, {}, {0, 1, 2}, {3}, {1LL << 40},
+                                         {(1LL << 62) + 3, (1LL << 62) + 9}};
+        std::string joined;
+        long long last = 0;
+        Ids all;
+        for (const Ids &piece : pieces) {
+            std::string bytes;
+            BodyPostings::Encode(piece, bytes);
+            QVERIFY(BodyPostings::AppendList(joined, last, bytes));
+            all.insert(all.end(), piece.begin(), piece.end());
+        }
+        std::string whole;
+        BodyPostings::Encode(all, whole);
+        QCOMPARE(joined, whole);
+        QCOMPARE(last, all.back());
+
+        std::string overlapping, broken("\x02\x00", 2);
+        BodyPostings::Encode({(1LL << 62) + 9, (1LL << 62) + 10}, overlapping);
+        for (const std::string &bytes : {overlapping, broken}) {
+            QVERIFY(!BodyPostings::AppendList(joined, last, bytes));
+            QCOMPARE(joined, whole);
+            QCOMPARE(last, all.back());
+        }
+        // The first list is taken as it is, even below the last id given.
+        std::string fresh;
+        last = 1000;
+        QVERIFY(BodyPostings::AppendList(fresh, last, whole));
+        QCOMPARE(fresh, whole);
+    }
+
     void blockEntries()
     {
         std::string block;
@@ -173,6 +207,33 @@ private Q_SLOTS:
         QCOMPARE(lists["beta"], (Ids {5}));
         QCOMPARE(lists[gbk("的")], (Ids {5, 7}));
         QVERIFY(lists.count(gbk("旧的")) == 0);
+    }
+
+    // A segment kept from batch to batch builds each as a fresh one would: nothing of
+    // the batch before (its terms, their lists, its posts) is left in the next.
+    void keptSegmentBuildsAsFresh()
+    {
+        const auto batch = [](int first, int posts, const std::string &extra) {
+            std::vector<BodySegmentPost> out;
+            for (int i = 0; i < posts; ++i) {
+                std::string text = " w" + std::to_string(first + i) + " " + extra;
+                for (int k = 0; k < 40; ++k)
+                    text += "t" + std::to_string((first + i) * 7 + k) + " ";
+                out.push_back({first + i, BodyIndex::Prepare(std::move(text)), {i, i}});
+            }
+            return out;
+        };
+        BodyPostings::PendingSegment kept;
+        for (int round = 0; round < 3; ++round) {
+            const int first = 1 + round * 5000;
+            const std::string extra = gbk(round % 2 ? "数据库 " : "内存 ") + "shared ";
+            const auto fresh = BodyIndex::BuildSegment(batch(first, 4000 - round * 1500, extra));
+            const auto reused =
+                    BodyIndex::BuildSegment(batch(first, 4000 - round * 1500, extra), kept);
+            QCOMPARE(reused.entries, fresh.entries);
+            QCOMPARE(reused.docs.size(), fresh.docs.size());
+            QVERIFY(kept.empty());
+        }
     }
 
     // Enough terms to make the table grow many times: nothing is lost on the way.
