@@ -35,9 +35,10 @@ bool BodyBatchWriter::Seal()
         // is taken.
         const std::launch policy =
                 aside_ ? std::launch::async | std::launch::deferred : std::launch::deferred;
-        building_ = std::async(policy, [posts = std::move(pending_), scratch = &scratch_]() mutable {
-            return BodyIndex::BuildSegment(std::move(posts), *scratch);
-        });
+        building_ =
+                std::async(policy, [posts = std::move(pending_), scratch = &scratch_]() mutable {
+                    return BodyIndex::BuildSegment(std::move(posts), *scratch);
+                });
         pending_.clear();
         pendingBytes_ = 0;
     }

@@ -194,8 +194,7 @@ bool BodyIndexBuild::buildTable(Session &session, const BodyIndexTarget &target)
         return failed(target, index.Problem());
     if (state != BodyIndex::State::Current && index.Create() != 0)
         return failed(target, index.Problem());
-    const SqliteRunSettings settings(session.ado, session.engine == DbEngine::SQLite,
-                                     CacheKib);
+    const SqliteRunSettings settings(session.ado, session.engine == DbEngine::SQLite, CacheKib);
     const long long changedBefore = progress_.indexed + progress_.removed;
     indexedBefore_ = progress_.indexed;
     if (!indexPosts(session, target))

@@ -379,9 +379,8 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
     if (const long code = staleEntries(stale))
         return code;
     // Many segments at once (those a build left to its Optimize) read fewer blocks each.
-    const int chunkMost =
-            std::clamp(int(MergeReadBlocks / std::max<std::size_t>(1, sources.size())), 1,
-                       MergeChunk);
+    const int chunkMost = std::clamp(
+            int(MergeReadBlocks / std::max<std::size_t>(1, sources.size())), 1, MergeChunk);
     std::vector<Cursor> cursors(sources.size());
     for (std::size_t i = 0; i < sources.size(); ++i) {
         cursors[i].seg = sources[i].seg;
@@ -391,19 +390,18 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
     const auto read = [&](Cursor &c) -> long {
         int got = 0;
         std::size_t bytes = 0;
-        const long code =
-                each({"select term, block from " + term_
-                              + " where seg = ? and term > ? order by term limit "
-                              + std::to_string(c.chunk),
-                      {SqlValue::fromInteger(c.seg), SqlValue::fromBlob(c.after)},
-                      {}},
-                     [&](const std::vector<SqlValue> &row) {
-                         c.after = row[0].text;
-                         bytes += row[1].text.size();
-                         c.blocks.push_back(row[1].text);
-                         ++got;
-                         return true;
-                     });
+        const long code = each({"select term, block from " + term_
+                                        + " where seg = ? and term > ? order by term limit "
+                                        + std::to_string(c.chunk),
+                                {SqlValue::fromInteger(c.seg), SqlValue::fromBlob(c.after)},
+                                {}},
+                               [&](const std::vector<SqlValue> &row) {
+                                   c.after = row[0].text;
+                                   bytes += row[1].text.size();
+                                   c.blocks.push_back(row[1].text);
+                                   ++got;
+                                   return true;
+                               });
         if (got < c.chunk)
             c.done = true;
         c.chunk = bytes > MergeChunkBytes ? std::max(1, c.chunk / 2)

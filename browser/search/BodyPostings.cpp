@@ -344,10 +344,9 @@ void PendingSegment::addPrepared(long long topicid, std::string text,
     const auto fetch = [&](std::size_t i) {
         const TermSpan &term = terms[i];
         if (term.size <= 7 && !slots_.empty())
-            __builtin_prefetch(
-                    &slots_[slotOf(shortTermKey(all.substr(term.at, term.size)),
-                                   slots_.size() - 1)],
-                    1);
+            __builtin_prefetch(&slots_[slotOf(shortTermKey(all.substr(term.at, term.size)),
+                                              slots_.size() - 1)],
+                               1);
     };
     for (std::size_t i = 0; i < std::min(Ahead, terms.size()); ++i)
         fetch(i);

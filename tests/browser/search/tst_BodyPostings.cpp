@@ -60,8 +60,9 @@ private Q_SLOTS:
     // above the last id, or broken, is refused and leaves the joined bytes as they were.
     void listsJoinedAsBytes()
     {
-        const std::vector<Ids> pieces = {{-(1LL << 62), -3}, {}, {0, 1, 2}, {3}, {1LL << 40},
-                                         {(1LL << 62) + 3, (1LL << 62) + 9}};
+        const std::vector<Ids> pieces = {{-(1LL << 62), -3}, {},
+                                         {0, 1, 2},          {3},
+                                         {1LL << 40},        {(1LL << 62) + 3, (1LL << 62) + 9}};
         std::string joined;
         long long last = 0;
         Ids all;
