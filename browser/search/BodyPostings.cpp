@@ -76,6 +76,35 @@ void sortByPrefix(std::vector<std::pair<std::uint64_t, std::uint32_t>> &keyed)
     }
 }
 
+// Calls id() with each id of a list's bytes in order; false where the bytes are not a
+// list Encode made (ids before the fault may have been given). firstEnd: where the
+// varint of the first id ends.
+template<class F>
+bool forEachId(std::string_view bytes, std::size_t &firstEnd, F &&id)
+{
+    std::size_t at = 0;
+    unsigned long long v = 0;
+    if (bytes.empty())
+        return true;
+    if (!getVarint(bytes, at, v))
+        return false;
+    long long current = static_cast<long long>(v >> 1) ^ -static_cast<long long>(v & 1);
+    firstEnd = at;
+    id(current);
+    while (at < bytes.size()) {
+        if (!getVarint(bytes, at, v) || v == 0)
+            return false;
+        // In unsigned arithmetic: a gap may span the whole range of ids, and one that
+        // wraps past the largest is broken.
+        const auto next = static_cast<long long>(static_cast<unsigned long long>(current) + v);
+        if (next <= current)
+            return false;
+        current = next;
+        id(current);
+    }
+    return true;
+}
+
 } // namespace
 
 void Encode(const Ids &ascending, std::string &bytes)
@@ -100,67 +129,44 @@ void Encode(const Ids &ascending, std::string &bytes)
 
 bool AppendList(std::string &list, long long &last, std::string_view ids)
 {
-    std::size_t at = 0;
-    unsigned long long v = 0;
-    if (ids.empty())
-        return true;
-    if (!getVarint(ids, at, v))
+    std::size_t rest = 0;
+    long long first = 0;
+    long long end = 0;
+    bool any = false;
+    if (!forEachId(ids, rest, [&](long long id) {
+            first = any ? first : id;
+            end = id;
+            any = true;
+        }))
         return false;
-    const long long first = static_cast<long long>(v >> 1) ^ -static_cast<long long>(v & 1);
+    if (!any)
+        return true;
     if (!list.empty() && first <= last)
         return false;
-    const std::size_t rest = at;
-    long long id = first;
-    while (at < ids.size()) {
-        if (!getVarint(ids, at, v) || v == 0)
-            return false;
-        const auto next = static_cast<long long>(static_cast<unsigned long long>(id) + v);
-        if (next <= id)
-            return false;
-        id = next;
-    }
     if (list.empty()) {
         list.append(ids);
     } else {
         char gap[MaxVarintBytes];
-        const char *end = putVarint(gap,
-                                    static_cast<unsigned long long>(first)
-                                            - static_cast<unsigned long long>(last));
-        list.append(gap, std::size_t(end - gap));
+        const char *gapEnd = putVarint(gap,
+                                       static_cast<unsigned long long>(first)
+                                               - static_cast<unsigned long long>(last));
+        list.append(gap, std::size_t(gapEnd - gap));
         list.append(ids.substr(rest));
     }
-    last = id;
+    last = end;
     return true;
 }
 
 bool Decode(std::string_view bytes, Ids &out)
 {
     out.clear();
-    std::size_t at = 0;
-    unsigned long long v = 0;
-    if (bytes.empty())
-        return true;
     // Each id takes a byte at least: one allocation, never copied as it grows (the pages
     // beyond the ids are never touched).
     out.reserve(bytes.size());
-    if (!getVarint(bytes, at, v))
+    std::size_t firstEnd = 0;
+    if (!forEachId(bytes, firstEnd, [&](long long id) { out.push_back(id); })) {
+        out.clear();
         return false;
-    long long id = static_cast<long long>(v >> 1) ^ -static_cast<long long>(v & 1);
-    out.push_back(id);
-    while (at < bytes.size()) {
-        if (!getVarint(bytes, at, v) || v == 0) {
-            out.clear();
-            return false;
-        }
-        // In unsigned arithmetic: a gap may span the whole range of ids, and one that
-        // wraps past the largest is broken.
-        const auto next = static_cast<long long>(static_cast<unsigned long long>(id) + v);
-        if (next <= id) {
-            out.clear();
-            return false;
-        }
-        id = next;
-        out.push_back(id);
     }
     return true;
 }
