@@ -23,10 +23,10 @@ ImportBodyIndex::ImportBodyIndex(CAdoManager &ado, const std::string &connection
 
 ImportBodyIndex::~ImportBodyIndex() = default;
 
-long ImportBodyIndex::Put(long long topicid, const PostText &text, const PostFileStamp &stamp,
-                          bool flush)
+long ImportBodyIndex::Put(long long topicid, const PreparedBodyPost &post,
+                          const PostFileStamp &stamp, bool flush)
 {
-    if (const long code = index_->Put(topicid, text, stamp))
+    if (const long code = index_->Put(topicid, post, stamp))
         return code;
     return flush ? index_->Flush() : 0;
 }

@@ -23,7 +23,8 @@ public:
 
     // A row's text. flush: written at once (a row in a savepoint of its own); otherwise
     // Flush() before the commit. 0, or the code with the row's line from FailedLine.
-    long Put(long long topicid, const PostText &text, const PostFileStamp &stamp, bool flush);
+    long Put(long long topicid, const PreparedBodyPost &post, const PostFileStamp &stamp,
+             bool flush);
     long Flush();
     // After a rollback: what was held back for the transaction is forgotten.
     void Discard();

@@ -88,7 +88,7 @@ void FileReader::readAndExtract(const WalkFile &file, RunItem &item) const
         if (context_.bodyText) {
             // Off the writing thread, from the bytes in hand; a stamp that cannot be
             // read only makes a later build read the file again.
-            entry.body = ExtractPostText(bytes);
+            entry.body = BodyIndex::Prepare(std::move(ExtractPostText(bytes).text));
             std::string ignored;
             StampPostFile(file.path, entry.stamp, ignored);
         }

@@ -30,6 +30,12 @@ using Clock = std::chrono::steady_clock;
 // While the writer commits a batch the readers go on reading: the queue holds a whole
 // batch, or the threads would only take turns.
 constexpr std::size_t QueueFiles = 2048;
+// With the body index on, the writer is the slower by far and each file carries its text
+// and terms (tens of kilobytes): a batch is closed by time long before it fills, and the
+// readers need to be only a little ahead.
+constexpr std::size_t IndexedQueueFiles = 512;
+// And a batch holds them until its commit: fewer rows bound what it keeps.
+constexpr std::size_t IndexedBatchRows = 1024;
 constexpr auto IdleWait = std::chrono::milliseconds(50);
 
 DbEngine engineOf(const std::string &connectionString)
@@ -264,7 +270,8 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
     config.batched = tuning_.batched;
     config.insertInKeyOrder = sqlite && rowsInTopicidOrder(ado, settings.table);
     config.multiRowInserts = !sqlite;
-    config.maxBatchRows = tuning_.maxBatchRows;
+    config.maxBatchRows =
+            config.body ? std::min(tuning_.maxBatchRows, IndexedBatchRows) : tuning_.maxBatchRows;
     config.maxBatchTime = tuning_.maxBatchTime;
     PostInserter inserter(ado, sink_, pathCheck, config, progress_.insertedFiles,
                           progress_.skippedFiles, progress_.autoGrowCounter);
@@ -313,10 +320,7 @@ ImportOutcome ImportRun::RunImport(ImportSettings &settings, CAdoManager &ado,
         ItemVisitor visitor(reader, [&](RunItem &&item) { consume(std::move(item)); });
         walker.ScanDirectory(directory, rootRoomItem, visitor);
     } else {
-        // With the body index on, the writer is the slower by far and each file carries its
-        // text: a batch is closed by time long before it fills, and a queue of a full batch
-        // would only hold a few hundred megabytes of texts waiting.
-        RunItemQueue queue(bodyIndex.Active() ? QueueFiles / ImportReading::ChunkItems
+        RunItemQueue queue(bodyIndex.Active() ? IndexedQueueFiles / ImportReading::ChunkItems
                                               : std::max(QueueFiles, tuning_.maxBatchRows)
                                            / ImportReading::ChunkItems);
         ImportReading reading(reader, queue,

@@ -18,7 +18,7 @@
 #include "PostExtraction.h"
 #include "PostPathCheck.h"
 #include "browser/db/BoundStatement.h"
-#include "browser/search/PostText.h"
+#include "browser/search/BodyIndex.h"
 
 #include <atomic>
 #include <chrono>
@@ -43,8 +43,9 @@ struct BatchEntry
     // values fit their columns.
     BoundStatement insert;
     bool insertValid = false;
-    // With a body index: the post's text, taken by the reader from the bytes it read.
-    PostText body;
+    // With a body index: the post's text and terms, made by the reader from the bytes it
+    // read (the writer's time goes to the index itself).
+    PreparedBodyPost body;
     PostFileStamp stamp;
 };
 

@@ -296,6 +296,18 @@ long BodyIndex::Put(long long topicid, const PostText &text, const PostFileStamp
 
 long BodyIndex::Put(long long topicid, PreparedBodyPost &&post, const PostFileStamp &stamp)
 {
+    return putPrepared(topicid, std::move(post.text), post.terms, stamp);
+}
+
+long BodyIndex::Put(long long topicid, const PreparedBodyPost &post, const PostFileStamp &stamp)
+{
+    return putPrepared(topicid, post.text, post.terms, stamp);
+}
+
+long BodyIndex::putPrepared(long long topicid, std::string text,
+                            const std::vector<BodyPostings::TermSpan> &terms,
+                            const PostFileStamp &stamp)
+{
     if (const long code = checkVersion())
         return code;
     if (const long code = settle())
@@ -305,7 +317,7 @@ long BodyIndex::Put(long long topicid, PreparedBodyPost &&post, const PostFileSt
         if (const long code = flushHeld())
             return code;
     }
-    held_->addPrepared(topicid, std::move(post.text), post.terms, stamp.size, stamp.modified);
+    held_->addPrepared(topicid, std::move(text), terms, stamp.size, stamp.modified);
     const bool caller = ado_.InTransaction();
     held_->transaction = caller ? ado_.TransactionNumber() : 0;
     if (!caller || held_->weight() > MaxHeldBytes)

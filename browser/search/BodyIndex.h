@@ -147,6 +147,9 @@ public:
     // the prepared post.
     long Put(long long topicid, const PostText &text, const PostFileStamp &stamp);
     long Put(long long topicid, PreparedBodyPost &&post, const PostFileStamp &stamp);
+    // The same, the prepared post left as it is (its text copied) for a caller that may
+    // give it again after a rollback.
+    long Put(long long topicid, const PreparedBodyPost &post, const PostFileStamp &stamp);
     // The terms of a post's text, with the text. Any thread, no object needed.
     static PreparedBodyPost Prepare(const PostText &text);
     static PreparedBodyPost Prepare(std::string &&text);
@@ -193,6 +196,8 @@ public:
 private:
     long settle();
     long flushHeld();
+    long putPrepared(long long topicid, std::string text,
+                     const std::vector<BodyPostings::TermSpan> &terms, const PostFileStamp &stamp);
     long checkTable();
     long checkVersion();
     long fail(long code);

@@ -233,7 +233,11 @@ std::vector<std::string> Terms(std::string_view text)
 
 std::vector<TermSpan> DistinctTermSpans(std::string_view text)
 {
-    std::vector<TermSpan> spans;
+    // Gathered in buffers of the thread's, kept from post to post; what is returned takes
+    // only its own room, as prepared posts wait in queues by the thousand.
+    thread_local std::vector<TermSpan> spans;
+    thread_local std::vector<std::uint64_t> seen;
+    spans.clear();
     ForEachTerm(text, [&](std::string_view t) {
         spans.push_back({std::uint32_t(t.data() - text.data()), std::uint32_t(t.size())});
     });
@@ -242,7 +246,7 @@ std::vector<TermSpan> DistinctTermSpans(std::string_view text)
     std::size_t size = 64;
     while (size < spans.size() * 2)
         size <<= 1;
-    std::vector<std::uint64_t> seen(size, 0);
+    seen.assign(size, 0);
     const std::size_t mask = size - 1;
     std::size_t kept = 0;
     for (const TermSpan &span : spans) {
@@ -257,8 +261,14 @@ std::vector<TermSpan> DistinctTermSpans(std::string_view text)
         }
         spans[kept++] = span;
     }
-    spans.resize(kept);
-    return spans;
+    std::vector<TermSpan> distinct(spans.begin(), spans.begin() + std::ptrdiff_t(kept));
+    // A huge post's buffers are not kept.
+    constexpr std::size_t KeptSpans = 1u << 18;
+    if (spans.capacity() > KeptSpans) {
+        std::vector<TermSpan>().swap(spans);
+        std::vector<std::uint64_t>().swap(seen);
+    }
+    return distinct;
 }
 
 bool ContainsPattern(std::string_view text, std::string_view pattern)
@@ -383,9 +393,25 @@ void PendingSegment::forEachRow(F &&f) const
         start[i] += start[i - 1];
     Ids all(postings_.size());
     {
+        // Filled post by post in topicid order, so that every list comes out ascending:
+        // an import gives posts in the order of its folders, not of their topicids.
         std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        std::vector<std::size_t> docStart(docs_.size() + 1, 0);
         for (const auto &p : postings_)
-            all[next[p.first]++] = docs_[p.second].topicid;
+            ++docStart[p.second + 1];
+        for (std::size_t d = 1; d < docStart.size(); ++d)
+            docStart[d] += docStart[d - 1];
+        std::vector<std::uint32_t> docOrder(docs_.size());
+        for (std::uint32_t d = 0; d < docOrder.size(); ++d)
+            docOrder[d] = d;
+        std::sort(docOrder.begin(), docOrder.end(), [this](std::uint32_t a, std::uint32_t b) {
+            return docs_[a].topicid < docs_[b].topicid;
+        });
+        for (const std::uint32_t d : docOrder) {
+            const long long topicid = docs_[d].topicid;
+            for (std::size_t k = docStart[d]; k < docStart[d + 1]; ++k)
+                all[next[postings_[k].first]++] = topicid;
+        }
     }
     // Terms in byte order, compared by their first eight bytes as one number first (a
     // term holds no NUL byte, so a shorter one padded with zeros comes first, as it does
