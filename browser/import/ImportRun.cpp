@@ -30,12 +30,11 @@ using Clock = std::chrono::steady_clock;
 // While the writer commits a batch the readers go on reading: the queue holds a whole
 // batch, or the threads would only take turns.
 constexpr std::size_t QueueFiles = 2048;
-// With the body index on, the writer is the slower by far and each file carries its text
-// and terms (tens of kilobytes): a batch is closed by time long before it fills, and the
-// readers need to be only a little ahead.
-constexpr std::size_t IndexedQueueFiles = 512;
-// And a batch holds them until its commit: fewer rows bound what it keeps.
+// With the body index on, each file carries its text and terms (tens of kilobytes), and a
+// batch holds them until its commit: fewer rows bound what it keeps, and the queue holds
+// one batch, read while the one before is written.
 constexpr std::size_t IndexedBatchRows = 1024;
+constexpr std::size_t IndexedQueueFiles = IndexedBatchRows;
 constexpr auto IdleWait = std::chrono::milliseconds(50);
 
 DbEngine engineOf(const std::string &connectionString)

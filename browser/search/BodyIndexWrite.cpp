@@ -452,6 +452,8 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
     BlockWriter out(*this, seg);
     BodyPostings::Ids merged;
     BodyPostings::Ids ids;
+    BodyPostings::Ids scratch;
+    std::vector<std::size_t> runs;
     std::string bytes;
     std::string term;
     std::vector<std::size_t> holding; // in segment order
@@ -471,7 +473,10 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
         for (std::size_t k = 0; joined && k < holding.size(); ++k)
             joined = BodyPostings::AppendList(bytes, last, cursors[holding[k]].ids);
         if (!joined) {
+            // Each segment's list is ascending; an import's segments interleave their
+            // posts, so the lists are merged.
             merged.clear();
+            runs.assign(1, 0);
             for (const std::size_t i : holding) {
                 if (!BodyPostings::Decode(cursors[i].ids, ids))
                     return brokenData("ids");
@@ -484,9 +489,9 @@ long BodyIndexStore::merge(const std::vector<Segment> &sources, long long level)
                             merged.push_back(id);
                     }
                 }
+                runs.push_back(merged.size());
             }
-            if (!std::is_sorted(merged.begin(), merged.end()))
-                std::sort(merged.begin(), merged.end());
+            BodyPostings::MergeRuns(merged, runs, scratch);
             BodyPostings::Encode(merged, bytes);
         }
         for (const std::size_t i : holding) {

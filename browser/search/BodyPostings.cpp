@@ -107,6 +107,25 @@ bool forEachId(std::string_view bytes, std::size_t &firstEnd, F &&id)
 
 } // namespace
 
+void MergeRuns(Ids &values, std::vector<std::size_t> &bounds, Ids &scratch)
+{
+    std::vector<std::size_t> next;
+    while (bounds.size() > 2) {
+        scratch.resize(values.size());
+        next.assign(1, 0);
+        for (std::size_t r = 0; r + 1 < bounds.size(); r += 2) {
+            const auto from = std::ptrdiff_t(bounds[r]);
+            const auto middle = std::ptrdiff_t(bounds[r + 1]);
+            const auto to = std::ptrdiff_t(r + 2 < bounds.size() ? bounds[r + 2] : bounds[r + 1]);
+            std::merge(values.begin() + from, values.begin() + middle, values.begin() + middle,
+                       values.begin() + to, scratch.begin() + from);
+            next.push_back(std::size_t(to));
+        }
+        values.swap(scratch);
+        bounds.swap(next);
+    }
+}
+
 void Encode(const Ids &ascending, std::string &bytes)
 {
     bytes.clear();

@@ -29,6 +29,12 @@ bool Decode(std::string_view bytes, Ids &out);
 // ids are broken. Cheaper than Decode and Encode: the ids are only read.
 bool AppendList(std::string &list, long long &last, std::string_view ids);
 
+// Ascending runs lying end to end in values, run i from bounds[i] to bounds[i + 1] (the
+// last bound is values.size()), made one ascending list: merged two by two, so a merge of
+// k lists of n ids costs n log k, where sorting them would cost n log n. Both vectors are
+// used up; scratch is room to reuse.
+void MergeRuns(Ids &values, std::vector<std::size_t> &bounds, Ids &scratch);
+
 // Set operations on ascending lists.
 Ids Intersect(const Ids &a, const Ids &b);
 Ids Subtract(const Ids &a, const Ids &b);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <random>
 
 using BodyPostings::Ids;
 
@@ -89,6 +90,28 @@ private Q_SLOTS:
         last = 1000;
         QVERIFY(BodyPostings::AppendList(fresh, last, whole));
         QCOMPARE(fresh, whole);
+    }
+
+    // Any number of runs, empty ones among them, come out as one sorted list.
+    void runsMerged()
+    {
+        std::mt19937 random(7);
+        for (int runCount : {0, 1, 2, 3, 5, 16, 17}) {
+            Ids values, expected, scratch;
+            std::vector<std::size_t> bounds {0};
+            for (int r = 0; r < runCount; ++r) {
+                Ids run(random() % 4 == 0 ? 0 : random() % 50);
+                for (long long &id : run)
+                    id = (long long)(random() % 1000) - 500;
+                std::sort(run.begin(), run.end());
+                values.insert(values.end(), run.begin(), run.end());
+                bounds.push_back(values.size());
+            }
+            expected = values;
+            std::sort(expected.begin(), expected.end());
+            BodyPostings::MergeRuns(values, bounds, scratch);
+            QCOMPARE(values, expected);
+        }
     }
 
     void blockEntries()
