@@ -2,7 +2,7 @@
 // alone into a table without a body index, the index build alone over what that import
 // made, and the import into a table whose body index is kept in each batch, on SQLite and
 // on PostgreSQL. The last should go at no less than 0.8 of the slower of the first two.
-//   bench_body_import [files, default 100000] [--keep DIR]
+//   bench_body_import [files, default 100000] [--keep DIR] [--sqlite-only]
 // Files are GBK pages of about 4 KB with the import's five fields and a Chinese body drawn
 // from a word frequency list (SearchCorpus), in 100 folders, named by their topicid.
 
@@ -134,9 +134,12 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     long files = 100000;
     std::string keep;
+    bool sqliteOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--keep" && i + 1 < argc)
             keep = argv[++i];
+        else if (std::string(argv[i]) == "--sqlite-only")
+            sqliteOnly = true;
         else
             files = std::max(1000L, std::atol(argv[i]));
     }
@@ -167,7 +170,9 @@ int main(int argc, char **argv)
     QString why;
     PgCluster cluster;
     EngineFigures postgres;
-    const bool havePostgres = cluster.start(why);
+    if (sqliteOnly)
+        why = QStringLiteral("--sqlite-only");
+    const bool havePostgres = !sqliteOnly && cluster.start(why);
     if (havePostgres) {
         postgres = measure(rooms, root, postgresDatabase(cluster, "alone"),
                            postgresDatabase(cluster, "indexed"), queries);

@@ -4,6 +4,7 @@
 #include "WalCheckpointer.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -17,6 +18,9 @@ SqliteRunSettings::SqliteRunSettings(CAdoManager &ado, bool sqlite, int cacheKib
     : ado_(ado)
     , settings_ {{"cache_size", "-" + std::to_string(cacheKib), {}},
                  {"temp_store", "2", {}},
+                 // The log is not cut back to a few megabytes each time it starts over:
+                 // the file system would free its blocks and clear them again as it grows.
+                 {"journal_size_limit", "-1", {}},
                  {"wal_autocheckpoint", {}, {}}}
 {
     if (!sqlite)
@@ -33,7 +37,7 @@ SqliteRunSettings::SqliteRunSettings(CAdoManager &ado, bool sqlite, int cacheKib
             ado_.ExecuteSql(std::string("PRAGMA ") + setting.name + " = " + setting.during,
                             Options);
     }
-    if (settings_[2].before.empty())
+    if (settings_[std::size(settings_) - 1].before.empty())
         return;
     checkpointer_ = ado_.CheckpointInBackground(BackgroundFrames, WriterFrames,
                                                 int(std::clamp(autoFrames_, -1LL, 1LL << 30)));
@@ -49,7 +53,8 @@ SqliteRunSettings::~SqliteRunSettings()
     checkpointer_.reset(); // copies back the rest and puts back the writer's own
     if (writerCheckpoints_) {
         ado_.ExecuteSql("PRAGMA wal_checkpoint(PASSIVE)", Options);
-        ado_.ExecuteSql("PRAGMA wal_autocheckpoint = " + settings_[2].before, Options);
+        ado_.ExecuteSql("PRAGMA wal_autocheckpoint = " + settings_[std::size(settings_) - 1].before,
+                        Options);
     }
     for (const Setting &setting : settings_) {
         if (!setting.before.empty() && !setting.during.empty())

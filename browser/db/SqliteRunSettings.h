@@ -36,7 +36,7 @@ private:
         std::string before; // empty: not read, so not changed
     };
     CAdoManager &ado_;
-    Setting settings_[3];
+    Setting settings_[4];
     long long autoFrames_ = 0; // wal_autocheckpoint before the run
     std::unique_ptr<WalCheckpointer> checkpointer_;
     bool writerCheckpoints_ = false;

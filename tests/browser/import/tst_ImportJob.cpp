@@ -153,7 +153,8 @@ private Q_SLOTS:
             dir.write("in/" + std::to_string(i) + ".htm", postPage("t" + std::to_string(i)));
         const auto settingsOf = [](CAdoManager &ado) {
             std::string values;
-            for (const char *name : {"cache_size", "temp_store", "wal_autocheckpoint"}) {
+            for (const char *name :
+                 {"cache_size", "temp_store", "journal_size_limit", "wal_autocheckpoint"}) {
                 std::unique_ptr<CAdoRecordset> rs;
                 if (ado.ExecuteSql(std::string("PRAGMA ") + name, rs, 1) == 0 && rs && !rs->IsEOF())
                     values += rs->Value(0).Text() + " ";
@@ -163,7 +164,7 @@ private Q_SLOTS:
         CAdoManager fresh;
         QCOMPARE(fresh.OpenAdoConnection(db->connectionString()), 0L);
         const std::string defaults = settingsOf(fresh);
-        QCOMPARE(defaults, std::string("-2000 0 1000 "));
+        QCOMPARE(defaults, std::string("-2000 0 4194304 1000 "));
         for (const bool abort : {false, true}) {
             RecordingSink sink;
             CAdoManager ado;
