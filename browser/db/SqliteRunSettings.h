@@ -5,6 +5,8 @@
 //   - a page cache of the size the run asks for, where the default of 2 MB would read
 //     the pages of a growing index back from the file system for almost every insert;
 //   - sorting for an index kept in memory;
+//   - the log kept at the size it reaches, where the file system would otherwise free its
+//     blocks each time it starts over and clear them again as it grows back;
 //   - the log copied back into the file on a thread of its own once it holds 32 MB, so
 //     the writer does not wait for the copy and its syncs; a commit copies back itself
 //     only past 128 MB (the copies fell behind), as it did before with nothing beside
