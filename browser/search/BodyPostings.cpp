@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <numeric>
 
 namespace BodyPostings {
 
@@ -282,7 +283,7 @@ std::vector<TermSpan> DistinctTermSpans(std::string_view text)
     }
     std::vector<TermSpan> distinct(spans.begin(), spans.begin() + std::ptrdiff_t(kept));
     // A huge post's buffers are not kept.
-    constexpr std::size_t KeptSpans = 1u << 18;
+    constexpr std::size_t KeptSpans = 1u << 16;
     if (spans.capacity() > KeptSpans) {
         std::vector<TermSpan>().swap(spans);
         std::vector<std::uint64_t>().swap(seen);
@@ -413,7 +414,8 @@ void PendingSegment::forEachRow(F &&f) const
     Ids all(postings_.size());
     {
         // Filled post by post in topicid order, so that every list comes out ascending:
-        // an import gives posts in the order of its folders, not of their topicids.
+        // an import gives posts in the order of its folders, not of their topicids. A
+        // post's postings lie together, in the order the posts came (addTerm).
         std::vector<std::size_t> next(start.begin(), start.end() - 1);
         std::vector<std::size_t> docStart(docs_.size() + 1, 0);
         for (const auto &p : postings_)
@@ -421,8 +423,7 @@ void PendingSegment::forEachRow(F &&f) const
         for (std::size_t d = 1; d < docStart.size(); ++d)
             docStart[d] += docStart[d - 1];
         std::vector<std::uint32_t> docOrder(docs_.size());
-        for (std::uint32_t d = 0; d < docOrder.size(); ++d)
-            docOrder[d] = d;
+        std::iota(docOrder.begin(), docOrder.end(), 0u);
         std::sort(docOrder.begin(), docOrder.end(), [this](std::uint32_t a, std::uint32_t b) {
             return docs_[a].topicid < docs_[b].topicid;
         });
