@@ -282,6 +282,11 @@ std::unique_ptr<WalCheckpointer> CAdoManager::CheckpointInBackground(int frames,
     return std::make_unique<WalCheckpointer>(connection_, frames, writerFrames, restoreFrames);
 }
 
+std::string CAdoManager::SqliteFile() const
+{
+    return connection_ ? connection_->sqliteFile() : std::string();
+}
+
 long CAdoManager::ReadBlobSlices(const std::string &table, const std::string &column,
                                  std::vector<BlobSlice> &slices, long long runBytes)
 {

@@ -140,6 +140,11 @@ public:
     // thread of its own (WalCheckpointer.h); nullptr when not open on SQLite.
     std::unique_ptr<WalCheckpointer> CheckpointInBackground(int frames, int writerFrames,
                                                             int restoreFrames);
+    // The connection string it was opened with, and on SQLite the file of its database
+    // (empty for PostgreSQL and for a database in memory): what a second manager on
+    // another thread needs to read the same database beside it.
+    const std::string &ConnectionString() const { return connectionString_; }
+    std::string SqliteFile() const;
     // SQLite: DbConnection::readSqliteSlices of a table's blob column (call it in a
     // transaction). 0 or a code with a report, as ExecuteSql.
     long ReadBlobSlices(const std::string &table, const std::string &column,

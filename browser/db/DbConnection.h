@@ -44,6 +44,9 @@ public:
 
     QSqlDatabase &database() { return db_; }
     sqlite3 *sqliteHandle() const { return sqlite_; } // nullptr for PostgreSQL
+    // The file of the main database, as SQLite names it; empty for PostgreSQL and for a
+    // database in memory or a temporary one.
+    std::string sqliteFile() const;
     // The failure of a call of SQLite's own interface on this connection.
     DbError sqliteError() const;
     DbEngine engine() const { return endpoint_.engine; }

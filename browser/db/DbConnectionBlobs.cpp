@@ -9,6 +9,12 @@
 #include <algorithm>
 #include <limits>
 
+std::string DbConnection::sqliteFile() const
+{
+    const char *file = sqlite_ ? sqlite3_db_filename(sqlite_, "main") : nullptr;
+    return file ? std::string(file) : std::string();
+}
+
 bool DbConnection::readSqliteSlices(const std::string &gbkTable, const std::string &column,
                                     std::vector<BlobSlice> &slices, long long runBytes,
                                     DbError &error)

@@ -503,8 +503,8 @@ long BodyIndex::Search(const SearchQuery &query, const BodySearchScope &scope, l
             return code;
         }
     }
-    const long code =
-            fail(store_->search(query, scope, std::max(0LL, offset), std::max(0, limit), result));
+    const long code = fail(
+            store_->search(query, scope, std::max(0LL, offset), std::max(0, limit), result, own));
     // Nothing was written: a failure to end it changes no result.
     if (own)
         ado_.ExecuteSql(code ? "ROLLBACK" : "COMMIT", CAdoManager::CommandText);

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
+#include <system_error>
+#include <thread>
 #include <tuple>
 #include <unordered_map>
 
@@ -12,6 +15,15 @@ namespace {
 // Ids of one IN list, and kept texts read at a time for the exact check.
 constexpr std::size_t IdsPerList = 500;
 constexpr std::size_t TextsPerRead = 200;
+// Texts to check from which a second connection reads half of them.
+constexpr std::size_t ParallelTexts = 1000;
+// A post's kept text checked for a phrase costs about as much as reading and decoding
+// this many bytes of posting lists (a text takes a few reads, shared out between two
+// connections when there are many). A phrase's candidates are narrowed by its terms'
+// lists, rarest first, only while a list costs less than the checks it saves, counting
+// on it to leave out half of them: the check is exact either way, and a common pair's
+// list is a megabyte.
+constexpr long long TextCheckBytes = 128;
 
 struct Condition
 {
@@ -76,56 +88,52 @@ long BodyIndexStore::postings(const std::string &term, const std::vector<Segment
     return 0;
 }
 
-long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
-                               const std::vector<std::string> &mustHold,
-                               const std::function<void(long long, const std::string &)> &check)
+long BodyIndexStore::listBytes(const std::string &term, const std::vector<Segment> &segs,
+                               long long &bytes)
+{
+    bytes = 0;
+    const std::string length = engine_ == DbEngine::PostgreSQL ? "octet_length" : "length";
+    for (const Segment &segment : segs) {
+        // Neither engine reads a value to give its length.
+        if (const long code = each({"select " + length + "(block) from " + term_
+                                            + " where seg = ? and term <= ? order by term "
+                                              "desc limit 1",
+                                    {SqlValue::fromInteger(segment.seg), SqlValue::fromBlob(term)},
+                                    {}},
+                                   [&](const std::vector<SqlValue> &row) {
+                                       bytes += row[0].integer;
+                                       return false;
+                                   }))
+            return code;
+    }
+    return 0;
+}
+
+namespace {
+
+// The kept texts of ids[from, to) read through ado on SQLite, each handed to keep, the
+// ids it keeps added to kept. 0 or ado's code; broken when a part is missing or shorter
+// than a post says (the index is broken: a database that is gone or failing says so
+// itself).
+long readSqliteTexts(CAdoManager &ado, const std::string &doc, const std::string &text,
+                     const BodyPostings::Ids &ids, std::size_t from, std::size_t to,
+                     const BodyIndexStore::KeepText &keep, BodyPostings::Ids &kept, bool &broken)
 {
     std::vector<BlobSlice> slices;
     std::vector<long long> owners; // by slice
     std::vector<std::size_t> order;
-    for (std::size_t at = 0; at < ids.size(); at += TextsPerRead) {
-        const std::size_t n = std::min(TextsPerRead, ids.size() - at);
-        BoundStatement select {{}, {}, {}};
+    std::vector<BlobSlice> sorted;
+    for (std::size_t at = from; at < to; at += TextsPerRead) {
+        const std::size_t n = std::min(TextsPerRead, to - at);
+        BoundStatement select {"select topicid, part, at, len from " + doc + " where topicid in ("
+                                       + Placeholders(n) + ")",
+                               {},
+                               {}};
         for (std::size_t i = 0; i < n; ++i)
             select.values.push_back(SqlValue::fromInteger(ids[at + i]));
-        if (engine_ == DbEngine::PostgreSQL) {
-            // The server cuts each text out of its part, which it keeps uncompressed,
-            // reading only those bytes, and sends only the texts that hold every pattern
-            // as bytes: of a phrase's candidates most do not. A missing or short part is
-            // always sent, to be refused here.
-            select.sql = "select d.topicid, x.s, d.len from " + doc_ + " d left join " + text_
-                    + " t on t.part = d.part cross join lateral (select substr(t.texts, "
-                      "cast(d.at + 1 as integer), cast(d.len as integer)) as s offset 0) x "
-                      "where d.topicid in ("
-                    + Placeholders(n) + ")";
-            if (!mustHold.empty()) {
-                select.sql += " and (x.s is null or length(x.s) <> d.len";
-                for (const std::string &bytes : mustHold) {
-                    select.sql += std::string(&bytes == &mustHold.front() ? " or (" : " and ")
-                            + "position(? in x.s) > 0";
-                    select.values.push_back(SqlValue::fromBlob(bytes));
-                }
-                select.sql += "))";
-            }
-            bool broken = false;
-            if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
-                    // A part that is missing or shorter than the post says.
-                    broken = row[1].kind == SqlValue::Null
-                            || (long long)row[1].text.size() != row[2].integer;
-                    if (!broken)
-                        check(row[0].integer, row[1].text);
-                    return !broken;
-                }))
-                return code;
-            if (broken)
-                return brokenData("text");
-            continue;
-        }
-        select.sql = "select topicid, part, at, len from " + doc_ + " where topicid in ("
-                + Placeholders(n) + ")";
         slices.clear();
         owners.clear();
-        if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
+        if (const long code = ado.ForEachRow(select, [&](const std::vector<SqlValue> &row) {
                 owners.push_back(row[0].integer);
                 slices.push_back({row[1].integer, row[2].integer, row[3].integer, {}});
                 return true;
@@ -134,26 +142,139 @@ long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
         // Each text read where it lies, from the part it starts in on through the parts
         // its write ran on to.
         order.resize(slices.size());
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = i;
+        std::iota(order.begin(), order.end(), std::size_t(0));
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             return std::tie(slices[a].rowid, slices[a].at)
                     < std::tie(slices[b].rowid, slices[b].at);
         });
-        std::vector<BlobSlice> sorted;
-        sorted.reserve(slices.size());
+        sorted.clear();
         for (const std::size_t i : order)
             sorted.push_back(std::move(slices[i]));
-        if (const long code = ado_.ReadBlobSlices(text_, "texts", sorted, TextRunBytes)) {
-            // A part that is missing or shorter than a post says: the index is broken.
-            // A database that is gone or failing says so itself.
-            if (!IsFatalDbError(code) && EngineOfCode(code) == DbEngine::SQLite)
-                return brokenData("text");
-            problem_ = ado_.LastError();
+        if (const long code =
+                    ado.ReadBlobSlices(text, "texts", sorted, BodyIndexStore::TextRunBytes)) {
+            broken = !IsFatalDbError(code) && EngineOfCode(code) == DbEngine::SQLite;
             return code;
         }
-        for (std::size_t k = 0; k < sorted.size(); ++k)
-            check(owners[order[k]], sorted[k].bytes);
+        for (std::size_t k = 0; k < sorted.size(); ++k) {
+            if (keep(owners[order[k]], sorted[k].bytes))
+                kept.push_back(owners[order[k]]);
+        }
+    }
+    return 0;
+}
+
+// What a second connection read of the texts.
+struct OtherHalf
+{
+    bool read = false; // false: it could not be opened, or is not on the same file
+    long code = 0;
+    bool broken = false;
+    std::string problem;
+    BodyPostings::Ids kept;
+};
+
+void readOtherHalf(const std::string &connection, const std::string &file, const std::string &doc,
+                   const std::string &text, const BodyPostings::Ids &ids, std::size_t from,
+                   const BodyIndexStore::KeepText &keep, OtherHalf &half)
+{
+    CAdoManager ado;
+    if (ado.OpenAdoConnection(connection) != 0 || ado.SqliteFile() != file
+        || ado.ExecuteSql("BEGIN DEFERRED", CAdoManager::CommandText) != 0)
+        return;
+    half.read = true;
+    half.code =
+            readSqliteTexts(ado, doc, text, ids, from, ids.size(), keep, half.kept, half.broken);
+    if (half.code)
+        half.problem = ado.LastError();
+    // Nothing was written.
+    ado.ExecuteSql(half.code ? "ROLLBACK" : "COMMIT", CAdoManager::CommandText);
+}
+
+} // namespace
+
+long BodyIndexStore::readTexts(const BodyPostings::Ids &ids,
+                               const std::vector<std::string> &mustHold, const KeepText &keep,
+                               BodyPostings::Ids &kept, bool otherReaders)
+{
+    kept.clear();
+    if (engine_ == DbEngine::SQLite) {
+        // Checking a text is mostly waiting on a few reads: with many to check, a second
+        // connection on a thread of its own reads the later half beside this one. Its
+        // snapshot is its own, taken a moment after this search's: a write committed in
+        // between shows there for the posts it touched, as if it had come just before
+        // the search. Not in a caller's transaction, whose writes only this connection
+        // sees.
+        const std::string file = otherReaders && ids.size() >= ParallelTexts
+                        && std::thread::hardware_concurrency() > 1
+                ? ado_.SqliteFile()
+                : std::string();
+        std::size_t mid = ids.size();
+        OtherHalf other;
+        std::thread worker;
+        if (!file.empty()) {
+            try {
+                worker = std::thread(readOtherHalf, std::cref(ado_.ConnectionString()),
+                                     std::cref(file), std::cref(doc_), std::cref(text_),
+                                     std::cref(ids), ids.size() / 2, std::cref(keep),
+                                     std::ref(other));
+                mid = ids.size() / 2;
+            } catch (const std::system_error &) {
+                // No thread to be had: this one reads them all.
+            }
+        }
+        bool broken = false;
+        long code = readSqliteTexts(ado_, doc_, text_, ids, 0, mid, keep, kept, broken);
+        if (worker.joinable())
+            worker.join();
+        if (code == 0 && mid < ids.size() && !other.read)
+            code = readSqliteTexts(ado_, doc_, text_, ids, mid, ids.size(), keep, kept, broken);
+        if (code) {
+            problem_ = ado_.LastError();
+        } else if (other.code) {
+            code = other.code;
+            broken = other.broken;
+            problem_ = other.problem;
+        }
+        if (code)
+            return broken ? brokenData("text") : code;
+        kept.insert(kept.end(), other.kept.begin(), other.kept.end());
+        return 0;
+    }
+    for (std::size_t at = 0; at < ids.size(); at += TextsPerRead) {
+        const std::size_t n = std::min(TextsPerRead, ids.size() - at);
+        BoundStatement select {{}, {}, {}};
+        for (std::size_t i = 0; i < n; ++i)
+            select.values.push_back(SqlValue::fromInteger(ids[at + i]));
+        // The server cuts each text out of its part, which it keeps uncompressed,
+        // reading only those bytes, and sends only the texts that hold every pattern
+        // as bytes: of a phrase's candidates most do not. A missing or short part is
+        // always sent, to be refused here.
+        select.sql = "select d.topicid, x.s, d.len from " + doc_ + " d left join " + text_
+                + " t on t.part = d.part cross join lateral (select substr(t.texts, "
+                  "cast(d.at + 1 as integer), cast(d.len as integer)) as s offset 0) x "
+                  "where d.topicid in ("
+                + Placeholders(n) + ")";
+        if (!mustHold.empty()) {
+            select.sql += " and (x.s is null or length(x.s) <> d.len";
+            for (const std::string &bytes : mustHold) {
+                select.sql += std::string(&bytes == &mustHold.front() ? " or (" : " and ")
+                        + "position(? in x.s) > 0";
+                select.values.push_back(SqlValue::fromBlob(bytes));
+            }
+            select.sql += "))";
+        }
+        bool broken = false;
+        if (const long code = each(select, [&](const std::vector<SqlValue> &row) {
+                // A part that is missing or shorter than the post says.
+                broken = row[1].kind == SqlValue::Null
+                        || (long long)row[1].text.size() != row[2].integer;
+                if (!broken && keep(row[0].integer, row[1].text))
+                    kept.push_back(row[0].integer);
+                return !broken;
+            }))
+            return code;
+        if (broken)
+            return brokenData("text");
     }
     return 0;
 }
@@ -186,7 +307,8 @@ long BodyIndexStore::inScope(const BodySearchScope &scope, BodyPostings::Ids &id
 }
 
 long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &scope,
-                            long long offset, int limit, BodySearchResult &result)
+                            long long offset, int limit, BodySearchResult &result,
+                            bool otherReaders)
 {
     Stale stale;
     if (const long code = staleEntries(stale))
@@ -210,10 +332,31 @@ long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &sco
             ++lists[t].uses;
     }
     auto candidates = [&](const SearchTerm &term, Condition &c) -> long {
-        const std::vector<std::string> terms = IndexTermsOf(term, c.exact);
+        std::vector<std::string> terms = IndexTermsOf(term, c.exact);
         c.pattern = TermPattern(term);
+        std::vector<long long> bytes(terms.size(), 0);
+        if (!c.exact && !term.excluded) {
+            std::vector<std::pair<long long, std::string>> bySize;
+            for (const std::string &t : terms) {
+                long long b = 0;
+                if (const long code = listBytes(t, segs, b))
+                    return code;
+                bySize.emplace_back(b, t);
+            }
+            std::stable_sort(bySize.begin(), bySize.end(),
+                             [](const auto &a, const auto &b) { return a.first < b.first; });
+            for (std::size_t i = 0; i < terms.size(); ++i)
+                std::tie(bytes[i], terms[i]) = std::move(bySize[i]);
+        }
         for (std::size_t i = 0; i < terms.size(); ++i) {
             List &list = lists[terms[i]];
+            if (i > 0 && !c.exact && !term.excluded
+                && bytes[i] > (long long)c.ids.size() * TextCheckBytes) {
+                // Dearer than checking the candidates' texts; so are the rest.
+                for (std::size_t j = i; j < terms.size(); ++j)
+                    --lists[terms[j]].uses;
+                break;
+            }
             if (!list.read) {
                 list.read = true;
                 if (const long code = postings(terms[i], segs, stale, list.ids))
@@ -266,18 +409,21 @@ long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &sco
                 mustHold.push_back(c.pattern);
         }
         BodyPostings::Ids kept;
-        const long code = readTexts(ids, mustHold, [&](long long id, const std::string &text) {
-            for (const Condition &c : positive) {
-                if (!c.exact && !BodyPostings::ContainsPattern(text, c.pattern))
-                    return;
-            }
-            for (const Condition &c : excluded) {
-                if (!c.exact && std::binary_search(c.ids.begin(), c.ids.end(), id)
-                    && BodyPostings::ContainsPattern(text, c.pattern))
-                    return;
-            }
-            kept.push_back(id);
-        });
+        const long code = readTexts(
+                ids, mustHold,
+                [&](long long id, const std::string &text) {
+                    for (const Condition &c : positive) {
+                        if (!c.exact && !BodyPostings::ContainsPattern(text, c.pattern))
+                            return false;
+                    }
+                    for (const Condition &c : excluded) {
+                        if (!c.exact && std::binary_search(c.ids.begin(), c.ids.end(), id)
+                            && BodyPostings::ContainsPattern(text, c.pattern))
+                            return false;
+                    }
+                    return true;
+                },
+                kept, otherReaders);
         if (code)
             return code;
         std::sort(kept.begin(), kept.end());

@@ -44,8 +44,12 @@ public:
     // below `levels` (every level, unless set).
     void setMergeLevels(long long levels) { mergeLevels_ = levels; }
     long remove(const std::vector<long long> &topicids);
+    // otherReaders: the search may read with a second connection of its own (the
+    // caller has no transaction open with writes only its connection sees).
     long search(const SearchQuery &query, const BodySearchScope &scope, long long offset, int limit,
-                BodySearchResult &result);
+                BodySearchResult &result, bool otherReaders);
+    // Whether a post's kept text is kept among the hits.
+    using KeepText = std::function<bool(long long topicid, const std::string &text)>;
 
     // The table holding the stamps, with columns topicid, filesize, modified.
     const std::string &stampTable() const { return doc_; }
@@ -85,10 +89,14 @@ private:
     // The posts holding a term, stale entries left out.
     long postings(const std::string &term, const std::vector<Segment> &segs, const Stale &stale,
                   BodyPostings::Ids &ids);
-    // Calls check(topicid, text) with the kept texts of posts (ascending ids). Texts
-    // without every byte string of mustHold may be left out unseen.
+    // About how many bytes the term's lists take, read without reading them: the
+    // blocks they lie in (a list of more than a block has one of its own).
+    long listBytes(const std::string &term, const std::vector<Segment> &segs, long long &bytes);
+    // The posts of ids (ascending) whose kept texts keep() keeps, in no order. Texts
+    // without every byte string of mustHold may be left out unseen. otherReaders: as
+    // search's; keep is then called on two threads at once.
     long readTexts(const BodyPostings::Ids &ids, const std::vector<std::string> &mustHold,
-                   const std::function<void(long long, const std::string &)> &check);
+                   const KeepText &keep, BodyPostings::Ids &kept, bool otherReaders);
     long inScope(const BodySearchScope &scope, BodyPostings::Ids &ids);
     long brokenData(const char *what);
 

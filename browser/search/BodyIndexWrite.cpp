@@ -341,10 +341,15 @@ long BodyIndexStore::compactTexts()
             ids.push_back(d.first);
         std::sort(ids.begin(), ids.end());
         BodyPostings::PendingSegment moved;
-        if (const long code = readTexts(ids, {}, [&](long long id, const std::string &text) {
-                if (const auto doc = docs.find(id); doc != docs.end())
-                    moved.addKept(id, doc->second.filesize, doc->second.modified, text);
-            }))
+        BodyPostings::Ids none;
+        if (const long code = readTexts(
+                    ids, {},
+                    [&](long long id, const std::string &text) {
+                        if (const auto doc = docs.find(id); doc != docs.end())
+                            moved.addKept(id, doc->second.filesize, doc->second.modified, text);
+                        return false;
+                    },
+                    none, false))
             return code;
         if (const long code = writeTexts(moved.docs()))
             return code;
