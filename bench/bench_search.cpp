@@ -6,10 +6,14 @@
 // every query gives exactly the posts a brute-force scan of the normalised texts gives.
 //
 //   bench_search [posts] [sqlite|postgresql] [--keep DIR [--queries-only]]
+//                [--postgres CONNECTION]
 //       posts: default 5000; the full run takes 1000000. An engine named: that one
 //       alone (the other's column stays empty). --keep: the posts and the SQLite archive
 //       stay in DIR, and a later run reads the posts there instead of making them again;
-//       --queries-only then asks the kept archive's index without building it (SQLite).
+//       --queries-only then asks the kept archive's index without building it (SQLite),
+//       and the index of the --postgres database. --postgres: PostgreSQL's index is
+//       built in that database (which has none yet) instead of one of a cluster made
+//       for the run and removed after it, so that it can be asked again.
 //
 // The machine's load average is printed before and after: the figures of a loaded
 // machine are not those of an idle one.
@@ -313,12 +317,14 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // progress shows while it runs
     long long posts = 5000;
-    std::string only, keep;
+    std::string only, keep, postgres;
     bool queriesOnly = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--keep" && i + 1 < argc)
             keep = argv[++i];
+        else if (arg == "--postgres" && i + 1 < argc)
+            postgres = argv[++i];
         else if (arg == "--queries-only")
             queriesOnly = true;
         else if (arg == "sqlite" || arg == "postgresql")
@@ -326,12 +332,13 @@ int main(int argc, char **argv)
         else if (!arg.empty() && arg[0] >= '0' && arg[0] <= '9')
             posts = std::atoll(arg.c_str());
         else
-            die("usage: bench_search [posts] [sqlite|postgresql] [--keep DIR [--queries-only]]");
+            die("usage: bench_search [posts] [sqlite|postgresql] [--keep DIR [--queries-only]] "
+                "[--postgres CONNECTION]");
     }
     if (posts < 100)
         die("posts: at least 100");
-    if (queriesOnly && (keep.empty() || only != "sqlite"))
-        die("--queries-only asks a kept SQLite archive: give --keep DIR and sqlite");
+    if (queriesOnly && (keep.empty() || (only != "sqlite" && postgres.empty())))
+        die("--queries-only asks a kept archive: give --keep DIR, and sqlite or --postgres");
     std::printf("load average at start: %s\n", loadAverage().c_str());
 
     QTemporaryDir dir(QDir::tempPath() + QLatin1String("/bench_search-XXXXXX"));
@@ -489,9 +496,13 @@ int main(int argc, char **argv)
     QString reason;
     Figures pg;
     if (only != "sqlite") {
-        if (!cluster.start(reason) || !cluster.createDatabase("bench", reason))
-            die("PostgreSQL: " + reason.toStdString());
-        pg = runEngine(cluster.connectionString("bench"), root, posts, classes);
+        std::string connection = postgres;
+        if (connection.empty()) {
+            if (!cluster.start(reason) || !cluster.createDatabase("bench", reason))
+                die("PostgreSQL: " + reason.toStdString());
+            connection = cluster.connectionString("bench");
+        }
+        pg = runEngine(connection, root, posts, classes, queriesOnly);
     }
 
     const double gbkMb = double(fileBytes) / 1048576.0;
