@@ -350,12 +350,12 @@ long BodyIndexStore::search(const SearchQuery &query, const BodySearchScope &sco
         }
         for (std::size_t i = 0; i < terms.size(); ++i) {
             List &list = lists[terms[i]];
-            if (i > 0 && !c.exact && !term.excluded
+            if (i > 0 && !c.exact && !term.excluded && !list.read
                 && bytes[i] > (long long)c.ids.size() * TextCheckBytes) {
-                // Dearer than checking the candidates' texts; so are the rest.
-                for (std::size_t j = i; j < terms.size(); ++j)
-                    --lists[terms[j]].uses;
-                break;
+                // Dearer than checking the candidates' texts. A list another term has
+                // read already narrows them for nothing.
+                --list.uses;
+                continue;
             }
             if (!list.read) {
                 list.read = true;
