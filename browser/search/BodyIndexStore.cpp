@@ -136,11 +136,13 @@ long BodyIndexStore::create()
             return code;
     }
     // Blocks are packed already, and a text is read as a slice of its part, which a
-    // compressed value would have to be unpacked whole for.
+    // compressed value would have to be unpacked whole for. A part fitting a page stays
+    // in its row: reading it then takes no look-up in TOAST.
     if (!lite) {
         for (const std::string &sql :
              {"alter table " + term_ + " alter column block set storage external",
-              "alter table " + text_ + " alter column texts set storage external"}) {
+              "alter table " + text_ + " alter column texts set storage external",
+              "alter table " + text_ + " set (toast_tuple_target = 8160)"}) {
             if (const long code = run(sql))
                 return code;
         }

@@ -22,12 +22,12 @@ constexpr std::size_t InsertBytes = 1024 * 1024;
 // A block of posting lists is written once it holds this much; a longer list is a
 // block of its own. Few rows for a segment, and little to read for one term.
 constexpr std::size_t BlockBytes = 16 * 1024;
-// PostgreSQL keeps texts whole in parts of about this size: a row of its own for each
-// text would leave most of a page unused, and the server reads a slice of a part by
-// itself.
-constexpr std::size_t TextPartBytes = 64 * 1024;
+// PostgreSQL keeps texts whole in parts of at most about this size (a longer text is
+// a part of its own). Two fill a page, and a part that small stays in its row
+// (Create), so that checking a text is one look-up instead of one in TOAST as well.
+constexpr std::size_t TextPartBytes = 4000;
 constexpr std::size_t RunBytes = BodyIndexStore::TextRunBytes;
-// Parts of a run inserted by one statement.
+// Parts of a SQLite run inserted by one statement; PostgreSQL's, up to InsertBytes.
 constexpr std::size_t PartsPerInsert = 32;
 
 std::string inList(std::size_t n)
@@ -159,14 +159,20 @@ long BodyIndexStore::writeTexts(const std::vector<BodyPostings::PendingSegment::
     std::vector<SqlValue> values;
     std::vector<SqlValue> parts;
     std::string texts;
+    std::size_t partBytes = 0; // in parts
     const std::string insertParts = "insert into " + text_ + " (part, texts) values ";
     auto endPart = [&]() -> long {
         if (texts.empty())
             return 0;
+        partBytes += texts.size();
         parts.push_back(SqlValue::fromInteger(part++));
         parts.push_back(SqlValue::fromBlob(std::move(texts)));
         texts.clear();
-        return parts.size() / 2 < PartsPerInsert ? 0 : insertRows(insertParts, 2, parts);
+        const std::size_t n = parts.size() / 2;
+        if (runOn ? n < PartsPerInsert : n < RowsPerInsert && partBytes < InsertBytes)
+            return 0;
+        partBytes = 0;
+        return insertRows(insertParts, 2, parts);
     };
     const std::string upsert =
             "insert into " + doc_ + " (topicid, filesize, modified, part, at, len) values ";
