@@ -58,6 +58,40 @@ private Q_SLOTS:
         verifyExact(f);
     }
 
+    // Texts short and long, packed with others into a part, alone in one, or too long for
+    // a row: each is found by the phrase at its end, and again after the removal of a
+    // third of them has moved the rest to new parts.
+    void textsOfEverySizeAfterRemovals_data() { engineRows(); }
+    void textsOfEverySizeAfterRemovals()
+    {
+        OPEN_FIXTURE(f);
+        const std::size_t sizes[] = {4, 1990, 3996, 4004, 8200, 30000};
+        const std::string filler = gbk("天地，");
+        const std::string phrase = gbk("甲乙丙");
+        QCOMPARE(f.ado.BeginTransaction(), 0L);
+        for (int id = 1; id <= 36; ++id) {
+            std::string text;
+            while (text.size() < sizes[id % 6])
+                text += filler;
+            QVERIFY(f.put(id, text + (id % 4 ? phrase : filler)));
+        }
+        QCOMPARE(f.index->Flush(), 0L);
+        QCOMPARE(f.ado.CommitTransaction(), 0L);
+        const SearchQuery query = parsed(phrase);
+        QCOMPARE(f.found(query), f.expected(query));
+        QCOMPARE(f.expected(query).size(), std::size_t(27));
+        std::vector<long long> gone;
+        for (long long id = 3; id <= 36; id += 3) {
+            gone.push_back(id);
+            f.texts.erase(id);
+        }
+        QCOMPARE(f.index->Remove(gone), 0L);
+        QCOMPARE(f.index->Optimize(), 0L);
+        QCOMPARE(f.found(query), f.expected(query));
+        QCOMPARE(f.expected(query).size(), std::size_t(18));
+        verifyNoGhosts(f);
+    }
+
     // A text checked in the later half of many, whose part is not where its row says:
     // refused as broken, however the texts were shared out.
     void brokenTextAmongManyRefused_data() { engineRows(); }
