@@ -196,6 +196,13 @@ long BodyIndexStore::insertRows(const std::string &prefix, std::size_t columns,
     return 0;
 }
 
+long BodyIndexStore::lockWrites()
+{
+    if (engine_ != DbEngine::PostgreSQL)
+        return 0;
+    return run("lock table " + seg_ + " in share row exclusive mode");
+}
+
 long BodyIndexStore::nextSegment(long long &seg)
 {
     if (const long code = number({"select coalesce(max(seg), 0) + 1 from " + seg_, {}, {}}, seg))
@@ -225,6 +232,8 @@ long BodyIndexStore::staleEntries(Stale &stale)
 
 long BodyIndexStore::remove(const std::vector<long long> &topicids)
 {
+    if (const long code = lockWrites())
+        return code;
     long long below = 0;
     if (const long code = nextSegment(below))
         return code;

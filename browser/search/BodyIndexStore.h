@@ -75,6 +75,10 @@ private:
     // many rows a statement.
     long insertRows(const std::string &prefix, std::size_t columns, std::vector<SqlValue> &values,
                     const std::string &suffix = {});
+    // Made first in every write: on PostgreSQL, waits for another program's write of this
+    // index to be committed, so that the two never number their segments and parts alike.
+    // Searches read on meanwhile. SQLite has one writer at a time anyway.
+    long lockWrites();
     long nextSegment(long long &seg);
     long segments(std::vector<Segment> &out);
     long staleEntries(Stale &stale);

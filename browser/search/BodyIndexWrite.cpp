@@ -109,6 +109,8 @@ private:
 
 long BodyIndexStore::write(const BodyPostings::SealedSegment &segment)
 {
+    if (const long code = lockWrites())
+        return code;
     const auto &docs = segment.docs;
     long long seg = 0;
     if (const long code = nextSegment(seg))
@@ -236,6 +238,8 @@ long BodyIndexStore::mergeFullLevels()
 
 long BodyIndexStore::optimize()
 {
+    if (const long code = lockWrites())
+        return code;
     std::vector<Segment> all;
     if (const long code = segments(all))
         return code;
