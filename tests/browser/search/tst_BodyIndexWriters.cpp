@@ -12,19 +12,14 @@ class TestBodyIndexWriters : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void secondWriterWaitsForTheFirst_data()
+    {
+        QTest::addColumn<TestEngine>("engine");
+        QTest::newRow("postgresql") << TestEngine::PostgreSQL;
+    }
     void secondWriterWaitsForTheFirst()
     {
-        const TestEngine engine = TestEngine::PostgreSQL;
-        Fixture f;
-        {
-            QString reason;
-            bool skipped = false;
-            if (!f.open(engine, reason, skipped)) {
-                if (skipped)
-                    QSKIP(qPrintable(reason));
-                QFAIL(qPrintable(reason));
-            }
-        }
+        OPEN_FIXTURE(f);
         QCOMPARE(f.ado.BeginTransaction(), 0L);
         QVERIFY(f.put(1, gbk("甲乙丙，第一个")));
         QCOMPARE(f.index->Flush(), 0L);
