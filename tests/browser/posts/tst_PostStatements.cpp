@@ -65,6 +65,14 @@ private Q_SLOTS:
         // PostgreSQL folds ASCII case only, as SQLite's LIKE does.
         QCOMPARE(compose(exampleInput(0, true), SqlDialect::PostgreSQL).sql,
                  std::string("select * from T where title collate \"C\" ilike ? escape '\\'"));
+        // Nothing to fold, not even the trail byte 0x41 ("A") of 丄: the plain match.
+        FindQueryInput chinese = exampleInput(0, true);
+        chinese.text = gbk("丄1_");
+        QCOMPARE(compose(chinese, SqlDialect::PostgreSQL).sql,
+                 std::string("select * from T where title collate \"C\" like ? escape '\\'"));
+        chinese.text = gbk("丄b");
+        QCOMPARE(compose(chinese, SqlDialect::PostgreSQL).sql,
+                 std::string("select * from T where title collate \"C\" ilike ? escape '\\'"));
     }
 
     void findRoomConditions()
