@@ -7,7 +7,8 @@
 // Files are GBK HTML pages of about 4 KB in 100 folders, named by their topicid; the
 // topicid check and the path check are on. --large N also imports N files (made in a
 // folder of their own) into SQLite with the two-thread import and prints its rate beside
-// the first one, with the peak resident memory of the process during that import.
+// the first one, with the peak resident memory during that import, run in a process of
+// its own so that nothing of the runs before counts.
 // --readers N: reading threads of the pipelined imports (default: as the program picks).
 
 #include "BenchSupport.h"
@@ -26,6 +27,7 @@
 #include "common/RoomConversion.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -97,6 +99,38 @@ double abortLatencyMs(RoomModel &rooms, const ImportSettings &base)
     return std::chrono::duration<double, std::milli>(sink.summaryAt - requested).count();
 }
 
+// The --large import, in this process of its own: one line, "seconds files rows MB".
+int largeImport(const std::string &bigRoot)
+{
+    SetAppDirectoryOverride(bigRoot);
+    RoomModel rooms;
+    std::string reason;
+    if (!rooms.LoadTreeConfig(bigRoot + "/Configs/InitTree.xml", &reason))
+        die(reason);
+    const Result result =
+            runImport(rooms, benchSettings(bigRoot, sqliteDatabase(bigRoot, "large.db")), {}, true);
+    std::printf("%.3f %ld %ld %.1f\n", result.seconds, result.files, result.inserted,
+                result.residentMb);
+    return 0;
+}
+
+Result largeImportInChild(const std::string &bigRoot)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--large-import"), FileSystem::toQtPath(bigRoot)});
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit
+        || child.exitCode() != 0)
+        die("the --large import failed");
+    Result result;
+    if (std::sscanf(child.readAllStandardOutput().constData(), "%lf %ld %ld %lf", &result.seconds,
+                    &result.files, &result.inserted, &result.residentMb)
+        != 4)
+        die("the --large import printed no result");
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -107,6 +141,8 @@ int main(int argc, char **argv)
     std::string only; // "single": only the one-thread SQLite import, for a profiler
     long large = 0;
     int readers = 0;
+    if (argc == 3 && std::string(argv[1]) == "--large-import")
+        return largeImport(argv[2]);
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--keep" && i + 1 < argc)
             keep = argv[++i];
@@ -203,7 +239,7 @@ int main(int argc, char **argv)
         // this size.
         readAndExtract(bigRooms, bigBase);
         bigBound = readAndExtract(bigRooms, bigBase);
-        bigger = runImport(bigRooms, bigBase, pipelined, true);
+        bigger = largeImportInChild(bigRoot);
         SetAppDirectoryOverride(root);
     }
 

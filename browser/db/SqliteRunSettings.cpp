@@ -9,8 +9,10 @@
 namespace {
 
 constexpr long Options = CAdoManager::CommandText;
-constexpr int BackgroundFrames = 8192;
-constexpr int WriterFrames = 32768;
+// A page changed by many commits is copied once per copy: the fewer copies, the less
+// they write (the log grows to about 120 MB on disk before one).
+constexpr int BackgroundFrames = 30000;
+constexpr int WriterFrames = 65536;
 
 } // namespace
 

@@ -7,9 +7,9 @@
 //   - sorting for an index kept in memory;
 //   - the log kept at the size it reaches, where the file system would otherwise free its
 //     blocks each time it starts over and clear them again as it grows back;
-//   - the log copied back into the file on a thread of its own once it holds 32 MB, so
+//   - the log copied back into the file on a thread of its own once it holds 120 MB, so
 //     the writer does not wait for the copy and its syncs; a commit copies back itself
-//     only past 128 MB (the copies fell behind), as it did before with nothing beside
+//     only past 256 MB (the copies fell behind), as it did before with nothing beside
 //     it. What the log holds at the end is copied back before the run returns, so no
 //     run leaves that work to the next.
 // A setting that cannot be read or made only costs speed. Nothing at all on another

@@ -60,8 +60,9 @@ struct ImportTuning
     int readers = 0; // reading threads when pipelined; 0: ImportReading::DefaultReaders
     bool batched = true; // commit in batches (false: every insert alone, a query per file)
     bool countAhead = true; // count the files on a third thread, for expectedFiles
-    std::size_t maxBatchRows = 8192;
-    std::chrono::milliseconds maxBatchTime {250};
+    // 0: the engine's own bounds (ImportRun.cpp).
+    std::size_t maxBatchRows = 0;
+    std::chrono::milliseconds maxBatchTime {0};
 };
 
 class ImportRun
