@@ -100,26 +100,30 @@ double abortLatencyMs(RoomModel &rooms, const ImportSettings &base)
 }
 
 // The --large import, in this process of its own: one line, "seconds files rows MB".
-int largeImport(const std::string &bigRoot)
+// readers: as --readers (0: as the program picks).
+int largeImport(const std::string &bigRoot, int readers)
 {
     SetAppDirectoryOverride(bigRoot);
     RoomModel rooms;
     std::string reason;
     if (!rooms.LoadTreeConfig(bigRoot + "/Configs/InitTree.xml", &reason))
         die(reason);
-    const Result result =
-            runImport(rooms, benchSettings(bigRoot, sqliteDatabase(bigRoot, "large.db")), {}, true);
+    ImportTuning pipelined;
+    pipelined.readers = readers;
+    const Result result = runImport(
+            rooms, benchSettings(bigRoot, sqliteDatabase(bigRoot, "large.db")), pipelined, true);
     std::printf("%.3f %ld %ld %.1f\n", result.seconds, result.files, result.inserted,
                 result.residentMb);
     return 0;
 }
 
-Result largeImportInChild(const std::string &bigRoot)
+Result largeImportInChild(const std::string &bigRoot, int readers)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--large-import"), FileSystem::toQtPath(bigRoot)});
+                {QStringLiteral("--large-import"), FileSystem::toQtPath(bigRoot),
+                 QString::number(readers)});
     if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit
         || child.exitCode() != 0)
         die("the --large import failed");
@@ -141,8 +145,8 @@ int main(int argc, char **argv)
     std::string only; // "single": only the one-thread SQLite import, for a profiler
     long large = 0;
     int readers = 0;
-    if (argc == 3 && std::string(argv[1]) == "--large-import")
-        return largeImport(argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "--large-import")
+        return largeImport(argv[2], std::atoi(argv[3]));
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--keep" && i + 1 < argc)
             keep = argv[++i];
@@ -239,7 +243,7 @@ int main(int argc, char **argv)
         // this size.
         readAndExtract(bigRooms, bigBase);
         bigBound = readAndExtract(bigRooms, bigBase);
-        bigger = largeImportInChild(bigRoot);
+        bigger = largeImportInChild(bigRoot, readers);
         SetAppDirectoryOverride(root);
     }
 
